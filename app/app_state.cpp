@@ -1,0 +1,9 @@
+// Process-wide state of the application shell.
+#include "app/settings.h"
+
+namespace tandrel {
+
+FolderSlots IndexedFolders;
+std::int32_t AutostartFlag = 0;
+
+}  // namespace tandrel

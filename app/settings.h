@@ -1,0 +1,39 @@
+// The persistent settings and the file that holds them, "settings.conf" in the program
+// folder: line 1 the autostart flag, every further line one indexed folder.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tandrel {
+
+inline constexpr char kSettingsFileName[] = "settings.conf";
+inline constexpr int kFolderSlotCount = 101;
+
+using FolderSlots = std::array<std::string, kFolderSlotCount>;
+
+// Written by ReadSettings (main thread). Read by the indexing run's thread while it walks;
+// the menu items that lead to ReadSettings are disabled during that time.
+extern FolderSlots IndexedFolders;
+// 1 = renew the index at system start; any other value counts as off. Written by
+// ReadSettings and the settings dialog, read by the quit sequence: main thread only.
+extern std::int32_t AutostartFlag;
+
+// Fills AutostartFlag and IndexedFolders from the file, creating an empty file when it
+// is missing. Lines beyond the last slot are ignored.
+void ReadSettings(const std::string& path = kSettingsFileName);
+// Rewrites the whole file: AutostartFlag, then one line per folder row.
+void WriteSettings(const std::vector<std::string>& folder_rows,
+                   const std::string& path = kSettingsFileName);
+// Rewrites line 1 in place; every byte after it stays.
+void StoreAutostartFlag(const std::string& path = kSettingsFileName);
+
+// The first line's number: the text before ";", leading spaces and tabs skipped, an
+// optional sign, "$" for hexadecimal or "%" for binary, digits up to the first other
+// character; no digits give 0.
+std::int32_t ParseSettingsNumber(std::string_view line);
+
+}  // namespace tandrel

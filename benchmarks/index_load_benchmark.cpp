@@ -1,0 +1,157 @@
+// How fast a large db.db loads, and what the loaded table costs in memory, measured
+// against two peers in the same run: reading the file's bytes sequentially (the upper
+// bound for any loader) and loading it into a plain vector of string records.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "index/index.h"
+#include "platform/platform.h"
+#include "sample_index.h"
+
+namespace tandrel::bench {
+namespace {
+
+constexpr std::int64_t kRecords = 1'000'000;
+
+void SetByteCounters(benchmark::State& state, const SampleIndex& sample) {
+  state.SetBytesProcessed(state.iterations() * sample.bytes);
+  state.SetItemsProcessed(state.iterations() * sample.records);
+}
+
+// Peer: every byte of the file through the buffered file, nothing parsed.
+void BM_SequentialRead(benchmark::State& state) {
+  const SampleIndex& sample = SampleIndexFile(kRecords);
+  const auto buffer_size = static_cast<std::size_t>(state.range(0));
+  std::vector<char> chunk(buffer_size);
+  for (auto _ : state) {
+    platform::File file(sample.path, platform::OpenMode::kRead, buffer_size);
+    std::size_t total = 0;
+    for (std::size_t got; (got = file.Read(chunk.data(), chunk.size())) > 0;) total += got;
+    benchmark::DoNotOptimize(total);
+  }
+  SetByteCounters(state, sample);
+}
+BENCHMARK(BM_SequentialRead)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);
+
+// Peer: the straightforward table, one record of two std::strings per entry, read
+// through a 4 KiB buffer.
+void BM_LoadIntoStringVector(benchmark::State& state) {
+  const SampleIndex& sample = SampleIndexFile(kRecords);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    platform::File file(sample.path, platform::OpenMode::kRead);
+    std::vector<IndexEntry> table;
+    IndexEntry record;
+    while (!file.AtEnd()) {
+      ReadIndexRecord(file, record);
+      table.push_back(record);
+    }
+    bytes = table.capacity() * sizeof(IndexEntry);
+    for (const IndexEntry& e : table) {
+      // Short strings live inside the object; longer ones take a heap block.
+      if (e.name.capacity() > 15) bytes += e.name.capacity() + 1;
+      if (e.folder.capacity() > 15) bytes += e.folder.capacity() + 1;
+    }
+    benchmark::DoNotOptimize(table.data());
+  }
+  SetByteCounters(state, sample);
+  state.counters["heap_bytes_per_record"] = static_cast<double>(bytes) / static_cast<double>(sample.records);
+  state.counters["file_bytes_per_record"] = static_cast<double>(sample.bytes) / static_cast<double>(sample.records);
+}
+BENCHMARK(BM_LoadIntoStringVector)->Unit(benchmark::kMillisecond);
+
+void BM_ReadIndexFile(benchmark::State& state) {
+  const SampleIndex& sample = SampleIndexFile(kRecords);
+  std::size_t bytes = 0;
+  std::int32_t folders = 0;
+  for (auto _ : state) {
+    const auto table = ReadIndexFile(sample.path);
+    bytes = table->MemoryBytes();
+    folders = table->DistinctFolderCount();
+    benchmark::DoNotOptimize(table.get());
+  }
+  SetByteCounters(state, sample);
+  state.counters["heap_bytes_per_record"] = static_cast<double>(bytes) / static_cast<double>(sample.records);
+  state.counters["file_bytes_per_record"] = static_cast<double>(sample.bytes) / static_cast<double>(sample.records);
+  state.counters["distinct_folders"] = folders;
+}
+BENCHMARK(BM_ReadIndexFile)->Unit(benchmark::kMillisecond);
+
+// Heap bytes in use (small blocks and mmapped large ones), from the C library.
+double HeapBytesInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
+// Resident memory in bytes, from /proc/self/statm.
+double ResidentBytes() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f == nullptr) return 0;
+  long pages_total = 0, pages_resident = 0;
+  const int got = std::fscanf(f, "%ld %ld", &pages_total, &pages_resident);
+  std::fclose(f);
+  return got == 2 ? static_cast<double>(pages_resident) * 4096.0 : 0;
+}
+
+// Keeps each benchmark's mean time so that the ratios to the peers can be printed.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+  }
+  void PrintRatios() const {
+    const double load = Time("BM_ReadIndexFile");
+    std::printf("\nratios (lower is better for the table):\n");
+    std::printf("  load / sequential read, 64 KiB buffer: %.2f\n", load / Time("BM_SequentialRead/65536"));
+    std::printf("  load / sequential read, 4 KiB buffer:  %.2f\n", load / Time("BM_SequentialRead/4096"));
+    std::printf("  load / string-vector load:             %.2f\n", load / Time("BM_LoadIntoStringVector"));
+  }
+
+ private:
+  double Time(const std::string& name) const {
+    const auto found = times_.find(name);
+    return found == times_.end() ? 0.0 : found->second;
+  }
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+}  // namespace tandrel::bench
+
+int main(int argc, char** argv) {
+  using namespace tandrel;
+  const bench::SampleIndex& sample = bench::SampleIndexFile(bench::kRecords);
+  // Memory of one loaded table as the process sees it: heap in use and resident pages.
+  // Resident growth can read low when the load reuses pages freed by the generator.
+  malloc_trim(0);
+  const double heap_before = bench::HeapBytesInUse();
+  const double resident_before = bench::ResidentBytes();
+  {
+    const auto table = ReadIndexFile(sample.path);
+    const double heap = bench::HeapBytesInUse() - heap_before;
+    const double resident = bench::ResidentBytes() - resident_before;
+    const auto records = static_cast<double>(sample.records);
+    std::printf("sample index: %lld records, %lld bytes (%.1f per record), %d folders\n",
+                static_cast<long long>(sample.records), static_cast<long long>(sample.bytes),
+                static_cast<double>(sample.bytes) / records, table->DistinctFolderCount());
+    std::printf("loaded table: %.1f heap bytes per record (%.0f%% of the file), "
+                "%.1f resident bytes per record\n\n",
+                heap / records, 100.0 * heap / static_cast<double>(sample.bytes), resident / records);
+  }
+  benchmark::Initialize(&argc, argv);
+  bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
+  platform::RemoveFile(sample.path);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,51 @@
+// Process-wide state of the index subsystem.
+#include <mutex>
+
+#include "index/index.h"
+
+namespace tandrel {
+namespace {
+
+std::shared_ptr<const IndexTable> InitialTable() {
+  IndexTableBuilder builder;
+  builder.Add({}, {}, kEntryFile);
+  return builder.Finish();
+}
+
+// The published table. Written by LoadIndex only: the main thread at start-up and the
+// indexing run's thread on reload; read from any thread. Readers copy the pointer and
+// keep their snapshot alive for as long as they use it. The lock guards nothing but the
+// pointer copy (a few nanoseconds, once per search); libstdc++'s atomic<shared_ptr>
+// would do the same with a hand-made spin lock that ThreadSanitizer cannot follow.
+struct TableSlot {
+  std::mutex lock;
+  std::shared_ptr<const IndexTable> table = InitialTable();
+};
+
+TableSlot& Slot() {
+  static TableSlot slot;
+  return slot;
+}
+
+}  // namespace
+
+std::shared_ptr<const IndexTable> CurrentIndexTable() {
+  TableSlot& slot = Slot();
+  std::lock_guard<std::mutex> hold(slot.lock);
+  return slot.table;
+}
+
+std::int32_t IndexEntryCount() { return CurrentIndexTable()->EntryCount(); }
+
+void PublishIndexTable(std::shared_ptr<const IndexTable> table) {
+  if (!table) return;
+  TableSlot& slot = Slot();
+  {
+    std::lock_guard<std::mutex> hold(slot.lock);
+    slot.table.swap(table);
+  }
+  // `table` now holds the previous snapshot; if it was the last reference it is freed
+  // here, outside the lock.
+}
+
+}  // namespace tandrel

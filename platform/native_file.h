@@ -1,0 +1,23 @@
+// Raw file operations that each system implements; File buffers on top of them.
+// Internal to platform/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tandrel::platform::native {
+
+inline constexpr std::intptr_t kNoHandle = -1;
+
+std::intptr_t OpenFile(const std::string& path, OpenMode mode);
+// Bytes read, 0 at the end of the file, -1 on an error.
+std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size);
+bool WriteFile(std::intptr_t handle, const void* data, std::size_t size);
+// Moves the file position: absolute with `from_current` false, relative otherwise.
+bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
+void CloseFile(std::intptr_t handle);
+
+}  // namespace tandrel::platform::native

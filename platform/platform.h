@@ -1,0 +1,175 @@
+// The operating system as the rest of Tandrel sees it: files, folder listings, a few
+// well-known paths, the millisecond clock and threads. Text is bytes of the ANSI code
+// page and is never converted; paths are passed through to the system unchanged.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace tandrel::platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+enum class OpenMode {
+  kRead,        // reading only, the file must exist; others may read it too
+  kReadWrite,   // reading and writing, created empty when missing, contents kept
+  kCreate,      // reading and writing, created or emptied
+};
+
+// A buffered file. Sequential reads and writes go through one buffer, so reading a
+// file line by line or writing it record by record costs one system call per buffer.
+// Move-only; closing (or destroying) flushes pending writes.
+class File {
+ public:
+  static constexpr std::size_t kDefaultBufferSize = 4096;
+
+  File() = default;
+  File(const std::string& path, OpenMode mode, std::size_t buffer_size = kDefaultBufferSize);
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool IsOpen() const { return handle_ != kNoHandle; }
+
+  // Writes go to the buffer; false once the system refused a write.
+  bool Write(std::string_view bytes);
+  bool WriteByte(std::uint8_t byte);
+  bool Flush();
+  // Flushes and closes; false if the final flush failed. Closing a closed file is a no-op.
+  bool Close();
+
+  // Repositions to an absolute offset (pending writes are flushed first).
+  bool Seek(std::uint64_t offset);
+
+  // True when no further byte can be read; consumes nothing.
+  bool AtEnd();
+  // The next byte as a signed 8-bit value; 0 at the end of the file.
+  std::int8_t ReadByte();
+  // Reads one line into `line` (replacing its contents). A line ends at CR, LF, CR LF,
+  // NUL or the end of the file; the terminator is consumed and not part of the text.
+  // After a lone CR the following byte stays unread. At the end of the file the line
+  // is empty.
+  void ReadLine(std::string& line);
+  // The same line as ReadLine, without copying when it lies inside the buffer: the view
+  // then points into the buffer. It stays valid across one ReadByte (the byte after a
+  // line is always buffered already) and ends with any other read, write or seek. A line
+  // that crosses a refill is collected in `spill` and the view points there.
+  std::string_view ReadLineView(std::string& spill);
+  // Up to `size` bytes; fewer only at the end of the file or on a read error.
+  std::size_t Read(void* data, std::size_t size);
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+
+  bool Refill();
+  bool StartWriting();
+
+  std::intptr_t handle_ = kNoHandle;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t begin_ = 0;  // read cursor inside the buffered read-ahead
+  std::size_t end_ = 0;    // end of read-ahead, or of pending writes
+  bool writing_ = false;   // the buffer holds pending writes rather than read-ahead
+  bool write_failed_ = false;
+};
+
+// (Not DeleteFile/CopyFile: windows.h defines those names as macros.)
+bool RemoveFile(const std::string& path);
+// Copies `from` to `to`, replacing an existing `to`.
+bool CopyFileReplacing(const std::string& from, const std::string& to);
+bool CreateFolder(const std::string& path);
+
+// ---------------------------------------------------------------------------------------
+// Folder listings
+
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+};
+
+// Lists the entries of one folder in the order the file system gives them, "." and ".."
+// included where the system reports them. On Windows the folder text gets a backslash
+// (unless it ends with one) and "*.*", so a drive letter with colon lists the drive's
+// root. Folder links count as folders.
+class FolderListing {
+ public:
+  explicit FolderListing(const std::string& folder);
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  // False when the folder could not be listed (missing, denied, not a folder, too long).
+  bool IsOpen() const { return state_ != nullptr; }
+  // Fills `entry` with the next entry; false when there are no more.
+  bool Next(FolderEntry& entry);
+
+ private:
+  struct State;
+  State* state_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------
+// Well-known paths and the process
+
+// The user's temporary folder in its long form, ending with the path separator.
+std::string TemporaryFolder();
+// The full path of the running executable.
+std::string ProgramPath();
+// The folder part of ProgramPath(): cut after its last "\" or "/".
+std::string ProgramFolder();
+bool SetCurrentFolder(const std::string& path);
+
+// ---------------------------------------------------------------------------------------
+// Time
+
+// Milliseconds since an arbitrary start; wraps around after 49.7 days, so compare
+// tick counts by unsigned subtraction.
+std::uint32_t TickCount();
+void Sleep(std::uint32_t milliseconds);
+
+// ---------------------------------------------------------------------------------------
+// Threads
+
+// A worker thread whose owner can ask it to stop and can ask whether it still runs.
+// Destroying a running Thread asks it to stop and waits for it.
+class Thread {
+ public:
+  using Body = std::function<void(std::stop_token)>;
+
+  Thread() = default;
+  ~Thread();
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+
+  // Starts `body` on a new thread, after waiting for a thread started earlier.
+  // False when the system could not start one.
+  bool Start(Body body);
+  // True from Start until the body has returned.
+  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
+  void RequestStop();
+  // Waits until the body has returned; returns at once when nothing runs.
+  void Wait();
+
+ private:
+  std::atomic<bool> running_{false};
+  std::jthread thread_;
+};
+
+}  // namespace tandrel::platform

@@ -1,0 +1,80 @@
+// Files on POSIX systems.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/native_file.h"
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+namespace native {
+
+std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
+  int flags = O_RDONLY;
+  if (mode == OpenMode::kReadWrite) flags = O_RDWR | O_CREAT;
+  if (mode == OpenMode::kCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return kNoHandle;
+  // A folder opens for reading on POSIX but is no file to read.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return kNoHandle;
+  }
+  return fd;
+}
+
+std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(static_cast<int>(handle), data, size);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+bool WriteFile(std::intptr_t handle, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t put = ::write(static_cast<int>(handle), p, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    p += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current) {
+  return ::lseek(static_cast<int>(handle), static_cast<off_t>(offset),
+                 from_current ? SEEK_CUR : SEEK_SET) >= 0;
+}
+
+void CloseFile(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
+
+}  // namespace native
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  constexpr std::size_t kChunk = 1 << 16;
+  File source(from, OpenMode::kRead, kChunk);
+  if (!source.IsOpen()) return false;
+  File target(to, OpenMode::kCreate, kChunk);
+  if (!target.IsOpen()) return false;
+  auto chunk = std::make_unique<char[]>(kChunk);
+  for (;;) {
+    const std::size_t got = source.Read(chunk.get(), kChunk);
+    if (got == 0) break;
+    if (!target.Write(std::string_view(chunk.get(), got))) return false;
+  }
+  return target.Close();
+}
+
+bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+
+}  // namespace tandrel::platform

@@ -1,0 +1,45 @@
+// Folder listings on POSIX systems.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+
+struct FolderListing::State {
+  DIR* dir = nullptr;
+  std::string folder;  // with a trailing separator, for stat() of links and unknown types
+};
+
+FolderListing::FolderListing(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  state_ = new State{dir, folder};
+  if (!folder.empty() && folder.back() != kPathSeparator) state_->folder += kPathSeparator;
+}
+
+FolderListing::~FolderListing() {
+  if (state_ == nullptr) return;
+  ::closedir(state_->dir);
+  delete state_;
+}
+
+bool FolderListing::Next(FolderEntry& entry) {
+  if (state_ == nullptr) return false;
+  const dirent* d = ::readdir(state_->dir);
+  if (d == nullptr) return false;
+  entry.name.assign(d->d_name);
+  if (d->d_type == DT_DIR) {
+    entry.is_folder = true;
+  } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
+    // Links are followed: a link to a folder is listed as a folder.
+    struct stat st {};
+    const std::string full = state_->folder + entry.name;
+    entry.is_folder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  } else {
+    entry.is_folder = false;
+  }
+  return true;
+}
+
+}  // namespace tandrel::platform

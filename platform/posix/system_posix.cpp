@@ -1,0 +1,53 @@
+// Paths, clock and sleeping on POSIX systems.
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+
+std::string TemporaryFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string folder = (env != nullptr && *env != '\0') ? env : "/tmp";
+  if (folder.back() != kPathSeparator) folder += kPathSeparator;
+  return folder;
+}
+
+std::string ProgramPath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool SetCurrentFolder(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+
+std::uint32_t TickCount() {
+  timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+void Sleep(std::uint32_t milliseconds) {
+  timespec rest {static_cast<time_t>(milliseconds / 1000),
+                 static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace tandrel::platform

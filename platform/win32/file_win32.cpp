@@ -1,0 +1,68 @@
+// Files on Windows, through the ANSI functions.
+#include <windows.h>
+
+#include "platform/native_file.h"
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+namespace native {
+
+std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  if (mode == OpenMode::kReadWrite) {
+    access |= GENERIC_WRITE;
+    disposition = OPEN_ALWAYS;
+  } else if (mode == OpenMode::kCreate) {
+    access |= GENERIC_WRITE;
+    disposition = CREATE_ALWAYS;
+  }
+  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kNoHandle;
+  return reinterpret_cast<std::intptr_t>(h);
+}
+
+std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size) {
+  const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD got = 0;
+  if (!::ReadFile(reinterpret_cast<HANDLE>(handle), data, want, &got, nullptr)) return -1;
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+bool WriteFile(std::intptr_t handle, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD put = 0;
+    if (!::WriteFile(reinterpret_cast<HANDLE>(handle), p, want, &put, nullptr) || put == 0) {
+      return false;
+    }
+    p += put;
+    size -= put;
+  }
+  return true;
+}
+
+bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  return ::SetFilePointerEx(reinterpret_cast<HANDLE>(handle), distance, nullptr,
+                            from_current ? FILE_CURRENT : FILE_BEGIN) != 0;
+}
+
+void CloseFile(std::intptr_t handle) { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+}  // namespace native
+
+bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool CreateFolder(const std::string& path) {
+  return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+}  // namespace tandrel::platform

@@ -1,0 +1,63 @@
+// Paths, clock and sleeping on Windows, through the ANSI functions.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+namespace {
+
+std::string LongPathOf(const std::string& path) {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD n = ::GetLongPathNameA(path.c_str(), buffer.data(),
+                                       static_cast<DWORD>(buffer.size()));
+    if (n == 0) return path;  // no such folder yet: keep the short form
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(n + 1);
+  }
+}
+
+}  // namespace
+
+std::string TemporaryFolder() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  DWORD n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+  }
+  if (n == 0 || n >= buffer.size()) return {};
+  std::string folder = LongPathOf(std::string(buffer.data(), n));
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+std::string ProgramPath() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(),
+                                         static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    // A full buffer means the path may have been cut.
+    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool SetCurrentFolder(const std::string& path) {
+  return ::SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+std::uint32_t TickCount() { return ::GetTickCount(); }
+
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+}  // namespace tandrel::platform

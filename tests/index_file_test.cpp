@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "index/index.h"
+#include "test_support.h"
+
+namespace tandrel {
+namespace {
+
+using platform::File;
+using platform::OpenMode;
+
+class IndexFileTest : public test::ScratchFolder {
+ protected:
+  void WriteRecords(const std::string& path, const std::vector<IndexEntry>& records) {
+    File file(path, OpenMode::kCreate);
+    ASSERT_TRUE(file.IsOpen());
+    for (const IndexEntry& r : records) ASSERT_TRUE(WriteIndexRecord(file, r.name, r.folder, r.kind));
+    ASSERT_TRUE(file.Close());
+  }
+  std::shared_ptr<const IndexTable> Load(std::string_view bytes) {
+    const std::string path = Path("db.db");
+    EXPECT_TRUE(test::WriteWholeFile(path, bytes));
+    return ReadIndexFile(path);
+  }
+};
+
+void ExpectEntry(const IndexTable& table, std::int32_t i, std::string_view name,
+                 std::string_view folder, std::int8_t kind) {
+  EXPECT_EQ(table.Name(i), name) << "entry " << i;
+  EXPECT_EQ(table.Folder(i), folder) << "entry " << i;
+  EXPECT_EQ(table.Kind(i), kind) << "entry " << i;
+}
+
+TEST_F(IndexFileTest, RecordIsNameCrLfFolderCrLfKind) {
+  const std::string path = Path("one.db");
+  WriteRecords(path, {{"Brief.txt", "C:\\Daten\\Post", kEntryFile}, {"", "", kEntryFolder}});
+  const std::string bytes = test::ReadWholeFile(path);
+  EXPECT_EQ(bytes, std::string("Brief.txt\r\nC:\\Daten\\Post\r\n\x00\r\n\r\n\x01", 32));
+  EXPECT_EQ(bytes.size(), 27u + 5u);
+}
+
+TEST_F(IndexFileTest, RecordsComeBackByteForByte) {
+  const std::string path = Path("db.db");
+  WriteRecords(path, {{"Brief.txt", "C:\\Daten\\Post", kEntryFile},
+                      {"Post", "C:\\Daten", kEntryFolder},
+                      {"\xC4rger \xFC\xDF.doc", "D:\\Gr\xFC\xDF" "e", kEntryFile}});
+  const auto table = ReadIndexFile(path);
+  ASSERT_TRUE(table);
+  ASSERT_EQ(table->EntryCount(), 3);
+  ExpectEntry(*table, 0, "Brief.txt", "C:\\Daten\\Post", kEntryFile);
+  ExpectEntry(*table, 1, "Post", "C:\\Daten", kEntryFolder);
+  ExpectEntry(*table, 2, "\xC4rger \xFC\xDF.doc", "D:\\Gr\xFC\xDF" "e", kEntryFile);
+}
+
+TEST_F(IndexFileTest, EmptyFileGivesNoEntriesAndMissingFileNoTable) {
+  const auto empty = Load("");
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->EntryCount(), 0);
+  EXPECT_FALSE(ReadIndexFile(Path("missing.db")));
+}
+
+TEST_F(IndexFileTest, EmptyNameAndTruncatedRecords) {
+  const auto empty_name = Load(std::string("\r\nC:\r\n\x01", 7));
+  ASSERT_EQ(empty_name->EntryCount(), 1);
+  ExpectEntry(*empty_name, 0, "", "C:", kEntryFolder);
+
+  const auto cut_after_name = Load(std::string("a.txt\r\nX\r\n\x00" "b.txt\r\n", 18));
+  ASSERT_EQ(cut_after_name->EntryCount(), 2);
+  ExpectEntry(*cut_after_name, 1, "b.txt", "", kEntryFile);
+
+  const auto cut_inside_folder = Load("name\r\nC:\\Da");
+  ASSERT_EQ(cut_inside_folder->EntryCount(), 1);
+  ExpectEntry(*cut_inside_folder, 0, "name", "C:\\Da", kEntryFile);
+
+  const auto cut_before_kind = Load("n\r\nf\r\n");
+  ASSERT_EQ(cut_before_kind->EntryCount(), 1);
+  ExpectEntry(*cut_before_kind, 0, "n", "f", kEntryFile);
+}
+
+TEST_F(IndexFileTest, KindByteIsReadRawEvenWhenItLooksLikeALineEnd) {
+  // The kind is a byte, not a line: a stray 0x0D there is the kind, and the next record
+  // starts right after it.
+  const auto table = Load(std::string("a\r\nf\r\n\x0D" "b\r\ng\r\n\x01", 14));
+  ASSERT_EQ(table->EntryCount(), 2);
+  ExpectEntry(*table, 0, "a", "f", 0x0D);
+  ExpectEntry(*table, 1, "b", "g", kEntryFolder);
+}
+
+TEST_F(IndexFileTest, ManyRecordsSharingFoldersMatchWhatWasWritten) {
+  // Enough records to cross many read buffers and to grow the folder set several times,
+  // with folders revisited out of order as they are after the first-letter regrouping.
+  std::mt19937 random(7);
+  std::vector<std::string> folders;
+  for (int f = 0; f < 3000; ++f) {
+    std::string folder = "C:\\Daten";
+    for (auto depth = random() % 6; depth-- > 0;) {
+      folder += "\\d" + std::to_string(random() % 50) + "\xE9";
+    }
+    folders.push_back(folder);
+  }
+  folders.push_back("");
+  std::vector<IndexEntry> records;
+  for (int i = 0; i < 60000; ++i) {
+    std::string name(random() % 40, 'x');
+    for (char& c : name) c = static_cast<char>(0x20 + random() % 0xDF);
+    records.push_back({name, folders[random() % folders.size()],
+                       static_cast<std::int8_t>(random() % 2)});
+  }
+  const std::string path = Path("big.db");
+  WriteRecords(path, records);
+  const auto table = ReadIndexFile(path);
+  ASSERT_TRUE(table);
+  ASSERT_EQ(table->EntryCount(), static_cast<std::int32_t>(records.size()));
+  for (std::int32_t i = 0; i < table->EntryCount(); ++i) {
+    ASSERT_EQ(table->Name(i), records[i].name) << i;
+    ASSERT_EQ(table->Folder(i), records[i].folder) << i;
+    ASSERT_EQ(table->Kind(i), records[i].kind) << i;
+  }
+  EXPECT_LE(table->DistinctFolderCount(), static_cast<std::int32_t>(folders.size()));
+  EXPECT_LT(table->MemoryBytes(), test::ReadWholeFile(path).size());
+}
+
+TEST_F(IndexFileTest, HookIsCalledDuringALongLoadButNotPerRecord) {
+  std::vector<IndexEntry> records(300000, IndexEntry{"name.txt", "C:\\x", kEntryFile});
+  const std::string path = Path("hook.db");
+  WriteRecords(path, records);
+  int calls = 0;
+  const std::uint32_t start = platform::TickCount();
+  const auto table = ReadIndexFile(path, [&] { ++calls; });
+  const std::uint32_t elapsed = platform::TickCount() - start;
+  ASSERT_EQ(table->EntryCount(), 300000);
+  EXPECT_LT(calls, 1000) << "the hook must not run per record";
+  if (elapsed >= 100) {
+    EXPECT_GT(calls, 0) << "a load of " << elapsed << " ms never let events in";
+  }
+}
+
+class LoadIndexTest : public test::ScratchFolder {
+ protected:
+  void SetUp() override {
+    test::ScratchFolder::SetUp();
+    ASSERT_TRUE(platform::SetCurrentFolder(Root()));
+  }
+  void TearDown() override {
+    platform::SetCurrentFolder(platform::TemporaryFolder());
+    test::ScratchFolder::TearDown();
+  }
+  static void WriteDb(int records) {
+    File file(kIndexFileName, OpenMode::kCreate);
+    for (int i = 0; i < records; ++i) WriteIndexRecord(file, "n" + std::to_string(i), "F", kEntryFile);
+  }
+};
+
+TEST_F(LoadIndexTest, ReloadsReplaceTheTableAndItsCount) {
+  WriteDb(100000);
+  LoadIndex();
+  EXPECT_EQ(IndexEntryCount(), 100000);
+  const auto big = CurrentIndexTable();
+
+  WriteDb(5);
+  LoadIndex();
+  EXPECT_EQ(IndexEntryCount(), 5);
+  EXPECT_EQ(CurrentIndexTable()->Name(4), "n4");
+  EXPECT_EQ(big->EntryCount(), 100000) << "a held snapshot stays complete";
+  EXPECT_EQ(big->Name(99999), "n99999");
+
+  WriteDb(0);
+  LoadIndex();
+  EXPECT_EQ(IndexEntryCount(), 0);
+
+  ASSERT_TRUE(platform::RemoveFile(kIndexFileName));
+  WriteDb(3);
+  LoadIndex();
+  ASSERT_TRUE(platform::RemoveFile(kIndexFileName));
+  LoadIndex();
+  EXPECT_EQ(IndexEntryCount(), 3) << "a missing file leaves the table as it was";
+}
+
+TEST_F(LoadIndexTest, ReadersAlwaysSeeACompleteTableWhileReloadsPublish) {
+  // Run under ThreadSanitizer too: readers scan snapshots while the loader swaps tables.
+  std::atomic<bool> done{false};
+  std::atomic<long> scans{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&] {
+      while (!done.load()) {
+        const auto table = CurrentIndexTable();
+        const std::int32_t n = table->EntryCount();
+        for (std::int32_t i = 0; i < n; ++i) {
+          if (table->Name(i) != "n" + std::to_string(i) && n > 1) {
+            ADD_FAILURE() << "entry " << i << " of " << n;
+            return;
+          }
+        }
+        scans.fetch_add(1);
+      }
+    });
+  }
+  for (int round = 0; round < 20; ++round) {
+    WriteDb(round % 2 == 0 ? 2000 : 7);
+    LoadIndex();
+  }
+  while (scans.load() < 10) std::this_thread::yield();
+  done.store(true);
+  for (auto& t : readers) t.join();
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "test_support.h"
+
+namespace tandrel {
+namespace {
+
+using test::ReadWholeFile;
+using test::WriteWholeFile;
+
+TEST(SettingsNumberTest, FirstLineRule) {
+  struct Case {
+    const char* line;
+    std::int32_t value;
+  };
+  const Case cases[] = {
+      {"", 0},          {"0", 0},         {"1", 1},          {"1;autostart", 1},
+      {";1", 0},        {" \t 1", 1},     {"-12", -12},      {"+7x", 7},
+      {"$1F", 31},      {"$ff", 255},     {"%101", 5},       {"%102", 2},
+      {"-$10", -16},    {"abc", 0},       {"$", 0},          {"12 34", 12},
+      {" - 5", 0},      {"4294967297", 1}, {"\n1", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseSettingsNumber(c.line), c.value) << '"' << c.line << '"';
+}
+
+class SettingsFileTest : public test::ScratchFolder {
+ protected:
+  void SetUp() override {
+    test::ScratchFolder::SetUp();
+    file_ = Path(kSettingsFileName);
+    AutostartFlag = 0;
+    IndexedFolders.fill("stale");
+  }
+  std::vector<std::string> FilledSlots() const {
+    std::vector<std::string> filled;
+    for (int i = 0; i < kFolderSlotCount; ++i) {
+      if (!IndexedFolders[i].empty()) filled.push_back(std::to_string(i) + "=" + IndexedFolders[i]);
+    }
+    return filled;
+  }
+  std::string file_;
+};
+
+TEST_F(SettingsFileTest, MissingFileIsCreatedEmptyAndQuitStoresTheFlag) {
+  AutostartFlag = 5;
+  ReadSettings(file_);
+  EXPECT_TRUE(test::FileExists(file_));
+  EXPECT_EQ(ReadWholeFile(file_), "");
+  EXPECT_EQ(AutostartFlag, 0);
+  EXPECT_TRUE(FilledSlots().empty());
+  StoreAutostartFlag(file_);
+  EXPECT_EQ(ReadWholeFile(file_), "0\r\n");
+}
+
+TEST_F(SettingsFileTest, FoldersFillSlotsInOrderAndEmptyLinesUseASlot) {
+  ASSERT_TRUE(WriteWholeFile(file_, "1;on\r\nD:\\Daten\r\n\r\nE:\\Archiv\nC:"));
+  ReadSettings(file_);
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(FilledSlots(), (std::vector<std::string>{"0=D:\\Daten", "2=E:\\Archiv", "3=C:"}));
+}
+
+TEST_F(SettingsFileTest, LinesBeyondTheLastSlotAreIgnored) {
+  std::string bytes = "0\r\n";
+  for (int i = 0; i < kFolderSlotCount + 20; ++i) bytes += "F" + std::to_string(i) + "\r\n";
+  ASSERT_TRUE(WriteWholeFile(file_, bytes));
+  ReadSettings(file_);
+  const std::vector<std::string> filled = FilledSlots();
+  ASSERT_EQ(filled.size(), static_cast<std::size_t>(kFolderSlotCount));
+  EXPECT_EQ(filled.back(), "100=F100");
+}
+
+TEST_F(SettingsFileTest, UnopenableFileKeepsTheFlagButEmptiesTheSlots) {
+  AutostartFlag = 1;
+  ReadSettings(Root());  // a folder, not a file
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_TRUE(FilledSlots().empty());
+}
+
+TEST_F(SettingsFileTest, WriteSettingsRewritesEverything) {
+  ASSERT_TRUE(WriteWholeFile(file_, "1\r\nold\r\nlonger old contents\r\n"));
+  AutostartFlag = 1;
+  WriteSettings({"D:\\Daten", "E:\\Archiv", "C:"}, file_);
+  EXPECT_EQ(ReadWholeFile(file_), "1\r\nD:\\Daten\r\nE:\\Archiv\r\nC:\r\n");
+  AutostartFlag = 0;
+  WriteSettings({}, file_);
+  EXPECT_EQ(ReadWholeFile(file_), "0\r\n");
+
+  WriteSettings({"X:\\\xC4nderung"}, file_);
+  ReadSettings(file_);
+  EXPECT_EQ(FilledSlots(), (std::vector<std::string>{"0=X:\\\xC4nderung"}));
+}
+
+TEST_F(SettingsFileTest, StoreAutostartFlagRewritesOnlyTheFirstBytes) {
+  const std::string folders = "D:\\Daten\r\nE:\\Archiv";  // last line without CR LF
+  ASSERT_TRUE(WriteWholeFile(file_, "0\r\n" + folders));
+  ReadSettings(file_);
+  AutostartFlag = 1;
+  StoreAutostartFlag(file_);
+  EXPECT_EQ(ReadWholeFile(file_), "1\r\n" + folders);
+
+  // A longer hand-edited first line keeps its tail, which then reads as a folder line.
+  ASSERT_TRUE(WriteWholeFile(file_, "12;x\r\nD:\\Daten\r\n"));
+  AutostartFlag = 0;
+  StoreAutostartFlag(file_);
+  EXPECT_EQ(ReadWholeFile(file_), "0\r\nx\r\nD:\\Daten\r\n");
+  ReadSettings(file_);
+  EXPECT_EQ(FilledSlots(), (std::vector<std::string>{"0=x", "1=D:\\Daten"}));
+}
+
+}  // namespace
+}  // namespace tandrel

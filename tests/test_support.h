@@ -1,0 +1,54 @@
+// Helpers shared by the unit tests: a scratch folder per test and whole-file access.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tandrel::test {
+
+inline std::string ReadWholeFile(const std::string& path) {
+  platform::File file(path, platform::OpenMode::kRead);
+  std::string bytes;
+  char chunk[4096];
+  for (std::size_t got; (got = file.Read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+  return bytes;
+}
+
+inline bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  platform::File file(path, platform::OpenMode::kCreate);
+  return file.IsOpen() && file.Write(bytes) && file.Close();
+}
+
+inline bool FileExists(const std::string& path) {
+  return platform::File(path, platform::OpenMode::kRead).IsOpen();
+}
+
+// A fresh folder below the temporary folder, removed with everything in it afterwards.
+// Paths handed out are built with the platform's separator.
+class ScratchFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    root_ = platform::TemporaryFolder() + "tandrel-test-" + std::to_string(random()) +
+            std::to_string(random());
+    ASSERT_TRUE(platform::CreateFolder(root_)) << root_;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(root_), ignored);
+  }
+  std::string Path(const std::string& relative) const {
+    return root_ + platform::kPathSeparator + relative;
+  }
+  const std::string& Root() const { return root_; }
+
+ private:
+  std::string root_;
+};
+
+}  // namespace tandrel::test
