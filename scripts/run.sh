@@ -1,13 +1,33 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything (native release and Windows) and runs the
-# index-load benchmark on a generated 1,000,000-record index.
+# Sets up the machine, builds everything and starts Tandrel under Wine.
+# With no DISPLAY it starts a virtual one, lets Tandrel run for a few seconds and saves a
+# screenshot to build/tandrel-screenshot.png (use a real X display to work with it).
+# `scripts/run.sh --benchmark` runs the index-load benchmark instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+mkdir -p build
 for preset in release windows; do
-  cmake --preset "$preset" > "build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
-  cmake --build --preset "$preset" -j "$jobs" >> "build-$preset.log" 2>&1 || { tail -n 40 "build-$preset.log"; exit 1; }
-  mkdir -p build && mv "build-$preset.log" "build/$preset-build.log"
+  log="build/$preset-build.log"
+  { cmake --preset "$preset" && cmake --build --preset "$preset" -j "$jobs"; } > "$log" 2>&1 ||
+    { tail -n 40 "$log"; exit 1; }
 done
-exec build/release/benchmarks/index_load_benchmark --benchmark_color=false "$@"
+if [ "${1:-}" = "--benchmark" ]; then
+  exec build/release/benchmarks/index_load_benchmark --benchmark_color=false
+fi
+
+# Tandrel keeps db.db and settings.conf beside itself, so it runs from a folder of its own.
+home=build/tandrel
+mkdir -p "$home"
+cp build/windows/app/Tandrel.exe "$home/"
+export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=C.UTF-8
+if [ -n "${DISPLAY:-}" ]; then
+  exec /usr/lib/wine/wine64 "$home/Tandrel.exe"
+fi
+echo "No DISPLAY: running Tandrel on a virtual display for a screenshot."
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  /usr/lib/wine/wine64 "$1/Tandrel.exe" & sleep 12
+  import -window root build/tandrel-screenshot.png
+  /usr/lib/wine/wineserver -k' _ "$home"
+echo "Screenshot: build/tandrel-screenshot.png"

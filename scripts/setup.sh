@@ -12,7 +12,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev zlib1g-dev libpng-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine64 xvfb x11-utils imagemagick
-  dpkg-dev
+  dpkg-dev python3
 )
 
 missing=()

@@ -31,7 +31,13 @@ build_preset() {
 test_preset() {
   local preset=$1 label=$2 log=build/$1-test.log
   build_preset "$preset" || return
-  ctest --preset "$preset" -j "$jobs" --timeout 600 > "$log" 2>&1
+  local runner=()
+  # Every Wine program of one run shares one display, the one the prefix's desktop
+  # process was started with.
+  if [ "$preset" = windows ] && [ -z "${DISPLAY:-}" ]; then
+    runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  fi
+  "${runner[@]}" ctest --preset "$preset" -j "$jobs" > "$log" 2>&1
   local rc=$?
   grep -E '^[0-9]+% tests passed|\*\*\*|Failed|Timeout' "$log" | grep -v '^$' | tail -n 20
   local p f

@@ -50,4 +50,6 @@ void Sleep(std::uint32_t milliseconds) {
   }
 }
 
+void EndProcess(int code) { ::_exit(code); }
+
 }  // namespace tandrel::platform

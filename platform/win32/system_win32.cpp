@@ -60,4 +60,6 @@ std::uint32_t TickCount() { return ::GetTickCount(); }
 
 void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
+void EndProcess(int code) { ::ExitProcess(static_cast<UINT>(code)); }
+
 }  // namespace tandrel::platform

@@ -1,0 +1,137 @@
+// The event loop's dispatch table, and the small actions it does itself.
+#include "app/handlers.h"
+#include "app/object_numbers.h"
+#include "app/shell.h"
+#include "index/index.h"
+
+namespace tandrel {
+namespace {
+
+bool DispatchMenu(ui::Ui& ui, int item) {
+  switch (item) {
+    case kShortcutSearch: StartSearch(ui); break;
+    case kShortcutSelectAll: SelectAllResults(ui); break;
+    case kItemManageFolders: OpenFolderDialog(ui); break;
+    case kItemUpdateIndex: StartIndexingRun(ui); break;
+    case kItemHelp: ui.ShowMessage("Fehler", "Kann Hilfe nicht finden!"); break;
+    case kItemAbout:
+    case kItemTrayAbout: ShowAbout(ui); break;
+    case kItemOpen: OpenHits(ui); break;
+    case kItemOpenFolder: OpenHitFolders(ui); break;
+    case kItemCopyTo: QueueCopies(ui); break;
+    case kItemCancelCopy: CancelCopies(ui); break;
+    case kItemSettings: OpenSettingsDialog(ui); break;
+    case kItemQuit:
+    case kItemTrayQuit: return false;
+    case kItemHideRestore: ToggleMainHidden(ui); break;
+    case kItemProgramUpdate: LaunchUpdater(ui); break;
+    default: break;
+  }
+  return true;
+}
+
+void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
+  switch (event.id) {
+    case kSearchButton:
+      if (event.action == ui::Action::kLeftClick) StartSearch(ui);
+      break;
+    case kResultList:
+      if (event.action == ui::Action::kLeftDoubleClick) {
+        OpenFirstHit(ui);
+      } else if (event.action == ui::Action::kRightClick) {
+        if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
+      } else if (event.action == ui::Action::kDragStart) {
+        DragHits(ui);
+      }
+      break;
+    case kFoldersCheckBox: ApplyFoldersCheckBox(ui); break;
+    case kFilesCheckBox: ApplyFilesCheckBox(ui); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
+  switch (event.kind) {
+    case ui::EventKind::kMenu: return DispatchMenu(ui, event.id);
+    case ui::EventKind::kClose: return event.window != kMainWindow;
+    case ui::EventKind::kSize:
+      if (event.window == kMainWindow) {
+        int width = 0;
+        int height = 0;
+        ui.GetInnerSize(kMainWindow, width, height);
+        LayoutMainWindow(ui, width, height, StatusBarHeight(), false);
+      }
+      return true;
+    case ui::EventKind::kTray:
+      if (event.action == ui::Action::kLeftDoubleClick) ToggleMainHidden(ui);
+      if (event.action == ui::Action::kRightButton) ui.ShowPopupMenu(kMainWindow, kTrayMenu);
+      return true;
+    case ui::EventKind::kRightButtonDown:
+      if (event.window == kMainWindow && IsOverCopyField(ui, event.x, event.y)) {
+        ui.ShowPopupMenu(kMainWindow, kCancelMenu);
+      }
+      return true;
+    case ui::EventKind::kControl:
+      if (event.window == kMainWindow) DispatchMainControl(ui, event);
+      return true;
+    case ui::EventKind::kNone: return true;
+  }
+  return true;
+}
+
+bool IsOverCopyField(ui::Ui& ui, int x, int y) {
+  int width = 0;
+  int height = 0;
+  ui.GetInnerSize(kMainWindow, width, height);
+  const int bar = StatusBarHeight();
+  return x > 240 && x < 360 && y > height - 2 * bar && y < height;
+}
+
+void ToggleMainHidden(ui::Ui& ui) {
+  if (MainHidden == 1) {
+    MainHidden = 0;
+    ui.SetMenuItemText(kItemHideRestore, "Ausblenden");
+    ui.ShowWindow(kMainWindow, true);
+  } else {
+    MainHidden = 1;
+    ui.SetMenuItemText(kItemHideRestore, "Wiederherstellen");
+    ui.ShowWindow(kMainWindow, false);
+  }
+}
+
+std::string AboutText() {
+  return std::string("Tandrel ") + kProgramVersion + "\n" + "Index enth\xE4lt " +
+         std::to_string(IndexEntryCount()) + " Dateien.\n\n" +
+         "\xA9 2009 Tandrel Software\n"
+         "E-Mail: kontakt@tandrel.de\n"
+         "Web: www.tandrel.de";
+}
+
+void ShowAbout(ui::Ui& ui) { ui.ShowMessage("Tandrel", AboutText()); }
+
+void SelectAllResults(ui::Ui& ui) {
+  // One call selects every row of the owner-data list, however many there are.
+  ui.SelectRow(kMainWindow, kResultList, -1);
+}
+
+// The two options are never both off: switching one off while the other is off turns
+// the other back on.
+void ApplyFoldersCheckBox(ui::Ui& ui) {
+  if (!ui.IsChecked(kMainWindow, kFilesCheckBox)) {
+    ui.SetChecked(kMainWindow, kFilesCheckBox, true);
+    FilesOption = 1;
+  }
+  FoldersOption = ui.IsChecked(kMainWindow, kFoldersCheckBox) ? 1 : 0;
+}
+
+void ApplyFilesCheckBox(ui::Ui& ui) {
+  if (!ui.IsChecked(kMainWindow, kFoldersCheckBox)) {
+    ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
+    FoldersOption = 1;
+  }
+  FilesOption = ui.IsChecked(kMainWindow, kFilesCheckBox) ? 1 : 0;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,31 @@
+// Actions the event loop hands to other parts of the program. Those whose part is not
+// built yet are listed under "Not built yet" and do nothing; each says what it will do.
+#pragma once
+
+#include "platform/ui.h"
+
+namespace tandrel {
+
+// Not built yet: the search engine (the query field, "Suchen" and Return).
+void StartSearch(ui::Ui& ui);
+
+// Not built yet: actions on the result list's hits.
+void OpenHits(ui::Ui& ui);
+void OpenFirstHit(ui::Ui& ui);
+void OpenHitFolders(ui::Ui& ui);
+void QueueCopies(ui::Ui& ui);
+void CancelCopies(ui::Ui& ui);
+void DragHits(ui::Ui& ui);
+
+// Not built yet: the indexing run started by "Aktualisieren".
+void StartIndexingRun(ui::Ui& ui);
+
+// Not built yet: the folder and settings dialogs, and the autostart registration.
+void OpenFolderDialog(ui::Ui& ui);
+void OpenSettingsDialog(ui::Ui& ui);
+void SyncAutostart();
+
+// Not built yet: writing out and starting the carried updater; it ends the program.
+void LaunchUpdater(ui::Ui& ui);
+
+}  // namespace tandrel

@@ -1,0 +1,85 @@
+// The main window: its controls, menus, status bar and the layout rule.
+#include <vector>
+
+#include "app/object_numbers.h"
+#include "app/shell.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int kInitialWidth = 900;
+constexpr int kInitialHeight = 600;
+int status_bar_height = 0;  // main thread
+
+std::vector<ui::MenuTitle> MainMenuTitles() {
+  return {
+      {"TDL", {{kItemSettings, "Einstellungen", kImageSettings}, {kItemQuit, "Beenden", kImageQuit}}},
+      {"Index",
+       {{kItemManageFolders, "Ordner verwalten", kImageManageFolders},
+        {kItemUpdateIndex, "Aktualisieren", kImageUpdateIndex}}},
+      {"Hilfe",
+       {{kItemHelp, "Hilfe", kImageHelp},
+        {kItemProgramUpdate, "Progammaktualisierung", kImageProgramUpdate},
+        {kItemAbout, "\xDC" "ber", kImageAbout}}},
+  };
+}
+
+void DefinePopupMenus(ui::Ui& ui) {
+  ui.DefinePopupMenu(kResultMenu, {{kItemOpen, "\xD6" "ffnen"},
+                                   {kItemOpenFolder, "\xDC" "bergeordnete Ordner \xF6" "ffnen"},
+                                   {kItemCopyTo, "Kopieren nach"}});
+  ui.DefinePopupMenu(kTrayMenu, {{kItemHideRestore, "Ausblenden"},
+                                 {kItemTrayAbout, "\xDC" "ber"},
+                                 {kItemTrayQuit, "Beenden"}});
+  ui.DefinePopupMenu(kCancelMenu, {{kItemCancelCopy, "Abbrechen"}});
+}
+
+}  // namespace
+
+int StatusBarHeight() { return status_bar_height; }
+
+void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool at_creation) {
+  const int unit = (width - 4) / 20;
+  ui.MoveControl(kMainWindow, kQueryField, {2, 6, width - 70, 25});
+  ui.MoveControl(kMainWindow, kSearchButton, {width - 64, 6, 62, 44});
+  ui.MoveControl(kMainWindow, kResultList, {2, 52, width - 4, height - status_height - 78});
+  ui.SetColumnWidth(kMainWindow, kResultList, 0, 7 * unit);
+  ui.SetColumnWidth(kMainWindow, kResultList, 1, at_creation ? 13 * unit : ui::kFillHeader);
+  ui.MoveControl(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20});
+  ui.MoveControl(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20});
+  ui.MoveControl(kMainWindow, kProgressBar, {3, 35, width - 180, 13});
+}
+
+void OpenMainWindow(ui::Ui& ui) {
+  if (!ui.OpenWindow(kMainWindow, ui::WindowStyle::kMain, "Tandrel", kInitialWidth,
+                     kInitialHeight)) {
+    return;
+  }
+  ui.SetSizeBounds(kMainWindow, 600, 250, 2000, 2000);
+  ui.SetMenuBar(kMainWindow, MainMenuTitles());
+  DefinePopupMenus(ui);
+  status_bar_height = ui.AddStatusBar(kMainWindow, {120, 120, 120, -1});
+  ui.PostStatusText(kHitCountField, "Gefunden: 0");
+  ui.PostStatusText(kStateField, "\tBereit");
+
+  int width = 0;
+  int height = 0;
+  ui.GetInnerSize(kMainWindow, width, height);
+  const int unit = (width - 4) / 20;
+  ui.AddTextField(kMainWindow, kQueryField, {2, 6, width - 70, 25});
+  ui.AddButton(kMainWindow, kSearchButton, {width - 64, 6, 62, 44}, "Suchen");
+  ui.SetFont(kMainWindow, kQueryField, {"Arial", 12});
+  ui.SetFont(kMainWindow, kSearchButton, {"Arial", 10});
+  ui.AddList(kMainWindow, kResultList, {2, 52, width - 4, height - status_bar_height - 78},
+             {"Dateiname", "Verzeichnis"}, {7 * unit, 13 * unit});
+  ui.AddCheckBox(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20}, "Ordner");
+  ui.AddCheckBox(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20}, "Dateien");
+  ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, width - 180, 13}, 100);
+  ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
+  ui.SetChecked(kMainWindow, kFilesCheckBox, true);
+  FilesOption = 1;
+  FoldersOption = 1;
+  ui.EnableFlickerFreeErase(kMainWindow);
+}
+
+}  // namespace tandrel

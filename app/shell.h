@@ -1,0 +1,51 @@
+// The application shell's own pieces, shared by its files and its tests.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/ui.h"
+
+namespace tandrel {
+
+inline constexpr char kProgramVersion[] = "1.3.9";
+inline constexpr char kUpdaterFileName[] = "update.exe";
+
+// Main-thread state of the shell.
+// Written and read by the main thread only.
+extern int MainHidden;
+// Written by the main thread (check boxes); read by the search thread.
+extern std::atomic<int> FoldersOption;
+extern std::atomic<int> FilesOption;
+
+// Start-up, loop and quit.
+void StartUp(ui::Ui& ui);
+void ShowSplash(ui::Ui& ui, const ui::Picture& picture, std::string_view caption);
+void EventLoop(ui::Ui& ui);
+// Handles one event; false when the loop is to be left.
+bool DispatchEvent(ui::Ui& ui, const ui::Event& event);
+void QuitProgram(ui::Ui& ui);
+
+// The main window.
+void OpenMainWindow(ui::Ui& ui);
+void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool at_creation);
+// The status bar's outer height, noted when the bar is created.
+int StatusBarHeight();
+
+// Small actions of the loop.
+void ToggleMainHidden(ui::Ui& ui);
+std::string AboutText();
+void ShowAbout(ui::Ui& ui);
+void SelectAllResults(ui::Ui& ui);
+void ApplyFoldersCheckBox(ui::Ui& ui);
+void ApplyFilesCheckBox(ui::Ui& ui);
+// True when a right button press at client position x, y of the main window lies over
+// the status bar's third field.
+bool IsOverCopyField(ui::Ui& ui, int x, int y);
+
+// Images carried inside the program.
+bool DecodePng(const std::uint8_t* bytes, std::size_t size, ui::Picture& picture);
+bool LoadCarriedImages(ui::Ui& ui, ui::Picture& splash);
+
+}  // namespace tandrel

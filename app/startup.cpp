@@ -1,0 +1,72 @@
+// From process start to the event loop, and the loop itself.
+#include "app/app.h"
+#include "app/handlers.h"
+#include "app/object_numbers.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "index/index.h"
+#include "platform/platform.h"
+
+namespace tandrel {
+namespace {
+
+// The splash stays longer than this after its fade-in, load included.
+constexpr std::uint32_t kSplashHoldMs = 600;
+constexpr std::uint32_t kLoopWaitMs = 5;
+
+}  // namespace
+
+void ShowSplash(ui::Ui& ui, const ui::Picture& picture, std::string_view caption) {
+  if (!ui.OpenWindow(kSplashWindow, ui::WindowStyle::kSplash, caption, picture.width,
+                     picture.height)) {
+    return;
+  }
+  ui.SetOpacity(kSplashWindow, 0);
+  ui.AddPicture(kSplashWindow, kSplashPicture, {0, 0, picture.width, picture.height}, picture);
+  for (int opacity = 0; opacity <= 255; opacity += 5) {
+    ui.SetOpacity(kSplashWindow, static_cast<std::uint8_t>(opacity));
+    ui.HandleOnePendingEvent();
+    platform::Sleep(5);
+  }
+}
+
+void StartUp(ui::Ui& ui) {
+  platform::RemoveFile(kUpdaterFileName);  // left over from the last program update
+
+  ui::Picture splash;
+  LoadCarriedImages(ui, splash);
+  ui.DrawPictureText(splash, 5, 180, 80, 80, 80, std::string("V ") + kProgramVersion);
+  ShowSplash(ui, splash, "Lade...");
+  ui.SetStayOnTop(kSplashWindow);
+
+  const std::uint32_t t0 = platform::TickCount();
+  LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
+  while (platform::TickCount() - t0 <= kSplashHoldMs) platform::Sleep(1);
+  ui.CloseWindow(kSplashWindow);
+
+  OpenMainWindow(ui);
+  ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
+  ui.AddShortcut(kMainWindow, ui::Shortcut::kCtrlA, kShortcutSelectAll);
+  ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
+  ReadSettings();
+  SyncAutostart();
+  ui.Focus(kMainWindow, kQueryField);
+}
+
+void EventLoop(ui::Ui& ui) {
+  for (;;) {
+    const ui::Event event = ui.WaitEvent(kLoopWaitMs);
+    if (!DispatchEvent(ui, event)) return;
+  }
+}
+
+void RunTandrel(ui::Ui& ui, const StartOptions& options) {
+  const std::string folder =
+      options.program_folder.empty() ? platform::ProgramFolder() : options.program_folder;
+  platform::SetCurrentFolder(folder);
+  StartUp(ui);
+  EventLoop(ui);
+  QuitProgram(ui);
+}
+
+}  // namespace tandrel

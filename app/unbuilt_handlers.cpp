@@ -1,0 +1,33 @@
+// Handlers whose parts of the program are still to be built. Each does nothing yet, so
+// the menu items and controls that reach them exist but have no effect.
+#include "app/handlers.h"
+
+namespace tandrel {
+
+// Will check the query and the options and start a search of the index.
+void StartSearch(ui::Ui&) {}
+
+// Will open the selected hits, the first hit, or their folders with the hit selected.
+void OpenHits(ui::Ui&) {}
+void OpenFirstHit(ui::Ui&) {}
+void OpenHitFolders(ui::Ui&) {}
+// Will copy the selected hits into a chosen folder in the background, and cancel that.
+void QueueCopies(ui::Ui&) {}
+void CancelCopies(ui::Ui&) {}
+// Will offer the selected hits as a file list to drag out of the program.
+void DragHits(ui::Ui&) {}
+
+// Will rebuild db.db from the indexed folders in the background and reload it.
+void StartIndexingRun(ui::Ui&) {}
+
+// Will open the folder management dialog and the settings dialog.
+void OpenFolderDialog(ui::Ui&) {}
+void OpenSettingsDialog(ui::Ui&) {}
+// Will bring the Run-key registration of the companion re-indexer in line with
+// AutostartFlag.
+void SyncAutostart() {}
+
+// Will write out the carried updater as update.exe, start it and end the program.
+void LaunchUpdater(ui::Ui&) {}
+
+}  // namespace tandrel

@@ -1,0 +1,274 @@
+#include "platform/headless_ui.h"
+
+#include <algorithm>
+
+namespace tandrel::ui {
+namespace {
+
+// A loop that keeps waiting on an empty queue would never end a test; after this many
+// empty waits the main window is closed as a user would.
+constexpr int kIdleWaitsBeforeClose = 10000;
+constexpr std::size_t kTooltipLimit = 63;
+
+}  // namespace
+
+bool HeadlessUi::OpenWindow(int window, WindowStyle style, std::string_view title, int width,
+                            int height) {
+  Window& w = windows_[window];
+  w = Window{};
+  w.style = style;
+  w.title = title;
+  w.width = width;
+  w.height = height;
+  return true;
+}
+
+void HeadlessUi::CloseWindow(int window) {
+  windows_.erase(window);
+  std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
+}
+
+void HeadlessUi::SetSizeBounds(int window, int min_width, int min_height, int max_width,
+                               int max_height) {
+  if (!windows_.count(window)) return;
+  Window& w = windows_[window];
+  w.min_width = min_width;
+  w.min_height = min_height;
+  w.max_width = max_width;
+  w.max_height = max_height;
+}
+
+void HeadlessUi::Resize(int window, int width, int height) {
+  if (!windows_.count(window)) return;
+  Window& w = windows_[window];
+  w.width = std::clamp(width, w.min_width, w.max_width);
+  w.height = std::clamp(height, w.min_height, w.max_height);
+  Push({EventKind::kSize, window});
+}
+
+void HeadlessUi::GetInnerSize(int window, int& width, int& height) const {
+  const Window* w = FindWindow(window);
+  width = w ? w->width : 0;
+  height = w ? w->height : 0;
+}
+
+void HeadlessUi::SetOpacity(int window, std::uint8_t alpha) {
+  if (!windows_.count(window)) return;
+  windows_[window].opacity = alpha;
+  windows_[window].opacity_steps.push_back(alpha);
+}
+
+void HeadlessUi::SetStayOnTop(int window) {
+  if (windows_.count(window)) windows_[window].on_top = true;
+}
+void HeadlessUi::ShowWindow(int window, bool shown) {
+  if (windows_.count(window)) windows_[window].shown = shown;
+}
+void HeadlessUi::EnableWindow(int window, bool enabled) {
+  if (windows_.count(window)) windows_[window].enabled = enabled;
+}
+void HeadlessUi::ActivateWindow(int window) {
+  for (auto& [number, w] : windows_) w.active = number == window;
+}
+void HeadlessUi::EnableFlickerFreeErase(int window) {
+  if (windows_.count(window)) windows_[window].flicker_free = true;
+}
+
+HeadlessUi::Control& HeadlessUi::AddControl(int window, int id, ControlKind kind, Rect at) {
+  Control& c = controls_[{window, id}];
+  c = Control{};
+  c.kind = kind;
+  c.rect = at;
+  return c;
+}
+
+void HeadlessUi::AddPicture(int window, int id, Rect at, const Picture&) {
+  AddControl(window, id, ControlKind::kPicture, at);
+}
+void HeadlessUi::AddTextField(int window, int id, Rect at) {
+  AddControl(window, id, ControlKind::kTextField, at);
+}
+void HeadlessUi::AddButton(int window, int id, Rect at, std::string_view text) {
+  AddControl(window, id, ControlKind::kButton, at).text = text;
+}
+void HeadlessUi::AddCheckBox(int window, int id, Rect at, std::string_view text) {
+  AddControl(window, id, ControlKind::kCheckBox, at).text = text;
+}
+void HeadlessUi::AddProgressBar(int window, int id, Rect at, int maximum) {
+  AddControl(window, id, ControlKind::kProgressBar, at).progress_max = maximum;
+  progress_window_ = window;
+  progress_id_ = id;
+}
+void HeadlessUi::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+                         const std::vector<int>& widths) {
+  Control& c = AddControl(window, id, ControlKind::kList, at);
+  c.columns = columns;
+  c.widths = widths;
+  c.widths.resize(columns.size());
+}
+
+int HeadlessUi::AddStatusBar(int, const std::vector<int>& field_widths) {
+  status_widths_ = field_widths;
+  status_.assign(field_widths.size(), std::string());
+  return kStatusBarHeight;
+}
+
+void HeadlessUi::MoveControl(int window, int id, Rect at) {
+  auto found = controls_.find({window, id});
+  if (found != controls_.end()) found->second.rect = at;
+}
+
+std::optional<Rect> HeadlessUi::ControlRect(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  if (c == nullptr) return std::nullopt;
+  return c->rect;
+}
+
+void HeadlessUi::SetFont(int window, int id, const FontSpec& font) {
+  auto found = controls_.find({window, id});
+  if (found != controls_.end()) found->second.font = font;
+}
+void HeadlessUi::SetChecked(int window, int id, bool checked) {
+  auto found = controls_.find({window, id});
+  if (found != controls_.end()) found->second.checked = checked;
+}
+bool HeadlessUi::IsChecked(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  return c != nullptr && c->checked;
+}
+std::string HeadlessUi::Text(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  return c ? c->text : std::string();
+}
+
+void HeadlessUi::SetRows(int window, int id, std::shared_ptr<const RowSource> rows) {
+  auto found = controls_.find({window, id});
+  if (found == controls_.end()) return;
+  found->second.rows = std::move(rows);
+  found->second.selected.clear();
+}
+std::int32_t HeadlessUi::RowCount(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  return c && c->rows ? c->rows->RowCount() : 0;
+}
+void HeadlessUi::SelectRow(int window, int id, std::int32_t row) {
+  auto found = controls_.find({window, id});
+  if (found == controls_.end()) return;
+  Control& c = found->second;
+  const std::int32_t count = c.rows ? c.rows->RowCount() : 0;
+  if (row == -1) {
+    for (std::int32_t r = 0; r < count; ++r) c.selected.insert(r);
+  } else if (row >= 0 && row < count) {
+    c.selected.insert(row);
+  }
+}
+bool HeadlessUi::IsRowSelected(int window, int id, std::int32_t row) const {
+  const Control* c = FindControl(window, id);
+  return c != nullptr && c->selected.count(row) != 0;
+}
+void HeadlessUi::SetColumnWidth(int window, int id, int column, int width) {
+  auto found = controls_.find({window, id});
+  if (found == controls_.end()) return;
+  Control& c = found->second;
+  if (column < 0 || column >= static_cast<int>(c.widths.size())) return;
+  if (width == kFillHeader) {
+    int others = 0;
+    for (int i = 0; i < static_cast<int>(c.widths.size()); ++i) {
+      if (i != column) others += c.widths[i];
+    }
+    width = std::max(0, c.rect.width - others);
+  }
+  c.widths[column] = width;
+}
+void HeadlessUi::SetListRedraw(int window, int id, bool redraw) {
+  auto found = controls_.find({window, id});
+  if (found != controls_.end()) found->second.redraw = redraw;
+}
+
+void HeadlessUi::SetMenuBar(int, const std::vector<MenuTitle>& titles) {
+  menu_bar_ = titles;
+  for (const MenuTitle& t : titles) {
+    for (const MenuItem& item : t.items) {
+      item_texts_[item.id] = item.text;
+      item_enabled_[item.id] = true;
+    }
+  }
+}
+void HeadlessUi::DefinePopupMenu(int menu, const std::vector<MenuItem>& items) {
+  popups_[menu] = items;
+  for (const MenuItem& item : items) {
+    item_texts_[item.id] = item.text;
+    item_enabled_[item.id] = true;
+  }
+}
+void HeadlessUi::ShowPopupMenu(int, int menu) {
+  if (popups_.count(menu)) popups_shown_.push_back(menu);
+}
+std::string HeadlessUi::MenuItemText(int item) const {
+  auto found = item_texts_.find(item);
+  return found == item_texts_.end() ? std::string() : found->second;
+}
+bool HeadlessUi::MenuItemEnabled(int item) const {
+  auto found = item_enabled_.find(item);
+  return found != item_enabled_.end() && found->second;
+}
+
+bool HeadlessUi::LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) {
+  // The same check a real icon loader makes first: an icon file's header.
+  if (size < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return false;
+  icons_.insert(image);
+  return true;
+}
+void HeadlessUi::DrawPictureText(Picture&, int x, int y, std::uint8_t, std::uint8_t,
+                                 std::uint8_t, std::string_view text) {
+  drawn_texts_.push_back(std::to_string(x) + "," + std::to_string(y) + ":" + std::string(text));
+}
+
+bool HeadlessUi::AddTrayIcon(int, int image, std::string_view tooltip) {
+  tray_present_ = true;
+  tray_image_ = image;
+  ApplyTrayTooltip(std::string(tooltip));
+  return true;
+}
+void HeadlessUi::ApplyTrayTooltip(const std::string& tooltip) {
+  tray_tooltip_ = tooltip.substr(0, kTooltipLimit);
+}
+void HeadlessUi::AddShortcut(int, Shortcut key, int event_id) { shortcuts_.emplace_back(key, event_id); }
+void HeadlessUi::ShowMessage(std::string_view title, std::string_view text) {
+  boxes_.emplace_back(std::string(title), std::string(text));
+}
+
+Event HeadlessUi::WaitEvent(std::uint32_t) {
+  ApplyPostedUpdates();
+  if (events_.empty()) {
+    if (++idle_waits_ >= kIdleWaitsBeforeClose) return {EventKind::kClose, 0};
+    return {};
+  }
+  const Event event = events_.front();
+  events_.pop_front();
+  return event;
+}
+
+void HeadlessUi::ApplyStatusText(int field, const std::string& text) {
+  if (field >= 0 && field < static_cast<int>(status_.size())) status_[field] = text;
+}
+std::string HeadlessUi::StatusText(int field) const {
+  return field >= 0 && field < static_cast<int>(status_.size()) ? status_[field] : std::string();
+}
+void HeadlessUi::ApplyProgress(int maximum, int position) {
+  auto found = controls_.find({progress_window_, progress_id_});
+  if (found == controls_.end()) return;
+  found->second.progress_max = maximum;
+  found->second.progress_pos = position;
+}
+
+const HeadlessUi::Window* HeadlessUi::FindWindow(int window) const {
+  auto found = windows_.find(window);
+  return found == windows_.end() ? nullptr : &found->second;
+}
+const HeadlessUi::Control* HeadlessUi::FindControl(int window, int id) const {
+  auto found = controls_.find({window, id});
+  return found == controls_.end() ? nullptr : &found->second;
+}
+
+}  // namespace tandrel::ui

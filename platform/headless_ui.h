@@ -1,0 +1,151 @@
+// A window layer without windows: it keeps the state a real one would show, takes its
+// events from a queue that tests fill, and records message boxes and popup menus.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace tandrel::ui {
+
+class HeadlessUi : public Ui {
+ public:
+  static constexpr int kStatusBarHeight = 23;
+  static constexpr int kMenuBarHeight = 20;
+
+  struct Window {
+    WindowStyle style = WindowStyle::kMain;
+    std::string title;
+    int width = 0, height = 0;
+    int min_width = 0, min_height = 0, max_width = 1 << 20, max_height = 1 << 20;
+    bool shown = true, enabled = true, on_top = false, flicker_free = false, active = false;
+    std::uint8_t opacity = 255;
+    std::vector<std::uint8_t> opacity_steps;
+  };
+  enum class ControlKind { kPicture, kTextField, kButton, kCheckBox, kProgressBar, kList };
+  struct Control {
+    ControlKind kind = ControlKind::kButton;
+    Rect rect;
+    std::string text;
+    bool checked = false;
+    FontSpec font;
+    int progress_max = 0, progress_pos = 0;
+    std::vector<std::string> columns;
+    std::vector<int> widths;
+    std::shared_ptr<const RowSource> rows;
+    std::set<std::int32_t> selected;
+    bool redraw = true;
+  };
+
+  // Test side: events to deliver, and what was shown.
+  void Push(const Event& event) { events_.push_back(event); }
+  // Sets the inner size as a drag of the frame would (bounds applied) and queues the
+  // size event.
+  void Resize(int window, int width, int height);
+  void TypeText(int window, int id, std::string_view text) { controls_[{window, id}].text = text; }
+
+  const Window* FindWindow(int window) const;
+  const Control* FindControl(int window, int id) const;
+  const std::vector<std::pair<std::string, std::string>>& MessageBoxes() const { return boxes_; }
+  const std::vector<int>& PopupsShown() const { return popups_shown_; }
+  std::string StatusText(int field) const;
+  std::string MenuItemText(int item) const;
+  bool MenuItemEnabled(int item) const;
+  const std::vector<MenuTitle>& MenuBar() const { return menu_bar_; }
+  bool TrayPresent() const { return tray_present_; }
+  int TrayImage() const { return tray_image_; }
+  const std::string& TrayTooltip() const { return tray_tooltip_; }
+  const std::set<int>& LoadedIcons() const { return icons_; }
+  const std::vector<std::string>& DrawnTexts() const { return drawn_texts_; }
+  std::vector<std::pair<Shortcut, int>> Shortcuts() const { return shortcuts_; }
+  int FocusedControl() const { return focus_; }
+  int HandledPendingEvents() const { return pending_handled_; }
+  // Shows what workers posted, as the next wait for events would.
+  void ApplyPosted() { ApplyPostedUpdates(); }
+
+  // Ui
+  bool OpenWindow(int window, WindowStyle style, std::string_view title, int width, int height) override;
+  void CloseWindow(int window) override;
+  bool WindowExists(int window) const override { return windows_.count(window) != 0; }
+  void SetSizeBounds(int window, int min_width, int min_height, int max_width, int max_height) override;
+  void GetInnerSize(int window, int& width, int& height) const override;
+  void SetOpacity(int window, std::uint8_t alpha) override;
+  void SetStayOnTop(int window) override;
+  void ShowWindow(int window, bool shown) override;
+  void EnableWindow(int window, bool enabled) override;
+  void ActivateWindow(int window) override;
+  void EnableFlickerFreeErase(int window) override;
+  void AddPicture(int window, int id, Rect at, const Picture& picture) override;
+  void AddTextField(int window, int id, Rect at) override;
+  void AddButton(int window, int id, Rect at, std::string_view text) override;
+  void AddCheckBox(int window, int id, Rect at, std::string_view text) override;
+  void AddProgressBar(int window, int id, Rect at, int maximum) override;
+  void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+               const std::vector<int>& widths) override;
+  int AddStatusBar(int window, const std::vector<int>& field_widths) override;
+  void MoveControl(int window, int id, Rect at) override;
+  std::optional<Rect> ControlRect(int window, int id) const override;
+  void SetFont(int window, int id, const FontSpec& font) override;
+  void SetChecked(int window, int id, bool checked) override;
+  bool IsChecked(int window, int id) const override;
+  std::string Text(int window, int id) const override;
+  void Focus(int window, int id) override { focus_ = window * 1000 + id; }
+  void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
+  std::int32_t RowCount(int window, int id) const override;
+  void SelectRow(int window, int id, std::int32_t row) override;
+  bool IsRowSelected(int window, int id, std::int32_t row) const override;
+  void SetColumnWidth(int window, int id, int column, int width) override;
+  void SetListRedraw(int window, int id, bool redraw) override;
+  void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
+  void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) override;
+  void ShowPopupMenu(int window, int menu) override;
+  void SetMenuItemText(int item, std::string_view text) override { item_texts_[item] = text; }
+  bool LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) override;
+  void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, std::uint8_t green,
+                       std::uint8_t blue, std::string_view text) override;
+  bool AddTrayIcon(int window, int image, std::string_view tooltip) override;
+  void RemoveTrayIcon() override { tray_present_ = false; }
+  void AddShortcut(int window, Shortcut key, int event_id) override;
+  void ShowMessage(std::string_view title, std::string_view text) override;
+  Event WaitEvent(std::uint32_t timeout_ms) override;
+  void HandleOnePendingEvent() override { ++pending_handled_; }
+
+ protected:
+  void ApplyStatusText(int field, const std::string& text) override;
+  void ApplyProgress(int maximum, int position) override;
+  void ApplyTrayImage(int image) override { tray_image_ = image; }
+  void ApplyTrayTooltip(const std::string& tooltip) override;
+  void ApplyMenuItemEnabled(int item, bool enabled) override { item_enabled_[item] = enabled; }
+
+ private:
+  Control& AddControl(int window, int id, ControlKind kind, Rect at);
+
+  std::map<int, Window> windows_;
+  std::map<std::pair<int, int>, Control> controls_;
+  std::deque<Event> events_;
+  int idle_waits_ = 0;
+  std::vector<std::pair<std::string, std::string>> boxes_;
+  std::vector<int> popups_shown_;
+  std::map<int, std::vector<MenuItem>> popups_;
+  std::vector<MenuTitle> menu_bar_;
+  std::map<int, std::string> item_texts_;
+  std::map<int, bool> item_enabled_;
+  std::vector<std::string> status_;
+  std::vector<int> status_widths_;
+  bool tray_present_ = false;
+  int tray_image_ = -1;
+  std::string tray_tooltip_;
+  std::set<int> icons_;
+  std::vector<std::string> drawn_texts_;
+  std::vector<std::pair<Shortcut, int>> shortcuts_;
+  int focus_ = -1;
+  int pending_handled_ = 0;
+  int progress_window_ = -1, progress_id_ = -1;
+};
+
+}  // namespace tandrel::ui

@@ -1,0 +1,201 @@
+// The window layer as the application shell sees it: windows, controls, menus, the tray
+// icon and message boxes, all addressed by small numbers, and one stream of events.
+//
+// Ui is implemented twice: on Windows by the real window system (platform/win32), and
+// headless (platform/headless) so that the shell's logic runs in native unit tests.
+// Every call is for the main thread, except the ones under "Safe from any thread",
+// which worker threads use to report progress; those never wait for the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tandrel::ui {
+
+// ---------------------------------------------------------------------------------------
+// Values
+
+struct Rect {
+  int x = 0, y = 0, width = 0, height = 0;
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// A decoded picture: width x height pixels, four bytes each in the order B, G, R, A.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgra;
+};
+
+struct FontSpec {
+  std::string face;
+  int points = 0;
+};
+
+struct MenuItem {
+  int id = 0;
+  std::string text;
+  int image = -1;  // icon number shown beside the text, -1 for none
+};
+struct MenuTitle {
+  std::string text;
+  std::vector<MenuItem> items;
+};
+
+enum class WindowStyle {
+  kMain,    // caption, system menu, minimise and maximise boxes, resizable, centred
+  kSplash,  // borderless, centred, layered (whole-window opacity)
+};
+
+enum class EventKind {
+  kNone,
+  kMenu,             // a menu item, popup item or shortcut: `id` is its number
+  kControl,          // a control of `window`: `id` and `action`
+  kClose,            // the close box of `window`
+  kSize,             // `window` changed its size
+  kTray,             // the tray icon: `action` is kLeftDoubleClick or kRightButton
+  kRightButtonDown,  // right button pressed over `window` at client position x, y
+};
+
+enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange };
+
+struct Event {
+  EventKind kind = EventKind::kNone;
+  int window = -1;
+  int id = 0;
+  Action action = Action::kNone;
+  int x = 0;
+  int y = 0;
+};
+
+// The rows an owner-data list shows. The list asks for the cells of visible rows only,
+// so a million rows cost nothing until they are scrolled into view.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual std::int32_t RowCount() const = 0;
+  virtual std::string_view Cell(std::int32_t row, int column) const = 0;
+};
+
+inline constexpr int kFillHeader = -1;  // column width: fill the rest of the header
+
+enum class Shortcut { kCtrlA, kReturn };
+
+// ---------------------------------------------------------------------------------------
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // Windows. Sizes are inner sizes: for a window with a menu bar the bar counts in the
+  // height, so a window opened at 900 x 600 reports 900 x 600 whatever its menu takes.
+  virtual bool OpenWindow(int window, WindowStyle style, std::string_view title, int width,
+                          int height) = 0;
+  virtual void CloseWindow(int window) = 0;
+  virtual bool WindowExists(int window) const = 0;
+  virtual void SetSizeBounds(int window, int min_width, int min_height, int max_width,
+                             int max_height) = 0;
+  virtual void GetInnerSize(int window, int& width, int& height) const = 0;
+  virtual void SetOpacity(int window, std::uint8_t alpha) = 0;
+  virtual void SetStayOnTop(int window) = 0;
+  virtual void ShowWindow(int window, bool shown) = 0;
+  virtual void EnableWindow(int window, bool enabled) = 0;
+  virtual void ActivateWindow(int window) = 0;
+  // Background erase that leaves visible child controls out, so they do not flicker.
+  virtual void EnableFlickerFreeErase(int window) = 0;
+
+  // Controls, numbered per window.
+  virtual void AddPicture(int window, int id, Rect at, const Picture& picture) = 0;
+  virtual void AddTextField(int window, int id, Rect at) = 0;
+  virtual void AddButton(int window, int id, Rect at, std::string_view text) = 0;
+  virtual void AddCheckBox(int window, int id, Rect at, std::string_view text) = 0;
+  virtual void AddProgressBar(int window, int id, Rect at, int maximum) = 0;
+  virtual void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+                       const std::vector<int>& widths) = 0;
+  // Returns the bar's outer height.
+  virtual int AddStatusBar(int window, const std::vector<int>& field_widths) = 0;
+  virtual void MoveControl(int window, int id, Rect at) = 0;
+  virtual std::optional<Rect> ControlRect(int window, int id) const = 0;
+  virtual void SetFont(int window, int id, const FontSpec& font) = 0;
+  virtual void SetChecked(int window, int id, bool checked) = 0;
+  virtual bool IsChecked(int window, int id) const = 0;
+  virtual std::string Text(int window, int id) const = 0;
+  virtual void Focus(int window, int id) = 0;
+
+  // Owner-data lists.
+  virtual void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) = 0;
+  virtual std::int32_t RowCount(int window, int id) const = 0;
+  virtual void SelectRow(int window, int id, std::int32_t row) = 0;  // -1: every row
+  virtual bool IsRowSelected(int window, int id, std::int32_t row) const = 0;
+  virtual void SetColumnWidth(int window, int id, int column, int width) = 0;
+  virtual void SetListRedraw(int window, int id, bool redraw) = 0;
+
+  // Menus. Item numbers are the event ids.
+  virtual void SetMenuBar(int window, const std::vector<MenuTitle>& titles) = 0;
+  virtual void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) = 0;
+  virtual void ShowPopupMenu(int window, int menu) = 0;  // at the pointer
+  virtual void SetMenuItemText(int item, std::string_view text) = 0;
+
+  // Images: icons from .ico bytes, and text drawn onto a picture in the drawing layer's
+  // default font. (Names avoid LoadIcon/DrawText/MessageBox, which windows.h defines.)
+  virtual bool LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) = 0;
+  virtual void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red,
+                               std::uint8_t green, std::uint8_t blue, std::string_view text) = 0;
+
+  // The tray icon of `window`.
+  virtual bool AddTrayIcon(int window, int image, std::string_view tooltip) = 0;
+  virtual void RemoveTrayIcon() = 0;
+  virtual void AddShortcut(int window, Shortcut key, int event_id) = 0;
+
+  // A message box with one OK button, owned by the main window; returns when closed.
+  virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
+
+  // Events: waits at most `timeout_ms` for the next one (kNone when none came).
+  virtual Event WaitEvent(std::uint32_t timeout_ms) = 0;
+  // Lets the window system handle one pending message, without waiting.
+  virtual void HandleOnePendingEvent() = 0;
+
+  // ---- Safe from any thread ----------------------------------------------------------
+  // Each records the newest value and returns at once; the main thread shows it during
+  // its next wait for events (at the latest within one loop pass).
+  void PostStatusText(int field, std::string_view text);
+  void PostProgress(int maximum, int position);
+  void PostTrayImage(int image);
+  void PostTrayTooltip(std::string_view tooltip);
+  void PostMenuItemEnabled(int item, bool enabled);
+
+ protected:
+  // Shows what the Post* calls recorded; the implementations call it from WaitEvent.
+  void ApplyPostedUpdates();
+
+  virtual void ApplyStatusText(int field, const std::string& text) = 0;
+  virtual void ApplyProgress(int maximum, int position) = 0;
+  virtual void ApplyTrayImage(int image) = 0;
+  virtual void ApplyTrayTooltip(const std::string& tooltip) = 0;
+  virtual void ApplyMenuItemEnabled(int item, bool enabled) = 0;
+
+ private:
+  struct Posted {
+    std::vector<std::optional<std::string>> status_texts;
+    std::optional<std::pair<int, int>> progress;
+    std::optional<int> tray_image;
+    std::optional<std::string> tray_tooltip;
+    std::vector<std::pair<int, bool>> menu_states;  // in order, newest last
+  };
+  std::mutex posted_lock_;
+  Posted posted_;
+  std::atomic<bool> posted_any_{false};  // lets the main thread skip the lock when idle
+};
+
+}  // namespace tandrel::ui
+
+namespace tandrel::ui {
+// The window system's own layer (Windows builds only).
+std::unique_ptr<Ui> CreateSystemUi();
+}  // namespace tandrel::ui

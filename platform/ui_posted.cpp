@@ -1,0 +1,63 @@
+// Updates that worker threads post to the window layer. Each kind keeps only its newest
+// value (menu states keep their order), so a worker that reports every few milliseconds
+// costs one short lock and nothing more; the main thread shows the result once per pass.
+#include "platform/ui.h"
+
+namespace tandrel::ui {
+
+void Ui::PostStatusText(int field, std::string_view text) {
+  if (field < 0) return;
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  if (posted_.status_texts.size() <= static_cast<std::size_t>(field)) {
+    posted_.status_texts.resize(static_cast<std::size_t>(field) + 1);
+  }
+  posted_.status_texts[static_cast<std::size_t>(field)] = std::string(text);
+  posted_any_.store(true, std::memory_order_release);
+}
+
+void Ui::PostProgress(int maximum, int position) {
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  posted_.progress = {maximum, position};
+  posted_any_.store(true, std::memory_order_release);
+}
+
+void Ui::PostTrayImage(int image) {
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  posted_.tray_image = image;
+  posted_any_.store(true, std::memory_order_release);
+}
+
+void Ui::PostTrayTooltip(std::string_view tooltip) {
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  posted_.tray_tooltip = std::string(tooltip);
+  posted_any_.store(true, std::memory_order_release);
+}
+
+void Ui::PostMenuItemEnabled(int item, bool enabled) {
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  auto& states = posted_.menu_states;
+  std::erase_if(states, [item](const auto& s) { return s.first == item; });
+  states.emplace_back(item, enabled);
+  posted_any_.store(true, std::memory_order_release);
+}
+
+void Ui::ApplyPostedUpdates() {
+  if (!posted_any_.load(std::memory_order_acquire)) return;
+  Posted taken;
+  {
+    std::lock_guard<std::mutex> hold(posted_lock_);
+    taken = std::move(posted_);
+    posted_ = Posted{};
+    posted_any_.store(false, std::memory_order_relaxed);
+  }
+  // Shown outside the lock: a window call may take a while, and workers must not wait.
+  for (std::size_t field = 0; field < taken.status_texts.size(); ++field) {
+    if (taken.status_texts[field]) ApplyStatusText(static_cast<int>(field), *taken.status_texts[field]);
+  }
+  if (taken.progress) ApplyProgress(taken.progress->first, taken.progress->second);
+  if (taken.tray_image) ApplyTrayImage(*taken.tray_image);
+  if (taken.tray_tooltip) ApplyTrayTooltip(*taken.tray_tooltip);
+  for (const auto& [item, enabled] : taken.menu_states) ApplyMenuItemEnabled(item, enabled);
+}
+
+}  // namespace tandrel::ui

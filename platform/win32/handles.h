@@ -1,0 +1,78 @@
+// Owning wrappers for the window system's handles: each frees its handle exactly once.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace tandrel::win32 {
+
+template <typename Handle, BOOL(WINAPI* Free)(Handle)>
+class Owned {
+ public:
+  Owned() = default;
+  explicit Owned(Handle handle) : handle_(handle) {}
+  ~Owned() { Reset(); }
+  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  Owned& operator=(Owned&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+  void Reset() {
+    if (handle_ != nullptr) Free(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  Handle handle_ = nullptr;
+};
+
+inline BOOL WINAPI FreeGdiObject(HGDIOBJ object) { return DeleteObject(object); }
+inline BOOL WINAPI FreeBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
+inline BOOL WINAPI FreeFont(HFONT font) { return DeleteObject(font); }
+inline BOOL WINAPI FreeRegion(HRGN region) { return DeleteObject(region); }
+inline BOOL WINAPI FreeMemoryDc(HDC dc) { return DeleteDC(dc); }
+
+using OwnedBitmap = Owned<HBITMAP, FreeBitmap>;
+using OwnedFont = Owned<HFONT, FreeFont>;
+using OwnedRegion = Owned<HRGN, FreeRegion>;
+using OwnedMemoryDc = Owned<HDC, FreeMemoryDc>;
+using OwnedIcon = Owned<HICON, DestroyIcon>;
+using OwnedMenu = Owned<HMENU, DestroyMenu>;
+using OwnedAccelerators = Owned<HACCEL, DestroyAcceleratorTable>;
+
+// A GDI object selected into a device context for one scope.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~Selected() { SelectObject(dc_, previous_); }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// The screen's device context for one scope.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace tandrel::win32

@@ -1,0 +1,515 @@
+// Windows, controls, events and the message pump.
+#include "platform/win32/win32_ui.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tandrel::ui {
+namespace {
+
+constexpr char kWindowClass[] = "TandrelWindow";
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT_PTR kStatusBarSubclass = 1;
+
+Win32Ui* g_ui = nullptr;  // the one layer; the window procedure reaches it here
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  const int window = static_cast<int>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)) - 1;
+  if (g_ui != nullptr && window >= 0) return g_ui->HandleMessage(window, hwnd, message, wparam, lparam);
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                               DWORD_PTR) {
+  if (g_ui != nullptr) return g_ui->HandleStatusBarMessage(hwnd, message, wparam, lparam);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+DWORD StyleOf(WindowStyle style) {
+  return style == WindowStyle::kMain
+             ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME |
+                   WS_CLIPCHILDREN
+             : WS_POPUP;
+}
+
+}  // namespace
+
+Win32Ui::Win32Ui() {
+  g_ui = this;
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(1));  // the application icon
+  wc.hIconSm = wc.hIcon;
+  wc.lpszClassName = kWindowClass;
+  RegisterClassExA(&wc);
+}
+
+Win32Ui::~Win32Ui() {
+  RemoveTrayIcon();
+  g_ui = nullptr;
+}
+
+std::unique_ptr<Ui> CreateSystemUi() { return std::make_unique<Win32Ui>(); }
+
+HWND Win32Ui::Hwnd(int window) const {
+  auto found = windows_.find(window);
+  return found == windows_.end() ? nullptr : found->second.hwnd;
+}
+
+HWND Win32Ui::Control(int window, int id) const {
+  auto found = controls_.find({window, id});
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, int width, int height) {
+  CloseWindow(window);
+  const DWORD ws = StyleOf(style);
+  const DWORD ex = style == WindowStyle::kSplash ? WS_EX_LAYERED : 0;
+  // The menu bar is added later and counts in the inner height, so size for frame only.
+  RECT outer{0, 0, width, height};
+  AdjustWindowRectEx(&outer, ws, FALSE, ex);
+  const int screen_w = GetSystemMetrics(SM_CXSCREEN);
+  const int screen_h = GetSystemMetrics(SM_CYSCREEN);
+  const int w = std::min<int>(outer.right - outer.left, screen_w);
+  const int h = std::min<int>(outer.bottom - outer.top, screen_h);
+  const std::string caption(title);
+  HWND hwnd = CreateWindowExA(ex, kWindowClass, caption.c_str(), ws, (screen_w - w) / 2, (screen_h - h) / 2, w, h,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (hwnd == nullptr) return false;
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, window + 1);
+  windows_[window] = WindowData{hwnd, style};
+  if (style == WindowStyle::kSplash) SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
+  ::ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  return true;
+}
+
+void Win32Ui::CloseWindow(int window) {
+  HWND hwnd = Hwnd(window);
+  if (hwnd == nullptr) return;
+  std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
+  std::erase_if(lists_, [window](const auto& c) { return c.first.first == window; });
+  if (GetMenu(hwnd) == menu_bar_ && menu_bar_ != nullptr) {
+    std::erase(menus_, menu_bar_);
+    menu_bar_ = nullptr;
+  }
+  if (accelerator_window_ == hwnd) accelerator_window_ = nullptr;
+  if (status_bar_ != nullptr && GetParent(status_bar_) == hwnd) status_bar_ = nullptr;
+  if (progress_bar_ != nullptr && GetParent(progress_bar_) == hwnd) progress_bar_ = nullptr;
+  windows_.erase(window);
+  DestroyWindow(hwnd);
+}
+
+void Win32Ui::SetSizeBounds(int window, int min_width, int min_height, int max_width, int max_height) {
+  auto found = windows_.find(window);
+  if (found == windows_.end()) return;
+  found->second.min_size = {min_width, min_height};
+  found->second.max_size = {max_width, max_height};
+}
+
+int Win32Ui::MenuBarHeight(HWND hwnd) const {
+  if (GetMenu(hwnd) == nullptr) return 0;
+  MENUBARINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMenuBarInfo(hwnd, OBJID_MENU, 0, &info)) return GetSystemMetrics(SM_CYMENU);
+  return info.rcBar.bottom - info.rcBar.top;
+}
+
+void Win32Ui::GetInnerSize(int window, int& width, int& height) const {
+  width = height = 0;
+  HWND hwnd = Hwnd(window);
+  if (hwnd == nullptr) return;
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  width = client.right;
+  height = client.bottom + MenuBarHeight(hwnd);
+}
+
+void Win32Ui::SetOpacity(int window, std::uint8_t alpha) {
+  if (HWND hwnd = Hwnd(window)) SetLayeredWindowAttributes(hwnd, 0, alpha, LWA_ALPHA);
+}
+
+void Win32Ui::SetStayOnTop(int window) {
+  if (HWND hwnd = Hwnd(window)) SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void Win32Ui::ShowWindow(int window, bool shown) {
+  // SW_SHOW brings the window back in the state it had: maximised, minimised or normal.
+  if (HWND hwnd = Hwnd(window)) ::ShowWindow(hwnd, shown ? SW_SHOW : SW_HIDE);
+}
+
+void Win32Ui::EnableWindow(int window, bool enabled) {
+  if (HWND hwnd = Hwnd(window)) ::EnableWindow(hwnd, enabled);
+}
+
+void Win32Ui::ActivateWindow(int window) {
+  if (HWND hwnd = Hwnd(window)) SetForegroundWindow(hwnd);
+}
+
+void Win32Ui::EnableFlickerFreeErase(int window) {
+  auto found = windows_.find(window);
+  if (found != windows_.end()) found->second.flicker_free = true;
+}
+
+HWND Win32Ui::AddChild(int window, int id, const char* window_class, DWORD style, DWORD ex_style, Rect at,
+                       std::string_view text) {
+  HWND parent = Hwnd(window);
+  if (parent == nullptr) return nullptr;
+  const std::string caption(text);
+  HWND child = CreateWindowExA(ex_style, window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | style, at.x, at.y,
+                               at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleA(nullptr), nullptr);
+  if (child == nullptr) return nullptr;
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  controls_[{window, id}] = child;
+  return child;
+}
+
+void Win32Ui::AddPicture(int window, int id, Rect at, const Picture& picture) {
+  HWND control = AddChild(window, id, "STATIC", SS_BITMAP, 0, at, "");
+  if (control == nullptr || picture.width <= 0) return;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  win32::OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) return;
+  std::memcpy(bits, picture.bgra.data(), std::min(picture.bgra.size(), std::size_t(picture.width) * picture.height * 4));
+  SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
+  MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+  pictures_.push_back(std::move(bitmap));
+}
+
+void Win32Ui::AddTextField(int window, int id, Rect at) {
+  AddChild(window, id, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, at, "");
+}
+
+void Win32Ui::AddButton(int window, int id, Rect at, std::string_view text) {
+  AddChild(window, id, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, at, text);
+}
+
+void Win32Ui::AddCheckBox(int window, int id, Rect at, std::string_view text) {
+  AddChild(window, id, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, at, text);
+}
+
+void Win32Ui::AddProgressBar(int window, int id, Rect at, int maximum) {
+  progress_bar_ = AddChild(window, id, PROGRESS_CLASSA, PBS_SMOOTH, 0, at, "");
+  if (progress_bar_ != nullptr) SendMessageA(progress_bar_, PBM_SETRANGE32, 0, maximum);
+}
+
+void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+                      const std::vector<int>& widths) {
+  HWND list = AddChild(window, id, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
+                       WS_EX_CLIENTEDGE, at, "");
+  if (list == nullptr) return;
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
+               LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    std::string text = columns[i];
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = text.data();
+    column.cx = i < widths.size() ? widths[i] : 100;
+    SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+  }
+  lists_[{window, id}] = ListData{};
+}
+
+int Win32Ui::AddStatusBar(int window, const std::vector<int>& field_widths) {
+  HWND parent = Hwnd(window);
+  if (parent == nullptr) return 0;
+  status_bar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (status_bar_ == nullptr) return 0;
+  std::vector<int> edges;
+  int right = 0;
+  for (int width : field_widths) {
+    right = width < 0 ? -1 : right + width;  // a negative width takes the rest
+    edges.push_back(right);
+  }
+  SendMessageA(status_bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  SetWindowSubclass(status_bar_, StatusBarProc, kStatusBarSubclass, 0);
+  RECT r{};
+  GetWindowRect(status_bar_, &r);
+  return r.bottom - r.top;
+}
+
+void Win32Ui::MoveControl(int window, int id, Rect at) {
+  if (HWND control = Control(window, id)) MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+}
+
+std::optional<Rect> Win32Ui::ControlRect(int window, int id) const {
+  HWND control = Control(window, id);
+  if (control == nullptr) return std::nullopt;
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32Ui::SetFont(int window, int id, const FontSpec& font) {
+  HWND control = Control(window, id);
+  if (control == nullptr) return;
+  auto& owned = fonts_[{font.face, font.points}];
+  if (!owned) {
+    win32::ScreenDc screen;
+    const int height = -MulDiv(font.points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    owned = win32::OwnedFont(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_DONTCARE, font.face.c_str()));
+  }
+  if (owned) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(owned.get()), TRUE);
+}
+
+void Win32Ui::SetChecked(int window, int id, bool checked) {
+  if (HWND control = Control(window, id)) SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32Ui::IsChecked(int window, int id) const {
+  HWND control = Control(window, id);
+  return control != nullptr && SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::string Win32Ui::Text(int window, int id) const {
+  HWND control = Control(window, id);
+  if (control == nullptr) return {};
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+  text.resize(static_cast<std::size_t>(std::max(got, 0)));
+  return text;
+}
+
+void Win32Ui::Focus(int window, int id) {
+  if (HWND control = Control(window, id)) SetFocus(control);
+}
+
+void Win32Ui::SetRows(int window, int id, std::shared_ptr<const RowSource> rows) {
+  HWND list = Control(window, id);
+  auto found = lists_.find({window, id});
+  if (list == nullptr || found == lists_.end()) return;
+  found->second.rows = std::move(rows);
+  const std::int32_t count = found->second.rows ? found->second.rows->RowCount() : 0;
+  SendMessageA(list, LVM_SETITEMCOUNT, count, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+std::int32_t Win32Ui::RowCount(int window, int id) const {
+  auto found = lists_.find({window, id});
+  return found == lists_.end() || !found->second.rows ? 0 : found->second.rows->RowCount();
+}
+
+void Win32Ui::SelectRow(int window, int id, std::int32_t row) {
+  HWND list = Control(window, id);
+  if (list == nullptr) return;
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = LVIS_SELECTED;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool Win32Ui::IsRowSelected(int window, int id, std::int32_t row) const {
+  HWND list = Control(window, id);
+  return list != nullptr && (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+void Win32Ui::SetColumnWidth(int window, int id, int column, int width) {
+  HWND list = Control(window, id);
+  if (list == nullptr) return;
+  SendMessageA(list, LVM_SETCOLUMNWIDTH, column, width == kFillHeader ? LVSCW_AUTOSIZE_USEHEADER : width);
+}
+
+void Win32Ui::SetListRedraw(int window, int id, bool redraw) {
+  HWND list = Control(window, id);
+  if (list == nullptr) return;
+  SendMessageA(list, WM_SETREDRAW, redraw, 0);
+  if (redraw) InvalidateRect(list, nullptr, TRUE);
+}
+
+void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
+  const std::string t(title);
+  const std::string m(text);
+  MessageBoxA(Hwnd(0), m.c_str(), t.c_str(), MB_OK);
+}
+
+void Win32Ui::ApplyStatusText(int field, const std::string& text) {
+  if (status_bar_ != nullptr) SendMessageA(status_bar_, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32Ui::ApplyProgress(int maximum, int position) {
+  if (progress_bar_ == nullptr) return;
+  SendMessageA(progress_bar_, PBM_SETRANGE32, 0, maximum);
+  SendMessageA(progress_bar_, PBM_SETPOS, position, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Events
+
+void Win32Ui::Queue(const Event& event) {
+  // A drag of the frame sends a stream of size messages; one layout per pass is enough.
+  if (event.kind == EventKind::kSize) {
+    for (const Event& queued : events_) {
+      if (queued.kind == EventKind::kSize && queued.window == event.window) return;
+    }
+  }
+  events_.push_back(event);
+}
+
+bool Win32Ui::Translate(MSG& message) {
+  if (accelerator_table_ && accelerator_window_ != nullptr &&
+      (message.hwnd == accelerator_window_ || IsChild(accelerator_window_, message.hwnd))) {
+    return TranslateAcceleratorA(accelerator_window_, accelerator_table_.get(), &message) != 0;
+  }
+  return false;
+}
+
+void Win32Ui::PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (Translate(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+Event Win32Ui::WaitEvent(std::uint32_t timeout_ms) {
+  ApplyPostedUpdates();
+  PumpMessages();
+  if (events_.empty()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms, QS_ALLINPUT);
+    PumpMessages();
+  }
+  ApplyPostedUpdates();
+  if (events_.empty()) return {};
+  const Event event = events_.front();
+  events_.pop_front();
+  return event;
+}
+
+void Win32Ui::HandleOnePendingEvent() {
+  MSG message;
+  if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
+  if (Translate(message)) return;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+}
+
+// Fills the background except where visible child controls lie, so a resize repaints
+// nothing twice. Check boxes and other typed buttons paint no background of their own
+// and so get it from here.
+bool Win32Ui::EraseAroundControls(HWND hwnd, HDC dc) {
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  win32::OwnedRegion region(CreateRectRgnIndirect(&client));
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    char class_name[32] = {};
+    GetClassNameA(child, class_name, sizeof class_name - 1);
+    const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+    if (lstrcmpiA(class_name, "Button") == 0 && (style & BS_TYPEMASK) != 0) continue;
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+    win32::OwnedRegion cut(CreateRectRgnIndirect(&r));
+    CombineRgn(region.get(), region.get(), cut.get(), RGN_DIFF);
+  }
+  FillRgn(dc, region.get(), GetSysColorBrush(COLOR_BTNFACE));
+  return true;
+}
+
+LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
+  const int id = static_cast<int>(header.idFrom);
+  switch (header.code) {
+    case LVN_GETDISPINFOA: {
+      auto found = lists_.find({window, id});
+      auto* info = reinterpret_cast<NMLVDISPINFOA*>(lparam);
+      if (found == lists_.end() || !found->second.rows || !(info->item.mask & LVIF_TEXT)) return 0;
+      if (info->item.cchTextMax <= 0 || info->item.pszText == nullptr) return 0;
+      const std::string_view cell = found->second.rows->Cell(info->item.iItem, info->item.iSubItem);
+      const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info->item.cchTextMax) - 1);
+      std::memcpy(info->item.pszText, cell.data(), n);
+      info->item.pszText[n] = '\0';
+      return 0;
+    }
+    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return 0;
+    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
+    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
+    case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
+    default: return 0;
+  }
+}
+
+LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CLOSE: Queue({EventKind::kClose, window}); return 0;
+    case WM_SIZE:
+      if (status_bar_ != nullptr && GetParent(status_bar_) == hwnd) SendMessageA(status_bar_, WM_SIZE, 0, 0);
+      Queue({EventKind::kSize, window});
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto found = windows_.find(window);
+      if (found == windows_.end() || found->second.max_size.x == 0) break;
+      // Bounds are inner sizes with the menu bar counted, so only the frame is added.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      const DWORD ws = static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
+      RECT lo{0, 0, found->second.min_size.x, found->second.min_size.y};
+      RECT hi{0, 0, found->second.max_size.x, found->second.max_size.y};
+      AdjustWindowRectEx(&lo, ws, FALSE, 0);
+      AdjustWindowRectEx(&hi, ws, FALSE, 0);
+      info->ptMinTrackSize = {lo.right - lo.left, lo.bottom - lo.top};
+      info->ptMaxTrackSize = {hi.right - hi.left, hi.bottom - hi.top};
+      return 0;
+    }
+    case WM_ERASEBKGND: {
+      auto found = windows_.find(window);
+      if (found != windows_.end() && found->second.flicker_free) {
+        return EraseAroundControls(hwnd, reinterpret_cast<HDC>(wparam)) ? 1 : 0;
+      }
+      break;
+    }
+    case WM_COMMAND: {
+      const int id = LOWORD(wparam);
+      if (lparam == 0) {
+        Queue({EventKind::kMenu, window, id});  // menu item or shortcut
+      } else if (HIWORD(wparam) == BN_CLICKED) {
+        Queue({EventKind::kControl, window, id, Action::kLeftClick});
+      } else if (HIWORD(wparam) == EN_CHANGE) {
+        Queue({EventKind::kControl, window, id, Action::kChange});
+      }
+      return 0;
+    }
+    case WM_NOTIFY: return HandleNotify(window, *reinterpret_cast<NMHDR*>(lparam), lparam);
+    case WM_RBUTTONDOWN:
+      Queue({EventKind::kRightButtonDown, window, 0, Action::kNone, static_cast<short>(LOWORD(lparam)),
+             static_cast<short>(HIWORD(lparam))});
+      return 0;
+    case kTrayMessage:
+      if (lparam == WM_LBUTTONDBLCLK) Queue({EventKind::kTray, window, 0, Action::kLeftDoubleClick});
+      if (lparam == WM_RBUTTONDOWN) Queue({EventKind::kTray, window, 0, Action::kRightButton});
+      return 0;
+    default: break;
+  }
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+// A right button press over the status bar counts as one over its window.
+LRESULT Win32Ui::HandleStatusBarMessage(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_RBUTTONDOWN) {
+    HWND parent = GetParent(bar);
+    POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+    MapWindowPoints(bar, parent, &at, 1);
+    const int window = static_cast<int>(GetWindowLongPtrA(parent, GWLP_USERDATA)) - 1;
+    Queue({EventKind::kRightButtonDown, window, 0, Action::kNone, static_cast<int>(at.x), static_cast<int>(at.y)});
+    return 0;
+  }
+  return DefSubclassProc(bar, message, wparam, lparam);
+}
+
+}  // namespace tandrel::ui

@@ -1,0 +1,136 @@
+// The window layer on the real window system (ANSI functions throughout).
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ui.h"
+#include "platform/win32/handles.h"
+
+namespace tandrel::ui {
+
+class Win32Ui : public Ui {
+ public:
+  Win32Ui();
+  ~Win32Ui() override;
+
+  bool OpenWindow(int window, WindowStyle style, std::string_view title, int width, int height) override;
+  void CloseWindow(int window) override;
+  bool WindowExists(int window) const override { return Hwnd(window) != nullptr; }
+  void SetSizeBounds(int window, int min_width, int min_height, int max_width, int max_height) override;
+  void GetInnerSize(int window, int& width, int& height) const override;
+  void SetOpacity(int window, std::uint8_t alpha) override;
+  void SetStayOnTop(int window) override;
+  void ShowWindow(int window, bool shown) override;
+  void EnableWindow(int window, bool enabled) override;
+  void ActivateWindow(int window) override;
+  void EnableFlickerFreeErase(int window) override;
+
+  void AddPicture(int window, int id, Rect at, const Picture& picture) override;
+  void AddTextField(int window, int id, Rect at) override;
+  void AddButton(int window, int id, Rect at, std::string_view text) override;
+  void AddCheckBox(int window, int id, Rect at, std::string_view text) override;
+  void AddProgressBar(int window, int id, Rect at, int maximum) override;
+  void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+               const std::vector<int>& widths) override;
+  int AddStatusBar(int window, const std::vector<int>& field_widths) override;
+  void MoveControl(int window, int id, Rect at) override;
+  std::optional<Rect> ControlRect(int window, int id) const override;
+  void SetFont(int window, int id, const FontSpec& font) override;
+  void SetChecked(int window, int id, bool checked) override;
+  bool IsChecked(int window, int id) const override;
+  std::string Text(int window, int id) const override;
+  void Focus(int window, int id) override;
+
+  void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
+  std::int32_t RowCount(int window, int id) const override;
+  void SelectRow(int window, int id, std::int32_t row) override;
+  bool IsRowSelected(int window, int id, std::int32_t row) const override;
+  void SetColumnWidth(int window, int id, int column, int width) override;
+  void SetListRedraw(int window, int id, bool redraw) override;
+
+  void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
+  void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) override;
+  void ShowPopupMenu(int window, int menu) override;
+  void SetMenuItemText(int item, std::string_view text) override;
+
+  bool LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) override;
+  void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, std::uint8_t green,
+                       std::uint8_t blue, std::string_view text) override;
+
+  bool AddTrayIcon(int window, int image, std::string_view tooltip) override;
+  void RemoveTrayIcon() override;
+  void AddShortcut(int window, Shortcut key, int event_id) override;
+  void ShowMessage(std::string_view title, std::string_view text) override;
+
+  Event WaitEvent(std::uint32_t timeout_ms) override;
+  void HandleOnePendingEvent() override;
+
+  // The one window procedure of every window this layer opens.
+  LRESULT HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleStatusBarMessage(HWND bar, UINT message, WPARAM wparam, LPARAM lparam);
+
+ protected:
+  void ApplyStatusText(int field, const std::string& text) override;
+  void ApplyProgress(int maximum, int position) override;
+  void ApplyTrayImage(int image) override;
+  void ApplyTrayTooltip(const std::string& tooltip) override;
+  void ApplyMenuItemEnabled(int item, bool enabled) override;
+
+ private:
+  struct WindowData {
+    HWND hwnd = nullptr;
+    WindowStyle style = WindowStyle::kMain;
+    POINT min_size{0, 0};
+    POINT max_size{0, 0};
+    bool flicker_free = false;
+  };
+  struct ListData {
+    std::shared_ptr<const RowSource> rows;
+    std::string cell;  // the text handed out last; the list view copies it at once
+  };
+
+  HWND Hwnd(int window) const;
+  HWND Control(int window, int id) const;
+  HWND AddChild(int window, int id, const char* window_class, DWORD style, DWORD ex_style,
+                Rect at, std::string_view text);
+  void Queue(const Event& event);
+  void PumpMessages();
+  bool Translate(MSG& message);
+  bool EraseAroundControls(HWND hwnd, HDC dc);
+  LRESULT HandleNotify(int window, const NMHDR& header, LPARAM lparam);
+  HBITMAP MenuBitmap(int image);
+  HMENU MenuOfItem(int item) const;
+  void RebuildAccelerators();
+  int MenuBarHeight(HWND hwnd) const;
+
+  std::map<int, WindowData> windows_;
+  std::map<std::pair<int, int>, HWND> controls_;
+  std::map<std::pair<int, int>, ListData> lists_;
+  std::deque<Event> events_;
+
+  std::map<int, win32::OwnedIcon> icons_;
+  std::map<int, win32::OwnedBitmap> menu_bitmaps_;
+  std::vector<win32::OwnedBitmap> pictures_;
+  std::map<std::pair<std::string, int>, win32::OwnedFont> fonts_;
+  std::vector<HMENU> menus_;  // every menu holding items, for item lookups
+  std::map<int, win32::OwnedMenu> popups_;
+  HMENU menu_bar_ = nullptr;  // owned by its window
+
+  HWND status_bar_ = nullptr;
+  HWND progress_bar_ = nullptr;
+  int tray_window_ = -1;
+  bool tray_added_ = false;
+
+  std::vector<ACCEL> accelerators_;
+  win32::OwnedAccelerators accelerator_table_;
+  HWND accelerator_window_ = nullptr;
+};
+
+}  // namespace tandrel::ui

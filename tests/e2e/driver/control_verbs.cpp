@@ -1,0 +1,139 @@
+#include "verbs.h"
+// After windows.h, which verbs.h brings in: commctrl.h relies on its types.
+#include <commctrl.h>
+
+#include <climits>
+#include <cstring>
+
+#include "remote_buffer.h"
+
+namespace driver {
+namespace {
+
+inline constexpr std::size_t kItemTextSize = 1024;
+inline constexpr UINT kSendTimeoutMs = 5000;
+
+// A message to another process's window that cannot hang the driver forever.
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  DWORD_PTR value = 0;
+  if (SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                          &value) == 0) {
+    PrintError("the window did not answer");
+    return false;
+  }
+  *result = static_cast<LRESULT>(value);
+  return true;
+}
+
+HWND RequireListView(const Args& args) {
+  HWND window = RequireWindow(args);
+  return window != nullptr ? RequireControl(window, args, 1) : nullptr;
+}
+
+bool ReadStatusField(HWND bar, WPARAM field, std::string* text) {
+  LRESULT length_and_type = 0;
+  if (!SendWithTimeout(bar, SB_GETTEXTLENGTHA, field, 0, &length_and_type)) return false;
+  const std::size_t length = LOWORD(length_and_type);
+  RemoteBuffer buffer(bar, length + 1);
+  LRESULT ignored = 0;
+  if (!SendWithTimeout(bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(buffer.address()),
+                       &ignored)) {
+    return false;
+  }
+  text->assign(length, '\0');
+  return length == 0 || buffer.Read(0, text->data(), length);
+}
+
+bool ReadListCell(HWND list, int row, int column, std::string* text) {
+  RemoteBuffer remote(list, sizeof(LVITEMA) + kItemTextSize);
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = remote.address() + sizeof(LVITEMA);
+  item.cchTextMax = static_cast<int>(kItemTextSize);
+  LRESULT length = 0;
+  if (!remote.Write(0, &item, sizeof item) ||
+      !SendWithTimeout(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(remote.address()), &length)) {
+    return false;
+  }
+  char cell[kItemTextSize] = {};
+  if (!remote.Read(sizeof(LVITEMA), cell, sizeof cell - 1)) return false;
+  text->assign(cell, strnlen(cell, sizeof cell - 1));
+  return true;
+}
+
+int PrintListMessage(const Args& args, UINT message) {
+  HWND list = RequireListView(args);
+  LRESULT value = 0;
+  if (list == nullptr || !SendWithTimeout(list, message, 0, 0, &value)) return kNotFound;
+  PrintLine(std::to_string(value));
+  return kOk;
+}
+
+}  // namespace
+
+int StatusVerb(const Args& args) {
+  long long field = 0;
+  if (!ParseNumber(args[1], &field) || field < 0 || field > 255) return kUsage;
+  HWND window = RequireWindow(args);
+  if (window == nullptr) return kNotFound;
+  HWND bar = FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr);
+  std::string text;
+  if (bar == nullptr || !ReadStatusField(bar, static_cast<WPARAM>(field), &text)) {
+    PrintError("cannot read the status bar");
+    return kNotFound;
+  }
+  PrintLine(text);
+  return kOk;
+}
+
+int ListCountVerb(const Args& args) { return PrintListMessage(args, LVM_GETITEMCOUNT); }
+
+int ListSelectedCountVerb(const Args& args) {
+  return PrintListMessage(args, LVM_GETSELECTEDCOUNT);
+}
+
+int ListRowVerb(const Args& args) {
+  long long row = 0;
+  if (!ParseNumber(args[2], &row) || row < 0 || row > INT_MAX) return kUsage;
+  HWND list = RequireListView(args);
+  std::string name;
+  std::string folder;
+  if (list == nullptr || !ReadListCell(list, static_cast<int>(row), 0, &name) ||
+      !ReadListCell(list, static_cast<int>(row), 1, &folder)) {
+    return kNotFound;
+  }
+  PrintLine(name + "\t" + folder);
+  return kOk;
+}
+
+int GetTextVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;
+  if (control == nullptr) return kNotFound;
+  PrintLine(WindowText(control));
+  return kOk;
+}
+
+// WM_SETTEXT is one of the messages whose text the system copies into the target.
+int SetTextVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;
+  LRESULT done = 0;
+  if (control == nullptr ||
+      !SendWithTimeout(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[2].c_str()), &done)) {
+    return kNotFound;
+  }
+  return done ? kOk : kNotFound;
+}
+
+int CheckStateVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;
+  LRESULT state = 0;
+  if (control == nullptr || !SendWithTimeout(control, BM_GETCHECK, 0, 0, &state)) return kNotFound;
+  PrintLine(std::to_string(state));
+  return kOk;
+}
+
+}  // namespace driver

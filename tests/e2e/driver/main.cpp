@@ -1,0 +1,76 @@
+// tandrel_driver VERB ARGS...: one action on another program's windows per start.
+// Exit 0 on success, 1 when a wait timed out or a window or control is missing, 2 on
+// usage errors.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "verbs.h"
+
+namespace {
+
+using driver::Args;
+
+struct Verb {
+  const char* name;
+  std::size_t min_args;
+  std::size_t max_args;
+  const char* usage;
+  int (*run)(const Args&);
+};
+
+const Verb kVerbs[] = {
+    {"wait-window", 1, 2, "TITLE [TIMEOUT_MS]", driver::WaitWindowVerb},
+    {"wait-gone", 1, 2, "TITLE [TIMEOUT_MS]", driver::WaitGoneVerb},
+    {"window-rect", 1, 1, "TITLE", driver::WindowRectVerb},
+    {"client-size", 1, 1, "TITLE", driver::ClientSizeVerb},
+    {"control-rect", 2, 2, "TITLE ID", driver::ControlRectVerb},
+    {"statusbar-rect", 1, 1, "TITLE", driver::StatusBarRectVerb},
+    {"menu-bar-height", 1, 1, "TITLE", driver::MenuBarHeightVerb},
+    {"move", 5, 5, "TITLE X Y WIDTH HEIGHT", driver::MoveVerb},
+    {"is-visible", 1, 1, "TITLE", driver::IsVisibleVerb},
+    {"status", 2, 2, "TITLE FIELD", driver::StatusVerb},
+    {"list-count", 2, 2, "TITLE ID", driver::ListCountVerb},
+    {"list-row", 3, 3, "TITLE ID ROW", driver::ListRowVerb},
+    {"list-selected-count", 2, 2, "TITLE ID", driver::ListSelectedCountVerb},
+    {"get-text", 2, 2, "TITLE ID", driver::GetTextVerb},
+    {"set-text", 3, 3, "TITLE ID TEXT", driver::SetTextVerb},
+    {"check-state", 2, 2, "TITLE ID", driver::CheckStateVerb},
+    {"menu-items", 1, 1, "TITLE", driver::MenuItemsVerb},
+    {"popup-items", 0, 1, "[TIMEOUT_MS]", driver::PopupItemsVerb},
+    {"close-popup", 0, 1, "[TIMEOUT_MS]", driver::ClosePopupVerb},
+    {"message-box", 0, 1, "[TIMEOUT_MS]", driver::MessageBoxVerb},
+    {"close-message-box", 0, 1, "[TIMEOUT_MS]", driver::CloseMessageBoxVerb},
+    {"command", 2, 2, "TITLE ID", driver::CommandVerb},
+    {"key", 3, 4, "TITLE CONTROL_ID VK [ctrl]", driver::KeyVerb},
+    {"click", 2, 2, "TITLE CONTROL_ID", driver::ClickVerb},
+    {"right-click-client", 3, 3, "TITLE X Y", driver::RightClickClientVerb},
+    {"tray", 2, 2, "TITLE MSG", driver::TrayVerb},
+    {"close", 1, 1, "TITLE", driver::CloseVerb},
+};
+
+int PrintUsage() {
+  std::fprintf(stderr, "usage: tandrel_driver VERB ARGS...\n");
+  for (const Verb& verb : kVerbs) std::fprintf(stderr, "  %s %s\n", verb.name, verb.usage);
+  return driver::kUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The suite compares bytes; the C runtime must not turn "\n" into "\r\n".
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return PrintUsage();
+  const Args args(argv + 2, argv + argc);
+  for (const Verb& verb : kVerbs) {
+    if (std::strcmp(verb.name, argv[1]) != 0) continue;
+    if (args.size() < verb.min_args || args.size() > verb.max_args) {
+      std::fprintf(stderr, "usage: tandrel_driver %s %s\n", verb.name, verb.usage);
+      return driver::kUsage;
+    }
+    return verb.run(args);
+  }
+  return PrintUsage();
+}

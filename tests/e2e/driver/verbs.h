@@ -1,0 +1,41 @@
+// One function per verb; each gets the words after the verb, already checked for count.
+#pragma once
+
+#include "driver.h"
+#include "menus.h"
+
+namespace driver {
+
+// windows_verbs.cpp
+int WaitWindowVerb(const Args& args);
+int WaitGoneVerb(const Args& args);
+int WindowRectVerb(const Args& args);
+int ClientSizeVerb(const Args& args);
+int ControlRectVerb(const Args& args);
+int StatusBarRectVerb(const Args& args);
+int MenuBarHeightVerb(const Args& args);
+int MoveVerb(const Args& args);
+int IsVisibleVerb(const Args& args);
+
+// control_verbs.cpp
+int StatusVerb(const Args& args);
+int ListCountVerb(const Args& args);
+int ListRowVerb(const Args& args);
+int ListSelectedCountVerb(const Args& args);
+int GetTextVerb(const Args& args);
+int SetTextVerb(const Args& args);
+int CheckStateVerb(const Args& args);
+
+// input_verbs.cpp
+int CommandVerb(const Args& args);
+int KeyVerb(const Args& args);
+int ClickVerb(const Args& args);
+int RightClickClientVerb(const Args& args);
+int TrayVerb(const Args& args);
+int CloseVerb(const Args& args);
+
+// message_box_verbs.cpp
+int MessageBoxVerb(const Args& args);
+int CloseMessageBoxVerb(const Args& args);
+
+}  // namespace driver

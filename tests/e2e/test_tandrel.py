@@ -1,0 +1,339 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the real Tandrel.exe under Wine, seen and driven from outside.
+
+Every test starts the program in a fresh copy of its folder, so files it writes there
+(settings.conf) and files a test prepares (db.db, update.exe) belong to that test alone.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+EXE = os.environ.get("TANDREL_EXE", "")
+DRIVER = os.environ.get("TANDREL_DRIVER", "")
+BUILD = os.environ.get("TANDREL_BUILD_DIR") or os.path.dirname(os.path.dirname(EXE or "."))
+PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "wineprefix")
+ARTIFACTS = os.environ.get("TANDREL_ARTIFACTS") or os.path.join(BUILD, "e2e-artifacts")
+WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine64"
+
+MAIN = "Tandrel"
+SPLASH = "Lade..."
+QUERY, RESULTS, SEARCH, FOLDERS, FILES, PROGRESS = 1, 2, 3, 4, 5, 6
+# Wine's first start of a window in a loaded prefix can take many seconds.
+START_TIMEOUT_MS = 60000
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.update(WINEPREFIX=PREFIX, WINEDEBUG="-all", LANG="en_US.UTF-8", LC_ALL="C.UTF-8")
+    return env
+
+
+def drive(*args, timeout=90):
+    """Runs one driver verb; returns (exit code, stdout as Windows-1252 text)."""
+    done = subprocess.run([WINE, DRIVER] + [str(a) for a in args], env=wine_env(),
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    text = done.stdout.decode("cp1252", errors="replace")
+    if text.endswith("\n"):
+        text = text[:-1]
+    return done.returncode, text
+
+
+def drive_ok(*args):
+    code, text = drive(*args)
+    if code != 0:
+        raise AssertionError("driver %s failed with %d" % (" ".join(map(str, args)), code))
+    return text
+
+
+def numbers(text):
+    return [int(word) for word in text.split()]
+
+
+def screenshot(name):
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    subprocess.run(["import", "-window", "root", os.path.join(ARTIFACTS, name + ".png")],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
+def poll(condition, timeout_s=20.0):
+    deadline = time.monotonic() + timeout_s
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(0.1)
+
+
+def index_bytes(records):
+    return b"".join(name + b"\r\n" + folder + b"\r\n" + bytes([kind])
+                    for name, folder, kind in records)
+
+
+class Tandrel:
+    """The program started in a folder of its own; always ended on leaving."""
+
+    def __init__(self, files=None):
+        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
+        self.folder = tempfile.mkdtemp(prefix="t", dir=os.path.join(BUILD, "e2e-run"))
+        shutil.copy(EXE, os.path.join(self.folder, "Tandrel.exe"))
+        for name, data in (files or {}).items():
+            with open(os.path.join(self.folder, name), "wb") as out:
+                out.write(data)
+        self.process = None
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def __enter__(self):
+        runner = os.path.join(REPO, "cmake", "wine-run.sh")
+        command = ["bash", runner] if os.path.exists(runner) else [WINE]
+        self.process = subprocess.Popen(command + [self.path("Tandrel.exe")], cwd=self.folder,
+                                        env=wine_env(), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        return self
+
+    def wait_main(self):
+        code, _ = drive("wait-window", MAIN, START_TIMEOUT_MS)
+        if code != 0:
+            raise AssertionError("the main window did not open")
+
+    def wait_exit(self, timeout_s=20):
+        try:
+            self.process.wait(timeout=timeout_s)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            drive("command", MAIN, 12)
+            if not self.wait_exit(15):
+                self.process.kill()
+                self.process.wait(timeout=30)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        return False
+
+
+class StartTest(unittest.TestCase):
+    def test_splash_shows_before_main_window(self):
+        with Tandrel() as app:
+            code, _ = drive("wait-window", SPLASH, START_TIMEOUT_MS)
+            self.assertEqual(code, 0, "no splash window")
+            seen = time.monotonic()
+            screenshot("splash")
+            rect = numbers(drive_ok("window-rect", SPLASH))
+            self.assertEqual(rect[2:], [400, 200])
+            app.wait_main()
+            self.assertGreaterEqual(time.monotonic() - seen, 0.6)
+            self.assertEqual(drive("wait-gone", SPLASH, 20000)[0], 0)
+
+    def test_update_exe_is_deleted(self):
+        with Tandrel({"update.exe": b"MZ old"}) as app:
+            app.wait_main()
+            self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe"))))
+
+
+class MainWindowTest(unittest.TestCase):
+    def test_controls_and_status_at_start(self):
+        with Tandrel() as app:
+            app.wait_main()
+            screenshot("main_window")
+            self.assertEqual(drive_ok("status", MAIN, 0), "Gefunden: 0")
+            self.assertEqual(drive_ok("status", MAIN, 1), "\tBereit")
+            self.assertEqual(drive_ok("status", MAIN, 2), "")
+            self.assertEqual(drive_ok("status", MAIN, 3), "")
+            self.assertEqual(drive_ok("get-text", MAIN, SEARCH), "Suchen")
+            self.assertEqual(drive_ok("get-text", MAIN, FOLDERS), "Ordner")
+            self.assertEqual(drive_ok("get-text", MAIN, FILES), "Dateien")
+            self.assertEqual(drive_ok("check-state", MAIN, FOLDERS), "1")
+            self.assertEqual(drive_ok("check-state", MAIN, FILES), "1")
+            self.assertEqual(drive_ok("list-count", MAIN, RESULTS), "0")
+
+    def test_check_box_toggles_on_click(self):
+        with Tandrel() as app:
+            app.wait_main()
+            drive_ok("click", MAIN, FOLDERS)
+            self.assertTrue(poll(lambda: drive_ok("check-state", MAIN, FOLDERS) == "0", 10))
+
+    def assert_layout(self, width):
+        w, client_h = numbers(drive_ok("client-size", MAIN))
+        self.assertEqual(w, width)
+        h = client_h + int(drive_ok("menu-bar-height", MAIN))
+        sb = numbers(drive_ok("statusbar-rect", MAIN))[3]
+        expected = {
+            QUERY: [2, 6, w - 70, 25],
+            SEARCH: [w - 64, 6, 62, 44],
+            RESULTS: [2, 52, w - 4, h - sb - 78],
+            FOLDERS: [w - 172, 32, 50, 20],
+            FILES: [w - 112, 32, 40, 20],
+            PROGRESS: [3, 35, w - 180, 13],
+        }
+        for control, rect in expected.items():
+            self.assertEqual(numbers(drive_ok("control-rect", MAIN, control)), rect,
+                             "control %d" % control)
+        return h
+
+    def test_window_size_and_layout(self):
+        with Tandrel() as app:
+            app.wait_main()
+            self.assertEqual(self.assert_layout(900), 600)
+
+    def test_minimum_size_is_kept(self):
+        with Tandrel() as app:
+            app.wait_main()
+            drive_ok("move", MAIN, 0, 0, 300, 150)
+            self.assertTrue(poll(lambda: numbers(drive_ok("client-size", MAIN))[0] == 600, 10))
+            self.assertGreaterEqual(self.assert_layout(600), 250)
+            self.assertEqual(numbers(drive_ok("control-rect", MAIN, QUERY))[2], 530)
+
+
+class MenuTest(unittest.TestCase):
+    def test_menu_bar_items_with_icons(self):
+        with Tandrel() as app:
+            app.wait_main()
+            lines = [line.split("\t") for line in drive_ok("menu-items", MAIN).splitlines()]
+            tops = [line[4] for line in lines if line[0] == "0"]
+            self.assertEqual(tops, ["TDL", "Index", "Hilfe"])
+            items = [(int(line[1]), line[4]) for line in lines if line[0] == "1"]
+            self.assertEqual(items, [(11, "Einstellungen"), (12, "Beenden"),
+                                     (1, "Ordner verwalten"), (2, "Aktualisieren"),
+                                     (3, "Hilfe"), (16, "Progammaktualisierung"),
+                                     (4, "\xdcber")])
+            for line in lines:
+                if line[0] == "1":
+                    self.assertEqual(line[3], "icon", line[4])
+
+
+def message_box():
+    code, text = drive("message-box", 20000)
+    if code != 0:
+        raise AssertionError("no message box")
+    title, _, body = text.partition("\n")
+    return title, body
+
+
+class MessageBoxTest(unittest.TestCase):
+    def about_text(self, files):
+        with Tandrel(files) as app:
+            app.wait_main()
+            drive_ok("command", MAIN, 4)
+            title, body = message_box()
+            screenshot("about_box")
+            self.assertEqual(drive("close-message-box", 10000)[0], 0)
+            return title, body
+
+    def test_about_counts_records(self):
+        records = [(b"a%d.txt" % i, b"C:\\x", i % 2) for i in range(7)]
+        title, body = self.about_text({"db.db": index_bytes(records)})
+        self.assertEqual(title, MAIN)
+        self.assertIn("Index enth\xe4lt 7 Dateien.", body)
+
+    def test_about_without_index(self):
+        _, body = self.about_text({})
+        self.assertIn("Index enth\xe4lt 1 Dateien.", body)
+
+    def test_help_missing(self):
+        with Tandrel() as app:
+            app.wait_main()
+            drive_ok("command", MAIN, 3)
+            title, body = message_box()
+            screenshot("help_box")
+            self.assertEqual(title, "Fehler")
+            self.assertIn("Kann Hilfe nicht finden!", body)
+            self.assertEqual(drive("close-message-box", 10000)[0], 0)
+
+
+def popup_items():
+    code, text = drive("popup-items", 10000)
+    if code != 0:
+        return None
+    return [(int(line.split("\t")[1]), line.split("\t")[4]) for line in text.splitlines()]
+
+
+class TrayTest(unittest.TestCase):
+    def test_double_click_hides_and_shows(self):
+        with Tandrel() as app:
+            app.wait_main()
+            drive_ok("tray", MAIN, 0x203)
+            self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "0", 10))
+            drive_ok("tray", MAIN, 0x203)
+            self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "1", 10))
+
+    def test_right_button_menu(self):
+        with Tandrel() as app:
+            app.wait_main()
+            drive_ok("tray", MAIN, 0x204)
+            self.assertEqual(popup_items(), [(13, "Ausblenden"), (14, "\xdcber"), (15, "Beenden")])
+            self.assertEqual(drive("close-popup", 10000)[0], 0)
+
+
+class StatusBarMenuTest(unittest.TestCase):
+    def click_status(self, x):
+        _, client_h = numbers(drive_ok("client-size", MAIN))
+        sb = numbers(drive_ok("statusbar-rect", MAIN))[3]
+        drive_ok("right-click-client", MAIN, x, client_h - sb // 2)
+
+    def test_cancel_menu_inside_range_only(self):
+        with Tandrel() as app:
+            app.wait_main()
+            self.click_status(300)
+            self.assertEqual(popup_items(), [(10, "Abbrechen")])
+            self.assertEqual(drive("close-popup", 10000)[0], 0)
+            for x in (240, 360):
+                self.click_status(x)
+                self.assertEqual(drive("popup-items", 1500)[0], 1, "popup at x %d" % x)
+
+
+class QuitTest(unittest.TestCase):
+    def quit_with(self, action, files=None):
+        with Tandrel(files) as app:
+            app.wait_main()
+            self.assertTrue(poll(lambda: os.path.exists(app.path("settings.conf")), 10))
+            drive_ok(*action)
+            self.assertTrue(app.wait_exit(20), "still running")
+            with open(app.path("settings.conf"), "rb") as conf:
+                return conf.read()
+
+    def test_start_creates_empty_settings(self):
+        with Tandrel() as app:
+            app.wait_main()
+            self.assertTrue(poll(lambda: os.path.exists(app.path("settings.conf")), 10))
+            with open(app.path("settings.conf"), "rb") as conf:
+                self.assertEqual(conf.read(), b"")
+
+    def test_close_box_writes_flag(self):
+        self.assertTrue(self.quit_with(("close", MAIN)).startswith(b"0\r\n"))
+
+    def test_quit_command(self):
+        self.assertTrue(self.quit_with(("command", MAIN, 12)).startswith(b"0\r\n"))
+
+    def test_tray_quit_command(self):
+        self.assertTrue(self.quit_with(("command", MAIN, 15)).startswith(b"0\r\n"))
+
+    def test_set_flag_is_kept(self):
+        original = b"1\r\nD:\\Daten\r\n"
+        self.assertEqual(self.quit_with(("command", MAIN, 12), {"settings.conf": original}),
+                         original)
+
+
+def main():
+    missing = [name for name, path in (("TANDREL_EXE", EXE), ("TANDREL_DRIVER", DRIVER))
+               if not path or not os.path.exists(path)]
+    if missing:
+        print("e2e: missing %s" % ", ".join(missing))
+        print("e2e: 0 passed, 1 failed")
+        return 1
+    result = unittest.main(exit=False, verbosity=2).result
+    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
+    passed = result.testsRun - failed - len(result.skipped)
+    print("e2e: %d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,210 @@
+// The application shell on the headless window layer: start-up, dispatch and quit.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/object_numbers.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "index/index.h"
+#include "platform/headless_ui.h"
+#include "test_support.h"
+
+namespace tandrel {
+namespace {
+
+using ui::Event;
+using ui::EventKind;
+using ui::HeadlessUi;
+
+class ShellTest : public test::ScratchFolder {
+ protected:
+  void SetUp() override {
+    test::ScratchFolder::SetUp();
+    ASSERT_TRUE(platform::SetCurrentFolder(Root()));
+  }
+  void TearDown() override {
+    platform::SetCurrentFolder(platform::TemporaryFolder());
+    test::ScratchFolder::TearDown();
+  }
+  void Start() {
+    StartUp(ui_);
+    ui_.ApplyPosted();
+  }
+  bool Dispatch(const Event& event) {
+    const bool go_on = DispatchEvent(ui_, event);
+    ui_.ApplyPosted();
+    return go_on;
+  }
+  ui::Rect RectOf(int id) const { return *ui_.ControlRect(kMainWindow, id); }
+  HeadlessUi ui_;
+};
+
+TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
+  ASSERT_TRUE(test::WriteWholeFile("update.exe", "old updater"));
+  Start();
+  EXPECT_FALSE(test::FileExists("update.exe"));
+  EXPECT_EQ(ui_.DrawnTexts(), std::vector<std::string>{"5,180:V 1.3.9"});
+  EXPECT_EQ(ui_.LoadedIcons().size(), 9u) << "every carried icon decodes";
+  EXPECT_FALSE(ui_.WindowExists(kSplashWindow)) << "the splash is closed";
+
+  const HeadlessUi::Window* main = ui_.FindWindow(kMainWindow);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(main->title, "Tandrel");
+  EXPECT_TRUE(main->flicker_free);
+  EXPECT_EQ(ui_.StatusText(kHitCountField), "Gefunden: 0");
+  EXPECT_EQ(ui_.StatusText(kStateField), "\tBereit");
+  EXPECT_EQ(ui_.StatusText(kCopyField), "");
+  EXPECT_TRUE(ui_.TrayPresent());
+  EXPECT_EQ(ui_.TrayImage(), kTrayIdleIcon);
+  EXPECT_EQ(ui_.TrayTooltip(), "Tandrel");
+  EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox));
+  EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFilesCheckBox));
+  EXPECT_EQ(FoldersOption.load(), 1);
+  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(ui_.FocusedControl(), kMainWindow * 1000 + kQueryField);
+  EXPECT_EQ(ui_.Shortcuts().size(), 2u);
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "a missing settings file is created empty";
+  EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
+  EXPECT_EQ(ui_.MenuItemText(kItemAbout), "\xDC" "ber");
+}
+
+TEST_F(ShellTest, SplashFadesInFiftyTwoStepsAndHoldsItsTime) {
+  HeadlessUi ui;
+  ui::Picture picture{400, 200, std::vector<std::uint8_t>(400 * 200 * 4, 255)};
+  ShowSplash(ui, picture, "Lade...");
+  const HeadlessUi::Window* splash = ui.FindWindow(kSplashWindow);
+  ASSERT_NE(splash, nullptr);
+  EXPECT_EQ(splash->title, "Lade...");
+  EXPECT_EQ(splash->width, 400);
+  ASSERT_EQ(splash->opacity_steps.size(), 53u) << "the initial 0, then 0, 5, ..., 255";
+  EXPECT_EQ(splash->opacity_steps[1], 0);
+  EXPECT_EQ(splash->opacity_steps.back(), 255);
+  EXPECT_EQ(ui.HandledPendingEvents(), 52);
+
+  const std::uint32_t start = platform::TickCount();
+  Start();
+  EXPECT_GE(platform::TickCount() - start, 600u) << "the splash holds past the fade-in";
+}
+
+TEST_F(ShellTest, LayoutFollowsTheRuleAtCreationAndAtTheMinimumSize) {
+  Start();
+  const int sb = HeadlessUi::kStatusBarHeight;
+  EXPECT_EQ(RectOf(kQueryField), (ui::Rect{2, 6, 830, 25}));
+  EXPECT_EQ(RectOf(kSearchButton), (ui::Rect{836, 6, 62, 44}));
+  EXPECT_EQ(RectOf(kResultList), (ui::Rect{2, 52, 896, 600 - sb - 78}));
+  EXPECT_EQ(ui_.FindControl(kMainWindow, kResultList)->widths, (std::vector<int>{308, 572}));
+
+  ui_.Resize(kMainWindow, 100, 100);  // dragged far below the bounds
+  ASSERT_TRUE(Dispatch(ui_.WaitEvent(5)));
+  EXPECT_EQ(RectOf(kQueryField).width, 530);
+  EXPECT_EQ(RectOf(kSearchButton).x, 536);
+  EXPECT_EQ(RectOf(kFoldersCheckBox).x, 428);
+  EXPECT_EQ(RectOf(kFilesCheckBox).x, 488);
+  EXPECT_EQ(RectOf(kProgressBar).width, 420);
+  EXPECT_EQ(RectOf(kResultList), (ui::Rect{2, 52, 596, 250 - sb - 78}));
+  const auto& widths = ui_.FindControl(kMainWindow, kResultList)->widths;
+  EXPECT_EQ(widths[0], 203);
+  EXPECT_EQ(widths[1], 596 - 203) << "column 1 fills the header after creation";
+
+  ui_.Resize(kMainWindow, 5000, 5000);
+  ASSERT_TRUE(Dispatch(ui_.WaitEvent(5)));
+  EXPECT_EQ(RectOf(kResultList).width, 1996);
+}
+
+TEST_F(ShellTest, CheckBoxesAreNeverBothOff) {
+  Start();
+  ui_.SetChecked(kMainWindow, kFoldersCheckBox, false);
+  Dispatch({EventKind::kControl, kMainWindow, kFoldersCheckBox, ui::Action::kLeftClick});
+  EXPECT_EQ(FoldersOption.load(), 0);
+  EXPECT_EQ(FilesOption.load(), 1);
+  ui_.SetChecked(kMainWindow, kFilesCheckBox, false);
+  Dispatch({EventKind::kControl, kMainWindow, kFilesCheckBox, ui::Action::kLeftClick});
+  EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox)) << "the other box comes back on";
+  EXPECT_EQ(FoldersOption.load(), 1);
+  EXPECT_EQ(FilesOption.load(), 0);
+}
+
+TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
+  {
+    platform::File db(kIndexFileName, platform::OpenMode::kCreate);
+    for (int i = 0; i < 3; ++i) WriteIndexRecord(db, "f" + std::to_string(i), "C:", kEntryFile);
+  }
+  Start();
+  Dispatch({EventKind::kTray, kMainWindow, 0, ui::Action::kLeftDoubleClick});
+  EXPECT_FALSE(ui_.FindWindow(kMainWindow)->shown);
+  EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Wiederherstellen");
+  Dispatch({EventKind::kMenu, kMainWindow, kItemHideRestore});
+  EXPECT_TRUE(ui_.FindWindow(kMainWindow)->shown);
+  EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
+
+  Dispatch({EventKind::kMenu, kMainWindow, kItemAbout});
+  Dispatch({EventKind::kMenu, kMainWindow, kItemHelp});
+  ASSERT_EQ(ui_.MessageBoxes().size(), 2u);
+  EXPECT_EQ(ui_.MessageBoxes()[0].first, "Tandrel");
+  const std::string about_start = "Tandrel 1.3.9\nIndex enth\xE4lt 3 Dateien.\n\n\xA9 2009";
+  EXPECT_EQ(ui_.MessageBoxes()[0].second.substr(0, about_start.size()), about_start);
+  EXPECT_EQ(ui_.MessageBoxes()[1], (std::pair<std::string, std::string>{"Fehler", "Kann Hilfe nicht finden!"}));
+
+  const int y = 600 - HeadlessUi::kStatusBarHeight / 2;
+  for (int x : {240, 360}) Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, x, y});
+  EXPECT_TRUE(ui_.PopupsShown().empty()) << "the field's edges do not count";
+  Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, 241, y});
+  Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, 300, 100});
+  Dispatch({EventKind::kTray, kMainWindow, 0, ui::Action::kRightButton});
+  Dispatch({EventKind::kControl, kMainWindow, kResultList, ui::Action::kRightClick});
+  EXPECT_EQ(ui_.PopupsShown(), (std::vector<int>{kCancelMenu, kTrayMenu}))
+      << "no result menu over an empty list";
+}
+
+TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\Daten\r\nE:\\Archiv\r\n"));
+  Start();
+  EXPECT_EQ(IndexedFolders[1], "E:\\Archiv");
+  EXPECT_TRUE(Dispatch({EventKind::kClose, kSplashWindow}));
+  EXPECT_FALSE(Dispatch({EventKind::kMenu, kMainWindow, kItemTrayQuit}));
+  EXPECT_FALSE(Dispatch({EventKind::kMenu, kMainWindow, kItemQuit}));
+  EXPECT_FALSE(Dispatch({EventKind::kClose, kMainWindow}));
+  AutostartFlag = 1;  // as the settings dialog will set it
+  QuitProgram(ui_);
+  EXPECT_FALSE(ui_.WindowExists(kMainWindow));
+  EXPECT_FALSE(ui_.TrayPresent());
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
+  AutostartFlag = 0;
+}
+
+TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
+  // Run under ThreadSanitizer too: workers post while the main thread shows.
+  HeadlessUi ui;
+  ui.OpenWindow(kMainWindow, ui::WindowStyle::kMain, "Tandrel", 900, 600);
+  ui.AddStatusBar(kMainWindow, {120, 120, 120, -1});
+  ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, 720, 13}, 100);
+  ui.DefinePopupMenu(kMainMenu, {{kItemUpdateIndex, "Aktualisieren"}});
+  ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
+  std::atomic<bool> done{false};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 3; ++w) {
+    workers.emplace_back([&ui, w] {
+      for (int i = 0; i <= 2000; ++i) {
+        ui.PostStatusText(w + 1, "\t" + std::to_string(i));
+        ui.PostProgress(2000, i);
+        ui.PostMenuItemEnabled(kItemUpdateIndex, i % 2 == 0);
+        ui.PostTrayTooltip(std::string(100, 'x'));
+      }
+    });
+  }
+  std::thread main([&] {
+    while (!done.load()) ui.WaitEvent(0);
+  });
+  for (auto& t : workers) t.join();
+  done.store(true);
+  main.join();
+  ui.ApplyPosted();
+  for (int field = 1; field <= 3; ++field) EXPECT_EQ(ui.StatusText(field), "\t2000");
+  EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 2000);
+  EXPECT_TRUE(ui.MenuItemEnabled(kItemUpdateIndex));
+  EXPECT_EQ(ui.TrayTooltip().size(), 63u) << "a tooltip is cut to 63 characters";
+}
+
+}  // namespace
+}  // namespace tandrel
