@@ -140,16 +140,8 @@ TEST_F(IndexFileTest, HookIsCalledDuringALongLoadButNotPerRecord) {
   }
 }
 
-class LoadIndexTest : public test::ScratchFolder {
+class LoadIndexTest : public test::ScratchCurrentFolder {
  protected:
-  void SetUp() override {
-    test::ScratchFolder::SetUp();
-    ASSERT_TRUE(platform::SetCurrentFolder(Root()));
-  }
-  void TearDown() override {
-    platform::SetCurrentFolder(platform::TemporaryFolder());
-    test::ScratchFolder::TearDown();
-  }
   static void WriteDb(int records) {
     File file(kIndexFileName, OpenMode::kCreate);
     for (int i = 0; i < records; ++i) WriteIndexRecord(file, "n" + std::to_string(i), "F", kEntryFile);

@@ -17,16 +17,8 @@ using ui::Event;
 using ui::EventKind;
 using ui::HeadlessUi;
 
-class ShellTest : public test::ScratchFolder {
+class ShellTest : public test::ScratchCurrentFolder {
  protected:
-  void SetUp() override {
-    test::ScratchFolder::SetUp();
-    ASSERT_TRUE(platform::SetCurrentFolder(Root()));
-  }
-  void TearDown() override {
-    platform::SetCurrentFolder(platform::TemporaryFolder());
-    test::ScratchFolder::TearDown();
-  }
   void Start() {
     StartUp(ui_);
     ui_.ApplyPosted();

@@ -51,4 +51,17 @@ class ScratchFolder : public ::testing::Test {
   std::string root_;
 };
 
+// A scratch folder that is also the current folder, as the program folder is at run time.
+class ScratchCurrentFolder : public ScratchFolder {
+ protected:
+  void SetUp() override {
+    ScratchFolder::SetUp();
+    ASSERT_TRUE(platform::SetCurrentFolder(Root()));
+  }
+  void TearDown() override {
+    platform::SetCurrentFolder(platform::TemporaryFolder());
+    ScratchFolder::TearDown();
+  }
+};
+
 }  // namespace tandrel::test

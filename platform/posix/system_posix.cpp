@@ -27,12 +27,6 @@ std::string ProgramPath() {
   }
 }
 
-std::string ProgramFolder() {
-  const std::string path = ProgramPath();
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 bool SetCurrentFolder(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
 std::uint32_t TickCount() {

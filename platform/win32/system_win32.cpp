@@ -46,12 +46,6 @@ std::string ProgramPath() {
   }
 }
 
-std::string ProgramFolder() {
-  const std::string path = ProgramPath();
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 bool SetCurrentFolder(const std::string& path) {
   return ::SetCurrentDirectoryA(path.c_str()) != 0;
 }
