@@ -336,7 +336,12 @@ void Win32Ui::SetListRedraw(int window, int id, bool redraw) {
 void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
   const std::string t(title);
   const std::string m(text);
-  MessageBoxA(Hwnd(0), m.c_str(), t.c_str(), MB_OK);
+  // Owned by the main window, whatever number the program gave it.
+  HWND owner = nullptr;
+  for (const auto& [number, data] : windows_) {
+    if (data.style == WindowStyle::kMain) owner = data.hwnd;
+  }
+  MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
 }
 
 void Win32Ui::ApplyStatusText(int field, const std::string& text) {
