@@ -9,7 +9,7 @@ namespace {
 
 bool DispatchMenu(ui::Ui& ui, int item) {
   switch (item) {
-    case kShortcutSearch: StartSearch(ui); break;
+    case kShortcutSearch: StartSearch(ui, kSearchControls); break;
     case kShortcutSelectAll: SelectAllResults(ui); break;
     case kItemManageFolders: OpenFolderDialog(ui); break;
     case kItemUpdateIndex: StartIndexingRun(ui); break;
@@ -33,7 +33,7 @@ bool DispatchMenu(ui::Ui& ui, int item) {
 void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
   switch (event.id) {
     case kSearchButton:
-      if (event.action == ui::Action::kLeftClick) StartSearch(ui);
+      if (event.action == ui::Action::kLeftClick) StartSearch(ui, kSearchControls);
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
@@ -44,8 +44,8 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
         DragHits(ui);
       }
       break;
-    case kFoldersCheckBox: ApplyFoldersCheckBox(ui); break;
-    case kFilesCheckBox: ApplyFilesCheckBox(ui); break;
+    case kFoldersCheckBox: ApplyFoldersCheckBox(ui, kSearchControls); break;
+    case kFilesCheckBox: ApplyFilesCheckBox(ui, kSearchControls); break;
     default: break;
   }
 }
@@ -114,24 +114,6 @@ void ShowAbout(ui::Ui& ui) { ui.ShowMessage("Tandrel", AboutText()); }
 void SelectAllResults(ui::Ui& ui) {
   // One call selects every row of the owner-data list, however many there are.
   ui.SelectRow(kMainWindow, kResultList, -1);
-}
-
-// The two options are never both off: switching one off while the other is off turns
-// the other back on.
-void ApplyFoldersCheckBox(ui::Ui& ui) {
-  if (!ui.IsChecked(kMainWindow, kFilesCheckBox)) {
-    ui.SetChecked(kMainWindow, kFilesCheckBox, true);
-    FilesOption = 1;
-  }
-  FoldersOption = ui.IsChecked(kMainWindow, kFoldersCheckBox) ? 1 : 0;
-}
-
-void ApplyFilesCheckBox(ui::Ui& ui) {
-  if (!ui.IsChecked(kMainWindow, kFoldersCheckBox)) {
-    ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
-    FoldersOption = 1;
-  }
-  FilesOption = ui.IsChecked(kMainWindow, kFilesCheckBox) ? 1 : 0;
 }
 
 }  // namespace tandrel

@@ -6,9 +6,6 @@
 
 namespace tandrel {
 
-// Not built yet: the search engine (the query field, "Suchen" and Return).
-void StartSearch(ui::Ui& ui);
-
 // Not built yet: actions on the result list's hits.
 void OpenHits(ui::Ui& ui);
 void OpenFirstHit(ui::Ui& ui);

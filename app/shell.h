@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "app/object_numbers.h"
 #include "platform/ui.h"
+#include "search/search.h"
 
 namespace tandrel {
 
@@ -15,9 +17,20 @@ inline constexpr char kUpdaterFileName[] = "update.exe";
 // Main-thread state of the shell.
 // Written and read by the main thread only.
 extern int MainHidden;
-// Written by the main thread (check boxes); read by the search thread.
-extern std::atomic<int> FoldersOption;
-extern std::atomic<int> FilesOption;
+
+// The main window's controls as the search sees them.
+inline constexpr SearchControls kSearchControls{
+    .window = kMainWindow,
+    .query_field = kQueryField,
+    .folders_check_box = kFoldersCheckBox,
+    .files_check_box = kFilesCheckBox,
+    .result_list = kResultList,
+    .progress_bar = kProgressBar,
+    .hit_count_field = kHitCountField,
+    .state_field = kStateField,
+    .item_manage_folders = kItemManageFolders,
+    .item_update_index = kItemUpdateIndex,
+};
 
 // Start-up, loop and quit.
 void StartUp(ui::Ui& ui);
@@ -38,8 +51,6 @@ void ToggleMainHidden(ui::Ui& ui);
 std::string AboutText();
 void ShowAbout(ui::Ui& ui);
 void SelectAllResults(ui::Ui& ui);
-void ApplyFoldersCheckBox(ui::Ui& ui);
-void ApplyFilesCheckBox(ui::Ui& ui);
 // True when a right button press at client position x, y of the main window lies over
 // the status bar's third field.
 bool IsOverCopyField(ui::Ui& ui, int x, int y);

@@ -4,9 +4,6 @@
 
 namespace tandrel {
 
-// Will check the query and the options and start a search of the index.
-void StartSearch(ui::Ui&) {}
-
 // Will open the selected hits, the first hit, or their folders with the hit selected.
 void OpenHits(ui::Ui&) {}
 void OpenFirstHit(ui::Ui&) {}

@@ -4,6 +4,10 @@
 #include "index/index.h"
 
 namespace tandrel {
+
+std::atomic<int> IndexRunActive{0};
+std::atomic<int> IndexMerging{0};
+
 namespace {
 
 std::shared_ptr<const IndexTable> InitialTable() {

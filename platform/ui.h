@@ -169,6 +169,9 @@ class Ui {
   void PostTrayImage(int image);
   void PostTrayTooltip(std::string_view tooltip);
   void PostMenuItemEnabled(int item, bool enabled);
+  // Replaces the rows of an owner-data list with redrawing off, then sizes column
+  // `fill_column` to fill the rest of the header (-1: no column is sized).
+  void PostListRows(int window, int id, std::shared_ptr<const RowSource> rows, int fill_column);
 
  protected:
   // Shows what the Post* calls recorded; the implementations call it from WaitEvent.
@@ -187,6 +190,13 @@ class Ui {
     std::optional<int> tray_image;
     std::optional<std::string> tray_tooltip;
     std::vector<std::pair<int, bool>> menu_states;  // in order, newest last
+    struct ListRows {
+      int window = 0;
+      int id = 0;
+      std::shared_ptr<const RowSource> rows;
+      int fill_column = -1;
+    };
+    std::vector<ListRows> list_rows;  // the newest per list
   };
   std::mutex posted_lock_;
   Posted posted_;

@@ -41,6 +41,15 @@ void Ui::PostMenuItemEnabled(int item, bool enabled) {
   posted_any_.store(true, std::memory_order_release);
 }
 
+void Ui::PostListRows(int window, int id, std::shared_ptr<const RowSource> rows,
+                      int fill_column) {
+  std::lock_guard<std::mutex> hold(posted_lock_);
+  auto& lists = posted_.list_rows;
+  std::erase_if(lists, [&](const auto& l) { return l.window == window && l.id == id; });
+  lists.push_back({window, id, std::move(rows), fill_column});
+  posted_any_.store(true, std::memory_order_release);
+}
+
 void Ui::ApplyPostedUpdates() {
   if (!posted_any_.load(std::memory_order_acquire)) return;
   Posted taken;
@@ -58,6 +67,12 @@ void Ui::ApplyPostedUpdates() {
   if (taken.tray_image) ApplyTrayImage(*taken.tray_image);
   if (taken.tray_tooltip) ApplyTrayTooltip(*taken.tray_tooltip);
   for (const auto& [item, enabled] : taken.menu_states) ApplyMenuItemEnabled(item, enabled);
+  for (const auto& list : taken.list_rows) {
+    SetListRedraw(list.window, list.id, false);
+    SetRows(list.window, list.id, list.rows);
+    if (list.fill_column >= 0) SetColumnWidth(list.window, list.id, list.fill_column, kFillHeader);
+    SetListRedraw(list.window, list.id, true);
+  }
 }
 
 }  // namespace tandrel::ui

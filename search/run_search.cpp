@@ -1,0 +1,96 @@
+// The search behind the query field: StartSearch on the main thread, RunSearch on the
+// search thread, SearchTicker beside it while the scan runs.
+#include <string>
+
+#include "search/search_internal.h"
+
+namespace tandrel {
+namespace {
+
+constexpr std::uint32_t kTickerPeriodMs = 200;
+// The ticker sleeps in short steps so that ending it never waits a whole period.
+constexpr std::uint32_t kTickerStepMs = 5;
+
+std::string HitCountText(std::int32_t count) { return "Gefunden: " + std::to_string(count); }
+
+void SearchTicker(ui::Ui& ui, const SearchControls& c, const std::atomic<std::int32_t>& count,
+                  const std::stop_token& stop) {
+  for (;;) {
+    for (std::uint32_t slept = 0; slept < kTickerPeriodMs; slept += kTickerStepMs) {
+      if (stop.stop_requested()) return;
+      platform::Sleep(kTickerStepMs);
+    }
+    if (stop.stop_requested()) return;
+    ui.PostStatusText(c.hit_count_field, HitCountText(count.load(std::memory_order_relaxed)));
+  }
+}
+
+void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const std::stop_token& stop) {
+  // The snapshot this search scans; a reload publishes a new table and leaves this one
+  // complete for as long as the hits refer to it.
+  std::shared_ptr<const IndexTable> table = CurrentIndexTable();
+
+  ui.PostProgress(table->EntryCount(), 0);
+  ui.PostMenuItemEnabled(c.item_manage_folders, false);
+  ui.PostMenuItemEnabled(c.item_update_index, false);
+  std::atomic<std::int32_t> hit_count{0};
+  SetLastQuery(query);
+  ui.PostListRows(c.window, c.result_list, nullptr, -1);
+
+  std::vector<std::int32_t> hits;
+  bool complete = false;
+  {
+    std::jthread ticker([&](std::stop_token ticker_stop) {
+      SearchTicker(ui, c, hit_count, ticker_stop);
+    });
+    ui.PostStatusText(c.state_field, "\tSuche...");
+    ScanOptions options;
+    options.filter = ChooseKindFilter(FilesOption.load(), FoldersOption.load());
+    options.hit_count = &hit_count;
+    options.stop = stop;
+    complete = ScanIndex(*table, query, options, hits);
+  }  // the ticker is stopped and joined here, before the final count is written
+  if (!complete || stop.stop_requested()) return;
+
+  const std::int32_t count = static_cast<std::int32_t>(hits.size());
+  ui.PostStatusText(c.hit_count_field, HitCountText(count));
+  auto rows = std::make_shared<const SearchHitList>(std::move(table), std::move(hits));
+  SetLastSearchHits(rows);
+  ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
+  ui.PostProgress(IndexEntryCount(), 0);
+  ui.PostStatusText(c.state_field, "\tFertig!");
+  // An indexing run disabled the items itself and enables them when its merge is done.
+  if (IndexRunActive.load() == 0) {
+    ui.PostMenuItemEnabled(c.item_manage_folders, true);
+    ui.PostMenuItemEnabled(c.item_update_index, true);
+  }
+}
+
+}  // namespace
+
+void StartSearch(ui::Ui& ui, const SearchControls& c) {
+  const std::string query = ui.Text(c.window, c.query_field);
+  const int folders = ui.IsChecked(c.window, c.folders_check_box) ? 1 : 0;
+  const int files = ui.IsChecked(c.window, c.files_check_box) ? 1 : 0;
+  if (query == LastQuery() && folders == LastFoldersOption && files == LastFilesOption) {
+    ui.PostStatusText(c.state_field, "\tSelber Suchvorgang!");
+    return;
+  }
+  // Remembered before the length test, so a refused query still updates them.
+  LastFoldersOption = folders;
+  LastFilesOption = files;
+  if (!QueryLongEnough(query)) {
+    ui.PostStatusText(c.state_field, "\tMindestens 3 Zeichen");
+    return;
+  }
+  EndRunningSearch();
+  SearchThread.Start([&ui, c, query](std::stop_token stop) { RunSearch(ui, c, query, stop); });
+}
+
+std::string_view SearchHitList::Cell(std::int32_t row, int column) const {
+  if (row < 0 || row >= RowCount()) return {};
+  const std::int32_t entry = hits_[static_cast<std::size_t>(row)];
+  return column == 0 ? table_->Name(entry) : table_->Folder(entry);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,59 @@
+// Process-wide state of the search. Each value names the threads that touch it.
+#include <mutex>
+
+#include "platform/platform.h"
+#include "search/search_internal.h"
+
+namespace tandrel {
+
+std::atomic<int> FoldersOption{0};  // main thread writes, search thread reads
+std::atomic<int> FilesOption{0};    // main thread writes, search thread reads
+int LastFoldersOption = 0;          // main thread only
+int LastFilesOption = 0;            // main thread only
+
+namespace {
+
+// Written by the search thread when it begins, cleared by an indexing run, read by the
+// main thread.
+std::mutex last_query_lock;
+std::string last_query;
+
+// The finished search's hits; written by the search thread at its end.
+std::mutex hits_lock;
+std::shared_ptr<const SearchHitList> last_hits;
+
+}  // namespace
+
+// Started and ended by the main thread only; IsRunning is safe from any thread.
+platform::Thread SearchThread;
+
+bool SearchRunning() { return SearchThread.IsRunning(); }
+
+std::string LastQuery() {
+  std::lock_guard<std::mutex> hold(last_query_lock);
+  return last_query;
+}
+
+void SetLastQuery(std::string query) {
+  std::lock_guard<std::mutex> hold(last_query_lock);
+  last_query = std::move(query);
+}
+
+void ClearLastQuery() { SetLastQuery({}); }
+
+std::shared_ptr<const SearchHitList> LastSearchHits() {
+  std::lock_guard<std::mutex> hold(hits_lock);
+  return last_hits;
+}
+
+void SetLastSearchHits(std::shared_ptr<const SearchHitList> hits) {
+  std::lock_guard<std::mutex> hold(hits_lock);
+  last_hits = std::move(hits);
+}
+
+void EndRunningSearch() {
+  SearchThread.RequestStop();
+  SearchThread.Wait();
+}
+
+}  // namespace tandrel
