@@ -1,123 +1,10 @@
 #!/usr/bin/env python3
-"""End-to-end tests: the real Tandrel.exe under Wine, seen and driven from outside.
-
-Every test starts the program in a fresh copy of its folder, so files it writes there
-(settings.conf) and files a test prepares (db.db, update.exe) belong to that test alone.
-"""
+"""End-to-end tests of the window: start, main window, menus, boxes, tray and quit."""
 import os
-import shutil
-import subprocess
-import sys
-import tempfile
 import time
 import unittest
 
-REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXE = os.environ.get("TANDREL_EXE", "")
-DRIVER = os.environ.get("TANDREL_DRIVER", "")
-BUILD = os.environ.get("TANDREL_BUILD_DIR") or os.path.dirname(os.path.dirname(EXE or "."))
-PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "wineprefix")
-ARTIFACTS = os.environ.get("TANDREL_ARTIFACTS") or os.path.join(BUILD, "e2e-artifacts")
-WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine64"
-
-MAIN = "Tandrel"
-SPLASH = "Lade..."
-QUERY, RESULTS, SEARCH, FOLDERS, FILES, PROGRESS = 1, 2, 3, 4, 5, 6
-# Wine's first start of a window in a loaded prefix can take many seconds.
-START_TIMEOUT_MS = 60000
-
-
-def wine_env():
-    env = dict(os.environ)
-    env.update(WINEPREFIX=PREFIX, WINEDEBUG="-all", LANG="en_US.UTF-8", LC_ALL="C.UTF-8")
-    return env
-
-
-def drive(*args, timeout=90):
-    """Runs one driver verb; returns (exit code, stdout as Windows-1252 text)."""
-    done = subprocess.run([WINE, DRIVER] + [str(a) for a in args], env=wine_env(),
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-    text = done.stdout.decode("cp1252", errors="replace")
-    if text.endswith("\n"):
-        text = text[:-1]
-    return done.returncode, text
-
-
-def drive_ok(*args):
-    code, text = drive(*args)
-    if code != 0:
-        raise AssertionError("driver %s failed with %d" % (" ".join(map(str, args)), code))
-    return text
-
-
-def numbers(text):
-    return [int(word) for word in text.split()]
-
-
-def screenshot(name):
-    os.makedirs(ARTIFACTS, exist_ok=True)
-    subprocess.run(["import", "-window", "root", os.path.join(ARTIFACTS, name + ".png")],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-
-
-def poll(condition, timeout_s=20.0):
-    deadline = time.monotonic() + timeout_s
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(0.1)
-
-
-def index_bytes(records):
-    return b"".join(name + b"\r\n" + folder + b"\r\n" + bytes([kind])
-                    for name, folder, kind in records)
-
-
-class Tandrel:
-    """The program started in a folder of its own; always ended on leaving."""
-
-    def __init__(self, files=None):
-        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
-        self.folder = tempfile.mkdtemp(prefix="t", dir=os.path.join(BUILD, "e2e-run"))
-        shutil.copy(EXE, os.path.join(self.folder, "Tandrel.exe"))
-        for name, data in (files or {}).items():
-            with open(os.path.join(self.folder, name), "wb") as out:
-                out.write(data)
-        self.process = None
-
-    def path(self, name):
-        return os.path.join(self.folder, name)
-
-    def __enter__(self):
-        runner = os.path.join(REPO, "cmake", "wine-run.sh")
-        command = ["bash", runner] if os.path.exists(runner) else [WINE]
-        self.process = subprocess.Popen(command + [self.path("Tandrel.exe")], cwd=self.folder,
-                                        env=wine_env(), stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        return self
-
-    def wait_main(self):
-        code, _ = drive("wait-window", MAIN, START_TIMEOUT_MS)
-        if code != 0:
-            raise AssertionError("the main window did not open")
-
-    def wait_exit(self, timeout_s=20):
-        try:
-            self.process.wait(timeout=timeout_s)
-            return True
-        except subprocess.TimeoutExpired:
-            return False
-
-    def __exit__(self, *exc):
-        if self.process.poll() is None:
-            drive("command", MAIN, 12)
-            if not self.wait_exit(15):
-                self.process.kill()
-                self.process.wait(timeout=30)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        return False
-
+from e2e_support import *  # noqa: F401,F403
 
 class StartTest(unittest.TestCase):
     def test_splash_shows_before_main_window(self):
@@ -319,21 +206,3 @@ class QuitTest(unittest.TestCase):
         original = b"1\r\nD:\\Daten\r\n"
         self.assertEqual(self.quit_with(("command", MAIN, 12), {"settings.conf": original}),
                          original)
-
-
-def main():
-    missing = [name for name, path in (("TANDREL_EXE", EXE), ("TANDREL_DRIVER", DRIVER))
-               if not path or not os.path.exists(path)]
-    if missing:
-        print("e2e: missing %s" % ", ".join(missing))
-        print("e2e: 0 passed, 1 failed")
-        return 1
-    result = unittest.main(exit=False, verbosity=2).result
-    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
-    passed = result.testsRun - failed - len(result.skipped)
-    print("e2e: %d passed, %d failed" % (passed, failed))
-    return 0 if failed == 0 else 1
-
-
-if __name__ == "__main__":
-    sys.exit(main())
