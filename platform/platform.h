@@ -135,6 +135,8 @@ std::string ProgramPath();
 // The folder part of ProgramPath(): cut after its last "\" or "/".
 std::string ProgramFolder();
 bool SetCurrentFolder(const std::string& path);
+// Standard output passes bytes through unchanged (no LF to CR LF on Windows).
+void UseBinaryStandardOutput();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
 

@@ -29,6 +29,8 @@ std::string ProgramPath() {
 
 bool SetCurrentFolder(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
+void UseBinaryStandardOutput() {}
+
 std::uint32_t TickCount() {
   timespec now {};
   ::clock_gettime(CLOCK_MONOTONIC, &now);

@@ -1,6 +1,10 @@
 // Paths, clock and sleeping on Windows, through the ANSI functions.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
+
 #include <vector>
 
 #include "platform/platform.h"
@@ -49,6 +53,8 @@ std::string ProgramPath() {
 bool SetCurrentFolder(const std::string& path) {
   return ::SetCurrentDirectoryA(path.c_str()) != 0;
 }
+
+void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 std::uint32_t TickCount() { return ::GetTickCount(); }
 

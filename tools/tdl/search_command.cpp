@@ -1,0 +1,135 @@
+// tdl search: the window's search, answered on standard output.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "search/search.h"
+#include "tools/tdl/commands.h"
+
+namespace tandrel::tdl {
+
+const char kSearchUsage[] =
+    "usage: tdl search [--db FILE] [--files | --folders] [--tsv] [--count] QUERY\n"
+    "\n"
+    "Lists the entries of the index whose names match QUERY, in index order, exactly as\n"
+    "the query field of Tandrel does: every space-separated word must occur in the name,\n"
+    "case ignored; \"*\" separates pieces that must occur in order.\n"
+    "\n"
+    "  --db FILE   the index file (default: db.db beside tdl)\n"
+    "  --files     list files only\n"
+    "  --folders   list folders only\n"
+    "  --tsv       name, TAB, folder, TAB, kind (0 file, 1 folder) per line\n"
+    "  --count     print only the number of hits\n"
+    "\n"
+    "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index or refused query.\n";
+
+namespace {
+
+struct SearchArgs {
+  std::string db;
+  KindFilter filter = KindFilter::kFilesAndFolders;
+  bool tsv = false;
+  bool count = false;
+  bool help = false;
+  std::optional<std::string> query;
+};
+
+bool UsageError(const char* what) {
+  std::fprintf(stderr, "tdl search: %s\n\n%s", what, kSearchUsage);
+  return false;
+}
+
+bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
+  bool files = false;
+  bool folders = false;
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    if (!options_done && a == "--") {
+      options_done = true;
+    } else if (!options_done && (a == "--help" || a == "-h")) {
+      out.help = true;
+      return true;
+    } else if (!options_done && a == "--db") {
+      if (++i == args.size()) return UsageError("--db needs a file");
+      out.db = std::string(args[i]);
+    } else if (!options_done && a == "--files") {
+      files = true;
+    } else if (!options_done && a == "--folders") {
+      folders = true;
+    } else if (!options_done && a == "--tsv") {
+      out.tsv = true;
+    } else if (!options_done && a == "--count") {
+      out.count = true;
+    } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
+      return UsageError("unknown option");
+    } else if (out.query) {
+      return UsageError("the query must be one argument (quote it)");
+    } else {
+      out.query = std::string(a);
+    }
+  }
+  if (files && folders) return UsageError("--files and --folders exclude each other");
+  if (!out.query) return UsageError("no query");
+  if (files) out.filter = KindFilter::kFilesOnly;
+  if (folders) out.filter = KindFilter::kFoldersOnly;
+  if (out.db.empty()) out.db = BesideProgram("db.db");
+  return true;
+}
+
+void PrintHits(const IndexTable& table, const std::vector<std::int32_t>& hits, bool tsv) {
+  std::string out;
+  out.reserve(1 << 16);
+  for (const std::int32_t i : hits) {
+    if (tsv) {
+      out.append(table.Name(i)).push_back('\t');
+      out.append(table.Folder(i)).push_back('\t');
+      out.push_back(table.Kind(i) == kEntryFolder ? '1' : '0');
+    } else {
+      out.append(table.Folder(i)).push_back(platform::kPathSeparator);
+      out.append(table.Name(i));
+    }
+    out.push_back('\n');
+    if (out.size() >= (1 << 16) - 512) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace
+
+int RunSearchCommand(std::span<const std::string_view> args) {
+  SearchArgs parsed;
+  if (!ParseSearchArgs(args, parsed)) return kExitUsage;
+  if (parsed.help) {
+    std::fputs(kSearchUsage, stdout);
+    return 0;
+  }
+  if (!QueryLongEnough(*parsed.query)) {
+    std::fputs("Mindestens 3 Zeichen\n", stderr);
+    return kExitUsage;
+  }
+  const std::shared_ptr<const IndexTable> table = ReadIndexFile(parsed.db);
+  if (!table) {
+    std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
+    return kExitUsage;
+  }
+  std::vector<std::int32_t> hits;
+  ScanOptions options;
+  options.filter = parsed.filter;
+  ScanIndex(*table, *parsed.query, options, hits);
+  platform::UseBinaryStandardOutput();
+  if (parsed.count) {
+    std::printf("%zu\n", hits.size());
+  } else {
+    PrintHits(*table, hits, parsed.tsv);
+  }
+  std::fflush(stdout);
+  return hits.empty() ? 1 : 0;
+}
+
+}  // namespace tandrel::tdl
