@@ -23,6 +23,13 @@ inline constexpr char kIndexFileName[] = "db.db";
 
 enum : std::int8_t { kEntryFile = 0, kEntryFolder = 1 };
 
+// Case folding of names: bytes a-z and 0xE0-0xFF lose 0x20 (so a matches A and the
+// accented lower-case letters of the code page match their capitals); others stay.
+constexpr std::uint8_t FoldNameByte(std::uint8_t byte) {
+  return (byte >= 0x61 && byte <= 0x7A) || byte >= 0xE0 ? static_cast<std::uint8_t>(byte - 0x20)
+                                                        : byte;
+}
+
 // One record as it is stored on disk.
 struct IndexEntry {
   std::string name;    // the entry's own name, no path
@@ -57,6 +64,13 @@ class IndexTable {
 
   // All names back to back; entry i's name is [NameStarts()[i], NameStarts()[i + 1]).
   const char* NameArena() const { return names_.data(); }
+  // The same arena with every name case-folded (FoldNameByte), followed by
+  // kFoldedArenaPadding zero bytes so that vector loads may read past the last name.
+  const char* FoldedNameArena() const { return folded_names_.data(); }
+  std::string_view FoldedName(std::int32_t i) const {
+    return {folded_names_.data() + name_starts_[i], name_starts_[i + 1] - name_starts_[i]};
+  }
+  static constexpr std::size_t kFoldedArenaPadding = 64;
   const std::uint32_t* NameStarts() const { return name_starts_.data(); }
   std::int32_t DistinctFolderCount() const {
     return static_cast<std::int32_t>(folder_starts_.size()) - 1;
@@ -69,6 +83,7 @@ class IndexTable {
   IndexTable() = default;
 
   std::vector<char> names_;
+  std::vector<char> folded_names_ = std::vector<char>(kFoldedArenaPadding, '\0');
   std::vector<std::uint32_t> name_starts_{0};  // EntryCount() + 1 offsets into names_
   std::vector<char> folders_;
   std::vector<std::uint32_t> folder_starts_{0};  // one more than there are folders

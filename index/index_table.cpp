@@ -1,4 +1,5 @@
 // Building the immutable IndexTable: names appended to one arena, folders interned.
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -39,7 +40,7 @@ std::uint64_t HashText(std::string_view text) {
 }  // namespace
 
 std::size_t IndexTable::MemoryBytes() const {
-  return names_.capacity() + folders_.capacity() + kinds_.capacity() +
+  return names_.capacity() + folded_names_.capacity() + folders_.capacity() + kinds_.capacity() +
          sizeof(std::uint32_t) *
              (name_starts_.capacity() + folder_starts_.capacity() + folder_of_.capacity());
 }
@@ -153,11 +154,32 @@ bool IndexTableBuilder::EndEntry(std::string_view folder, std::int8_t kind) {
   return true;
 }
 
+namespace {
+
+// Folded once per table, so that a search compares bytes and folds nothing.
+void FoldNames(const std::vector<char>& names, std::vector<char>& folded) {
+  static constexpr auto kFold = [] {
+    std::array<char, 256> map{};
+    for (int b = 0; b < 256; ++b) {
+      map[static_cast<std::size_t>(b)] =
+          static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(b)));
+    }
+    return map;
+  }();
+  folded.assign(names.size() + IndexTable::kFoldedArenaPadding, '\0');
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    folded[i] = kFold[static_cast<std::uint8_t>(names[i])];
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
   if (!table_) table_.reset(new IndexTable);
   folder_set_.reset();
   IndexTable& t = *table_;
   t.names_.shrink_to_fit();
+  FoldNames(t.names_, t.folded_names_);
   t.name_starts_.shrink_to_fit();
   t.folders_.shrink_to_fit();
   t.folder_starts_.shrink_to_fit();

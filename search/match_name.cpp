@@ -3,15 +3,9 @@
 
 namespace tandrel {
 
-std::uint8_t FoldByte(std::uint8_t byte) {
-  const bool lower_ascii = byte >= 0x61 && byte <= 0x7A;
-  const bool lower_accented = byte >= 0xE0;
-  return lower_ascii || lower_accented ? static_cast<std::uint8_t>(byte - 0x20) : byte;
-}
-
 std::string FoldCase(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldByte(static_cast<std::uint8_t>(c)));
+  for (char& c : folded) c = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(c)));
   return folded;
 }
 

@@ -23,8 +23,8 @@ namespace tandrel {
 // Matching
 
 // Bytes a-z and 0xE0-0xFF lose 0x20; every other byte stays.
+// (The byte map is FoldNameByte of the index, which folds the names once per table.)
 std::string FoldCase(std::string_view text);
-std::uint8_t FoldByte(std::uint8_t byte);
 
 // Both texts already folded. Every space-separated word must occur in the name; within
 // a word, the first occurrence of each "*"-separated piece must start at or after the

@@ -1,0 +1,207 @@
+// The search behind the query field, on the headless window layer: the refusals, the
+// remembered options, the status texts, the rows, and searches that end each other.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/object_numbers.h"
+#include "app/shell.h"
+#include "index/index.h"
+#include "platform/headless_ui.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace tandrel {
+namespace {
+
+using ui::HeadlessUi;
+
+std::shared_ptr<const IndexTable> SampleTable() {
+  IndexTableBuilder builder;
+  builder.Add("Brief.txt", "C:\\Post", kEntryFile);
+  builder.Add("Briefe", "C:\\Post", kEntryFolder);
+  builder.Add("Liebesbrief.doc", "C:\\Post\\Alt", kEntryFile);
+  builder.Add("Notiz.txt", "C:\\Brief", kEntryFile);
+  builder.Add("abc", "C:\\", kEntryFile);
+  return builder.Finish();
+}
+
+class SearchWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EndRunningSearch();
+    ClearLastQuery();
+    LastFoldersOption = 0;
+    LastFilesOption = 0;
+    IndexRunActive = 0;
+    PublishIndexTable(SampleTable());
+    OpenMainWindow(ui_);
+    ui_.ApplyPosted();
+  }
+  void TearDown() override { EndRunningSearch(); }
+
+  // Types the query and presses Return; waits for the search it may start.
+  void Search(std::string_view query) {
+    ui_.TypeText(kMainWindow, kQueryField, query);
+    StartSearch(ui_, kSearchControls);
+    EndSearchWhenDone();
+  }
+  void EndSearchWhenDone() {
+    while (SearchRunning()) platform::Sleep(1);
+    ui_.ApplyPosted();
+  }
+  void Click(int check_box) {
+    ui_.SetChecked(kMainWindow, check_box, !ui_.IsChecked(kMainWindow, check_box));
+    DispatchEvent(ui_, {ui::EventKind::kControl, kMainWindow, check_box, ui::Action::kLeftClick});
+  }
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    const HeadlessUi::Control* list = ui_.FindControl(kMainWindow, kResultList);
+    for (std::int32_t r = 0; list->rows && r < list->rows->RowCount(); ++r) {
+      rows.push_back(std::string(list->rows->Cell(r, 0)) + "|" + std::string(list->rows->Cell(r, 1)));
+    }
+    return rows;
+  }
+  std::string State() const { return ui_.StatusText(kStateField); }
+
+  HeadlessUi ui_;
+};
+
+TEST_F(SearchWindowTest, AFinishedSearchListsNameAndFolderInIndexOrder) {
+  Search("brief");
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"Brief.txt|C:\\Post", "Briefe|C:\\Post",
+                                              "Liebesbrief.doc|C:\\Post\\Alt"}))
+      << "the folder C:\\Brief alone is no hit";
+  EXPECT_EQ(ui_.StatusText(kHitCountField), "Gefunden: 3");
+  EXPECT_EQ(State(), "\tFertig!");
+  EXPECT_EQ(LastQuery(), "brief");
+  const HeadlessUi::Control* list = ui_.FindControl(kMainWindow, kResultList);
+  EXPECT_TRUE(list->redraw);
+  int others = 0;
+  ui_.GetInnerSize(kMainWindow, others, others);
+  EXPECT_GT(list->widths[1], 0) << "column 1 fills the header";
+  const HeadlessUi::Control* bar = ui_.FindControl(kMainWindow, kProgressBar);
+  EXPECT_EQ(bar->progress_pos, 0);
+  EXPECT_EQ(bar->progress_max, 5);
+  EXPECT_TRUE(ui_.MenuItemEnabled(kItemManageFolders));
+  EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
+}
+
+TEST_F(SearchWindowTest, NoHitsLeaveAnEmptyListAndACountOfZero) {
+  Search("brief");
+  Search("zzzz");
+  EXPECT_TRUE(Rows().empty());
+  EXPECT_EQ(ui_.StatusText(kHitCountField), "Gefunden: 0");
+  EXPECT_EQ(State(), "\tFertig!");
+}
+
+TEST_F(SearchWindowTest, TheSameQueryWithTheSameOptionsIsRefusedAndTheListStays) {
+  Search("brief");
+  Search("brief");
+  EXPECT_EQ(State(), "\tSelber Suchvorgang!");
+  EXPECT_EQ(Rows().size(), 3u);
+  Search("Brief");  // case matters for the same-search test
+  EXPECT_EQ(State(), "\tFertig!");
+  ClearLastQuery();  // as an indexing run does when it ends
+  Search("Brief");
+  EXPECT_EQ(State(), "\tFertig!");
+}
+
+TEST_F(SearchWindowTest, ShortQueriesAreRefusedButTheirOptionsAreRemembered) {
+  Search("");
+  EXPECT_EQ(State(), "\tMindestens 3 Zeichen") << "the remembered options start as 0 and 0";
+  Search("");
+  EXPECT_EQ(State(), "\tSelber Suchvorgang!");
+
+  Search("abc");
+  EXPECT_EQ(State(), "\tFertig!");
+  Click(kFoldersCheckBox);  // off; files stay on
+  Search("ab");
+  EXPECT_EQ(State(), "\tMindestens 3 Zeichen");
+  Search("abc");
+  EXPECT_EQ(State(), "\tSelber Suchvorgang!") << "the refused query remembered the options";
+
+  for (const char* refused : {"a*b", "***", "ab"}) {
+    ClearLastQuery();
+    Search(refused);
+    EXPECT_EQ(State(), "\tMindestens 3 Zeichen") << refused;
+  }
+  Search("a b");
+  EXPECT_EQ(State(), "\tFertig!");
+}
+
+TEST_F(SearchWindowTest, TheCheckBoxesChooseTheKindsAndOneAlwaysStaysOn) {
+  Click(kFoldersCheckBox);
+  Search("brief");
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"Brief.txt|C:\\Post", "Liebesbrief.doc|C:\\Post\\Alt"}));
+
+  Click(kFilesCheckBox);  // the only one on: folders come back on
+  EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox));
+  EXPECT_FALSE(ui_.IsChecked(kMainWindow, kFilesCheckBox));
+  EXPECT_EQ(FoldersOption.load(), 1);
+  EXPECT_EQ(FilesOption.load(), 0);
+  Search("brief");
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"Briefe|C:\\Post"}));
+
+  Click(kFoldersCheckBox);  // off again: files come back on
+  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(FoldersOption.load(), 0);
+  Click(kFoldersCheckBox);
+  Search("brief");
+  EXPECT_EQ(Rows().size(), 3u);
+}
+
+TEST_F(SearchWindowTest, ASearchDuringAnIndexingRunLeavesTheRunsItemsDisabled) {
+  IndexRunActive = 1;
+  ui_.PostMenuItemEnabled(kItemManageFolders, false);
+  ui_.PostMenuItemEnabled(kItemUpdateIndex, false);
+  Search("brief");
+  EXPECT_EQ(State(), "\tFertig!");
+  EXPECT_FALSE(ui_.MenuItemEnabled(kItemManageFolders));
+  EXPECT_FALSE(ui_.MenuItemEnabled(kItemUpdateIndex));
+  IndexRunActive = 0;
+}
+
+TEST_F(SearchWindowTest, TheListKeepsShowingItsHitsAfterAReload) {
+  Search("brief");
+  IndexTableBuilder builder;
+  builder.Add("other", "D:", kEntryFile);
+  PublishIndexTable(builder.Finish());
+  EXPECT_EQ(Rows().front(), "Brief.txt|C:\\Post");
+  ClearLastQuery();
+  Search("brief");
+  EXPECT_TRUE(Rows().empty());
+  Search("other");
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"other|D:"}));
+}
+
+// Searches that end each other: only the last one leaves rows, its count and "Fertig!".
+TEST_F(SearchWindowTest, ANewSearchEndsTheRunningOneWithoutATrace) {
+  IndexTableBuilder builder;
+  for (int i = 0; i < 400000; ++i) {
+    builder.Add("datei" + std::to_string(i) + ".txt", "C:\\Daten\\" + std::to_string(i % 100),
+                i % 10 == 0 ? kEntryFolder : kEntryFile);
+  }
+  PublishIndexTable(builder.Finish());
+  for (int i = 0; i < 60; ++i) {
+    ui_.TypeText(kMainWindow, kQueryField, "dat*" + std::to_string(i % 10) + std::string(i / 10, ' '));
+    StartSearch(ui_, kSearchControls);
+    if (i % 7 == 0) ui_.ApplyPosted();
+  }
+  EndSearchWhenDone();
+  std::vector<std::int32_t> expected;
+  ScanOptions options;
+  ScanIndex(*CurrentIndexTable(), LastQuery(), options, expected);
+  EXPECT_EQ(LastQuery(), "dat*9     ");
+  EXPECT_EQ(ui_.RowCount(kMainWindow, kResultList), static_cast<std::int32_t>(expected.size()));
+  EXPECT_EQ(ui_.StatusText(kHitCountField), "Gefunden: " + std::to_string(expected.size()));
+  EXPECT_EQ(State(), "\tFertig!");
+  // Nothing an ended search or its ticker might still post comes after the end.
+  platform::Sleep(450);
+  ui_.ApplyPosted();
+  EXPECT_EQ(ui_.StatusText(kHitCountField), "Gefunden: " + std::to_string(expected.size()));
+  EXPECT_EQ(LastSearchHits()->RowCount(), static_cast<std::int32_t>(expected.size()));
+}
+
+}  // namespace
+}  // namespace tandrel
