@@ -1,0 +1,221 @@
+// How fast a search scans a large table, for five kinds of query, measured against two
+// peers in the same run on the same names: plocate (its own database, built from the
+// names with plocate-build) and grep over a file of the names, each as a whole process.
+//
+// The in-process figure is ScanIndex alone, the part a user waits for after Return; the
+// peers' figures include starting their process, which is their whole answer time.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "index/index.h"
+#include "platform/platform.h"
+#include "sample_index.h"
+#include "search/search.h"
+
+extern char** environ;
+
+namespace tandrel::bench {
+namespace {
+
+struct QueryClass {
+  const char* label;
+  const char* query;                 // as typed into the query field
+  std::vector<std::string> plocate;  // the same question for plocate -i -c
+  std::string grep;                  // grep -F takes one string: the first piece
+};
+
+const std::vector<QueryClass>& QueryClasses() {
+  static const std::vector<QueryClass> classes = {
+      {"selective_word", "vertrag_1234", {"vertrag_1234"}, "vertrag_1234"},
+      {"three_letters", "ung", {"ung"}, "ung"},
+      {"two_words", "bericht pdf", {"bericht", "pdf"}, "bericht"},
+      {"word_with_star", "projekt*doc", {"*projekt*doc*"}, "projekt"},
+      {"three_spaces", "   ", {"/"}, ""},
+  };
+  return classes;
+}
+
+// One loaded table per size, plus the peers' files built from the same names.
+struct Corpus {
+  std::shared_ptr<const IndexTable> table;
+  SampleIndex sample;
+  std::string names_file;    // one name per line, for grep
+  std::string plocate_db;
+};
+
+std::string TempPath(const std::string& name) { return platform::TemporaryFolder() + name; }
+
+int RunQuiet(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const Corpus& CorpusOf(std::int64_t records) {
+  static std::map<std::int64_t, Corpus> made;
+  auto found = made.find(records);
+  if (found != made.end()) return found->second;
+  Corpus corpus;
+  corpus.sample = SampleIndexFile(records);
+  corpus.table = ReadIndexFile(corpus.sample.path);
+  const std::string tag = std::to_string(records);
+  corpus.names_file = TempPath("tandrel-bench-names-" + tag + ".txt");
+  const std::string paths_file = TempPath("tandrel-bench-paths-" + tag + ".txt");
+  corpus.plocate_db = TempPath("tandrel-bench-" + tag + ".plocate");
+  {
+    platform::File names(corpus.names_file, platform::OpenMode::kCreate, 1 << 16);
+    platform::File paths(paths_file, platform::OpenMode::kCreate, 1 << 16);
+    for (std::int32_t i = 0; i < corpus.table->EntryCount(); ++i) {
+      names.Write(corpus.table->Name(i));
+      names.Write("\n");
+      paths.Write("/");
+      paths.Write(corpus.table->Name(i));
+      paths.Write("\n");
+    }
+  }
+  if (RunQuiet({"plocate-build", "--plaintext", paths_file, corpus.plocate_db}) != 0) {
+    std::fprintf(stderr, "plocate-build failed: the plocate figures are missing\n");
+  }
+  platform::RemoveFile(paths_file);
+  return made.emplace(records, std::move(corpus)).first->second;
+}
+
+void BM_Scan(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  std::size_t hits = 0;
+  for (auto _ : state) {
+    std::vector<std::int32_t> found;
+    ScanIndex(*corpus.table, q.query, ScanOptions{}, found);
+    hits = found.size();
+    benchmark::DoNotOptimize(found.data());
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.counters["table_bytes_per_file_byte"] =
+      static_cast<double>(corpus.table->MemoryBytes()) / static_cast<double>(corpus.sample.bytes);
+}
+
+void TimeProcess(benchmark::State& state, const std::vector<std::string>& argv) {
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const int code = RunQuiet(argv);
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (code < 0) state.SkipWithError("the peer could not be started");
+    state.SetIterationTime(std::chrono::duration<double>(took).count());
+  }
+}
+
+void BM_Plocate(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  std::vector<std::string> argv = {"plocate", "-i", "-c", "-d", corpus.plocate_db};
+  argv.insert(argv.end(), q.plocate.begin(), q.plocate.end());
+  TimeProcess(state, argv);
+}
+
+void BM_Grep(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  TimeProcess(state, {"grep", "-c", "-i", "-F", "-e", q.grep, corpus.names_file});
+}
+
+// Keeps the medians so that the ratios to the peers can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        medians_[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
+    }
+  }
+  void PrintRatios(const std::vector<std::int64_t>& sizes) const {
+    std::printf("\nmedians in ms; ratios = Tandrel's scan / peer (lower is better)\n");
+    std::printf("%-10s %-16s %9s %9s %9s %8s %8s\n", "entries", "query", "scan", "plocate",
+                "grep", "/plocate", "/grep");
+    for (const std::int64_t records : sizes) {
+      for (const QueryClass& q : QueryClasses()) {
+        const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
+        const double scan = Median("BM_Scan" + suffix);
+        const double plocate = Median("BM_Plocate" + suffix);
+        const double grep = Median("BM_Grep" + suffix);
+        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %8.3f %8.3f\n", static_cast<long long>(records),
+                    q.label, scan, plocate, grep, plocate > 0 ? scan / plocate : 0.0,
+                    grep > 0 ? scan / grep : 0.0);
+      }
+    }
+  }
+
+ private:
+  double Median(const std::string& name) const {
+    const auto found = medians_.find(name);
+    return found == medians_.end() ? 0.0 : found->second;
+  }
+  std::map<std::string, double> medians_;
+};
+
+void RegisterAll(const std::vector<std::int64_t>& sizes) {
+  for (const std::int64_t records : sizes) {
+    for (const QueryClass& q : QueryClasses()) {
+      const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
+      benchmark::RegisterBenchmark(("BM_Scan" + suffix).c_str(), BM_Scan, records, q)
+          ->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);
+      benchmark::RegisterBenchmark(("BM_Plocate" + suffix).c_str(), BM_Plocate, records, q)
+          ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(7)
+          ->ReportAggregatesOnly(true);
+      benchmark::RegisterBenchmark(("BM_Grep" + suffix).c_str(), BM_Grep, records, q)
+          ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(7)
+          ->ReportAggregatesOnly(true);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tandrel::bench
+
+int main(int argc, char** argv) {
+  using namespace tandrel;
+  // TANDREL_BENCH_SIZES=1000000 limits the run to one size.
+  std::vector<std::int64_t> sizes = {1'000'000, 10'000'000};
+  if (const char* only = std::getenv("TANDREL_BENCH_SIZES")) sizes = {std::atoll(only)};
+  for (const std::int64_t records : sizes) {
+    const bench::Corpus& corpus = bench::CorpusOf(records);
+    std::printf("%lld entries: db.db %lld bytes, loaded table %zu bytes (%.0f%% of the file)\n",
+                static_cast<long long>(records), static_cast<long long>(corpus.sample.bytes),
+                corpus.table->MemoryBytes(),
+                100.0 * static_cast<double>(corpus.table->MemoryBytes()) /
+                    static_cast<double>(corpus.sample.bytes));
+  }
+  bench::RegisterAll(sizes);
+  benchmark::Initialize(&argc, argv);
+  bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios(sizes);
+  for (const std::int64_t records : sizes) {
+    const bench::Corpus& corpus = bench::CorpusOf(records);
+    platform::RemoveFile(corpus.sample.path);
+    platform::RemoveFile(corpus.names_file);
+    platform::RemoveFile(corpus.plocate_db);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
