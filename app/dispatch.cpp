@@ -1,4 +1,5 @@
 // The event loop's dispatch table, and the small actions it does itself.
+#include "app/dialogs.h"
 #include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/shell.h"
@@ -11,7 +12,7 @@ bool DispatchMenu(ui::Ui& ui, int item) {
   switch (item) {
     case kShortcutSearch: StartSearch(ui, kSearchControls); break;
     case kShortcutSelectAll: SelectAllResults(ui); break;
-    case kItemManageFolders: OpenFolderDialog(ui); break;
+    case kItemManageFolders: ShowFolderDialog(ui); break;
     case kItemUpdateIndex: StartIndexingRun(ui); break;
     case kItemHelp: ui.ShowMessage("Fehler", "Kann Hilfe nicht finden!"); break;
     case kItemAbout:
@@ -20,11 +21,13 @@ bool DispatchMenu(ui::Ui& ui, int item) {
     case kItemOpenFolder: OpenHitFolders(ui); break;
     case kItemCopyTo: QueueCopies(ui); break;
     case kItemCancelCopy: CancelCopies(ui); break;
-    case kItemSettings: OpenSettingsDialog(ui); break;
+    case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
     case kItemTrayQuit: return false;
     case kItemHideRestore: ToggleMainHidden(ui); break;
     case kItemProgramUpdate: LaunchUpdater(ui); break;
+    case kItemAddFolder: AddSelectedFolder(ui); break;
+    case kItemRemoveFolder: RemoveSelectedFolder(ui); break;
     default: break;
   }
   return true;
@@ -53,6 +56,17 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
 }  // namespace
 
 bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
+  // The dialogs' own events; their menu items come as menu events like all others.
+  if (event.kind != ui::EventKind::kMenu) {
+    if (event.window == kFolderDialog) {
+      DispatchFolderDialog(ui, event);
+      return true;
+    }
+    if (event.window == kSettingsDialog) {
+      DispatchSettingsDialog(ui, event);
+      return true;
+    }
+  }
   switch (event.kind) {
     case ui::EventKind::kMenu: return DispatchMenu(ui, event.id);
     case ui::EventKind::kClose: return event.window != kMainWindow;

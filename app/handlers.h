@@ -17,11 +17,6 @@ void DragHits(ui::Ui& ui);
 // Not built yet: the indexing run started by "Aktualisieren".
 void StartIndexingRun(ui::Ui& ui);
 
-// Not built yet: the folder and settings dialogs, and the autostart registration.
-void OpenFolderDialog(ui::Ui& ui);
-void OpenSettingsDialog(ui::Ui& ui);
-void SyncAutostart();
-
 // Not built yet: writing out and starting the carried updater; it ends the program.
 void LaunchUpdater(ui::Ui& ui);
 

@@ -71,7 +71,7 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.SetFont(kMainWindow, kQueryField, {"Arial", 12});
   ui.SetFont(kMainWindow, kSearchButton, {"Arial", 10});
   ui.AddList(kMainWindow, kResultList, {2, 52, width - 4, height - status_bar_height - 78},
-             {"Dateiname", "Verzeichnis"}, {7 * unit, 13 * unit});
+             {"Dateiname", "Verzeichnis"}, {7 * unit, 13 * unit}, ui::ListSelection::kMultiple);
   ui.AddCheckBox(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20}, "Ordner");
   ui.AddCheckBox(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20}, "Dateien");
   ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, width - 180, 13}, 100);

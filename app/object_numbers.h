@@ -6,6 +6,8 @@ namespace tandrel {
 
 // Windows
 inline constexpr int kMainWindow = 0;
+inline constexpr int kFolderDialog = 1;
+inline constexpr int kSettingsDialog = 2;
 inline constexpr int kSplashWindow = 3;
 
 // Controls of MainWindow
@@ -17,12 +19,23 @@ inline constexpr int kFilesCheckBox = 5;
 inline constexpr int kProgressBar = 6;
 // Control of SplashWindow
 inline constexpr int kSplashPicture = 0;
+// Controls of FolderDialog
+inline constexpr int kFolderList = 11;
+inline constexpr int kFolderTree = 12;
+inline constexpr int kFolderSplitter = 13;
+inline constexpr int kFolderCancelButton = 16;
+inline constexpr int kFolderApplyButton = 17;
+// Controls of SettingsDialog
+inline constexpr int kSettingsApplyButton = 18;
+inline constexpr int kAutostartCheckBox = 19;
 
 // Menus
 inline constexpr int kResultMenu = 7;
 inline constexpr int kCancelMenu = 8;
 inline constexpr int kMainMenu = 9;
 inline constexpr int kTrayMenu = 10;
+inline constexpr int kTreeMenu = 14;
+inline constexpr int kFolderListMenu = 15;
 
 // Menu items and shortcuts (event ids)
 inline constexpr int kItemManageFolders = 1;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +23,17 @@ extern FolderSlots IndexedFolders;
 // ReadSettings and the settings dialog, read by the quit sequence: main thread only.
 extern std::int32_t AutostartFlag;
 
+// The value the settings dialog applied in this session, none before the first apply.
+// settings.conf gets it only at quit or with the next folder list, so until then the
+// file still holds the older value. Main thread only.
+extern std::optional<std::int32_t> AppliedAutostartFlag;
+
 // Fills AutostartFlag and IndexedFolders from the file, creating an empty file when it
 // is missing. Lines beyond the last slot are ignored.
 void ReadSettings(const std::string& path = kSettingsFileName);
+// ReadSettings for the folder dialog: an autostart value applied in this session and
+// not stored yet stays, rather than going back to the file's older value.
+void ReloadSettings(const std::string& path = kSettingsFileName);
 // Rewrites the whole file: AutostartFlag, then one line per folder row.
 void WriteSettings(const std::vector<std::string>& folder_rows,
                    const std::string& path = kSettingsFileName);

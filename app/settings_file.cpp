@@ -60,6 +60,11 @@ void ReadSettings(const std::string& path) {
   }
 }
 
+void ReloadSettings(const std::string& path) {
+  ReadSettings(path);
+  if (AppliedAutostartFlag) AutostartFlag = *AppliedAutostartFlag;
+}
+
 void WriteSettings(const std::vector<std::string>& folder_rows, const std::string& path) {
   platform::File file(path, platform::OpenMode::kCreate);
   if (!file.IsOpen()) return;

@@ -1,6 +1,6 @@
 // From process start to the event loop, and the loop itself.
 #include "app/app.h"
-#include "app/handlers.h"
+#include "app/dialogs.h"
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "app/shell.h"

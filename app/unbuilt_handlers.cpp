@@ -17,13 +17,6 @@ void DragHits(ui::Ui&) {}
 // Will rebuild db.db from the indexed folders in the background and reload it.
 void StartIndexingRun(ui::Ui&) {}
 
-// Will open the folder management dialog and the settings dialog.
-void OpenFolderDialog(ui::Ui&) {}
-void OpenSettingsDialog(ui::Ui&) {}
-// Will bring the Run-key registration of the companion re-indexer in line with
-// AutostartFlag.
-void SyncAutostart() {}
-
 // Will write out the carried updater as update.exe, start it and end the program.
 void LaunchUpdater(ui::Ui&) {}
 

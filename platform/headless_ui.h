@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/splitter.h"
 #include "platform/ui.h"
 
 namespace tandrel::ui {
@@ -27,7 +28,7 @@ class HeadlessUi : public Ui {
     std::uint8_t opacity = 255;
     std::vector<std::uint8_t> opacity_steps;
   };
-  enum class ControlKind { kPicture, kTextField, kButton, kCheckBox, kProgressBar, kList };
+  enum class ControlKind { kPicture, kTextField, kButton, kCheckBox, kProgressBar, kList, kFolderTree, kSplitter };
   struct Control {
     ControlKind kind = ControlKind::kButton;
     Rect rect;
@@ -39,7 +40,9 @@ class HeadlessUi : public Ui {
     std::vector<int> widths;
     std::shared_ptr<const RowSource> rows;
     std::set<std::int32_t> selected;
+    ListSelection selection = ListSelection::kMultiple;
     bool redraw = true;
+    Splitter splitter;  // kSplitter only
   };
 
   // Test side: events to deliver, and what was shown.
@@ -48,6 +51,13 @@ class HeadlessUi : public Ui {
   // size event.
   void Resize(int window, int width, int height);
   void TypeText(int window, int id, std::string_view text) { controls_[{window, id}].text = text; }
+  // Selects a folder in a folder tree as the user would: `path` ends with the separator,
+  // an empty path selects nothing.
+  void SelectTreeFolder(int window, int id, std::string_view path);
+  // Drags a splitter's bar so that its top lies at `bar_top`.
+  void DragSplitterBar(int window, int id, int bar_top);
+  // While set, windows cannot be opened, as when the system refuses to create them.
+  void RefuseWindows(bool refuse) { refuse_windows_ = refuse; }
 
   const Window* FindWindow(int window) const;
   const Control* FindControl(int window, int id) const;
@@ -86,7 +96,9 @@ class HeadlessUi : public Ui {
   void AddCheckBox(int window, int id, Rect at, std::string_view text) override;
   void AddProgressBar(int window, int id, Rect at, int maximum) override;
   void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
-               const std::vector<int>& widths) override;
+               const std::vector<int>& widths, ListSelection selection) override;
+  void AddFolderTree(int window, int id, Rect at) override;
+  void AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) override;
   int AddStatusBar(int window, const std::vector<int>& field_widths) override;
   void MoveControl(int window, int id, Rect at) override;
   std::optional<Rect> ControlRect(int window, int id) const override;
@@ -99,6 +111,7 @@ class HeadlessUi : public Ui {
   std::int32_t RowCount(int window, int id) const override;
   void SelectRow(int window, int id, std::int32_t row) override;
   bool IsRowSelected(int window, int id, std::int32_t row) const override;
+  std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
   void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
@@ -124,6 +137,7 @@ class HeadlessUi : public Ui {
 
  private:
   Control& AddControl(int window, int id, ControlKind kind, Rect at);
+  void LayOutSplitter(int window, const Splitter& splitter);
 
   std::map<int, Window> windows_;
   std::map<std::pair<int, int>, Control> controls_;
@@ -146,6 +160,7 @@ class HeadlessUi : public Ui {
   int focus_ = -1;
   int pending_handled_ = 0;
   int progress_window_ = -1, progress_id_ = -1;
+  bool refuse_windows_ = false;
 };
 
 }  // namespace tandrel::ui

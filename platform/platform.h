@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace tandrel::platform {
 
@@ -124,6 +125,13 @@ class FolderListing {
   struct State;
   State* state_ = nullptr;
 };
+
+// The names of the sub-folders of `folder` ("." and ".." left out), sorted by name as the
+// system sorts names for the user: letters before case. Empty when it cannot be listed.
+std::vector<std::string> ListSubfolders(const std::string& folder);
+// Negative, zero or positive as `a` sorts before, with or after `b` for the user: the
+// system's collation without regard to case (Windows), or bytes with ASCII letters folded.
+int CompareNamesForDisplay(std::string_view a, std::string_view b);
 
 // ---------------------------------------------------------------------------------------
 // Well-known paths and the process

@@ -49,8 +49,10 @@ struct MenuTitle {
 };
 
 enum class WindowStyle {
-  kMain,    // caption, system menu, minimise and maximise boxes, resizable, centred
-  kSplash,  // borderless, centred, layered (whole-window opacity)
+  kMain,             // caption, system menu, minimise and maximise boxes, resizable, centred
+  kSplash,           // borderless, centred, layered (whole-window opacity)
+  kResizableDialog,  // caption, system menu, resizable, no minimise or maximise box, centred
+  kFixedDialog,      // caption and system menu, fixed size, centred
 };
 
 enum class EventKind {
@@ -85,6 +87,8 @@ class RowSource {
 
 inline constexpr int kFillHeader = -1;  // column width: fill the rest of the header
 
+enum class ListSelection { kMultiple, kSingle };
+
 enum class Shortcut { kCtrlA, kReturn };
 
 // ---------------------------------------------------------------------------------------
@@ -117,7 +121,15 @@ class Ui {
   virtual void AddCheckBox(int window, int id, Rect at, std::string_view text) = 0;
   virtual void AddProgressBar(int window, int id, Rect at, int maximum) = 0;
   virtual void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
-                       const std::vector<int>& widths) = 0;
+                       const std::vector<int>& widths, ListSelection selection) = 0;
+  // A tree of the file system's drives and folders (no files), sorted by name and filled
+  // as the user expands it. Its Text is the selected folder's full path ending in the
+  // path separator, empty with nothing selected.
+  virtual void AddFolderTree(int window, int id, Rect at) = 0;
+  // Lays out the controls `upper_id` and `lower_id` (added before) one above the other
+  // inside `at`, split by a bar the user can drag (platform/splitter.h), initially halfway. MoveControl on the splitter lays them out again, the bar keeping
+  // its share of the height.
+  virtual void AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) = 0;
   // Returns the bar's outer height.
   virtual int AddStatusBar(int window, const std::vector<int>& field_widths) = 0;
   virtual void MoveControl(int window, int id, Rect at) = 0;
@@ -129,10 +141,13 @@ class Ui {
   virtual void Focus(int window, int id) = 0;
 
   // Owner-data lists.
+  // New rows clear the selection: row numbers of the old rows mean nothing in the new.
   virtual void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) = 0;
   virtual std::int32_t RowCount(int window, int id) const = 0;
   virtual void SelectRow(int window, int id, std::int32_t row) = 0;  // -1: every row
   virtual bool IsRowSelected(int window, int id, std::int32_t row) const = 0;
+  // The first selected row, -1 when none is.
+  virtual std::int32_t SelectedRow(int window, int id) const = 0;
   virtual void SetColumnWidth(int window, int id, int column, int width) = 0;
   virtual void SetListRedraw(int window, int id, bool redraw) = 0;
 
@@ -153,7 +168,8 @@ class Ui {
   virtual void RemoveTrayIcon() = 0;
   virtual void AddShortcut(int window, Shortcut key, int event_id) = 0;
 
-  // A message box with one OK button, owned by the main window; returns when closed.
+  // A message box with one OK button, owned by the open dialog if there is one (it stays
+  // above the dialog), else by the main window; returns when closed.
   virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
 
   // Events: waits at most `timeout_ms` for the next one (kNone when none came).

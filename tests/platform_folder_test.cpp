@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "test_support.h"
@@ -46,6 +47,17 @@ TEST_F(FolderListingTest, ListsFilesFoldersAndDotEntries) {
   EXPECT_EQ(ListAll(Root() + kPathSeparator), expected) << "a trailing separator is kept";
   const std::map<std::string, bool> inner = {{".", true}, {"..", true}, {"g.txt", false}};
   EXPECT_EQ(ListAll(Path("s")), inner);
+}
+
+TEST_F(FolderListingTest, SubfoldersAreSortedByNameWithoutFilesOrDotEntries) {
+  for (const char* name : {"beta", "Alpha", "gamma", "Delta"}) ASSERT_TRUE(platform::CreateFolder(Path(name)));
+  ASSERT_TRUE(test::WriteWholeFile(Path("aardvark.txt"), "a file"));
+  ASSERT_TRUE(platform::CreateFolder(Path(std::string("beta") + kPathSeparator + "inner")));
+  EXPECT_EQ(platform::ListSubfolders(Root()),
+            (std::vector<std::string>{"Alpha", "beta", "Delta", "gamma"}));
+  EXPECT_EQ(platform::ListSubfolders(Path("beta")), std::vector<std::string>{"inner"});
+  EXPECT_TRUE(platform::ListSubfolders(Path("gamma")).empty());
+  EXPECT_TRUE(platform::ListSubfolders(Path("missing")).empty());
 }
 
 TEST_F(FolderListingTest, MissingFoldersAndFilesCannotBeListed) {

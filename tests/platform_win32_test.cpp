@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/registry.h"
 #include "test_support.h"
 
 namespace tandrel {
@@ -90,6 +91,32 @@ TEST_F(Win32Test, CopyReplacesAReadableExistingFile) {
   reader.Close();
   EXPECT_TRUE(platform::CopyFileReplacing(from, to));
   EXPECT_EQ(test::ReadWholeFile(to), std::string("\x00\x01\xFF", 3));
+}
+
+TEST_F(Win32Test, StringValuesAreStoredWithTheirTerminatingZero) {
+  const char kKey[] = "Software\\Tandrel Tests\\Win32";
+  const std::string data = "C:\\Mit Leerzeichen\\Vexoran.exe";
+  ASSERT_TRUE(platform::MachineKey(kKey).SetString("Wert", data));
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  char stored[64] = {};
+  DWORD type = 0;
+  DWORD size = sizeof stored;
+  EXPECT_EQ(::RegQueryValueExA(key, "Wert", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size), ERROR_SUCCESS);
+  ::RegCloseKey(key);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, data.size() + 1);
+  EXPECT_EQ(std::string(stored), data) << "no quotes added";
+  EXPECT_TRUE(platform::MachineKey(kKey).DeleteValue("Wert"));
+}
+
+TEST_F(Win32Test, SubfoldersOfADriveRootAndTheSystemsOrder) {
+  bool has_windows = false;
+  for (const std::string& name : platform::ListSubfolders("C:\\")) has_windows |= _stricmp(name.c_str(), "windows") == 0;
+  EXPECT_TRUE(has_windows);
+  // The user's collation: umlauts beside their base letter, not after z as in bytes.
+  for (const char* name : {"zeta", "\xC4pfel", "Birne", "apfel"}) ASSERT_TRUE(platform::CreateFolder(Path(name)));
+  EXPECT_EQ(platform::ListSubfolders(Root()), (std::vector<std::string>{"apfel", "\xC4pfel", "Birne", "zeta"}));
 }
 
 TEST_F(Win32Test, BackslashIsTheSeparator) {

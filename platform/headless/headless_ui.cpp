@@ -14,6 +14,7 @@ constexpr std::size_t kTooltipLimit = 63;
 
 bool HeadlessUi::OpenWindow(int window, WindowStyle style, std::string_view title, int width,
                             int height) {
+  if (refuse_windows_) return false;
   Window& w = windows_[window];
   w = Window{};
   w.style = style;
@@ -100,11 +101,40 @@ void HeadlessUi::AddProgressBar(int window, int id, Rect at, int maximum) {
   progress_id_ = id;
 }
 void HeadlessUi::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
-                         const std::vector<int>& widths) {
+                         const std::vector<int>& widths, ListSelection selection) {
   Control& c = AddControl(window, id, ControlKind::kList, at);
   c.columns = columns;
   c.widths = widths;
   c.widths.resize(columns.size());
+  c.selection = selection;
+}
+
+void HeadlessUi::AddFolderTree(int window, int id, Rect at) {
+  AddControl(window, id, ControlKind::kFolderTree, at);
+}
+
+void HeadlessUi::SelectTreeFolder(int window, int id, std::string_view path) {
+  auto found = controls_.find({window, id});
+  if (found != controls_.end() && found->second.kind == ControlKind::kFolderTree) found->second.text = path;
+}
+
+void HeadlessUi::AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) {
+  Control& c = AddControl(window, id, ControlKind::kSplitter, at);
+  c.splitter = Splitter(at, upper_id, lower_id);
+  LayOutSplitter(window, c.splitter);
+}
+
+void HeadlessUi::DragSplitterBar(int window, int id, int bar_top) {
+  auto found = controls_.find({window, id});
+  if (found == controls_.end() || found->second.kind != ControlKind::kSplitter) return;
+  found->second.splitter.DragBarTo(bar_top);
+  LayOutSplitter(window, found->second.splitter);
+}
+
+void HeadlessUi::LayOutSplitter(int window, const Splitter& splitter) {
+  const SplitPanes panes = splitter.Panes();
+  MoveControl(window, splitter.UpperId(), panes.upper);
+  MoveControl(window, splitter.LowerId(), panes.lower);
 }
 
 int HeadlessUi::AddStatusBar(int, const std::vector<int>& field_widths) {
@@ -115,7 +145,12 @@ int HeadlessUi::AddStatusBar(int, const std::vector<int>& field_widths) {
 
 void HeadlessUi::MoveControl(int window, int id, Rect at) {
   auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.rect = at;
+  if (found == controls_.end()) return;
+  found->second.rect = at;
+  if (found->second.kind == ControlKind::kSplitter) {
+    found->second.splitter.MoveTo(at);
+    LayOutSplitter(window, found->second.splitter);
+  }
 }
 
 std::optional<Rect> HeadlessUi::ControlRect(int window, int id) const {
@@ -147,6 +182,10 @@ void HeadlessUi::SetRows(int window, int id, std::shared_ptr<const RowSource> ro
   found->second.rows = std::move(rows);
   found->second.selected.clear();
 }
+std::int32_t HeadlessUi::SelectedRow(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  return c == nullptr || c->selected.empty() ? -1 : *c->selected.begin();
+}
 std::int32_t HeadlessUi::RowCount(int window, int id) const {
   const Control* c = FindControl(window, id);
   return c && c->rows ? c->rows->RowCount() : 0;
@@ -157,8 +196,10 @@ void HeadlessUi::SelectRow(int window, int id, std::int32_t row) {
   Control& c = found->second;
   const std::int32_t count = c.rows ? c.rows->RowCount() : 0;
   if (row == -1) {
+    if (c.selection == ListSelection::kSingle) return;
     for (std::int32_t r = 0; r < count; ++r) c.selected.insert(r);
   } else if (row >= 0 && row < count) {
+    if (c.selection == ListSelection::kSingle) c.selected.clear();
     c.selected.insert(row);
   }
 }

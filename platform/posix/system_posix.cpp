@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -47,5 +48,16 @@ void Sleep(std::uint32_t milliseconds) {
 }
 
 void EndProcess(int code) { ::_exit(code); }
+
+int CompareNamesForDisplay(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : static_cast<unsigned char>(c);
+  };
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]) ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
 
 }  // namespace tandrel::platform

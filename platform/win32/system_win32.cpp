@@ -62,4 +62,11 @@ void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void EndProcess(int code) { ::ExitProcess(static_cast<UINT>(code)); }
 
+int CompareNamesForDisplay(std::string_view a, std::string_view b) {
+  const int result = ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                      b.data(), static_cast<int>(b.size()));
+  if (result == 0) return a.compare(b);  // the system refused: bytes decide
+  return result - CSTR_EQUAL;
+}
+
 }  // namespace tandrel::platform

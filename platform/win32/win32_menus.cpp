@@ -85,6 +85,9 @@ void Win32Ui::DefinePopupMenu(int menu, const std::vector<MenuItem>& items) {
   for (const MenuItem& item : items) {
     AppendMenuA(popup.get(), MF_STRING, static_cast<UINT_PTR>(item.id), item.text.c_str());
   }
+  // A dialog defines its menus each time it opens; the menu replaced is destroyed.
+  auto old = popups_.find(menu);
+  if (old != popups_.end()) std::erase(menus_, old->second.get());
   menus_.push_back(popup.get());
   popups_[menu] = std::move(popup);
 }

@@ -28,10 +28,19 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 }
 
 DWORD StyleOf(WindowStyle style) {
-  return style == WindowStyle::kMain
-             ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME |
-                   WS_CLIPCHILDREN
-             : WS_POPUP;
+  switch (style) {
+    case WindowStyle::kMain:
+      return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME |
+             WS_CLIPCHILDREN;
+    case WindowStyle::kResizableDialog: return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+    case WindowStyle::kFixedDialog: return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    case WindowStyle::kSplash: break;
+  }
+  return WS_POPUP;
+}
+
+bool IsDialogStyle(WindowStyle style) {
+  return style == WindowStyle::kResizableDialog || style == WindowStyle::kFixedDialog;
 }
 
 }  // namespace
@@ -39,7 +48,8 @@ DWORD StyleOf(WindowStyle style) {
 Win32Ui::Win32Ui() {
   g_ui = this;
   INITCOMMONCONTROLSEX controls{sizeof controls,
-                                ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+                                ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
+                                    ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -98,6 +108,9 @@ void Win32Ui::CloseWindow(int window) {
   if (hwnd == nullptr) return;
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(lists_, [window](const auto& c) { return c.first.first == window; });
+  std::erase_if(trees_, [window](const auto& c) { return c.first == window; });
+  std::erase_if(splitters_, [window](const auto& c) { return c.first.first == window; });
+  if (bar_drag_.window == window) bar_drag_ = BarDrag{};
   if (GetMenu(hwnd) == menu_bar_ && menu_bar_ != nullptr) {
     std::erase(menus_, menu_bar_);
     menu_bar_ = nullptr;
@@ -206,9 +219,11 @@ void Win32Ui::AddProgressBar(int window, int id, Rect at, int maximum) {
 }
 
 void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
-                      const std::vector<int>& widths) {
-  HWND list = AddChild(window, id, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
-                       WS_EX_CLIENTEDGE, at, "");
+                      const std::vector<int>& widths, ListSelection selection) {
+  const DWORD single = selection == ListSelection::kSingle ? LVS_SINGLESEL : 0;
+  HWND list = AddChild(window, id, WC_LISTVIEWA,
+                       WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | single, WS_EX_CLIENTEDGE,
+                       at, "");
   if (list == nullptr) return;
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
@@ -243,10 +258,18 @@ int Win32Ui::AddStatusBar(int window, const std::vector<int>& field_widths) {
 }
 
 void Win32Ui::MoveControl(int window, int id, Rect at) {
+  auto splitter = splitters_.find({window, id});
+  if (splitter != splitters_.end()) {
+    splitter->second.MoveTo(at);
+    LayOutSplitter(window, splitter->second);
+    return;
+  }
   if (HWND control = Control(window, id)) MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
 }
 
 std::optional<Rect> Win32Ui::ControlRect(int window, int id) const {
+  auto splitter = splitters_.find({window, id});
+  if (splitter != splitters_.end()) return splitter->second.Area();
   HWND control = Control(window, id);
   if (control == nullptr) return std::nullopt;
   RECT r{};
@@ -281,6 +304,7 @@ bool Win32Ui::IsChecked(int window, int id) const {
 std::string Win32Ui::Text(int window, int id) const {
   HWND control = Control(window, id);
   if (control == nullptr) return {};
+  if (IsFolderTree(window, id)) return SelectedFolderPath(control);
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
   const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(std::max(got, 0)));
@@ -297,6 +321,9 @@ void Win32Ui::SetRows(int window, int id, std::shared_ptr<const RowSource> rows)
   if (list == nullptr || found == lists_.end()) return;
   found->second.rows = std::move(rows);
   const std::int32_t count = found->second.rows ? found->second.rows->RowCount() : 0;
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
   SendMessageA(list, LVM_SETITEMCOUNT, count, 0);
   InvalidateRect(list, nullptr, TRUE);
 }
@@ -320,6 +347,12 @@ bool Win32Ui::IsRowSelected(int window, int id, std::int32_t row) const {
   return list != nullptr && (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
+std::int32_t Win32Ui::SelectedRow(int window, int id) const {
+  HWND list = Control(window, id);
+  if (list == nullptr) return -1;
+  return static_cast<std::int32_t>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
 void Win32Ui::SetColumnWidth(int window, int id, int column, int width) {
   HWND list = Control(window, id);
   if (list == nullptr) return;
@@ -336,11 +369,15 @@ void Win32Ui::SetListRedraw(int window, int id, bool redraw) {
 void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
   const std::string t(title);
   const std::string m(text);
-  // Owned by the main window, whatever number the program gave it.
-  HWND owner = nullptr;
+  // Owned by an open dialog, which stays above all windows and would hide a box owned by
+  // the main window; else by the main window, whatever numbers the program gave them.
+  HWND main = nullptr;
+  HWND dialog = nullptr;
   for (const auto& [number, data] : windows_) {
-    if (data.style == WindowStyle::kMain) owner = data.hwnd;
+    if (data.style == WindowStyle::kMain) main = data.hwnd;
+    if (IsDialogStyle(data.style)) dialog = data.hwnd;
   }
+  HWND owner = dialog != nullptr ? dialog : main;
   MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
 }
 
@@ -432,6 +469,16 @@ bool Win32Ui::EraseAroundControls(HWND hwnd, HDC dc) {
 LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
   const int id = static_cast<int>(header.idFrom);
   switch (header.code) {
+    // The tree sends the wide form when its parent asks for it; only the item is read,
+    // which both forms hold at the same place.
+    case TVN_ITEMEXPANDINGA:
+    case TVN_ITEMEXPANDINGW: {
+      const auto* info = reinterpret_cast<const NMTREEVIEWA*>(lparam);
+      if (IsFolderTree(window, id) && (info->action & TVE_EXPAND) != 0) {
+        ExpandFolderItem(header.hwndFrom, info->itemNew.hItem);
+      }
+      return FALSE;  // let it expand
+    }
     case LVN_GETDISPINFOA: {
       auto found = lists_.find({window, id});
       auto* info = reinterpret_cast<NMLVDISPINFOA*>(lparam);
@@ -452,6 +499,7 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
 }
 
 LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (HandleSplitterMouse(window, hwnd, message, wparam, lparam)) return message == WM_SETCURSOR ? TRUE : 0;
   switch (message) {
     case WM_CLOSE: Queue({EventKind::kClose, window}); return 0;
     case WM_SIZE:

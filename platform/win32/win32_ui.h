@@ -2,14 +2,18 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h: it relies on its types.
+#include <commctrl.h>
 
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/splitter.h"
 #include "platform/ui.h"
 #include "platform/win32/handles.h"
 
@@ -38,7 +42,9 @@ class Win32Ui : public Ui {
   void AddCheckBox(int window, int id, Rect at, std::string_view text) override;
   void AddProgressBar(int window, int id, Rect at, int maximum) override;
   void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
-               const std::vector<int>& widths) override;
+               const std::vector<int>& widths, ListSelection selection) override;
+  void AddFolderTree(int window, int id, Rect at) override;
+  void AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) override;
   int AddStatusBar(int window, const std::vector<int>& field_widths) override;
   void MoveControl(int window, int id, Rect at) override;
   std::optional<Rect> ControlRect(int window, int id) const override;
@@ -52,6 +58,7 @@ class Win32Ui : public Ui {
   std::int32_t RowCount(int window, int id) const override;
   void SelectRow(int window, int id, std::int32_t row) override;
   bool IsRowSelected(int window, int id, std::int32_t row) const override;
+  std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
 
@@ -105,6 +112,13 @@ class Win32Ui : public Ui {
   bool Translate(MSG& message);
   bool EraseAroundControls(HWND hwnd, HDC dc);
   LRESULT HandleNotify(int window, const NMHDR& header, LPARAM lparam);
+  // Folder trees (win32_folder_tree.cpp).
+  bool IsFolderTree(int window, int id) const { return trees_.count({window, id}) != 0; }
+  void ExpandFolderItem(HWND tree, HTREEITEM item);
+  std::string SelectedFolderPath(HWND tree) const;
+  // Splitters (win32_splitter.cpp): their bars are dragged in the parent's client area.
+  void LayOutSplitter(int window, const Splitter& splitter);
+  bool HandleSplitterMouse(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   HBITMAP MenuBitmap(int image);
   HMENU MenuOfItem(int item) const;
   void RebuildAccelerators();
@@ -113,6 +127,14 @@ class Win32Ui : public Ui {
   std::map<int, WindowData> windows_;
   std::map<std::pair<int, int>, HWND> controls_;
   std::map<std::pair<int, int>, ListData> lists_;
+  std::set<std::pair<int, int>> trees_;
+  std::map<std::pair<int, int>, Splitter> splitters_;
+  struct BarDrag {
+    int window = -1;
+    int id = -1;
+    int grab = 0;  // pointer's distance below the bar's top when the drag began
+  };
+  BarDrag bar_drag_;
   std::deque<Event> events_;
 
   std::map<int, win32::OwnedIcon> icons_;

@@ -77,9 +77,9 @@ def index_bytes(records):
 class Tandrel:
     """The program started in a folder of its own; always ended on leaving."""
 
-    def __init__(self, files=None):
+    def __init__(self, files=None, folder_prefix="t"):
         os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
-        self.folder = tempfile.mkdtemp(prefix="t", dir=os.path.join(BUILD, "e2e-run"))
+        self.folder = tempfile.mkdtemp(prefix=folder_prefix, dir=os.path.join(BUILD, "e2e-run"))
         shutil.copy(EXE, os.path.join(self.folder, "Tandrel.exe"))
         for name, data in (files or {}).items():
             with open(os.path.join(self.folder, name), "wb") as out:
@@ -88,6 +88,10 @@ class Tandrel:
 
     def path(self, name):
         return os.path.join(self.folder, name)
+
+    def windows_path(self, name=""):
+        """The path as the program sees it: Wine's drive Z: is the root of the file system."""
+        return "Z:" + os.path.join(self.folder, name).rstrip("/").replace("/", "\\")
 
     def __enter__(self):
         runner = os.path.join(REPO, "cmake", "wine-run.sh")

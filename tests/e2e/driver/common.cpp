@@ -34,6 +34,17 @@ void PrintError(const std::string& message) {
   std::fflush(stderr);
 }
 
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  DWORD_PTR value = 0;
+  if (SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                          &value) == 0) {
+    PrintError("the window did not answer");
+    return false;
+  }
+  *result = static_cast<LRESULT>(value);
+  return true;
+}
+
 std::string WindowText(HWND window) {
   // WM_GETTEXT is one of the messages the system copies between processes.
   char text[1024] = {};

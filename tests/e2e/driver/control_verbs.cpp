@@ -11,19 +11,6 @@ namespace driver {
 namespace {
 
 inline constexpr std::size_t kItemTextSize = 1024;
-inline constexpr UINT kSendTimeoutMs = 5000;
-
-// A message to another process's window that cannot hang the driver forever.
-bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
-  DWORD_PTR value = 0;
-  if (SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                          &value) == 0) {
-    PrintError("the window did not answer");
-    return false;
-  }
-  *result = static_cast<LRESULT>(value);
-  return true;
-}
 
 HWND RequireListView(const Args& args) {
   HWND window = RequireWindow(args);

@@ -16,6 +16,7 @@ inline constexpr int kNotFound = 1;
 inline constexpr int kUsage = 2;
 
 inline constexpr unsigned kDefaultTimeoutMs = 10000;
+inline constexpr UINT kSendTimeoutMs = 5000;
 
 using Args = std::vector<std::string>;
 
@@ -40,6 +41,9 @@ HWND FindVisibleWindowOfClass(const char* class_name);
 HWND RequireWindow(const Args& args);
 // Finds the child control whose id is args[index]; id 0 stands for the window itself.
 HWND RequireControl(HWND window, const Args& args, std::size_t index);
+
+// A message to another process's window that cannot hang the driver forever.
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);

@@ -49,6 +49,14 @@ const Verb kVerbs[] = {
     {"right-click-client", 3, 3, "TITLE X Y", driver::RightClickClientVerb},
     {"tray", 2, 2, "TITLE MSG", driver::TrayVerb},
     {"close", 1, 1, "TITLE", driver::CloseVerb},
+    {"tree-select", 3, 3, "TITLE ID PATH", driver::TreeSelectVerb},
+    {"tree-children", 2, 3, "TITLE ID [PATH]", driver::TreeChildrenVerb},
+    {"window-state", 1, 1, "TITLE", driver::WindowStateVerb},
+    {"list-select", 3, 3, "TITLE ID ROW", driver::ListSelectVerb},
+    {"list-row-rect", 3, 3, "TITLE ID ROW", driver::ListRowRectVerb},
+    {"pick-popup", 1, 2, "POSITION [TIMEOUT_MS]", driver::PickPopupVerb},
+    {"drag-client", 4, 4, "TITLE X Y1 Y2", driver::DragClientVerb},
+    {"run-value", 1, 1, "NAME", driver::RunValueVerb},
 };
 
 int PrintUsage() {

@@ -38,4 +38,18 @@ int CloseVerb(const Args& args);
 int MessageBoxVerb(const Args& args);
 int CloseMessageBoxVerb(const Args& args);
 
+// tree_verbs.cpp
+int TreeSelectVerb(const Args& args);
+int TreeChildrenVerb(const Args& args);
+
+// dialog_verbs.cpp
+int WindowStateVerb(const Args& args);
+int ListSelectVerb(const Args& args);
+int ListRowRectVerb(const Args& args);
+int PickPopupVerb(const Args& args);
+int DragClientVerb(const Args& args);
+
+// registry_verbs.cpp
+int RunValueVerb(const Args& args);
+
 }  // namespace driver

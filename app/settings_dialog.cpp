@@ -1,0 +1,43 @@
+// The settings dialog: one check box for renewing the index at system start.
+#include "app/dialogs.h"
+#include "app/object_numbers.h"
+#include "app/settings.h"
+
+namespace tandrel {
+
+void OpenSettingsDialog(ui::Ui& ui) {
+  if (!ui.OpenWindow(kSettingsDialog, ui::WindowStyle::kFixedDialog, "Tandrel - Einstellungen", 200, 100)) return;
+  ui.SetStayOnTop(kSettingsDialog);
+  ui.AddCheckBox(kSettingsDialog, kAutostartCheckBox, {2, 2, 196, 20}, "Bei Systemstart Index erneuern");
+  ui.AddButton(kSettingsDialog, kSettingsApplyButton, {50, 80, 98, 20}, "\xDC" "bernehmen");
+}
+
+void ShowSettingsDialog(ui::Ui& ui) {
+  ui.EnableWindow(kMainWindow, false);
+  OpenSettingsDialog(ui);
+  if (!ui.WindowExists(kSettingsDialog)) {
+    ui.EnableWindow(kMainWindow, true);  // no dialog to close later
+    return;
+  }
+  // Any value but 0 shows checked, though only 1 registers the re-indexer.
+  ui.SetChecked(kSettingsDialog, kAutostartCheckBox, AutostartFlag != 0);
+}
+
+void ApplySettingsDialog(ui::Ui& ui) {
+  AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
+  AppliedAutostartFlag = AutostartFlag;
+  ReturnToMainWindow(ui, kSettingsDialog);
+  SyncAutostart();
+}
+
+void CloseSettingsDialog(ui::Ui& ui) { ReturnToMainWindow(ui, kSettingsDialog); }
+
+void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
+  if (event.kind == ui::EventKind::kClose) {
+    CloseSettingsDialog(ui);
+  } else if (event.kind == ui::EventKind::kControl && event.id == kSettingsApplyButton) {
+    ApplySettingsDialog(ui);
+  }
+}
+
+}  // namespace tandrel

@@ -1,0 +1,76 @@
+// Registry values on Windows: RegCreateKeyExA, RegSetValueExA, RegDeleteValueA.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace tandrel::platform {
+
+struct MachineKey::State {
+  HKEY key = nullptr;
+};
+
+MachineKey::MachineKey(const std::string& path) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  state_ = new State{key};
+}
+
+MachineKey::~MachineKey() { Close(); }
+
+void MachineKey::Close() {
+  if (state_ == nullptr) return;
+  ::RegCloseKey(state_->key);
+  delete state_;
+  state_ = nullptr;
+}
+
+MachineKey::MachineKey(MachineKey&& other) noexcept : state_(other.state_) { other.state_ = nullptr; }
+
+MachineKey& MachineKey::operator=(MachineKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    state_ = other.state_;
+    other.state_ = nullptr;
+  }
+  return *this;
+}
+
+bool MachineKey::SetString(const std::string& name, const std::string& data) {
+  if (state_ == nullptr) return false;
+  // The length counts the terminating zero, so readers find a terminated string.
+  const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
+  return ::RegSetValueExA(state_->key, name.c_str(), 0, REG_SZ, bytes, static_cast<DWORD>(data.size() + 1)) ==
+         ERROR_SUCCESS;
+}
+
+bool MachineKey::DeleteValue(const std::string& name) {
+  if (state_ == nullptr) return false;
+  const LONG result = ::RegDeleteValueA(state_->key, name.c_str());
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<std::string> MachineKey::ReadString(const std::string& name) const {
+  if (state_ == nullptr) return std::nullopt;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (::RegQueryValueExA(state_->key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
+  }
+  std::vector<char> data(size + 1, '\0');
+  if (::RegQueryValueExA(state_->key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  // The stored bytes may or may not end with the zero; the text ends at the first one.
+  std::size_t length = 0;
+  while (length < size && data[length] != '\0') ++length;
+  return std::string(data.data(), length);
+}
+
+}  // namespace tandrel::platform

@@ -1,0 +1,115 @@
+// The folder tree: a tree view of the drives that are ready, whose folders are listed only
+// when the user first expands them, so that the tree of a large disk opens at once.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_ui.h"
+
+namespace tandrel::ui {
+namespace {
+
+constexpr std::size_t kItemTextSize = MAX_PATH + 1;
+
+// Asking about a drive without a medium would otherwise bring up the system's
+// "no disk" prompt.
+class NoCriticalErrorBoxes {
+ public:
+  NoCriticalErrorBoxes() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+  ~NoCriticalErrorBoxes() { SetErrorMode(previous_); }
+  NoCriticalErrorBoxes(const NoCriticalErrorBoxes&) = delete;
+  NoCriticalErrorBoxes& operator=(const NoCriticalErrorBoxes&) = delete;
+
+ private:
+  UINT previous_;
+};
+
+// "C:" and so on, for every drive whose medium can be read now.
+std::vector<std::string> ReadyDrives() {
+  NoCriticalErrorBoxes quiet;
+  std::vector<std::string> drives;
+  const DWORD present = GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    if ((present & (1u << letter)) == 0) continue;
+    const std::string drive{static_cast<char>('A' + letter), ':'};
+    const std::string root = drive + "\\";
+    if (GetDriveTypeA(root.c_str()) == DRIVE_NO_ROOT_DIR) continue;
+    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0)) continue;
+    drives.push_back(drive);
+  }
+  return drives;
+}
+
+// Every folder gets an expand button until its first expansion shows it has no
+// sub-folders: listing each folder ahead of time would cost a listing per folder shown.
+void InsertFolderItem(HWND tree, HTREEITEM parent, const std::string& name) {
+  std::string text = name;
+  TVINSERTSTRUCTA insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+  insert.item.pszText = text.data();
+  insert.item.cChildren = 1;
+  SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+}
+
+std::string ItemText(HWND tree, HTREEITEM item) {
+  char text[kItemTextSize] = {};
+  TVITEMA query{};
+  query.mask = TVIF_TEXT;
+  query.hItem = item;
+  query.pszText = text;
+  query.cchTextMax = static_cast<int>(sizeof text);
+  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) return {};
+  return std::string(text, strnlen(text, sizeof text - 1));
+}
+
+HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM relation) {
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+// The item's full path: the drive, then each folder, every part followed by a backslash.
+std::string ItemPath(HWND tree, HTREEITEM item) {
+  std::vector<std::string> parts;
+  for (; item != nullptr; item = NextItem(tree, item, TVGN_PARENT)) parts.push_back(ItemText(tree, item));
+  std::string path;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) path += *part + "\\";
+  return path;
+}
+
+}  // namespace
+
+void Win32Ui::AddFolderTree(int window, int id, Rect at) {
+  HWND tree = AddChild(window, id, WC_TREEVIEWA,
+                       WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                       WS_EX_CLIENTEDGE, at, "");
+  if (tree == nullptr) return;
+  trees_.insert({window, id});
+  for (const std::string& drive : ReadyDrives()) InsertFolderItem(tree, TVI_ROOT, drive);
+}
+
+void Win32Ui::ExpandFolderItem(HWND tree, HTREEITEM item) {
+  if (item == nullptr || NextItem(tree, item, TVGN_CHILD) != nullptr) return;  // listed before
+  const std::vector<std::string> names = platform::ListSubfolders(ItemPath(tree, item));
+  if (names.empty()) {
+    // No sub-folders (or none that can be listed): the expand button goes.
+    TVITEMA change{};
+    change.mask = TVIF_CHILDREN;
+    change.hItem = item;
+    change.cChildren = 0;
+    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+    return;
+  }
+  SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+  for (const std::string& name : names) InsertFolderItem(tree, item, name);
+  SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(tree, nullptr, TRUE);
+}
+
+std::string Win32Ui::SelectedFolderPath(HWND tree) const {
+  HTREEITEM selected = NextItem(tree, nullptr, TVGN_CARET);
+  return selected == nullptr ? std::string() : ItemPath(tree, selected);
+}
+
+}  // namespace tandrel::ui

@@ -1,0 +1,69 @@
+// A main window on the headless layer and the dialogs opened from it, as the event loop
+// drives them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "app/object_numbers.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "platform/headless_ui.h"
+#include "test_support.h"
+
+namespace tandrel::test {
+
+class DialogTest : public ScratchCurrentFolder {
+ protected:
+  void SetUp() override {
+    ScratchCurrentFolder::SetUp();
+    ResetSettings();
+    OpenMainWindow(ui_);
+  }
+  void TearDown() override {
+    ResetSettings();
+    ScratchCurrentFolder::TearDown();
+  }
+  static void ResetSettings() {
+    AutostartFlag = 0;
+    AppliedAutostartFlag.reset();
+    IndexedFolders.fill(std::string());
+  }
+
+  void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }
+  void Choose(int item, int window) { Dispatch({ui::EventKind::kMenu, window, item}); }
+  void Click(int window, int id) { Dispatch({ui::EventKind::kControl, window, id, ui::Action::kLeftClick}); }
+  void RightClick(int window, int id) { Dispatch({ui::EventKind::kControl, window, id, ui::Action::kRightClick}); }
+  void CloseBox(int window) { Dispatch({ui::EventKind::kClose, window}); }
+  void ResizeTo(int window, int width, int height) {
+    ui_.Resize(window, width, height);
+    Dispatch(ui_.WaitEvent(5));
+  }
+
+  ui::Rect RectOf(int window, int id) const {
+    const auto rect = ui_.ControlRect(window, id);
+    return rect ? *rect : ui::Rect{-1, -1, -1, -1};
+  }
+  std::vector<std::string> ListedFolders() const {
+    std::vector<std::string> rows;
+    const ui::HeadlessUi::Control* list = ui_.FindControl(kFolderDialog, kFolderList);
+    if (list == nullptr || !list->rows) return rows;
+    for (std::int32_t r = 0; r < list->rows->RowCount(); ++r) rows.emplace_back(list->rows->Cell(r, 0));
+    return rows;
+  }
+  // The main window as a closed dialog leaves it: enabled and the active window.
+  void ExpectMainWindowBack() const {
+    const ui::HeadlessUi::Window* main = ui_.FindWindow(kMainWindow);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(main->enabled);
+    EXPECT_TRUE(main->active);
+  }
+  bool MainEnabled() const { return ui_.FindWindow(kMainWindow)->enabled; }
+
+  ui::HeadlessUi ui_;
+};
+
+}  // namespace tandrel::test

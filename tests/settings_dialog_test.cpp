@@ -1,0 +1,160 @@
+// The settings dialog and the autostart registration on the headless window layer. The
+// registration goes to the registry's stand-in natively and to Wine's registry there.
+#include <gtest/gtest.h>
+
+#include "dialog_test_support.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+
+namespace tandrel {
+namespace {
+
+using ui::HeadlessUi;
+
+std::optional<std::string> RunValue() {
+  return platform::MachineKey(kRunKey).ReadString(kRunValueName);
+}
+
+class SettingsDialogTest : public test::DialogTest {
+ protected:
+  void TearDown() override {
+    AutostartFlag = 0;
+    SyncAutostart();  // no registration outlives the test
+    test::DialogTest::TearDown();
+  }
+  void OpenDialog() { Choose(kItemSettings, kMainWindow); }
+  void SetBoxAndApply(bool checked) {
+    OpenDialog();
+    ui_.SetChecked(kSettingsDialog, kAutostartCheckBox, checked);
+    Dispatch({ui::EventKind::kControl, kSettingsDialog, kAutostartCheckBox, ui::Action::kLeftClick});
+    Click(kSettingsDialog, kSettingsApplyButton);
+  }
+  bool BoxChecked() const { return ui_.IsChecked(kSettingsDialog, kAutostartCheckBox); }
+  const std::string expected_value_ = platform::ProgramFolder() + "Vexoran.exe";
+};
+
+TEST_F(SettingsDialogTest, OpensFixedAboveTheDisabledMainWindow) {
+  OpenDialog();
+  const HeadlessUi::Window* dialog = ui_.FindWindow(kSettingsDialog);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->title, "Tandrel - Einstellungen");
+  EXPECT_EQ(dialog->style, ui::WindowStyle::kFixedDialog);
+  EXPECT_EQ(std::make_pair(dialog->width, dialog->height), std::make_pair(200, 100));
+  EXPECT_TRUE(dialog->on_top);
+  EXPECT_FALSE(MainEnabled());
+  EXPECT_EQ(RectOf(kSettingsDialog, kAutostartCheckBox), (ui::Rect{2, 2, 196, 20}));
+  EXPECT_EQ(ui_.Text(kSettingsDialog, kAutostartCheckBox), "Bei Systemstart Index erneuern");
+  EXPECT_EQ(ui_.FindControl(kSettingsDialog, kAutostartCheckBox)->kind, HeadlessUi::ControlKind::kCheckBox);
+  EXPECT_EQ(RectOf(kSettingsDialog, kSettingsApplyButton), (ui::Rect{50, 80, 98, 20}));
+  EXPECT_EQ(ui_.Text(kSettingsDialog, kSettingsApplyButton), "\xDC" "bernehmen");
+  EXPECT_FALSE(BoxChecked());
+}
+
+TEST_F(SettingsDialogTest, ApplyingRegistersAtOnceAndTheCloseBoxChangesNothing) {
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n"));
+  ReadSettings();
+  SetBoxAndApply(true);
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_FALSE(ui_.WindowExists(kSettingsDialog));
+  ExpectMainWindowBack();
+  EXPECT_EQ(RunValue(), expected_value_);
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "0\r\nD:\\A\r\n") << "the file gets the flag at quit";
+
+  OpenDialog();
+  EXPECT_TRUE(BoxChecked());
+  ui_.SetChecked(kSettingsDialog, kAutostartCheckBox, false);
+  CloseBox(kSettingsDialog);
+  EXPECT_FALSE(ui_.WindowExists(kSettingsDialog));
+  ExpectMainWindowBack();
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(RunValue(), expected_value_);
+
+  SetBoxAndApply(false);
+  EXPECT_EQ(AutostartFlag, 0);
+  EXPECT_EQ(RunValue(), std::nullopt);
+}
+
+TEST_F(SettingsDialogTest, OnlyOneRegistersThoughEveryOtherNonZeroShowsChecked) {
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "2\r\n"));
+  ReadSettings();
+  AutostartFlag = 1;
+  SyncAutostart();
+  ASSERT_EQ(RunValue(), expected_value_);
+  ReadSettings();
+  SyncAutostart();  // as at start-up
+  EXPECT_EQ(RunValue(), std::nullopt) << "2 counts as off";
+  OpenDialog();
+  EXPECT_TRUE(BoxChecked());
+  Click(kSettingsDialog, kSettingsApplyButton);
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(RunValue(), expected_value_);
+}
+
+TEST_F(SettingsDialogTest, SyncWritesOverwritesAndDeletesWithoutComplaint) {
+  platform::MachineKey(kRunKey).SetString(kRunValueName, "C:\\Alt\\Vexoran.exe");
+  AutostartFlag = 1;
+  SyncAutostart();
+  EXPECT_EQ(RunValue(), expected_value_) << "an older value is overwritten";
+  AutostartFlag = -1;
+  SyncAutostart();
+  EXPECT_EQ(RunValue(), std::nullopt);
+  SyncAutostart();  // deleting a value that is gone is no error
+  EXPECT_EQ(RunValue(), std::nullopt);
+  EXPECT_TRUE(ui_.MessageBoxes().empty());
+}
+
+#ifndef _WIN32
+TEST_F(SettingsDialogTest, AKeyThatCannotBeOpenedChangesNothing) {
+  AutostartFlag = 1;
+  SyncAutostart();
+  platform::RefuseMachineKeys(true);
+  SetBoxAndApply(false);
+  EXPECT_EQ(AutostartFlag, 0) << "the flag takes the new value all the same";
+  platform::RefuseMachineKeys(false);
+  EXPECT_EQ(RunValue(), expected_value_) << "not deleted";
+
+  SyncAutostart();
+  ASSERT_EQ(RunValue(), std::nullopt);
+  platform::RefuseMachineKeys(true);
+  SetBoxAndApply(true);
+  EXPECT_EQ(AutostartFlag, 1);
+  platform::RefuseMachineKeys(false);
+  EXPECT_EQ(RunValue(), std::nullopt) << "not written";
+  EXPECT_TRUE(ui_.MessageBoxes().empty());
+}
+#endif
+
+// Opening the folder dialog reads settings.conf, which holds the older flag until quit;
+// the value applied in this session stays.
+TEST_F(SettingsDialogTest, AnAppliedFlagSurvivesTheFolderDialogUntilStored) {
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\nD:\\B\r\n"));
+  ReadSettings();
+  SetBoxAndApply(true);
+  Choose(kItemManageFolders, kMainWindow);
+  EXPECT_EQ(AutostartFlag, 1) << "opening";
+  ui_.SelectRow(kFolderDialog, kFolderList, 0);
+  Choose(kItemRemoveFolder, kFolderDialog);
+  EXPECT_EQ(AutostartFlag, 1) << "removing";
+  Click(kFolderDialog, kFolderCancelButton);
+  EXPECT_EQ(AutostartFlag, 1) << "cancelling";
+  EXPECT_EQ(RunValue(), expected_value_);
+
+  Choose(kItemManageFolders, kMainWindow);
+  Click(kFolderDialog, kFolderApplyButton);
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\nD:\\B\r\n") << "applying stores it";
+  EXPECT_EQ(AutostartFlag, 1);
+}
+
+TEST_F(SettingsDialogTest, WithoutAnApplyTheFolderDialogTakesTheFilesFlag) {
+  ReadSettings();
+  ASSERT_EQ(AutostartFlag, 0);
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "1\r\nD:\\A\r\n"));  // edited by hand meanwhile
+  Choose(kItemManageFolders, kMainWindow);
+  EXPECT_EQ(AutostartFlag, 1);
+  CloseBox(kFolderDialog);
+  OpenDialog();
+  EXPECT_TRUE(BoxChecked());
+}
+
+}  // namespace
+}  // namespace tandrel
