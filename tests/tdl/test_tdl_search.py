@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""tdl search from a shell: hits, output forms, kind filters and exit statuses.
+
+Usage: test_tdl_search.py TDL [RUNNER]. With a runner (the Wine wrapper) the program is a
+Windows build: paths are given in Wine's Z: form and folders end in backslashes.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+TDL = ""
+RUNNER = []
+WINDOWS = False
+
+
+def record(name, folder, kind):
+    return name + b"\r\n" + folder + b"\r\n" + bytes([kind])
+
+
+RECORDS = [
+    (b"Brief.txt", b"C:\\Post", 0),
+    (b"Briefe", b"C:\\Post", 1),
+    (b"Liebesbrief.doc", b"C:\\Post\\Alt", 0),
+    (b"Notiz.txt", b"C:\\Brief", 0),
+    (b"\xdcbersicht.pdf", b"D:\\Gr\xf6\xdfe", 0),
+    (b"cdab", b"C:", 0),
+]
+
+
+class TdlSearchTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="tdl-")
+        cls.db = os.path.join(cls.folder, "db.db")
+        with open(cls.db, "wb") as out:
+            out.write(b"".join(record(*r) for r in RECORDS))
+        # A copy of tdl beside the index, to see that it finds db.db there by itself.
+        cls.beside = os.path.join(cls.folder, os.path.basename(TDL))
+        shutil.copy(TDL, cls.beside)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def run_tdl(self, *args, program=None):
+        done = subprocess.run(RUNNER + [program or TDL] + list(args), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120)
+        return done.returncode, done.stdout, done.stderr
+
+    def db_arg(self, path=None):
+        path = path or self.db
+        return "Z:" + path.replace("/", "\\") if WINDOWS else path
+
+    def sep(self):
+        return b"\\" if WINDOWS else b"/"
+
+    def test_hits_are_full_paths_in_index_order(self):
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "brief")
+        self.assertEqual(code, 0)
+        s = self.sep()
+        self.assertEqual(out, b"C:\\Post" + s + b"Brief.txt\n" + b"C:\\Post" + s + b"Briefe\n" +
+                         b"C:\\Post\\Alt" + s + b"Liebesbrief.doc\n")
+
+    def test_tsv_and_count_and_the_kind_filters(self):
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--tsv", "--folders", "brief")
+        self.assertEqual((code, out), (0, b"Briefe\tC:\\Post\t1\n"))
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--count", "--files", "brief")
+        self.assertEqual((code, out), (0, b"2\n"))
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--count", "   ")
+        self.assertEqual((code, out), (0, b"6\n"))
+
+    def test_matching_is_the_windows_rule(self):
+        # Raw bytes of the code page: the query \xfc folds to the name's \xdc.
+        # Wine turns a UTF-8 argument into the code page; natively the byte goes as it is.
+        query = "\u00fcber".encode("utf-8") if WINDOWS else b"\xfcber"
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--tsv", query)
+        self.assertEqual((code, out), (0, b"\xdcbersicht.pdf\tD:\\Gr\xf6\xdfe\t0\n"))
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--count", "ab*cd")
+        self.assertEqual((code, out), (1, b"0\n"), "the order test uses first occurrences")
+        code, out, _ = self.run_tdl("search", "--db", self.db_arg(), "--count", "txt brief")
+        self.assertEqual((code, out), (0, b"1\n"))
+
+    def test_the_index_beside_the_program_is_the_default(self):
+        code, out, _ = self.run_tdl("search", "--count", "notiz", program=self.beside)
+        self.assertEqual((code, out), (0, b"1\n"))
+
+    def test_exit_statuses(self):
+        self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "zzzz")[0:2], (1, b""))
+        code, out, err = self.run_tdl("search", "--db", self.db_arg(), "ab")
+        self.assertEqual((code, out), (2, b""))
+        self.assertIn(b"Mindestens 3 Zeichen", err)
+        self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "a*b*")[0], 2)
+        missing = self.db_arg(os.path.join(self.folder, "missing.db"))
+        self.assertEqual(self.run_tdl("search", "--db", missing, "brief")[0], 2)
+        self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "--files", "--folders", "abc")[0], 2)
+        self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "two", "words")[0], 2)
+        self.assertEqual(self.run_tdl("search", "--db", self.db_arg())[0], 2)
+        self.assertEqual(self.run_tdl("search", "--bogus", "abc")[0], 2)
+        self.assertEqual(self.run_tdl("frobnicate")[0], 2)
+        self.assertEqual(self.run_tdl()[0], 2)
+
+    def test_help_describes_the_commands(self):
+        code, out, _ = self.run_tdl("--help")
+        self.assertEqual(code, 0)
+        self.assertIn(b"search", out)
+        self.assertIn(b"index", out)
+        code, out, _ = self.run_tdl("search", "--help")
+        self.assertEqual(code, 0)
+        self.assertIn(b"--tsv", out)
+        self.assertIn(b"QUERY", out)
+
+
+if __name__ == "__main__":
+    TDL = os.path.abspath(sys.argv[1])
+    RUNNER = sys.argv[2:]
+    WINDOWS = bool(RUNNER)
+    sys.argv = sys.argv[:1]
+    result = unittest.main(exit=False, verbosity=2).result
+    sys.exit(0 if result.wasSuccessful() else 1)
