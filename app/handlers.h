@@ -14,7 +14,8 @@ void QueueCopies(ui::Ui& ui);
 void CancelCopies(ui::Ui& ui);
 void DragHits(ui::Ui& ui);
 
-// Not built yet: the indexing run started by "Aktualisieren".
+// The indexing run started by "Aktualisieren" (and by the folder dialog's apply button):
+// sets IndexRunActive and starts the run on a thread of its own.
 void StartIndexingRun(ui::Ui& ui);
 
 // Not built yet: the folder and settings dialogs, and the autostart registration.

@@ -14,9 +14,6 @@ void CancelCopies(ui::Ui&) {}
 // Will offer the selected hits as a file list to drag out of the program.
 void DragHits(ui::Ui&) {}
 
-// Will rebuild db.db from the indexed folders in the background and reload it.
-void StartIndexingRun(ui::Ui&) {}
-
 // Will open the folder management dialog and the settings dialog.
 void OpenFolderDialog(ui::Ui&) {}
 void OpenSettingsDialog(ui::Ui&) {}
