@@ -106,9 +106,10 @@ TEST_F(IndexingRunTest, ARunShowsItsStepsInOrderAndReloadsTheTable) {
                                   "clear query"}));
   std::vector<Record> records = test::ReadRecords(plan_.index_file);
   ASSERT_EQ(records.size(), 5u);
-  // Grouped: o, s, s, t, t.
-  EXPECT_EQ(std::get<0>(records[0]), "one.txt");
-  EXPECT_EQ(records[4], (Record{"two.txt", Join(tree_, "s2"), 0}));
+  std::string first_letters;
+  for (const Record& r : records) first_letters += std::get<0>(r)[0];
+  EXPECT_EQ(first_letters, "osstt");
+  EXPECT_EQ(records[0], (Record{"one.txt", Join(tree_, "s1"), 0}));
   ExpectNoScratchFiles();
 }
 
