@@ -14,8 +14,12 @@ void QueueCopies(ui::Ui& ui);
 void CancelCopies(ui::Ui& ui);
 void DragHits(ui::Ui& ui);
 
-// Not built yet: the indexing run started by "Aktualisieren".
+// The indexing run started by "Aktualisieren" (and by the folder dialog's apply button):
+// sets IndexRunActive and starts the run on a thread of its own.
 void StartIndexingRun(ui::Ui& ui);
+// Waits until every run started by StartIndexingRun has ended (tests, before their
+// window layer goes away).
+void WaitForIndexingRuns();
 
 // Not built yet: writing out and starting the carried updater; it ends the program.
 void LaunchUpdater(ui::Ui& ui);

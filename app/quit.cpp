@@ -2,15 +2,28 @@
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "app/shell.h"
+#include "index/indexing.h"
+#include "platform/platform.h"
 
 namespace tandrel {
+namespace {
+
+constexpr std::uint32_t kQuitPollMs = 50;
+
+}  // namespace
 
 void QuitProgram(ui::Ui& ui) {
   ui.CloseWindow(kMainWindow);
   ui.RemoveTrayIcon();
   StoreAutostartFlag();
-  // An indexing run that replaces db.db is waited for, and an abandoned walk file
-  // removed, once indexing runs exist; until then there is nothing to wait for.
+  // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
+  // first, under the walk file's lock, leaves no gap: a run that closed its walk file
+  // has set IndexMerging in the same step, and is waited for below.
+  IndexTempFile.Abandon();
+  // A run that is writing the new db.db is waited for until the file is in place.
+  if (IndexMerging.load() == 1) {
+    while (IndexRunActive.load() != 0) platform::Sleep(kQuitPollMs);
+  }
 }
 
 }  // namespace tandrel

@@ -14,9 +14,6 @@ void CancelCopies(ui::Ui&) {}
 // Will offer the selected hits as a file list to drag out of the program.
 void DragHits(ui::Ui&) {}
 
-// Will rebuild db.db from the indexed folders in the background and reload it.
-void StartIndexingRun(ui::Ui&) {}
-
 // Will write out the carried updater as update.exe, start it and end the program.
 void LaunchUpdater(ui::Ui&) {}
 

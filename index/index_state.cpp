@@ -2,11 +2,18 @@
 #include <mutex>
 
 #include "index/index.h"
+#include "index/indexing.h"
 
 namespace tandrel {
 
+// Set to 1 by the main thread that starts a run, back to 0 by the run's thread.
 std::atomic<int> IndexRunActive{0};
+// Written by the run's thread only.
 std::atomic<int> IndexMerging{0};
+// Raised by the run's thread (scanner), read by its ticker.
+std::atomic<std::int32_t> IndexFileCount{0};
+// Written by the run's thread; abandoned by the quit sequence on the main thread.
+WalkFile IndexTempFile;
 
 namespace {
 

@@ -70,6 +70,12 @@ bool File::Flush() {
   return !write_failed_;
 }
 
+bool File::Sync() {
+  if (!Flush()) return false;
+  if (!native::SyncFile(handle_)) write_failed_ = true;
+  return !write_failed_;
+}
+
 bool File::Close() {
   if (!IsOpen()) return true;
   const bool flushed = Flush();

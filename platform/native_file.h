@@ -18,6 +18,8 @@ std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size);
 bool WriteFile(std::intptr_t handle, const void* data, std::size_t size);
 // Moves the file position: absolute with `from_current` false, relative otherwise.
 bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
+// Waits until the file's written bytes are on the disk.
+bool SyncFile(std::intptr_t handle);
 void CloseFile(std::intptr_t handle);
 
 }  // namespace tandrel::platform::native

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -53,6 +54,9 @@ class File {
   bool Write(std::string_view bytes);
   bool WriteByte(std::uint8_t byte);
   bool Flush();
+  // Flushes and asks the system to put the file's bytes on the disk before returning,
+  // so that a file renamed over another afterwards survives a power cut complete.
+  bool Sync();
   // Flushes and closes; false if the final flush failed. Closing a closed file is a no-op.
   bool Close();
 
@@ -96,6 +100,11 @@ bool RemoveFile(const std::string& path);
 // Copies `from` to `to`, replacing an existing `to`.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 bool CreateFolder(const std::string& path);
+// Puts `from` in the place of `to` in one step: whoever opens `to` at any moment finds
+// either the old file or the new one, complete. `from` must lie beside `to` (same
+// volume). False (and nothing changed) when the system refuses, for instance because
+// another program holds `to` open without allowing its deletion.
+bool ReplaceFileAtomically(const std::string& from, const std::string& to);
 
 // ---------------------------------------------------------------------------------------
 // Folder listings
@@ -103,7 +112,27 @@ bool CreateFolder(const std::string& path);
 struct FolderEntry {
   std::string name;
   bool is_folder = false;
+  bool is_link = false;  // a link or other reparse point (its target decides is_folder)
 };
+
+// What tells two folders apart whatever path leads to them: the volume and the file
+// number within it (POSIX: device and inode).
+struct FolderIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+// True where a listing's identity costs next to nothing (the listing holds the open
+// folder); elsewhere it costs opening the folder once more.
+#ifdef _WIN32
+inline constexpr bool kCheapFolderIdentity = false;
+#else
+inline constexpr bool kCheapFolderIdentity = true;
+#endif
+
+// The identity of a folder by its path; none when it cannot be opened.
+std::optional<FolderIdentity> IdentifyFolder(const std::string& path);
 
 // Lists the entries of one folder in the order the file system gives them, "." and ".."
 // included where the system reports them. On Windows the folder text gets a backslash
@@ -120,6 +149,9 @@ class FolderListing {
   bool IsOpen() const { return state_ != nullptr; }
   // Fills `entry` with the next entry; false when there are no more.
   bool Next(FolderEntry& entry);
+  // The identity of the listed folder; none when the listing is not open or the system
+  // does not tell.
+  std::optional<FolderIdentity> Identity() const;
 
  private:
   struct State;
@@ -133,6 +165,30 @@ std::vector<std::string> ListSubfolders(const std::string& folder);
 // system's collation without regard to case (Windows), or bytes with ASCII letters folded.
 int CompareNamesForDisplay(std::string_view a, std::string_view b);
 
+// An exclusive claim on a folder's indexing files, held by at most one claimant on the
+// machine at a time: processes and threads alike (Windows: a named mutex per folder;
+// POSIX: flock on the folder). A process that ends gives its claims up.
+// Windows ties the claim to the thread that made it: release it on that thread.
+class FolderClaim {
+ public:
+  FolderClaim() = default;
+  ~FolderClaim() { Release(); }
+  FolderClaim(FolderClaim&& other) noexcept;
+  FolderClaim& operator=(FolderClaim&& other) noexcept;
+  FolderClaim(const FolderClaim&) = delete;
+  FolderClaim& operator=(const FolderClaim&) = delete;
+
+  // One attempt, without waiting; false when another claimant holds the folder or the
+  // claim cannot be made at all.
+  bool TryClaim(const std::string& folder);
+  bool IsHeld() const { return handle_ != kNoHandle; }
+  void Release();
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
+};
+
 // ---------------------------------------------------------------------------------------
 // Well-known paths and the process
 
@@ -145,6 +201,8 @@ std::string ProgramFolder();
 bool SetCurrentFolder(const std::string& path);
 // Standard output passes bytes through unchanged (no LF to CR LF on Windows).
 void UseBinaryStandardOutput();
+// True when standard error goes to a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
 

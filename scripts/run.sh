@@ -2,7 +2,7 @@
 # Sets up the machine, builds everything and starts Tandrel under Wine.
 # With no DISPLAY it starts a virtual one, lets Tandrel run for a few seconds and saves a
 # screenshot to build/tandrel-screenshot.png (use a real X display to work with it).
-# `scripts/run.sh --benchmark` runs the index-load benchmark instead.
+# `scripts/run.sh --benchmark` runs the index-load and the indexing benchmarks instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,7 +14,8 @@ for preset in release windows; do
     { tail -n 40 "$log"; exit 1; }
 done
 if [ "${1:-}" = "--benchmark" ]; then
-  exec build/release/benchmarks/index_load_benchmark --benchmark_color=false
+  build/release/benchmarks/index_load_benchmark --benchmark_color=false
+  exec python3 benchmarks/indexing_benchmark.py build/release --scale
 fi
 
 # Tandrel keeps db.db and settings.conf beside itself, so it runs from a folder of its own.

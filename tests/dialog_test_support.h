@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -24,6 +25,7 @@ class DialogTest : public ScratchCurrentFolder {
     OpenMainWindow(ui_);
   }
   void TearDown() override {
+    WaitForIndexingRuns();  // an applied folder list started one; it posts to ui_
     ResetSettings();
     ScratchCurrentFolder::TearDown();
   }

@@ -54,6 +54,8 @@ bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current) {
                  from_current ? SEEK_CUR : SEEK_SET) >= 0;
 }
 
+bool SyncFile(std::intptr_t handle) { return ::fsync(static_cast<int>(handle)) == 0; }
+
 void CloseFile(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 }  // namespace native
@@ -76,5 +78,9 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 }
 
 bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+
+bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
 
 }  // namespace tandrel::platform

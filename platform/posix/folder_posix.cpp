@@ -29,6 +29,7 @@ bool FolderListing::Next(FolderEntry& entry) {
   const dirent* d = ::readdir(state_->dir);
   if (d == nullptr) return false;
   entry.name.assign(d->d_name);
+  entry.is_link = d->d_type == DT_LNK;
   if (d->d_type == DT_DIR) {
     entry.is_folder = true;
   } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
@@ -36,10 +37,30 @@ bool FolderListing::Next(FolderEntry& entry) {
     struct stat st {};
     const std::string full = state_->folder + entry.name;
     entry.is_folder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (d->d_type == DT_UNKNOWN) {
+      entry.is_link = ::lstat(full.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    }
   } else {
     entry.is_folder = false;
   }
   return true;
+}
+
+std::optional<FolderIdentity> FolderListing::Identity() const {
+  if (state_ == nullptr) return std::nullopt;
+  struct stat st {};
+  if (::fstat(::dirfd(state_->dir), &st) != 0) return std::nullopt;
+  return FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FolderIdentity> IdentifyFolder(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.empty() ? "." : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return std::nullopt;
+  }
+  return FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
 }
 
 }  // namespace tandrel::platform

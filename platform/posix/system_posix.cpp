@@ -32,6 +32,8 @@ bool SetCurrentFolder(const std::string& path) { return ::chdir(path.c_str()) ==
 
 void UseBinaryStandardOutput() {}
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 std::uint32_t TickCount() {
   timespec now {};
   ::clock_gettime(CLOCK_MONOTONIC, &now);

@@ -17,8 +17,10 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
     access |= GENERIC_WRITE;
     disposition = CREATE_ALWAYS;
   }
-  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Others may read, and may delete or rename over the file while it is open: an
+  // indexing run replaces db.db in one step even while some reader has it open.
+  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kNoHandle;
   return reinterpret_cast<std::intptr_t>(h);
 }
@@ -51,6 +53,10 @@ bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current) {
                             from_current ? FILE_CURRENT : FILE_BEGIN) != 0;
 }
 
+bool SyncFile(std::intptr_t handle) {
+  return ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
+}
+
 void CloseFile(std::intptr_t handle) { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
 }  // namespace native
@@ -63,6 +69,11 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 
 bool CreateFolder(const std::string& path) {
   return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace tandrel::platform

@@ -6,6 +6,7 @@
 namespace tandrel::platform {
 
 struct FolderListing::State {
+  std::string folder;
   HANDLE find = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAA data {};
   bool have_pending = false;  // FindFirstFileA already delivered the first entry
@@ -16,6 +17,7 @@ FolderListing::FolderListing(const std::string& folder) {
   if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) pattern += '\\';
   pattern += "*.*";
   auto* state = new State;
+  state->folder = folder;
   state->find = ::FindFirstFileA(pattern.c_str(), &state->data);
   if (state->find == INVALID_HANDLE_VALUE) {
     delete state;
@@ -41,7 +43,31 @@ bool FolderListing::Next(FolderEntry& entry) {
   while (length < sizeof(state_->data.cFileName) && name[length] != '\0') ++length;
   entry.name.assign(name, length);
   entry.is_folder = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry.is_link = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return true;
+}
+
+std::optional<FolderIdentity> FolderListing::Identity() const {
+  if (state_ == nullptr) return std::nullopt;
+  return IdentifyFolder(state_->folder);
+}
+
+std::optional<FolderIdentity> IdentifyFolder(const std::string& path) {
+  // A drive letter with colon names the drive's current folder; the walk means its root.
+  std::string target = path;
+  if (target.size() == 2 && target[1] == ':') target += '\\';
+  // Backup semantics open folders; no access right is asked for, only attributes.
+  HANDLE h = ::CreateFileA(target.c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info {};
+  const BOOL got = ::GetFileInformationByHandle(h, &info);
+  ::CloseHandle(h);
+  if (!got) return std::nullopt;
+  return FolderIdentity{
+      info.dwVolumeSerialNumber,
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace tandrel::platform

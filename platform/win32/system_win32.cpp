@@ -56,6 +56,8 @@ bool SetCurrentFolder(const std::string& path) {
 
 void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
+bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
 std::uint32_t TickCount() { return ::GetTickCount(); }
 
 void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }

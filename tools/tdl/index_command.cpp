@@ -1,16 +1,155 @@
-// tdl index: rebuilding an index without a window.
+// tdl index: the indexing run without a window.
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "app/settings.h"
+#include "index/indexing.h"
+#include "platform/platform.h"
 #include "tools/tdl/commands.h"
 
 namespace tandrel::tdl {
 
-const char kIndexUsage[] = "usage: tdl index [--db FILE] [--settings FILE] [FOLDER...]\n";
+const char kIndexUsage[] =
+    "usage: tdl index [--db FILE] [--settings FILE] [FOLDER...]\n"
+    "\n"
+    "Rebuilds an index file exactly as Tandrel's \"Aktualisieren\" does: walks the\n"
+    "folders given, or else the folder list of the settings file, and replaces the\n"
+    "index file with the new index in one step. The walk file dbtemp.db is written\n"
+    "beside the index file, the bucket files into the temporary folder.\n"
+    "\n"
+    "  --db FILE        the index file (default: db.db beside tdl)\n"
+    "  --settings FILE  the settings file whose folders are walked (default:\n"
+    "                   settings.conf beside tdl); not together with FOLDERs\n"
+    "\n"
+    "Progress goes to standard error when it is a terminal; the final line\n"
+    "\"Indexierung erfolgreich: N Dateien in T sek\" to standard output.\n"
+    "Exit status: 0 done, 2 usage error, unreadable settings file, or the index file\n"
+    "could not be written or replaced (it then keeps the previous index).\n";
 
-// Replaced by the indexing run's command; until then it refuses to run.
-int RunIndexCommand(std::span<const std::string_view>) {
-  std::fputs("tdl index: not available in this build\n", stderr);
-  return kExitUsage;
+namespace {
+
+struct IndexArgs {
+  std::string db;
+  std::string settings;
+  std::vector<std::string> folders;
+  bool help = false;
+};
+
+bool UsageError(const char* what) {
+  std::fprintf(stderr, "tdl index: %s\n\n%s", what, kIndexUsage);
+  return false;
+}
+
+bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    if (!options_done && a == "--") {
+      options_done = true;
+    } else if (!options_done && (a == "--help" || a == "-h")) {
+      out.help = true;
+      return true;
+    } else if (!options_done && a == "--db") {
+      if (++i == args.size() || args[i].empty()) return UsageError("--db needs a file");
+      out.db = std::string(args[i]);
+    } else if (!options_done && a == "--settings") {
+      if (++i == args.size() || args[i].empty()) return UsageError("--settings needs a file");
+      out.settings = std::string(args[i]);
+    } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
+      return UsageError("unknown option");
+    } else if (a.empty()) {
+      return UsageError("an empty folder name");
+    } else {
+      out.folders.emplace_back(a);
+    }
+  }
+  if (!out.settings.empty() && !out.folders.empty()) {
+    return UsageError("give FOLDERs or --settings, not both");
+  }
+  if (out.db.empty()) out.db = BesideProgram(kIndexFileName);
+  if (out.folders.empty() && out.settings.empty()) out.settings = BesideProgram(kSettingsFileName);
+  return true;
+}
+
+// The folder list of a settings file; false when the file cannot be read. (ReadSettings
+// would create a missing file, which a command that only reads must not do.)
+bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
+  if (!platform::File(path, platform::OpenMode::kRead).IsOpen()) return false;
+  ReadSettings(path);
+  folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Progress on a terminal: one line, rewritten in place.
+class TerminalObserver final : public IndexRunObserver {
+ public:
+  explicit TerminalObserver(bool show) : show_(show) {}
+  ~TerminalObserver() override {
+    if (shown_) std::fputs("\n", stderr);
+  }
+  void ShowProgress(std::string_view text) override {
+    if (!show_ || text.starts_with("Indexierung erfolgreich")) return;
+    std::fprintf(stderr, "\r%-40.*s", static_cast<int>(text.size()), text.data());
+    std::fflush(stderr);
+    shown_ = true;
+  }
+
+ private:
+  const bool show_;
+  bool shown_ = false;
+};
+
+const char* FailureText(IndexRunOutcome outcome) {
+  switch (outcome) {
+    case IndexRunOutcome::kReplaced: return nullptr;
+    case IndexRunOutcome::kWalkFailed: return "cannot write the walk file";
+    case IndexRunOutcome::kMergeFailed: return "cannot write the bucket files or the new index";
+    case IndexRunOutcome::kNotReplaced: return "cannot replace the index file";
+    case IndexRunOutcome::kOtherRunBusy: return "another indexing run holds the index";
+  }
+  return "failed";
+}
+
+}  // namespace
+
+int RunIndexCommand(std::span<const std::string_view> args) {
+  IndexArgs parsed;
+  if (!ParseIndexArgs(args, parsed)) return kExitUsage;
+  if (parsed.help) {
+    std::fputs(kIndexUsage, stdout);
+    return 0;
+  }
+  IndexRunPlan plan;
+  plan.folders = parsed.folders;
+  if (!parsed.settings.empty() && !ReadFolderList(parsed.settings, plan.folders)) {
+    std::fprintf(stderr, "tdl index: cannot read the settings file %s\n", parsed.settings.c_str());
+    return kExitUsage;
+  }
+  plan.index_file = parsed.db;
+  plan.walk_file = FolderOf(parsed.db) + kWalkFileName;
+  plan.reload = false;
+
+  IndexRunResult result;
+  {
+    TerminalObserver observer(platform::StandardErrorIsTerminal());
+    IndexRunActive.store(1);
+    result = RunIndexing(plan, observer);
+  }
+  if (const char* failure = FailureText(result.outcome)) {
+    std::fprintf(stderr, "tdl index: %s; %s keeps the previous index\n", failure,
+                 parsed.db.c_str());
+    return kExitUsage;
+  }
+  platform::UseBinaryStandardOutput();
+  std::printf("%s\n", IndexRunSuccessText(result.files, result.seconds).c_str());
+  std::fflush(stdout);
+  return 0;
 }
 
 }  // namespace tandrel::tdl

@@ -17,20 +17,6 @@ HWND RequireListView(const Args& args) {
   return window != nullptr ? RequireControl(window, args, 1) : nullptr;
 }
 
-bool ReadStatusField(HWND bar, WPARAM field, std::string* text) {
-  LRESULT length_and_type = 0;
-  if (!SendWithTimeout(bar, SB_GETTEXTLENGTHA, field, 0, &length_and_type)) return false;
-  const std::size_t length = LOWORD(length_and_type);
-  RemoteBuffer buffer(bar, length + 1);
-  LRESULT ignored = 0;
-  if (!SendWithTimeout(bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(buffer.address()),
-                       &ignored)) {
-    return false;
-  }
-  text->assign(length, '\0');
-  return length == 0 || buffer.Read(0, text->data(), length);
-}
-
 bool ReadListCell(HWND list, int row, int column, std::string* text) {
   RemoteBuffer remote(list, sizeof(LVITEMA) + kItemTextSize);
   LVITEMA item = {};
@@ -58,6 +44,21 @@ int PrintListMessage(const Args& args, UINT message) {
 }
 
 }  // namespace
+
+bool ReadStatusField(HWND bar, WPARAM field, std::string* text) {
+  LRESULT length_and_type = 0;
+  if (!SendWithTimeout(bar, SB_GETTEXTLENGTHA, field, 0, &length_and_type)) return false;
+  const std::size_t length = LOWORD(length_and_type);
+  RemoteBuffer buffer(bar, length + 1);
+  LRESULT ignored = 0;
+  if (!SendWithTimeout(bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(buffer.address()),
+                       &ignored)) {
+    return false;
+  }
+  text->assign(length, '\0');
+  return length == 0 || buffer.Read(0, text->data(), length);
+}
+
 
 int StatusVerb(const Args& args) {
   long long field = 0;

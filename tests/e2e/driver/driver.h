@@ -46,6 +46,8 @@ HWND RequireControl(HWND window, const Args& args, std::size_t index);
 bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
 std::string WindowText(HWND window);
+// The text of one field of a status bar in another process.
+bool ReadStatusField(HWND bar, WPARAM field, std::string* text);
 std::string ClassName(HWND window);
 
 // Waits for a condition, checking it every few milliseconds until the time-out ends.

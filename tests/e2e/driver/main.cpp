@@ -32,6 +32,7 @@ const Verb kVerbs[] = {
     {"move", 5, 5, "TITLE X Y WIDTH HEIGHT", driver::MoveVerb},
     {"is-visible", 1, 1, "TITLE", driver::IsVisibleVerb},
     {"status", 2, 2, "TITLE FIELD", driver::StatusVerb},
+    {"watch-status", 4, 4, "TITLE FIELD TIMEOUT_MS UNTIL_PREFIX", driver::WatchStatusVerb},
     {"list-count", 2, 2, "TITLE ID", driver::ListCountVerb},
     {"list-row", 3, 3, "TITLE ID ROW", driver::ListRowVerb},
     {"list-selected-count", 2, 2, "TITLE ID", driver::ListSelectedCountVerb},

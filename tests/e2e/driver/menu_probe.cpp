@@ -17,7 +17,8 @@ void Append(MenuProbeBlock* block, const char* bytes, std::size_t size) {
 }
 
 const char* StateName(UINT state) {
-  if ((state & MFS_GRAYED) == MFS_GRAYED) return "greyed";
+  // EnableMenuItem with MF_GRAYED sets only that bit (0x1); MFS_GRAYED is 0x3.
+  if ((state & MF_GRAYED) != 0) return "greyed";
   if ((state & MF_DISABLED) != 0) return "disabled";
   return "enabled";
 }

@@ -34,6 +34,9 @@ int RightClickClientVerb(const Args& args);
 int TrayVerb(const Args& args);
 int CloseVerb(const Args& args);
 
+// status_watch_verbs.cpp
+int WatchStatusVerb(const Args& args);
+
 // message_box_verbs.cpp
 int MessageBoxVerb(const Args& args);
 int CloseMessageBoxVerb(const Args& args);

@@ -1,0 +1,65 @@
+// The window's side of an indexing run: "Aktualisieren" starts it, and what it shows
+// reaches the status bar, the tray icon and the menu through the calls that are safe
+// from any thread.
+#include "app/handlers.h"
+#include "app/object_numbers.h"
+#include "app/settings.h"
+#include "index/indexing.h"
+#include "search/search.h"
+
+namespace tandrel {
+namespace {
+
+class WindowRunObserver final : public IndexRunObserver {
+ public:
+  explicit WindowRunObserver(ui::Ui& ui) : ui_(ui) {}
+
+  void ShowProgress(std::string_view text) override {
+    ui_.PostStatusText(kProgressField, "\t" + std::string(text));
+  }
+  void ShowDone() override { ui_.PostStatusText(kStateField, "\tFertig!"); }
+  void ShowBusy(bool busy) override { ui_.PostTrayImage(busy ? kTrayBusyIcon : kTrayIdleIcon); }
+  void ShowTooltip(std::string_view text) override { ui_.PostTrayTooltip(text); }
+  void EnableStartItems(bool enabled) override {
+    ui_.PostMenuItemEnabled(kItemManageFolders, enabled);
+    ui_.PostMenuItemEnabled(kItemUpdateIndex, enabled);
+    ui_.PostMenuItemEnabled(kItemProgramUpdate, enabled);
+  }
+  bool SearchRunning() override { return tandrel::SearchRunning(); }
+  void ClearLastQuery() override { tandrel::ClearLastQuery(); }
+
+ private:
+  ui::Ui& ui_;
+};
+
+// The run threads, started by the main thread and never waited for by it. Two, because
+// a run's menu items come back before it has reloaded the table: a run started then
+// takes the other thread (and waits inside it for the earlier run to finish), so the
+// main thread never waits for a thread that is still reloading.
+platform::Thread IndexRunThreads[2];
+
+platform::Thread& IdleRunThread() {
+  for (platform::Thread& thread : IndexRunThreads) {
+    if (!thread.IsRunning()) return thread;
+  }
+  return IndexRunThreads[0];
+}
+
+}  // namespace
+
+void StartIndexingRun(ui::Ui& ui) {
+  IndexRunPlan plan;
+  // Taken over here, on the main thread that owns IndexedFolders.
+  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  IndexRunActive.store(1);
+  IdleRunThread().Start([&ui, plan = std::move(plan)](std::stop_token) {
+    WindowRunObserver observer(ui);
+    RunIndexing(plan, observer);
+  });
+}
+
+void WaitForIndexingRuns() {
+  for (platform::Thread& thread : IndexRunThreads) thread.Wait();
+}
+
+}  // namespace tandrel

@@ -1,0 +1,144 @@
+// The indexing run: the folder scanner that walks folders into the walk file, the
+// regrouping of the walk into a new index file by the first letter of each name, and
+// the run that does both in the background and reloads the table.
+//
+// The run never writes the index file in place: it writes the new index beside it and
+// puts it in the old one's place in one step, so db.db is at every moment either the
+// previous complete index or the new complete one.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/index.h"
+#include "platform/platform.h"
+
+namespace tandrel {
+
+inline constexpr char kWalkFileName[] = "dbtemp.db";
+// The new index is written under this name beside the index file, then renamed over it.
+inline constexpr char kNewIndexSuffix[] = ".new";
+inline constexpr int kBucketCount = 27;  // a to z, then "!" for every other first byte
+
+// ---------------------------------------------------------------------------------------
+// Process-wide state of a run
+
+// Files (not folders) the scanner has written in the current run. Set to 0 by the run
+// and raised by the scanner on the run's thread; read by the ticker and the caller.
+extern std::atomic<std::int32_t> IndexFileCount;
+
+// The walk file of the current run. Opened, written and closed by the run's thread; the
+// quit sequence may abandon it from the main thread at any moment, so every use goes
+// through one lock.
+class WalkFile {
+ public:
+  // Creates (or empties) the file; false when it cannot be created.
+  bool Create(const std::string& path);
+  // Appends one record; does nothing once the file is closed or abandoned.
+  void WriteRecord(std::string_view name, std::string_view folder, std::int8_t kind);
+  // The walk is over: closes the file and, in the same step, sets IndexMerging to 1, so
+  // that the quit sequence either finds the walk file open or sees the merge begun.
+  // False, and IndexMerging untouched, when the file was abandoned, was never created or
+  // lost a write: its walk is not complete and must not become the index.
+  bool CloseAndStartMerge();
+  // Quit sequence: if the walk file is open, closes it and deletes it. True if it was
+  // open.
+  bool Abandon();
+  bool IsOpen() const;
+
+ private:
+  mutable std::mutex lock_;
+  platform::File file_;
+  std::string path_;
+  bool write_failed_ = false;
+  bool abandoned_ = false;
+};
+extern WalkFile IndexTempFile;
+
+// ---------------------------------------------------------------------------------------
+// The scanner and the merge
+
+// Writes a record to IndexTempFile for every file and folder below `folder` (the folder
+// itself gets none), depth first, each folder's record right before its contents, and
+// adds 1 to IndexFileCount per file. `folder` is used exactly as given; sub-folder paths
+// are it, one separator and the name. A folder that cannot be listed contributes
+// nothing; a folder link that leads back to a folder on the current path is recorded
+// but not entered again.
+void ScanFolder(const std::string& folder);
+
+// The bucket a name goes to: 0 to 25 for a first byte a-z or A-Z, 26 otherwise.
+int BucketOf(std::string_view name);
+// The bucket's file name: "a.db" to "z.db", and "!.db".
+std::string BucketFileName(int bucket);
+
+// Regroups the records of `walk_file` through the 27 buckets in `bucket_folder` (a path
+// ending in a separator) into `target` (created or emptied), letters a to z first, then
+// the rest, each bucket in walk order; deletes the walk file and every bucket file
+// whatever happens. True when `target` is complete and on the disk.
+bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder,
+                   const std::string& target);
+
+// ---------------------------------------------------------------------------------------
+// The run
+
+// What a run shows while it works. Texts come without any centring; every hook may be
+// called from the run's thread or the ticker's thread and must return without waiting
+// for anyone. Hooks a caller does not need do nothing.
+class IndexRunObserver {
+ public:
+  virtual ~IndexRunObserver() = default;
+  virtual void ShowProgress(std::string_view /*text*/) {}  // the run's status line
+  virtual void ShowDone() {}                                  // "Fertig!" where states show
+  virtual void ShowBusy(bool /*busy*/) {}                     // the tray image
+  virtual void ShowTooltip(std::string_view /*text*/) {}
+  virtual void EnableStartItems(bool /*enabled*/) {}         // the items that start runs
+  virtual bool SearchRunning() { return false; }
+  virtual void ClearLastQuery() {}
+};
+
+struct IndexRunPlan {
+  // Walked in this order; empty texts are skipped, a text that appears twice is walked
+  // twice.
+  std::vector<std::string> folders;
+  std::string index_file = kIndexFileName;
+  std::string walk_file = kWalkFileName;
+  // Ends in a separator; empty: the user's temporary folder.
+  std::string bucket_folder;
+  // Waits for the running search and reloads the table from the new index at the end.
+  bool reload = true;
+  // When another run holds the index folder or the bucket folder: wait for it (true) or
+  // give up at once (false).
+  bool wait_for_other_run = true;
+};
+
+enum class IndexRunOutcome {
+  kReplaced,          // the index file holds the new index
+  kWalkFailed,        // the walk file could not be created or written: previous index kept
+  kMergeFailed,       // a bucket or the new index could not be written: previous index kept
+  kNotReplaced,       // the new index was complete but the old one could not be replaced
+  kOtherRunBusy,      // another run held the folders and the plan said not to wait
+};
+
+struct IndexRunResult {
+  IndexRunOutcome outcome = IndexRunOutcome::kWalkFailed;
+  std::int32_t files = 0;    // IndexFileCount at the end
+  std::int32_t seconds = 0;  // walk and merge, whole seconds, truncated
+};
+
+// The final status text: "Indexierung erfolgreich: N Dateien in T sek".
+std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds);
+
+// The whole run on the calling thread. The caller sets IndexRunActive to 1 before; the
+// run sets it to 0 once the index file is final (before waiting for a search).
+IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer);
+
+// Shows "Indexieren (N Dateien)" every 250 ms as progress and tooltip until `stop` is
+// requested; a stop never interrupts an update half-way.
+void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop);
+
+}  // namespace tandrel

@@ -1,0 +1,153 @@
+// The indexing run: walk, merge, replace, wait for the search, reload, report.
+#include <thread>
+
+#include "index/indexing.h"
+
+namespace tandrel {
+namespace {
+
+constexpr std::uint32_t kTickerPeriodMs = 250;
+// The ticker sleeps in short steps so that stopping it never waits a whole period.
+constexpr std::uint32_t kTickerStepMs = 5;
+constexpr std::uint32_t kSearchPollMs = 250;
+constexpr std::uint32_t kOtherRunPollMs = 250;
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// The two places a run writes fixed names into: the index's folder (walk file, new
+// index) and the bucket folder. A run holds both, or waits holding neither, so two runs
+// can never wait for each other.
+class RunClaims {
+ public:
+  // A folder that does not exist needs no claim: nobody can write into it, and this run
+  // will fail there and keep the previous index.
+  bool TryTake(const std::string& index_folder, const std::string& bucket_folder) {
+    const auto index_id = platform::IdentifyFolder(OrCurrent(index_folder));
+    const auto bucket_id = platform::IdentifyFolder(OrCurrent(bucket_folder));
+    if (index_id && !index_claim_.TryClaim(OrCurrent(index_folder))) return false;
+    if (!bucket_id || bucket_id == index_id) return true;
+    if (bucket_claim_.TryClaim(bucket_folder)) return true;
+    index_claim_.Release();
+    return false;
+  }
+
+ private:
+  static std::string OrCurrent(const std::string& folder) { return folder.empty() ? "." : folder; }
+
+  platform::FolderClaim index_claim_;
+  platform::FolderClaim bucket_claim_;
+};
+
+bool TakeClaims(RunClaims& claims, const IndexRunPlan& plan, const std::string& bucket_folder) {
+  const std::string index_folder = FolderOf(plan.index_file);
+  for (;;) {
+    if (claims.TryTake(index_folder, bucket_folder)) return true;
+    if (!plan.wait_for_other_run) return false;
+    platform::Sleep(kOtherRunPollMs);
+  }
+}
+
+std::string FileCountText(const char* head, std::int32_t files) {
+  return head + std::to_string(files) + " Dateien)";
+}
+
+// Steps 7 to 11 and the replacement; the walk file is complete here.
+IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
+  const std::string staged = plan.index_file + kNewIndexSuffix;
+  if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;
+  if (!platform::ReplaceFileAtomically(staged, plan.index_file)) {
+    platform::RemoveFile(staged);
+    return IndexRunOutcome::kNotReplaced;
+  }
+  return IndexRunOutcome::kReplaced;
+}
+
+void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer) {
+  observer.ShowProgress("Warte auf Suchvorgang");
+  do {
+    platform::Sleep(kSearchPollMs);
+  } while (observer.SearchRunning());
+  observer.ShowProgress("Lade Index neu");
+  // Missing or unreadable: the current table stays.
+  if (auto table = ReadIndexFile(plan.index_file)) PublishIndexTable(std::move(table));
+}
+
+}  // namespace
+
+std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds) {
+  return "Indexierung erfolgreich: " + std::to_string(files) + " Dateien in " +
+         std::to_string(seconds) + " sek";
+}
+
+void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop) {
+  for (;;) {
+    for (std::uint32_t slept = 0; slept < kTickerPeriodMs; slept += kTickerStepMs) {
+      if (stop.stop_requested()) return;
+      platform::Sleep(kTickerStepMs);
+    }
+    if (stop.stop_requested()) return;
+    const std::string text = FileCountText("Indexieren (", IndexFileCount.load());
+    observer.ShowProgress(text);
+    observer.ShowTooltip(text);
+  }
+}
+
+IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer) {
+  IndexRunResult result;
+  observer.EnableStartItems(false);
+  const std::string bucket_folder =
+      plan.bucket_folder.empty() ? platform::TemporaryFolder() : plan.bucket_folder;
+  // Held until the reload is done, so that a later run (of this program or another)
+  // starts only then; what this run shows begins once it has them, so an earlier run's
+  // last texts cannot overwrite it.
+  RunClaims claims;
+  if (!TakeClaims(claims, plan, bucket_folder)) {
+    // Another run is renewing this index right now.
+    result.outcome = IndexRunOutcome::kOtherRunBusy;
+    observer.EnableStartItems(true);
+    IndexRunActive.store(0);
+    return result;
+  }
+  observer.ShowBusy(true);
+  IndexFileCount.store(0);
+  observer.ShowProgress(FileCountText("Indexiere (", 0));
+
+  const std::uint32_t start = platform::TickCount();
+  if (IndexTempFile.Create(plan.walk_file)) {
+    {
+      std::jthread ticker([&observer](std::stop_token stop) { IndexTicker(observer, stop); });
+      for (const std::string& folder : plan.folders) {
+        if (!folder.empty()) ScanFolder(folder);
+      }
+    }  // the ticker is stopped between two updates and joined here
+    observer.ShowTooltip("Tandrel");
+  }
+  // The count of this walk, kept before anything else can touch the counter.
+  result.files = IndexFileCount.load();
+  observer.ShowProgress("Optimiere Index...");
+  // From here to IndexRunActive = 0 the run touches only its files and the two flags:
+  // the quit sequence may be waiting for it on the main thread.
+  if (IndexTempFile.CloseAndStartMerge()) {
+    result.outcome = MergeAndReplace(plan, bucket_folder);
+  } else {
+    // No complete walk (the file could not be created or written, or the program is
+    // quitting): the previous index stays rather than an empty or partial one.
+    result.outcome = IndexRunOutcome::kWalkFailed;
+  }
+  IndexMerging.store(0);
+  result.seconds = static_cast<std::int32_t>((platform::TickCount() - start) / 1000);
+  observer.EnableStartItems(true);
+  IndexRunActive.store(0);
+
+  if (plan.reload) WaitForSearchAndReload(plan, observer);
+  observer.ShowDone();
+  observer.ShowProgress(IndexRunSuccessText(result.files, result.seconds));
+  observer.ShowBusy(false);
+  observer.ClearLastQuery();
+  return result;
+}
+
+}  // namespace tandrel

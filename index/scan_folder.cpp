@@ -1,0 +1,74 @@
+// The folder scanner: a recursive depth-first walk in pre-order that streams every
+// entry to the walk file as the listing yields it. Nothing is collected: memory grows
+// with the depth of the tree (one open listing per level), never with its size.
+#include <optional>
+#include <vector>
+
+#include "index/indexing.h"
+
+namespace tandrel {
+namespace {
+
+// Guards against folder links that lead back to a folder on the walk's own path, which
+// would otherwise make the walk endless. Each folder on the current path keeps its
+// identity; where identities are costly (Windows) they are taken only once a link is
+// entered, and then for every folder on the path that does not have one yet.
+class Walker {
+ public:
+  void Walk(const std::string& folder, bool via_link) {
+    platform::FolderListing listing(folder);
+    if (!listing.IsOpen()) return;
+    Level level{&folder, std::nullopt, false};
+    if (platform::kCheapFolderIdentity || via_link) {
+      level.identity = listing.Identity();
+      level.identity_known = true;
+      if (level.identity && IsOnPath(*level.identity)) return;
+    }
+    path_.push_back(level);
+    platform::FolderEntry entry;
+    std::string sub;
+    while (listing.Next(entry)) {
+      if (entry.name == "." || entry.name == "..") continue;
+      if (!entry.is_folder) {
+        IndexTempFile.WriteRecord(entry.name, folder, kEntryFile);
+        IndexFileCount.fetch_add(1, std::memory_order_relaxed);
+        continue;
+      }
+      IndexTempFile.WriteRecord(entry.name, folder, kEntryFolder);
+      sub.reserve(folder.size() + 1 + entry.name.size());
+      sub.assign(folder).push_back(platform::kPathSeparator);
+      sub.append(entry.name);
+      Walk(sub, entry.is_link);
+    }
+    path_.pop_back();
+  }
+
+ private:
+  struct Level {
+    const std::string* path;  // lives in the caller's frame while the level is walked
+    std::optional<platform::FolderIdentity> identity;
+    bool identity_known;
+  };
+
+  bool IsOnPath(const platform::FolderIdentity& identity) {
+    for (Level& level : path_) {
+      if (!level.identity_known) {
+        level.identity = platform::IdentifyFolder(*level.path);
+        level.identity_known = true;
+      }
+      if (level.identity == identity) return true;
+    }
+    return false;
+  }
+
+  std::vector<Level> path_;  // outermost first
+};
+
+}  // namespace
+
+void ScanFolder(const std::string& folder) {
+  Walker walker;
+  walker.Walk(folder, false);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,49 @@
+// The walk file, shared by the run that writes it and the quit sequence that may
+// abandon it. One lock per record costs a few nanoseconds next to the listing that
+// produced the record, and makes closing it from the main thread safe at any moment.
+#include "index/indexing.h"
+
+namespace tandrel {
+
+bool WalkFile::Create(const std::string& path) {
+  std::lock_guard<std::mutex> hold(lock_);
+  file_ = platform::File(path, platform::OpenMode::kCreate);
+  path_ = path;
+  write_failed_ = false;
+  abandoned_ = false;
+  return file_.IsOpen();
+}
+
+void WalkFile::WriteRecord(std::string_view name, std::string_view folder, std::int8_t kind) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!file_.IsOpen()) return;
+  if (!WriteIndexRecord(file_, name, folder, kind)) write_failed_ = true;
+}
+
+bool WalkFile::CloseAndStartMerge() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (abandoned_ || !file_.IsOpen()) return false;
+  const bool complete = file_.Close() && !write_failed_;
+  if (!complete) {
+    platform::RemoveFile(path_);  // a walk with holes in it is of no use to anyone
+    return false;
+  }
+  IndexMerging.store(1);
+  return true;
+}
+
+bool WalkFile::Abandon() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!file_.IsOpen()) return false;
+  file_.Close();
+  platform::RemoveFile(path_);
+  abandoned_ = true;
+  return true;
+}
+
+bool WalkFile::IsOpen() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return file_.IsOpen();
+}
+
+}  // namespace tandrel

@@ -1,0 +1,80 @@
+// Folder claims on Windows: a named mutex whose name stands for the folder. The name
+// is made from the folder's full path, upper-cased, so that every spelling of one
+// folder meets the same mutex; the global namespace reaches the other sessions of the
+// machine (two users logging on start two re-indexers in one program folder).
+#include <windows.h>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+namespace {
+
+std::string FullPathOf(const std::string& folder) {
+  std::vector<char> buffer(MAX_PATH + 1);
+  const char* path = folder.empty() ? "." : folder.c_str();
+  for (;;) {
+    const DWORD n = ::GetFullPathNameA(path, static_cast<DWORD>(buffer.size()), buffer.data(),
+                                       nullptr);
+    if (n == 0) return folder;
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(n + 1);
+  }
+}
+
+// FNV-1a over the upper-cased full path, trailing separators dropped.
+std::string ClaimName(const std::string& folder) {
+  std::string path = FullPathOf(folder);
+  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  if (!path.empty()) ::CharUpperBuffA(path.data(), static_cast<DWORD>(path.size()));
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char c : path) {
+    hash = (hash ^ static_cast<unsigned char>(c == '/' ? '\\' : c)) * 0x100000001b3ULL;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "Tandrel-Index-%016llx", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+}  // namespace
+
+FolderClaim::FolderClaim(FolderClaim&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)) {}
+
+FolderClaim& FolderClaim::operator=(FolderClaim&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = std::exchange(other.handle_, kNoHandle);
+  }
+  return *this;
+}
+
+bool FolderClaim::TryClaim(const std::string& folder) {
+  Release();
+  const std::string name = ClaimName(folder);
+  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
+  if (mutex == nullptr) mutex = ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+  if (mutex == nullptr) return false;
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  // An abandoned mutex was held by a process that ended without letting go: its run
+  // is over, and the claim is ours.
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    ::CloseHandle(mutex);
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  return true;
+}
+
+void FolderClaim::Release() {
+  if (handle_ == kNoHandle) return;
+  HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  handle_ = kNoHandle;
+}
+
+}  // namespace tandrel::platform

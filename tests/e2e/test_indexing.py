@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""End-to-end tests of indexing: "Aktualisieren", quitting during a run, tdl index killed
+at random moments, and the companion re-indexer Vexoran.exe."""
+import os
+import random
+import re
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+from e2e_support import *  # noqa: F401,F403
+
+TDL = os.environ.get("TANDREL_TDL", "")
+VEXORAN = os.environ.get("TANDREL_VEXORAN", "")
+TREES = os.path.join(BUILD, "e2e-trees")
+BIG_FOLDERS, BIG_FILES = 200, 500  # 100,000 files: a walk of a few seconds under Wine
+
+
+def windows_path(path):
+    """The folder as the program under Wine sees it: drive Z: is the host's root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def big_tree():
+    root = os.path.join(TREES, "big")
+    done = os.path.join(TREES, "big.done")
+    if not os.path.exists(done):
+        shutil.rmtree(root, ignore_errors=True)
+        for d in range(BIG_FOLDERS):
+            folder = os.path.join(root, "Ordner %03d" % d)
+            os.makedirs(folder)
+            for f in range(BIG_FILES):
+                open(os.path.join(folder, "Datei %d.txt" % f), "wb").close()
+        open(done, "wb").close()
+    return root
+
+
+def small_tree(parent):
+    root = os.path.join(parent, "zwei")
+    os.makedirs(os.path.join(root, "Unter"))
+    for name in ("Brief.txt", "Rechnung.pdf"):
+        open(os.path.join(root, name), "wb").close()
+    open(os.path.join(root, "Unter", "notiz.txt"), "wb").close()
+    return root
+
+
+def settings(*folders):
+    return b"0\r\n" + b"".join(windows_path(f).encode("cp1252") + b"\r\n" for f in folders)
+
+
+OLD_INDEX = index_bytes([(b"alt%d.txt" % i, b"C:\\alt", 0) for i in range(7)])
+
+
+def record_count(data):
+    # Every record ends with CR LF, a kind byte; names and folders hold no CR.
+    return data.count(b"\r\n") // 2
+
+
+class Watcher(threading.Thread):
+    """Follows status field 3 until the run's final text; `texts` are the texts seen."""
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.texts = []
+
+    def run(self):
+        code, text = drive("watch-status", MAIN, 3, 120000, "\tIndexierung erfolgreich", timeout=150)
+        self.code = code
+        self.texts = text.split("\n")
+
+
+def menu_states():
+    lines = [line.split("\t") for line in drive_ok("menu-items", MAIN).splitlines()]
+    return {int(line[1]): line[2] for line in lines if line[1].isdigit()}
+
+
+class UpdateIndexTest(unittest.TestCase):
+    def test_aktualisieren_builds_the_index_from_two_folders(self):
+        tree = big_tree()
+        app = Tandrel({"db.db": OLD_INDEX})
+        zwei = small_tree(app.folder)
+        with open(app.path("settings.conf"), "wb") as out:
+            out.write(settings(tree, zwei))
+        with app:
+            app.wait_main()
+            drive_ok("command", MAIN, 4)
+            self.assertIn("Index enth\xe4lt 7 Dateien.", drive_ok("message-box", 20000))
+            self.assertEqual(drive("close-message-box", 10000)[0], 0)
+
+            watcher = Watcher()
+            watcher.start()
+            time.sleep(2)  # the watcher's own start under Wine
+            drive_ok("command", MAIN, 2)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            states = menu_states()
+            screenshot("indexing_walk")
+            self.assertEqual([states[i] for i in (1, 2, 16)], ["greyed"] * 3,
+                             "still walking when the menu was read: %s" % drive_ok("status", MAIN, 3))
+            watcher.join(150)
+            texts = watcher.texts
+            self.assertEqual(watcher.code, 0, texts[-5:])
+            files = BIG_FOLDERS * BIG_FILES + 3
+            self.assertRegex(texts[-1], r"^\tIndexierung erfolgreich: %d Dateien in \d+ sek$" % files)
+            counts = [int(m.group(1)) for t in texts for m in [re.match(r"\tIndexieren \((\d+) Dateien\)$", t)] if m]
+            self.assertTrue(counts and counts == sorted(counts), counts)
+            expected = ["\tIndexiere (0 Dateien)", "\tOptimiere Index...", "\tWarte auf Suchvorgang"]
+            seen = [t for t in texts if t in expected or t == "\tLade Index neu"]
+            self.assertEqual([t for t in seen if t in expected], expected, texts)
+            if "\tLade Index neu" in seen:
+                self.assertEqual(seen[-1], "\tLade Index neu", "the reload comes after the wait")
+            self.assertLess(texts.index("\tIndexiere (0 Dateien)"),
+                            texts.index("\tIndexieren (%d Dateien)" % counts[0]))
+            self.assertEqual(drive_ok("status", MAIN, 1), "\tFertig!")
+            self.assertTrue(poll(lambda: [menu_states()[i] for i in (1, 2, 16)] == ["enabled"] * 3, 10))
+
+            entries = files + BIG_FOLDERS + 1
+            drive_ok("command", MAIN, 4)
+            self.assertIn("Index enth\xe4lt %d Dateien." % entries, drive_ok("message-box", 20000))
+            self.assertEqual(drive("close-message-box", 10000)[0], 0)
+            with open(app.path("db.db"), "rb") as index:
+                data = index.read()
+            self.assertEqual(record_count(data), entries)
+            self.assertTrue(data.startswith(b"Brief.txt\r\n" + windows_path(zwei).encode() + b"\r\n\x00"))
+            self.assertFalse(os.path.exists(app.path("dbtemp.db")))
+
+    def test_quitting_during_the_walk_keeps_the_old_index(self):
+        tree = big_tree()
+        # Ten times the tree: a walk far longer than the driver needs to quit.
+        with Tandrel({"db.db": OLD_INDEX, "settings.conf": settings(*[tree] * 10)}) as app:
+            app.wait_main()
+            drive_ok("command", MAIN, 2)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            self.assertTrue(os.path.exists(app.path("dbtemp.db")))
+            drive_ok("command", MAIN, 12)
+            self.assertTrue(app.wait_exit(30), "still running")
+            self.assertFalse(os.path.exists(app.path("dbtemp.db")))
+            with open(app.path("db.db"), "rb") as index:
+                self.assertEqual(index.read(), OLD_INDEX)
+
+
+def run_windows(program, *args, cwd=None, env=None):
+    return subprocess.Popen([WINE, program] + list(args), cwd=cwd, env=env or wine_env(),
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+
+class KillTest(unittest.TestCase):
+    def test_killed_tdl_index_leaves_the_old_or_the_new_index(self):
+        tree = big_tree()
+        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
+        folder = tempfile.mkdtemp(prefix="k", dir=os.path.join(BUILD, "e2e-run"))
+        db = os.path.join(folder, "db.db")
+        env = wine_env()
+        env["TMP"] = env["TEMP"] = windows_path(folder)  # the buckets, away from other runs
+        try:
+            started = time.monotonic()
+            done = run_windows(TDL, "index", "--db", windows_path(db), windows_path(tree), env=env)
+            out, _ = done.communicate(timeout=300)
+            duration = time.monotonic() - started
+            self.assertEqual(done.returncode, 0)
+            self.assertRegex(out.decode(), r"^Indexierung erfolgreich: %d Dateien in \d+ sek\r?\n$"
+                             % (BIG_FOLDERS * BIG_FILES))
+            with open(db, "rb") as index:
+                fresh = index.read()
+            self.assertEqual(record_count(fresh), BIG_FOLDERS * (BIG_FILES + 1))
+            rng = random.Random(7)
+            outcomes = []
+            for _ in range(6):
+                with open(db, "wb") as index:
+                    index.write(OLD_INDEX)
+                process = run_windows(TDL, "index", "--db", windows_path(db), windows_path(tree), env=env)
+                time.sleep(rng.uniform(0.3, duration * 1.1))
+                process.kill()
+                process.wait(timeout=60)
+                with open(db, "rb") as index:
+                    now = index.read()
+                self.assertIn(now, (OLD_INDEX, fresh), "%d bytes" % len(now))
+                outcomes.append(now == fresh)
+            print("kills leaving the new index: %s" % outcomes)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+class VexoranTest(unittest.TestCase):
+    def make_program_folder(self):
+        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
+        folder = tempfile.mkdtemp(prefix="v", dir=os.path.join(BUILD, "e2e-run"))
+        shutil.copy(VEXORAN, os.path.join(folder, "Vexoran.exe"))
+        return folder
+
+    def test_renews_the_index_in_its_own_folder(self):
+        folder = self.make_program_folder()
+        try:
+            zwei = small_tree(folder)
+            with open(os.path.join(folder, "settings.conf"), "wb") as out:
+                out.write(settings(zwei))
+            with open(os.path.join(folder, "db.db"), "wb") as out:
+                out.write(OLD_INDEX)
+            # Started from elsewhere, as the Run key does at logon.
+            process = run_windows(os.path.join(folder, "Vexoran.exe"), cwd=TREES if os.path.isdir(TREES) else "/")
+            self.assertEqual(process.wait(timeout=60), 0)
+            with open(os.path.join(folder, "db.db"), "rb") as index:
+                data = index.read()
+            z = windows_path(zwei).encode()
+            self.assertEqual(data, index_bytes([(b"Brief.txt", z, 0), (b"notiz.txt", z + b"\\Unter", 0),
+                                                (b"Rechnung.pdf", z, 0), (b"Unter", z, 1)]))
+            self.assertFalse(os.path.exists(os.path.join(folder, "dbtemp.db")))
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_two_at_once_never_spoil_the_index(self):
+        tree = big_tree()
+        folder = self.make_program_folder()
+        try:
+            with open(os.path.join(folder, "settings.conf"), "wb") as out:
+                out.write(settings(tree))
+            exe = os.path.join(folder, "Vexoran.exe")
+            first = run_windows(exe, cwd=folder)
+            second = run_windows(exe, cwd=folder)
+            self.assertEqual(first.wait(timeout=300), 0)
+            self.assertEqual(second.wait(timeout=300), 0)
+            with open(os.path.join(folder, "db.db"), "rb") as index:
+                self.assertEqual(record_count(index.read()), BIG_FOLDERS * (BIG_FILES + 1))
+            leftovers = [n for n in os.listdir(folder) if n not in ("Vexoran.exe", "settings.conf", "db.db")]
+            self.assertEqual(leftovers, [])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main()

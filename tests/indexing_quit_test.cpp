@@ -1,0 +1,115 @@
+// "Aktualisieren" on the headless window layer, and quitting while the run walks or
+// merges.
+#include <gtest/gtest.h>
+
+#include "app/handlers.h"
+#include "app/object_numbers.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "index/indexing.h"
+#include "platform/headless_ui.h"
+#include "search/search.h"
+#include "test_support.h"
+
+namespace tandrel {
+namespace {
+
+class IndexingQuitTest : public test::ScratchCurrentFolder {
+ protected:
+  void SetUp() override {
+    ScratchCurrentFolder::SetUp();
+    ui_.OpenWindow(kMainWindow, ui::WindowStyle::kMain, "Tandrel", 900, 600);
+    ui_.AddStatusBar(kMainWindow, {120, 120, 120, -1});
+    ui_.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
+    ui_.DefinePopupMenu(kMainMenu, {{kItemManageFolders, "Ordner verwalten"},
+                                    {kItemUpdateIndex, "Aktualisieren"},
+                                    {kItemProgramUpdate, "Progammaktualisierung"}});
+    tree_ = Path("tree");
+    ASSERT_TRUE(platform::CreateFolder(tree_));
+    for (int d = 0; d < 10; ++d) {
+      const std::string folder = tree_ + platform::kPathSeparator + "d" + std::to_string(d);
+      ASSERT_TRUE(platform::CreateFolder(folder));
+      for (int f = 0; f < 50; ++f) {
+        ASSERT_TRUE(test::WriteWholeFile(folder + platform::kPathSeparator + std::to_string(f), ""));
+      }
+    }
+    IndexedFolders.fill(tree_);  // 101 slots of 510 entries: a walk and merge that last
+    ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
+  }
+  void TearDown() override {
+    WaitForTheRunToEnd();
+    IndexedFolders.fill(std::string());
+    ScratchCurrentFolder::TearDown();
+  }
+  // Until the run has shown its last text and tray image.
+  void WaitForTheRunToEnd() {
+    for (;;) {
+      ui_.ApplyPosted();
+      if (ui_.StatusText(kProgressField).starts_with("\tIndexierung erfolgreich: ") &&
+          ui_.TrayImage() == kTrayIdleIcon) {
+        break;
+      }
+      platform::Sleep(5);
+    }
+    platform::Sleep(50);  // its last step clears LastQuery, touching nothing of ours
+  }
+  std::string tree_;
+  ui::HeadlessUi ui_;
+  const std::string old_ = std::string("alt.txt\r\nC:\\\r\n") + '\0';
+};
+
+TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
+  ASSERT_TRUE(DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, kItemUpdateIndex}));
+  EXPECT_EQ(IndexRunActive.load(), 1) << "set before the run's thread starts";
+  bool saw_busy_state = false;
+  while (!saw_busy_state) {
+    ui_.ApplyPosted();
+    saw_busy_state = ui_.TrayImage() == kTrayBusyIcon;
+  }
+  EXPECT_FALSE(ui_.MenuItemEnabled(kItemManageFolders));
+  EXPECT_FALSE(ui_.MenuItemEnabled(kItemUpdateIndex));
+  EXPECT_FALSE(ui_.MenuItemEnabled(kItemProgramUpdate));
+  WaitForTheRunToEnd();
+  EXPECT_EQ(ui_.StatusText(kProgressField).substr(0, 40),
+            "\tIndexierung erfolgreich: 50500 Dateien ");
+  EXPECT_EQ(ui_.StatusText(kStateField), "\tFertig!");
+  EXPECT_EQ(ui_.TrayTooltip(), "Tandrel");
+  EXPECT_TRUE(ui_.MenuItemEnabled(kItemManageFolders));
+  EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
+  EXPECT_TRUE(ui_.MenuItemEnabled(kItemProgramUpdate));
+  EXPECT_EQ(IndexEntryCount(), 101 * 510);
+  EXPECT_EQ(LastQuery(), "");
+  EXPECT_FALSE(test::FileExists(kWalkFileName));
+}
+
+TEST_F(IndexingQuitTest, QuittingDuringTheWalkDeletesTheWalkFileAndKeepsTheOldIndex) {
+  IndexFileCount.store(0);
+  StartIndexingRun(ui_);
+  while (!IndexTempFile.IsOpen() || IndexFileCount.load() < 100) platform::Sleep(1);
+  QuitProgram(ui_);
+  ASSERT_EQ(IndexMerging.load(), 0) << "the tree is walked for longer than this";
+  EXPECT_FALSE(test::FileExists(kWalkFileName));
+  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
+  // The run carries on to its end without a walk file and leaves db.db alone.
+  WaitForTheRunToEnd();
+  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
+  EXPECT_FALSE(test::FileExists(kWalkFileName));
+}
+
+TEST_F(IndexingQuitTest, QuittingDuringTheMergeWaitsUntilTheNewIndexIsInPlace) {
+  StartIndexingRun(ui_);
+  while (IndexMerging.load() == 0) platform::Sleep(0);
+  QuitProgram(ui_);
+  EXPECT_EQ(IndexRunActive.load(), 0);
+  platform::File index(kIndexFileName, platform::OpenMode::kRead);
+  std::int32_t records = 0;
+  IndexEntry entry;
+  while (!index.AtEnd()) {
+    ReadIndexRecord(index, entry);
+    ++records;
+  }
+  EXPECT_EQ(records, 101 * 510);
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -1,0 +1,231 @@
+// The merge and the whole run on real trees: order, what the run shows, and that the
+// previous index survives every failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "indexing_support.h"
+
+namespace tandrel {
+namespace {
+
+using test::Join;
+using test::Record;
+
+class IndexingRunTest : public test::ScratchFolder {
+ protected:
+  void SetUp() override {
+    ScratchFolder::SetUp();
+    buckets_ = Path("tmp") + platform::kPathSeparator;
+    ASSERT_TRUE(platform::CreateFolder(Path("tmp")));
+    tree_ = Path("tree");
+    ASSERT_TRUE(platform::CreateFolder(tree_));
+    plan_.index_file = Path("db.db");
+    plan_.walk_file = Path("dbtemp.db");
+    plan_.bucket_folder = buckets_;
+  }
+  void TearDown() override {
+    IndexRunActive.store(0);
+    ScratchFolder::TearDown();
+  }
+  // Three files in two sub-folders: five records.
+  void MakeSmallTree() {
+    ASSERT_TRUE(platform::CreateFolder(Join(tree_, "s1")));
+    ASSERT_TRUE(platform::CreateFolder(Join(tree_, "s2")));
+    ASSERT_TRUE(test::WriteWholeFile(Join(tree_, "top.txt"), "1"));
+    ASSERT_TRUE(test::WriteWholeFile(Join(Join(tree_, "s1"), "one.txt"), "2"));
+    ASSERT_TRUE(test::WriteWholeFile(Join(Join(tree_, "s2"), "two.txt"), "3"));
+  }
+  IndexRunResult Run(IndexRunObserver& observer) {
+    IndexRunActive.store(1);
+    return RunIndexing(plan_, observer);
+  }
+  // Nothing of a run may stay behind but db.db.
+  void ExpectNoScratchFiles() {
+    EXPECT_FALSE(test::FileExists(plan_.walk_file));
+    EXPECT_FALSE(test::FileExists(plan_.index_file + kNewIndexSuffix));
+    for (int b = 0; b < kBucketCount; ++b) {
+      EXPECT_FALSE(test::FileExists(buckets_ + BucketFileName(b))) << BucketFileName(b);
+    }
+  }
+  std::string buckets_;
+  std::string tree_;
+  IndexRunPlan plan_;
+};
+
+TEST(BucketTest, FirstLetterInEitherCaseElseTheLastBucket) {
+  EXPECT_EQ(BucketOf("apfel"), 0);
+  EXPECT_EQ(BucketOf("Apfel"), 0);
+  EXPECT_EQ(BucketOf("zebra"), 25);
+  EXPECT_EQ(BucketOf("Zebra"), 25);
+  for (const char* other : {"", "_x", "1.txt", "\xC4rger", "\xE4", "[", "`", "{", "@"}) {
+    EXPECT_EQ(BucketOf(other), 26) << other;
+  }
+  EXPECT_EQ(BucketFileName(0), "a.db");
+  EXPECT_EQ(BucketFileName(25), "z.db");
+  EXPECT_EQ(BucketFileName(26), "!.db");
+}
+
+TEST_F(IndexingRunTest, MergeGroupsByFirstLetterKeepingWalkOrderWithinEachGroup) {
+  const std::vector<Record> walk = {
+      {"Zebra.txt", "C:\\w", 0}, {"apfel.txt", "C:\\w", 0}, {"_x.txt", "C:\\w", 0},
+      {"1.txt", "C:\\w", 0},     {"\xC4rger.txt", "C:\\w", 0}, {"banane.txt", "C:\\w", 1},
+      {"b2", "C:\\w\\q", 1},     {"B1", "C:\\w", 0},        {"", "C:\\w", 0}};
+  ASSERT_TRUE(test::WriteWholeFile(plan_.walk_file, test::IndexBytes(walk)));
+  // Left over from an interrupted run: must not reach the new index.
+  ASSERT_TRUE(test::WriteWholeFile(buckets_ + "a.db", test::IndexBytes({{"alt", "C:\\", 0}})));
+  ASSERT_TRUE(MergeWalkFile(plan_.walk_file, buckets_, plan_.index_file));
+  const std::vector<Record> expected = {
+      {"apfel.txt", "C:\\w", 0}, {"banane.txt", "C:\\w", 1}, {"b2", "C:\\w\\q", 1},
+      {"B1", "C:\\w", 0},        {"Zebra.txt", "C:\\w", 0},  {"_x.txt", "C:\\w", 0},
+      {"1.txt", "C:\\w", 0},     {"\xC4rger.txt", "C:\\w", 0}, {"", "C:\\w", 0}};
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), test::IndexBytes(expected));
+  ExpectNoScratchFiles();
+}
+
+TEST_F(IndexingRunTest, ARunShowsItsStepsInOrderAndReloadsTheTable) {
+  MakeSmallTree();
+  plan_.folders = {"", tree_, ""};
+  test::RecordingObserver observer;
+  observer.SetBusySearchPolls(2);
+  const IndexRunResult result = Run(observer);
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(result.files, 3);
+  EXPECT_EQ(result.seconds, 0);
+  EXPECT_EQ(IndexRunActive.load(), 0);
+  EXPECT_EQ(IndexMerging.load(), 0);
+  EXPECT_EQ(IndexEntryCount(), 5) << "the reload counts files and folders";
+  EXPECT_EQ(observer.Lines(), (std::vector<std::string>{
+                                  "items off", "busy", "progress Indexiere (0 Dateien)",
+                                  "tooltip Tandrel", "progress Optimiere Index...", "items on",
+                                  "progress Warte auf Suchvorgang", "search?", "search?", "search?",
+                                  "progress Lade Index neu", "done",
+                                  "progress Indexierung erfolgreich: 3 Dateien in 0 sek", "idle",
+                                  "clear query"}));
+  std::vector<Record> records = test::ReadRecords(plan_.index_file);
+  ASSERT_EQ(records.size(), 5u);
+  std::string first_letters;
+  for (const Record& r : records) first_letters += std::get<0>(r)[0];
+  EXPECT_EQ(first_letters, "osstt");
+  EXPECT_EQ(records[0], (Record{"one.txt", Join(tree_, "s1"), 0}));
+  ExpectNoScratchFiles();
+}
+
+TEST_F(IndexingRunTest, NoFoldersGiveAnEmptyIndexAndZeroCounts) {
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, test::IndexBytes({{"old", "C:\\", 0}})));
+  test::RecordingObserver observer;
+  const IndexRunResult result = Run(observer);
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), "");
+  EXPECT_EQ(IndexEntryCount(), 0);
+  EXPECT_EQ(IndexRunSuccessText(result.files, result.seconds),
+            "Indexierung erfolgreich: 0 Dateien in 0 sek");
+  ExpectNoScratchFiles();
+}
+
+TEST_F(IndexingRunTest, ThePreviousIndexSurvivesEveryFailure) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  struct Case {
+    const char* what;
+    IndexRunOutcome outcome;
+    std::function<void(IndexRunPlan&)> spoil;
+  };
+  const std::vector<Case> cases = {
+      {"walk file cannot be created", IndexRunOutcome::kWalkFailed,
+       [this](IndexRunPlan& p) { p.walk_file = Join(Path("missing"), "dbtemp.db"); }},
+      {"bucket folder missing", IndexRunOutcome::kMergeFailed,
+       [this](IndexRunPlan& p) { p.bucket_folder = Path("gone") + platform::kPathSeparator; }},
+      {"new index cannot be created", IndexRunOutcome::kMergeFailed,
+       [](IndexRunPlan& p) { ASSERT_TRUE(platform::CreateFolder(p.index_file + kNewIndexSuffix)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+    IndexRunPlan plan = plan_;
+    c.spoil(plan);
+    test::RecordingObserver observer;
+    IndexRunActive.store(1);
+    const IndexRunResult result = RunIndexing(plan, observer);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+    EXPECT_EQ(IndexRunActive.load(), 0);
+    EXPECT_EQ(observer.Lines().back(), "clear query") << "the run still ends as usual";
+    EXPECT_FALSE(test::FileExists(plan.walk_file));
+    for (int b = 0; b < kBucketCount; ++b) {
+      EXPECT_FALSE(test::FileExists(buckets_ + BucketFileName(b)));
+    }
+    std::filesystem::remove(plan_.index_file + kNewIndexSuffix);
+  }
+}
+
+TEST_F(IndexingRunTest, AnIndexFileThatCannotBeReplacedStaysAndNothingIsLeftBehind) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  // A folder in the index file's place cannot be replaced by a file.
+  ASSERT_TRUE(platform::CreateFolder(plan_.index_file));
+  ASSERT_TRUE(test::WriteWholeFile(Join(plan_.index_file, "keep"), "k"));
+  test::RecordingObserver observer;
+  EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kNotReplaced);
+  EXPECT_EQ(test::ReadWholeFile(Join(plan_.index_file, "keep")), "k");
+  ExpectNoScratchFiles();
+}
+
+TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
+  MakeSmallTree();
+  plan_.folders = {tree_, tree_, tree_};
+  plan_.reload = false;
+  test::RecordingObserver first_observer;
+  test::RecordingObserver second_observer;
+  IndexRunResult first;
+  IndexRunResult second;
+  {
+    std::jthread a([&] { first = RunIndexing(plan_, first_observer); });
+    std::jthread b([&] { second = RunIndexing(plan_, second_observer); });
+  }
+  EXPECT_EQ(first.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(second.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(first.files, 9);
+  EXPECT_EQ(second.files, 9);
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 15u);
+  ExpectNoScratchFiles();
+
+  // Another holder of the index folder: a run that may not wait ends at once.
+  const std::string before = test::ReadWholeFile(plan_.index_file);
+  platform::FolderClaim other;
+  ASSERT_TRUE(other.TryClaim(Root()));
+  plan_.wait_for_other_run = false;
+  test::RecordingObserver observer;
+  IndexRunResult busy;
+  std::jthread([&] { busy = RunIndexing(plan_, observer); }).join();
+  EXPECT_EQ(busy.outcome, IndexRunOutcome::kOtherRunBusy);
+  EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
+}
+
+TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
+  IndexFileCount.store(42);
+  struct Counting : test::RecordingObserver {
+    std::atomic<int> updates{0};
+    void ShowProgress(std::string_view text) override {
+      EXPECT_EQ(text, "Indexieren (42 Dateien)");
+      updates.fetch_add(1);
+    }
+    void ShowTooltip(std::string_view text) override { EXPECT_EQ(text, "Indexieren (42 Dateien)"); }
+  } counting;
+  {
+    std::jthread ticker([&](std::stop_token stop) { IndexTicker(counting, stop); });
+    while (counting.updates.load() < 2) platform::Sleep(5);
+  }
+  const int seen = counting.updates.load();
+  platform::Sleep(300);
+  EXPECT_EQ(counting.updates.load(), seen);
+}
+
+}  // namespace
+}  // namespace tandrel

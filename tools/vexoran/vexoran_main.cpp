@@ -1,0 +1,31 @@
+// Vexoran.exe: the companion re-indexer that the Run key starts at logon. It has no
+// window and takes no arguments: from its own folder it reads settings.conf, renews
+// db.db there exactly as Tandrel's "Aktualisieren" does, and ends.
+//
+// When another run already renews this index at the same moment (Tandrel, or the
+// re-indexer of a second user logging on), it ends at once: that run's index is just
+// as new, and the two never write the same files.
+#include "app/settings.h"
+#include "index/indexing.h"
+#include "platform/platform.h"
+
+int main() {
+  using namespace tandrel;
+  if (!platform::SetCurrentFolder(platform::ProgramFolder())) platform::EndProcess(1);
+  // Without a settings file there is no folder list to renew the index from; an empty
+  // index must not replace the one there is.
+  if (!platform::File(kSettingsFileName, platform::OpenMode::kRead).IsOpen()) {
+    platform::EndProcess(0);
+  }
+  ReadSettings();
+  IndexRunPlan plan;
+  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  plan.reload = false;
+  plan.wait_for_other_run = false;
+  IndexRunObserver silent;
+  IndexRunActive.store(1);
+  const IndexRunResult result = RunIndexing(plan, silent);
+  const bool ok = result.outcome == IndexRunOutcome::kReplaced ||
+                  result.outcome == IndexRunOutcome::kOtherRunBusy;
+  platform::EndProcess(ok ? 0 : 1);
+}
