@@ -2,7 +2,7 @@
 # Sets up the machine, builds everything and starts Tandrel under Wine.
 # With no DISPLAY it starts a virtual one, lets Tandrel run for a few seconds and saves a
 # screenshot to build/tandrel-screenshot.png (use a real X display to work with it).
-# `scripts/run.sh --benchmark` runs the index-load and the indexing benchmarks instead.
+# `scripts/run.sh --benchmark` runs the index-load, search and indexing benchmarks instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,13 +15,15 @@ for preset in release windows; do
 done
 if [ "${1:-}" = "--benchmark" ]; then
   build/release/benchmarks/index_load_benchmark --benchmark_color=false
+  build/release/benchmarks/search_benchmark --benchmark_color=false
   exec python3 benchmarks/indexing_benchmark.py build/release --scale
 fi
 
 # Tandrel keeps db.db and settings.conf beside itself, so it runs from a folder of its own.
 home=build/tandrel
 mkdir -p "$home"
-cp build/windows/app/Tandrel.exe "$home/"
+cp build/windows/app/Tandrel.exe build/windows/tools/vexoran/Vexoran.exe \
+   build/windows/tools/tdl/tdl.exe "$home/"
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 if [ -n "${DISPLAY:-}" ]; then
   exec /usr/lib/wine/wine64 "$home/Tandrel.exe"

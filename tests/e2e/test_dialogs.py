@@ -212,9 +212,9 @@ class FolderIndexingTest(DialogTestCase):
             self.open_folders()
             self.add_from_tree(app.windows_path("Daten"))
             self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, APPLY_BUTTON)
-            done = poll(lambda: drive_ok("status", MAIN, 3).startswith("Indexierung erfolgreich: "), 60)
+            done = poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexierung erfolgreich: "), 60)
             self.assertTrue(done, "the run did not finish")
-            self.assertTrue(drive_ok("status", MAIN, 3).startswith("Indexierung erfolgreich: 3 Dateien in "))
+            self.assertTrue(drive_ok("status", MAIN, 3).startswith("\tIndexierung erfolgreich: 3 Dateien in "))
             # The fresh index answers a search without any file touched by hand.
             drive_ok("set-text", MAIN, QUERY, ".txt")
             drive_ok("click", MAIN, SEARCH)
