@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tandrel::platform {
@@ -173,8 +174,14 @@ class FolderClaim {
  public:
   FolderClaim() = default;
   ~FolderClaim() { Release(); }
-  FolderClaim(FolderClaim&& other) noexcept;
-  FolderClaim& operator=(FolderClaim&& other) noexcept;
+  FolderClaim(FolderClaim&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
+  FolderClaim& operator=(FolderClaim&& other) noexcept {
+    if (this != &other) {
+      Release();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+    }
+    return *this;
+  }
   FolderClaim(const FolderClaim&) = delete;
   FolderClaim& operator=(const FolderClaim&) = delete;
 

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tandrel::platform {
 
@@ -17,8 +18,14 @@ class MachineKey {
  public:
   explicit MachineKey(const std::string& path);
   ~MachineKey();
-  MachineKey(MachineKey&& other) noexcept;
-  MachineKey& operator=(MachineKey&& other) noexcept;
+  MachineKey(MachineKey&& other) noexcept : state_(std::exchange(other.state_, nullptr)) {}
+  MachineKey& operator=(MachineKey&& other) noexcept {
+    if (this != &other) {
+      Close();
+      state_ = std::exchange(other.state_, nullptr);
+    }
+    return *this;
+  }
   MachineKey(const MachineKey&) = delete;
   MachineKey& operator=(const MachineKey&) = delete;
 

@@ -13,17 +13,6 @@
 
 namespace tandrel::platform {
 
-FolderClaim::FolderClaim(FolderClaim&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-FolderClaim& FolderClaim::operator=(FolderClaim&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

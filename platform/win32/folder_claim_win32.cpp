@@ -41,17 +41,6 @@ std::string ClaimName(const std::string& folder) {
 
 }  // namespace
 
-FolderClaim::FolderClaim(FolderClaim&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-FolderClaim& FolderClaim::operator=(FolderClaim&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
   const std::string name = ClaimName(folder);

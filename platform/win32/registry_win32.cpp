@@ -29,17 +29,6 @@ void MachineKey::Close() {
   state_ = nullptr;
 }
 
-MachineKey::MachineKey(MachineKey&& other) noexcept : state_(other.state_) { other.state_ = nullptr; }
-
-MachineKey& MachineKey::operator=(MachineKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    state_ = other.state_;
-    other.state_ = nullptr;
-  }
-  return *this;
-}
-
 bool MachineKey::SetString(const std::string& name, const std::string& data) {
   if (state_ == nullptr) return false;
   // The length counts the terminating zero, so readers find a terminated string.
