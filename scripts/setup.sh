@@ -5,7 +5,13 @@ set -euo pipefail
 
 cache_dir="${TANDREL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tandrel}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+  else
+    need_root=1
+  fi
+fi
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -31,6 +37,14 @@ apt_update() {
   updated=1
 }
 
+if [ "${#missing[@]}" -gt 0 ] || [ -z "$png_src" ]; then
+  if [ "${need_root:-0}" -eq 1 ]; then
+    echo "setup: missing ${missing[*]:-the libpng source}; installing needs root, and sudo is not" >&2
+    echo "setup: installed. Run 'bash scripts/setup.sh' once as root, then run this again." >&2
+    exit 1
+  fi
+fi
+
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   apt_update
@@ -51,10 +65,27 @@ SRC
     updated=0
   fi
   apt_update
-  echo "setup: fetching the libpng source package into $cache_dir"
   mkdir -p "$cache_dir"
-  (cd "$cache_dir" && apt-get source -qq libpng1.6 >/dev/null 2>&1)
+  # The source of the very version libpng-dev has, so the Windows build matches the
+  # native one; the archive may have dropped it for a newer fix, which is taken then.
+  png_version=$(dpkg-query -W -f='${Version}' libpng-dev)
+  echo "setup: fetching the libpng $png_version source package into $cache_dir"
+  if ! (cd "$cache_dir" && apt-get source -qq "libpng1.6=$png_version" > "$cache_dir/apt-source.log" 2>&1); then
+    echo "setup: libpng $png_version is no longer in the archive; fetching its newest source" >&2
+    (cd "$cache_dir" && apt-get source -qq libpng1.6 > "$cache_dir/apt-source.log" 2>&1) ||
+      { cat "$cache_dir/apt-source.log" >&2; echo "setup: apt-get source libpng1.6 failed" >&2; exit 1; }
+  fi
   png_src=$(ls -d "$cache_dir"/libpng1.6-*/ | head -n 1)
+fi
+
+# plocate is here only as the benchmarks' peer: its daily re-indexing of the whole machine
+# (a systemd timer, or cron where systemd does not run) is not wanted as a side effect.
+if [ -e /lib/systemd/system/plocate-updatedb.timer ] &&
+   [ "$(readlink /etc/systemd/system/plocate-updatedb.timer 2>/dev/null)" != /dev/null ]; then
+  $sudo ln -sf /dev/null /etc/systemd/system/plocate-updatedb.timer 2>/dev/null || true
+fi
+if [ -x /etc/cron.daily/plocate ]; then
+  $sudo chmod -x /etc/cron.daily/plocate 2>/dev/null || true
 fi
 
 # Later steps read this to find the libpng source.

@@ -4,10 +4,16 @@
 #   and the Windows build under Wine. The release build (with the benchmarks) is built too.
 # Prints each runner's counts and ends with one line "tests: N passed, M failed".
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || { echo "cannot enter the project folder"; exit 1; }
 bash scripts/setup.sh || { echo "setup failed"; exit 1; }
 
 jobs=$(nproc)
+# A DISPLAY left over from a closed session would make every Wine window fail; such a
+# display is dropped, and the Wine tests get a virtual one.
+if [ -n "${DISPLAY:-}" ] && ! xdpyinfo >/dev/null 2>&1; then
+  echo "DISPLAY $DISPLAY does not answer; the Wine tests use a virtual display"
+  unset DISPLAY
+fi
 passed=0
 failed=0
 problems=0
