@@ -13,8 +13,9 @@ constexpr std::uint32_t kQuitPollMs = 50;
 }  // namespace
 
 void QuitProgram(ui::Ui& ui) {
-  ui.CloseWindow(kMainWindow);
+  // The icon first: its removal names the window, which must still exist.
   ui.RemoveTrayIcon();
+  ui.CloseWindow(kMainWindow);
   StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
