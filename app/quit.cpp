@@ -1,4 +1,5 @@
 // The quit sequence.
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -25,6 +26,11 @@ void QuitProgram(ui::Ui& ui) {
   if (IndexMerging.load() == 1) {
     while (IndexRunActive.load() != 0) platform::Sleep(kQuitPollMs);
   }
+}
+
+void EndProgramNow(ui::Ui& ui) {
+  ui.RemoveTrayIcon();
+  platform::EndProcess(0);
 }
 
 }  // namespace tandrel

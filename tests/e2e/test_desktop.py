@@ -85,9 +85,9 @@ class ModalLoopTest(unittest.TestCase):
         app = Tandrel()
         tree = app.path("tree")
         # Big enough that the run still walks when the menu has opened.
-        for d in range(80):
+        for d in range(250):
             os.makedirs(os.path.join(tree, "d%03d" % d))
-            for f in range(250):
+            for f in range(300):
                 open(os.path.join(tree, "d%03d" % d, "f%03d.txt" % f), "wb").close()
         with open(app.path("settings.conf"), "wb") as conf:
             conf.write(b"0\r\n" + app.windows_path("tree").encode("cp1252") + b"\r\n")
@@ -102,6 +102,21 @@ class ModalLoopTest(unittest.TestCase):
             self.assertEqual(code, 0, "the run's texts stood still: %r" % seen)
             self.assertEqual(drive("popup-open", 0)[0], 0, "the menu closed meanwhile")
             self.assertEqual(drive("close-popup", 10000)[0], 0)
+
+
+class TypeAheadTest(unittest.TestCase):
+    def test_typed_letter_finds_the_next_hit_folded_as_the_search_folds(self):
+        records = [(b"xabc.txt", b"C:\\a", 0), (b"yabc.txt", b"C:\\a", 0),
+                   (b"\xc4abc.doc", b"C:\\a", 0), (b"Yabc2.txt", b"C:\\a", 0)]
+        with Tandrel({"db.db": index_bytes(records)}) as app:
+            app.wait_main()
+            drive_ok("set-text", MAIN, QUERY, "abc")
+            drive_ok("key", MAIN, QUERY, VK_RETURN)
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "4", 20))
+            for typed, row in ((ord("y"), 1), (ord("y"), 3), (0xE4, 2)):
+                drive_ok("char", MAIN, RESULTS, typed)
+                self.assertTrue(poll(lambda: drive_ok("list-focused", MAIN, RESULTS) == str(row), 5),
+                                "typed %#x" % typed)
 
 
 class DialogKeyboardTest(unittest.TestCase):
@@ -142,7 +157,6 @@ class DialogKeyboardTest(unittest.TestCase):
 
             drive_ok("command", MAIN, 11)
             drive_ok("wait-window", SETTINGS_DIALOG, 20000)
-            screenshot("settings_dialog_label")
             needs = int(drive_ok("label-needs", SETTINGS_DIALOG, AUTOSTART_BOX))
             box = numbers(drive_ok("control-rect", SETTINGS_DIALOG, AUTOSTART_BOX))
             self.assertGreaterEqual(box[2], needs, "the label is cut")
@@ -151,6 +165,7 @@ class DialogKeyboardTest(unittest.TestCase):
             self.assertTrue(poll(lambda: focus(SETTINGS_DIALOG) == AUTOSTART_BOX, 5))
             self.press(0x20)  # the space bar checks the box that has the focus
             self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 5))
+            screenshot("settings_dialog_label")
             self.press(VK_RETURN)
             self.assertEqual(drive("wait-gone", SETTINGS_DIALOG, 10000)[0], 0, "Return did not apply")
             self.assertTrue(poll(lambda: drive("run-value", "Tandrel Vexoran")[0] == 0, 10),

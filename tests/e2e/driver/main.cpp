@@ -67,6 +67,8 @@ const Verb kVerbs[] = {
     {"press", 1, 2, "VK [shift]", driver::PressVerb},
     {"label-needs", 2, 2, "TITLE ID", driver::LabelNeedsVerb},
     {"popup-open", 0, 1, "[TIMEOUT_MS]", driver::PopupOpenVerb},
+    {"char", 3, 3, "TITLE ID CODE", driver::CharVerb},
+    {"list-focused", 2, 2, "TITLE ID", driver::ListFocusedVerb},
 };
 
 int PrintUsage() {

@@ -2,6 +2,7 @@
 // end of the session, Explorer's restart and real key presses.
 #include "verbs.h"
 // After windows.h: it relies on its types.
+#include <commctrl.h>
 #include <shellapi.h>
 
 namespace driver {
@@ -133,6 +134,27 @@ int PopupOpenVerb(const Args& args) {
   unsigned timeout_ms = 0;
   if (!ParseTimeout(args, 0, &timeout_ms)) return kUsage;
   return PollUntil(timeout_ms, [] { return FindVisibleWindowOfClass("#32768") != nullptr; }) ? kOk : kNotFound;
+}
+
+// A typed character, as the keyboard layer hands it to a control.
+int CharVerb(const Args& args) {
+  long long code = 0;
+  if (!ParseNumber(args[2], &code) || code <= 0 || code > 0xFF) return kUsage;
+  HWND window = RequireWindow(args);
+  HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;
+  if (control == nullptr) return kNotFound;
+  return PostMessageA(control, WM_CHAR, static_cast<WPARAM>(code), 1) ? kOk : kNotFound;
+}
+
+// The list's focused row, -1 for none.
+int ListFocusedVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  HWND list = window != nullptr ? RequireControl(window, args, 1) : nullptr;
+  if (list == nullptr) return kNotFound;
+  LRESULT row = -1;
+  if (!SendWithTimeout(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, &row)) return kNotFound;
+  PrintLine(std::to_string(static_cast<int>(row)));
+  return kOk;
 }
 
 }  // namespace driver

@@ -62,6 +62,8 @@ int FocusVerb(const Args& args);
 int PressVerb(const Args& args);
 int LabelNeedsVerb(const Args& args);
 int PopupOpenVerb(const Args& args);
+int CharVerb(const Args& args);
+int ListFocusedVerb(const Args& args);
 
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);
