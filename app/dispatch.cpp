@@ -90,6 +90,7 @@ bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
     case ui::EventKind::kControl:
       if (event.window == kMainWindow) DispatchMainControl(ui, event);
       return true;
+    case ui::EventKind::kEndSession: return false;  // the quit sequence, as for Beenden
     case ui::EventKind::kNone: return true;
   }
   return true;

@@ -77,6 +77,7 @@ void OpenFolderDialog(ui::Ui& ui) {
   ui.AddSplitter(kFolderDialog, kFolderSplitter, inside, kFolderTree, kFolderList);
   ui.AddButton(kFolderDialog, kFolderApplyButton, {width / 2 - 140, height - 28, 110, 26}, "\xDC" "bernehmen");
   ui.AddButton(kFolderDialog, kFolderCancelButton, {width / 2 + 30, height - 28, 110, 26}, "Abbrechen");
+  ui.SetDefaultButton(kFolderDialog, kFolderApplyButton);
   LayoutFolderDialog(ui, width, height);
 }
 
@@ -162,6 +163,8 @@ void DispatchFolderDialog(ui::Ui& ui, const ui::Event& event) {
     case kFolderList:
       if (event.action == ui::Action::kRightClick && ui.SelectedRow(kFolderDialog, kFolderList) >= 0) {
         ui.ShowPopupMenu(kFolderDialog, kFolderListMenu);
+      } else if (event.action == ui::Action::kDeleteKey) {
+        RemoveSelectedFolder(ui);  // the Del key does what "Entfernen" does
       }
       break;
     default: break;

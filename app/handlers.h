@@ -21,7 +21,12 @@ void StartIndexingRun(ui::Ui& ui);
 // window layer goes away).
 void WaitForIndexingRuns();
 
-// Not built yet: writing out and starting the carried updater; it ends the program.
+// Not built yet: writing out and starting the carried updater; it ends the program
+// with EndProgramNow.
 void LaunchUpdater(ui::Ui& ui);
+
+// Ends the process at once, without the quit sequence, but not before the tray icon is
+// gone: an icon whose window dies with the process would stay in the tray.
+[[noreturn]] void EndProgramNow(ui::Ui& ui);
 
 }  // namespace tandrel

@@ -1,4 +1,5 @@
 // The main window: its controls, menus, status bar and the layout rule.
+#include <algorithm>
 #include <vector>
 
 #include "app/object_numbers.h"
@@ -34,6 +35,19 @@ void DefinePopupMenus(ui::Ui& ui) {
   ui.DefinePopupMenu(kCancelMenu, {{kItemCancelCopy, "Abbrechen"}});
 }
 
+// The option row right to left: the window layer widens a check box to the left until
+// its label shows whole, so each control left of a widened one moves left with it,
+// keeping the rule's gaps (10 pixels between the boxes, 5 before the first box).
+void PlaceOptionRow(ui::Ui& ui, int width) {
+  ui.MoveControl(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20});
+  const int files_left = ui.ControlRect(kMainWindow, kFilesCheckBox).value_or(ui::Rect{width - 112}).x;
+  const int folders_right = std::min(width - 122, files_left - 10);
+  ui.MoveControl(kMainWindow, kFoldersCheckBox, {folders_right - 50, 32, 50, 20});
+  const int folders_left = ui.ControlRect(kMainWindow, kFoldersCheckBox).value_or(ui::Rect{folders_right - 50}).x;
+  const int bar_right = std::min(width - 177, folders_left - 5);
+  ui.MoveControl(kMainWindow, kProgressBar, {3, 35, bar_right - 3, 13});
+}
+
 }  // namespace
 
 int StatusBarHeight() { return status_bar_height; }
@@ -45,9 +59,7 @@ void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool
   ui.MoveControl(kMainWindow, kResultList, {2, 52, width - 4, height - status_height - 78});
   ui.SetColumnWidth(kMainWindow, kResultList, 0, 7 * unit);
   ui.SetColumnWidth(kMainWindow, kResultList, 1, at_creation ? 13 * unit : ui::kFillHeader);
-  ui.MoveControl(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20});
-  ui.MoveControl(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20});
-  ui.MoveControl(kMainWindow, kProgressBar, {3, 35, width - 180, 13});
+  PlaceOptionRow(ui, width);
 }
 
 void OpenMainWindow(ui::Ui& ui) {
@@ -75,6 +87,7 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.AddCheckBox(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20}, "Ordner");
   ui.AddCheckBox(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20}, "Dateien");
   ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, width - 180, 13}, 100);
+  PlaceOptionRow(ui, width);
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
   FilesOption = 1;

@@ -1,4 +1,5 @@
 // The quit sequence.
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -13,8 +14,9 @@ constexpr std::uint32_t kQuitPollMs = 50;
 }  // namespace
 
 void QuitProgram(ui::Ui& ui) {
-  ui.CloseWindow(kMainWindow);
+  // The icon first: its removal names the window, which must still exist.
   ui.RemoveTrayIcon();
+  ui.CloseWindow(kMainWindow);
   StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
@@ -24,6 +26,11 @@ void QuitProgram(ui::Ui& ui) {
   if (IndexMerging.load() == 1) {
     while (IndexRunActive.load() != 0) platform::Sleep(kQuitPollMs);
   }
+}
+
+void EndProgramNow(ui::Ui& ui) {
+  ui.RemoveTrayIcon();
+  platform::EndProcess(0);
 }
 
 }  // namespace tandrel

@@ -10,6 +10,7 @@ void OpenSettingsDialog(ui::Ui& ui) {
   ui.SetStayOnTop(kSettingsDialog);
   ui.AddCheckBox(kSettingsDialog, kAutostartCheckBox, {2, 2, 196, 20}, "Bei Systemstart Index erneuern");
   ui.AddButton(kSettingsDialog, kSettingsApplyButton, {50, 80, 98, 20}, "\xDC" "bernehmen");
+  ui.SetDefaultButton(kSettingsDialog, kSettingsApplyButton);
 }
 
 void ShowSettingsDialog(ui::Ui& ui) {

@@ -1,4 +1,6 @@
 // From process start to the event loop, and the loop itself.
+#include <array>
+
 #include "app/app.h"
 #include "app/dialogs.h"
 #include "app/object_numbers.h"
@@ -13,6 +15,24 @@ namespace {
 // The splash stays longer than this after its fade-in, load included.
 constexpr std::uint32_t kSplashHoldMs = 600;
 constexpr std::uint32_t kLoopWaitMs = 5;
+
+// The list's type-ahead folds as the search does, so a typed "ä" finds "Ärger".
+std::array<std::uint8_t, 256> NameFoldTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = FoldNameByte(static_cast<std::uint8_t>(i));
+  return table;
+}
+
+// Size changes are laid out at once, inside the system's move loop too; the end of the
+// session runs the quit sequence before the handling returns, after which the system
+// may end the process at any moment.
+void HandleUrgentEvent(ui::Ui& ui, const ui::Event& event) {
+  if (event.kind == ui::EventKind::kEndSession) {
+    QuitProgram(ui);
+    platform::EndProcess(0);
+  }
+  DispatchEvent(ui, event);
+}
 
 }  // namespace
 
@@ -50,6 +70,8 @@ void StartUp(ui::Ui& ui) {
   ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
   ReadSettings();
   SyncAutostart();
+  ui.SetTypeAheadFold(NameFoldTable());
+  ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);
 }
 

@@ -68,6 +68,7 @@ class HeadlessUi : public Ui {
   bool MenuItemEnabled(int item) const;
   const std::vector<MenuTitle>& MenuBar() const { return menu_bar_; }
   bool TrayPresent() const { return tray_present_; }
+  bool TrayRemovedWhileItsWindowExisted() const { return tray_removed_with_window_; }
   int TrayImage() const { return tray_image_; }
   const std::string& TrayTooltip() const { return tray_tooltip_; }
   const std::set<int>& LoadedIcons() const { return icons_; }
@@ -122,7 +123,11 @@ class HeadlessUi : public Ui {
   void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, std::uint8_t green,
                        std::uint8_t blue, std::string_view text) override;
   bool AddTrayIcon(int window, int image, std::string_view tooltip) override;
-  void RemoveTrayIcon() override { tray_present_ = false; }
+  void RemoveTrayIcon() override {
+    // The real tray names the icon by its window: removed after the window, it stays.
+    if (tray_present_) tray_removed_with_window_ = WindowExists(tray_window_);
+    tray_present_ = false;
+  }
   void AddShortcut(int window, Shortcut key, int event_id) override;
   void ShowMessage(std::string_view title, std::string_view text) override;
   Event WaitEvent(std::uint32_t timeout_ms) override;
@@ -152,6 +157,8 @@ class HeadlessUi : public Ui {
   std::vector<std::string> status_;
   std::vector<int> status_widths_;
   bool tray_present_ = false;
+  int tray_window_ = -1;
+  bool tray_removed_with_window_ = false;
   int tray_image_ = -1;
   std::string tray_tooltip_;
   std::set<int> icons_;

@@ -7,8 +7,11 @@
 // which worker threads use to report progress; those never wait for the main thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,9 +66,11 @@ enum class EventKind {
   kSize,             // `window` changed its size
   kTray,             // the tray icon: `action` is kLeftDoubleClick or kRightButton
   kRightButtonDown,  // right button pressed over `window` at client position x, y
+  kEndSession,       // the user logs off or the system shuts down: the process ends next
 };
 
-enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange };
+enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange,
+                    kDeleteKey };
 
 struct Event {
   EventKind kind = EventKind::kNone;
@@ -177,6 +182,20 @@ class Ui {
   // Lets the window system handle one pending message, without waiting.
   virtual void HandleOnePendingEvent() = 0;
 
+  // Events that cannot wait for the next WaitEvent: size changes (so that a frame drag
+  // lays the window out live, inside the window system's own move loop) and the end of
+  // the session (the process may be ended as soon as its handling returns). With a
+  // handler set, the layer hands these to it at once instead of queueing them.
+  using UrgentEventHandler = std::function<void(const Event&)>;
+  void SetUrgentEventHandler(UrgentEventHandler handler) { urgent_handler_ = std::move(handler); }
+
+  // Type-ahead in lists: a typed text finds the next row whose first column starts with
+  // it, both compared byte by byte through this table (the application's case fold).
+  void SetTypeAheadFold(const std::array<std::uint8_t, 256>& fold) { type_ahead_fold_ = fold; }
+
+  // The button that Return presses in a dialog window; Esc acts as its close box.
+  void SetDefaultButton(int window, int id) { default_buttons_[window] = id; }
+
   // ---- Safe from any thread ----------------------------------------------------------
   // Each records the newest value and returns at once; the main thread shows it during
   // its next wait for events (at the latest within one loop pass).
@@ -199,7 +218,30 @@ class Ui {
   virtual void ApplyTrayTooltip(const std::string& tooltip) = 0;
   virtual void ApplyMenuItemEnabled(int item, bool enabled) = 0;
 
+  // Hands an event to the urgent handler; false when none is set (queue it instead).
+  bool DeliverUrgent(const Event& event) {
+    if (!urgent_handler_) return false;
+    urgent_handler_(event);
+    return true;
+  }
+  const std::array<std::uint8_t, 256>& TypeAheadFold() const { return type_ahead_fold_; }
+  // The default button of `window`, -1 for none.
+  int DefaultButton(int window) const {
+    auto found = default_buttons_.find(window);
+    return found == default_buttons_.end() ? -1 : found->second;
+  }
+
  private:
+  static std::array<std::uint8_t, 256> IdentityFold() {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i);
+    return table;
+  }
+
+  UrgentEventHandler urgent_handler_;
+  std::array<std::uint8_t, 256> type_ahead_fold_ = IdentityFold();
+  std::map<int, int> default_buttons_;
+
   struct Posted {
     std::vector<std::optional<std::string>> status_texts;
     std::optional<std::pair<int, int>> progress;

@@ -161,6 +161,7 @@ TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
   QuitProgram(ui_);
   EXPECT_FALSE(ui_.WindowExists(kMainWindow));
   EXPECT_FALSE(ui_.TrayPresent());
+  EXPECT_TRUE(ui_.TrayRemovedWhileItsWindowExisted()) << "a removal naming a closed window fails";
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
   AutostartFlag = 0;
 }

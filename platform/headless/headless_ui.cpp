@@ -265,8 +265,9 @@ void HeadlessUi::DrawPictureText(Picture&, int x, int y, std::uint8_t, std::uint
   drawn_texts_.push_back(std::to_string(x) + "," + std::to_string(y) + ":" + std::string(text));
 }
 
-bool HeadlessUi::AddTrayIcon(int, int image, std::string_view tooltip) {
+bool HeadlessUi::AddTrayIcon(int window, int image, std::string_view tooltip) {
   tray_present_ = true;
+  tray_window_ = window;
   tray_image_ = image;
   ApplyTrayTooltip(std::string(tooltip));
   return true;

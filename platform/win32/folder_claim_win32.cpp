@@ -3,12 +3,16 @@
 // folder meets the same mutex; the global namespace reaches the other sessions of the
 // machine (two users logging on start two re-indexers in one program folder).
 #include <windows.h>
+// After windows.h: it relies on its types.
+#include <sddl.h>
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
+#include "platform/claim_namespace.h"
 #include "platform/platform.h"
+#include "platform/win32/handles.h"
 
 namespace tandrel::platform {
 namespace {
@@ -39,13 +43,52 @@ std::string ClaimName(const std::string& folder) {
   return name;
 }
 
+// Full rights on the mutex for every user who logs on, the system and administrators,
+// so that a second user's run opens the first one's claim instead of being denied.
+constexpr char kClaimSecurity[] =
+    "D:(A;;0x001F0001;;;AU)(A;;0x001F0001;;;SY)(A;;0x001F0001;;;BA)";
+
+ClaimAttempt AttemptOf(HANDLE handle) {
+  if (handle != nullptr) return ClaimAttempt::kOk;
+  switch (::GetLastError()) {
+    case ERROR_ACCESS_DENIED: return ClaimAttempt::kAccessDenied;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ClaimAttempt::kNotFound;
+    default: return ClaimAttempt::kOtherFailure;
+  }
+}
+
+HANDLE OpenClaimMutex(const std::string& name) {
+  const std::string global = "Global\\" + name;
+  win32::OwnedSecurityDescriptor descriptor;
+  PSECURITY_DESCRIPTOR made = nullptr;
+  if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(kClaimSecurity, SDDL_REVISION_1, &made,
+                                                             nullptr)) {
+    descriptor = win32::OwnedSecurityDescriptor(made);
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+  HANDLE created = ::CreateMutexA(descriptor ? &attributes : nullptr, FALSE, global.c_str());
+  const ClaimAttempt create = AttemptOf(created);
+  HANDLE opened = nullptr;
+  ClaimAttempt open = ClaimAttempt::kNotFound;
+  if (create == ClaimAttempt::kAccessDenied) {
+    opened = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, global.c_str());
+    open = AttemptOf(opened);
+  }
+  switch (ChooseClaimPlace(create, open)) {
+    case ClaimPlace::kMachineWide: return created != nullptr ? created : opened;
+    case ClaimPlace::kTakenElsewhere: return nullptr;
+    case ClaimPlace::kSessionLocal: break;
+  }
+  return ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+}
+
 }  // namespace
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
   const std::string name = ClaimName(folder);
-  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
-  if (mutex == nullptr) mutex = ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+  HANDLE mutex = OpenClaimMutex(name);
   if (mutex == nullptr) return false;
   const DWORD waited = ::WaitForSingleObject(mutex, 0);
   // An abandoned mutex was held by a process that ended without letting go: its run

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/drive_probe.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_ui.h"
 
@@ -13,32 +14,39 @@ namespace {
 constexpr std::size_t kItemTextSize = MAX_PATH + 1;
 
 // Asking about a drive without a medium would otherwise bring up the system's
-// "no disk" prompt.
+// "no disk" prompt. Per thread: drives are asked on several at once.
 class NoCriticalErrorBoxes {
  public:
-  NoCriticalErrorBoxes() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-  ~NoCriticalErrorBoxes() { SetErrorMode(previous_); }
+  NoCriticalErrorBoxes() { SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_); }
+  ~NoCriticalErrorBoxes() { SetThreadErrorMode(previous_, nullptr); }
   NoCriticalErrorBoxes(const NoCriticalErrorBoxes&) = delete;
   NoCriticalErrorBoxes& operator=(const NoCriticalErrorBoxes&) = delete;
 
  private:
-  UINT previous_;
+  DWORD previous_ = 0;
 };
 
-// "C:" and so on, for every drive whose medium can be read now.
-std::vector<std::string> ReadyDrives() {
+constexpr std::uint32_t kSlowDriveBudgetMs = 300;
+
+bool MediumAnswers(const std::string& drive) {
   NoCriticalErrorBoxes quiet;
-  std::vector<std::string> drives;
+  const std::string root = drive + "\\";
+  return GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+}
+
+// "C:" and so on, for every drive whose medium can be read now. Asking a network or
+// removable drive can take many seconds, so those are asked off this thread.
+std::vector<std::string> ReadyDrives() {
+  std::vector<platform::DriveCandidate> drives;
   const DWORD present = GetLogicalDrives();
   for (int letter = 0; letter < 26; ++letter) {
     if ((present & (1u << letter)) == 0) continue;
     const std::string drive{static_cast<char>('A' + letter), ':'};
-    const std::string root = drive + "\\";
-    if (GetDriveTypeA(root.c_str()) == DRIVE_NO_ROOT_DIR) continue;
-    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0)) continue;
-    drives.push_back(drive);
+    const UINT type = GetDriveTypeA((drive + "\\").c_str());
+    if (type == DRIVE_NO_ROOT_DIR) continue;
+    drives.push_back({drive, type != DRIVE_FIXED && type != DRIVE_RAMDISK});
   }
-  return drives;
+  return platform::ReadyDrives(drives, MediumAnswers, kSlowDriveBudgetMs);
 }
 
 // Every folder gets an expand button until its first expansion shows it has no

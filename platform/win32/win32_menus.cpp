@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tandrel::ui {
 namespace {
@@ -154,9 +155,17 @@ void Win32Ui::DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, 
 }
 
 bool Win32Ui::AddTrayIcon(int window, int image, std::string_view tooltip) {
-  HWND hwnd = Hwnd(window);
-  auto icon = icons_.find(image);
-  if (hwnd == nullptr) return false;
+  tray_window_ = window;
+  tray_image_ = image;
+  tray_tooltip_ = std::string(tooltip);
+  ReAddTrayIcon();
+  return tray_added_;
+}
+
+void Win32Ui::ReAddTrayIcon() {
+  HWND hwnd = Hwnd(tray_window_);
+  if (hwnd == nullptr) return;
+  auto icon = icons_.find(tray_image_);
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;
   data.hWnd = hwnd;
@@ -164,23 +173,23 @@ bool Win32Ui::AddTrayIcon(int window, int image, std::string_view tooltip) {
   data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
   data.uCallbackMessage = kTrayMessage;
   data.hIcon = icon == icons_.end() ? nullptr : icon->second.get();
-  CopyBounded(data.szTip, std::min(sizeof data.szTip, kTooltipLimit + 1), tooltip);
+  CopyBounded(data.szTip, std::min(sizeof data.szTip, kTooltipLimit + 1), tray_tooltip_);
   tray_added_ = Shell_NotifyIconA(NIM_ADD, &data) != 0;
-  tray_window_ = window;
-  return tray_added_;
 }
 
 void Win32Ui::RemoveTrayIcon() {
+  const int window = std::exchange(tray_window_, -1);  // not added again by a restart
   if (!tray_added_) return;
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;
-  data.hWnd = Hwnd(tray_window_);
+  data.hWnd = Hwnd(window);
   data.uID = kTrayId;
   Shell_NotifyIconA(NIM_DELETE, &data);
   tray_added_ = false;
 }
 
 void Win32Ui::ApplyTrayImage(int image) {
+  tray_image_ = image;
   auto icon = icons_.find(image);
   if (!tray_added_ || icon == icons_.end()) return;
   NOTIFYICONDATAA data{};
@@ -193,6 +202,7 @@ void Win32Ui::ApplyTrayImage(int image) {
 }
 
 void Win32Ui::ApplyTrayTooltip(const std::string& tooltip) {
+  tray_tooltip_ = tooltip;
   if (!tray_added_) return;
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;

@@ -12,6 +12,10 @@ namespace {
 constexpr char kWindowClass[] = "TandrelWindow";
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT_PTR kStatusBarSubclass = 1;
+// Shows what workers posted while a modal loop of the system runs (a popup menu, a
+// message box, a frame drag), where WaitEvent is not reached.
+constexpr UINT_PTR kPostedTimer = 1;
+constexpr UINT kPostedTimerMs = 50;
 
 Win32Ui* g_ui = nullptr;  // the one layer; the window procedure reaches it here
 
@@ -61,6 +65,7 @@ Win32Ui::Win32Ui() {
   wc.hIconSm = wc.hIcon;
   wc.lpszClassName = kWindowClass;
   RegisterClassExA(&wc);
+  taskbar_created_ = RegisterWindowMessageA("TaskbarCreated");
 }
 
 Win32Ui::~Win32Ui() {
@@ -98,6 +103,7 @@ bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, 
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, window + 1);
   windows_[window] = WindowData{hwnd, style};
   if (style == WindowStyle::kSplash) SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
+  if (style == WindowStyle::kMain) SetTimer(hwnd, kPostedTimer, kPostedTimerMs, nullptr);
   ::ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
   return true;
@@ -106,6 +112,8 @@ bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, 
 void Win32Ui::CloseWindow(int window) {
   HWND hwnd = Hwnd(window);
   if (hwnd == nullptr) return;
+  // The icon's removal names its window, so it goes while the window still exists.
+  if (window == tray_window_) RemoveTrayIcon();
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(lists_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(trees_, [window](const auto& c) { return c.first == window; });
@@ -210,7 +218,10 @@ void Win32Ui::AddButton(int window, int id, Rect at, std::string_view text) {
 }
 
 void Win32Ui::AddCheckBox(int window, int id, Rect at, std::string_view text) {
-  AddChild(window, id, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, at, text);
+  if (HWND box = AddChild(window, id, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, at, text)) {
+    const Rect fitted = FitCheckBoxToLabel(box, at);
+    MoveWindow(box, fitted.x, fitted.y, fitted.width, fitted.height, TRUE);
+  }
 }
 
 void Win32Ui::AddProgressBar(int window, int id, Rect at, int maximum) {
@@ -264,7 +275,10 @@ void Win32Ui::MoveControl(int window, int id, Rect at) {
     LayOutSplitter(window, splitter->second);
     return;
   }
-  if (HWND control = Control(window, id)) MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+  HWND control = Control(window, id);
+  if (control == nullptr) return;
+  if (IsCheckBox(control)) at = FitCheckBoxToLabel(control, at);
+  MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
 }
 
 std::optional<Rect> Win32Ui::ControlRect(int window, int id) const {
@@ -412,13 +426,15 @@ bool Win32Ui::Translate(MSG& message) {
   return false;
 }
 
+void Win32Ui::HandleMessageFromQueue(MSG& message) {
+  if (TranslateDialogKey(message) || Translate(message)) return;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+}
+
 void Win32Ui::PumpMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (Translate(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) HandleMessageFromQueue(message);
 }
 
 Event Win32Ui::WaitEvent(std::uint32_t timeout_ms) {
@@ -437,10 +453,7 @@ Event Win32Ui::WaitEvent(std::uint32_t timeout_ms) {
 
 void Win32Ui::HandleOnePendingEvent() {
   MSG message;
-  if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
-  if (Translate(message)) return;
-  TranslateMessage(&message);
-  DispatchMessageA(&message);
+  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) HandleMessageFromQueue(message);
 }
 
 // Fills the background except where visible child controls lie, so a resize repaints
@@ -490,6 +503,13 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
       info->item.pszText[n] = '\0';
       return 0;
     }
+    case LVN_ODFINDITEMA: return AnswerFindItem(window, id, lparam, false);
+    case LVN_ODFINDITEMW: return AnswerFindItem(window, id, lparam, true);
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey == VK_DELETE) {
+        Queue({EventKind::kControl, window, id, Action::kDeleteKey});
+      }
+      return 0;
     case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return 0;
     case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
     case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
@@ -500,12 +520,33 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
 
 LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleSplitterMouse(window, hwnd, message, wparam, lparam)) return message == WM_SETCURSOR ? TRUE : 0;
+  if (message == taskbar_created_ && taskbar_created_ != 0) {
+    if (window == tray_window_) ReAddTrayIcon();
+    return 0;
+  }
   switch (message) {
     case WM_CLOSE: Queue({EventKind::kClose, window}); return 0;
     case WM_SIZE:
       if (status_bar_ != nullptr && GetParent(status_bar_) == hwnd) SendMessageA(status_bar_, WM_SIZE, 0, 0);
-      Queue({EventKind::kSize, window});
+      if (!DeliverUrgent({EventKind::kSize, window})) Queue({EventKind::kSize, window});
       return 0;
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:
+      if (wparam != FALSE && !DeliverUrgent({EventKind::kEndSession, window})) {
+        Queue({EventKind::kEndSession, window});
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam != kPostedTimer) break;
+      ApplyPostedUpdates();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        RememberFocus(window, hwnd);
+      } else if (HIWORD(wparam) == 0 && RestoreFocus(window, hwnd)) {
+        return 0;
+      }
+      break;
     case WM_GETMINMAXINFO: {
       auto found = windows_.find(window);
       if (found == windows_.end() || found->second.max_size.x == 0) break;

@@ -97,6 +97,7 @@ class Win32Ui : public Ui {
     POINT min_size{0, 0};
     POINT max_size{0, 0};
     bool flicker_free = false;
+    HWND focus = nullptr;  // the control that had the keyboard focus when it was left
   };
   struct ListData {
     std::shared_ptr<const RowSource> rows;
@@ -109,7 +110,17 @@ class Win32Ui : public Ui {
                 Rect at, std::string_view text);
   void Queue(const Event& event);
   void PumpMessages();
+  void HandleMessageFromQueue(MSG& message);
   bool Translate(MSG& message);
+  // Keyboard (win32_keyboard.cpp): Tab, Shift+Tab, Esc and Return in dialog windows, the
+  // focus kept across deactivation, and type-ahead in owner-data lists.
+  bool TranslateDialogKey(const MSG& message);
+  void RememberFocus(int window, HWND hwnd);
+  bool RestoreFocus(int window, HWND hwnd);
+  LRESULT AnswerFindItem(int window, int id, LPARAM lparam, bool wide) const;
+  // Check boxes (win32_check_box.cpp).
+  static bool IsCheckBox(HWND control);
+  static Rect FitCheckBoxToLabel(HWND control, Rect at);
   bool EraseAroundControls(HWND hwnd, HDC dc);
   LRESULT HandleNotify(int window, const NMHDR& header, LPARAM lparam);
   // Folder trees (win32_folder_tree.cpp).
@@ -122,6 +133,8 @@ class Win32Ui : public Ui {
   HBITMAP MenuBitmap(int image);
   HMENU MenuOfItem(int item) const;
   void RebuildAccelerators();
+  // Adds the tray icon again with its current image and tip, after Explorer restarted.
+  void ReAddTrayIcon();
   int MenuBarHeight(HWND hwnd) const;
 
   std::map<int, WindowData> windows_;
@@ -149,6 +162,9 @@ class Win32Ui : public Ui {
   HWND progress_bar_ = nullptr;
   int tray_window_ = -1;
   bool tray_added_ = false;
+  int tray_image_ = -1;
+  std::string tray_tooltip_;
+  UINT taskbar_created_ = 0;  // broadcast when Explorer (re)starts; its icons are gone
 
   std::vector<ACCEL> accelerators_;
   win32::OwnedAccelerators accelerator_table_;

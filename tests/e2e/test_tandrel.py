@@ -56,13 +56,23 @@ class MainWindowTest(unittest.TestCase):
             QUERY: [2, 6, w - 70, 25],
             SEARCH: [w - 64, 6, 62, 44],
             RESULTS: [2, 52, w - 4, h - sb - 78],
-            FOLDERS: [w - 172, 32, 50, 20],
-            FILES: [w - 112, 32, 40, 20],
-            PROGRESS: [3, 35, w - 180, 13],
         }
         for control, rect in expected.items():
             self.assertEqual(numbers(drive_ok("control-rect", MAIN, control)), rect,
                              "control %d" % control)
+        # Each check box is at least as wide as the rule says and wide enough for its
+        # whole label; a wider one grows to the left and moves what lies left of it.
+        boxes = {}
+        for control, width in ((FOLDERS, 50), (FILES, 40)):
+            x, y, cx, cy = boxes[control] = numbers(drive_ok("control-rect", MAIN, control))
+            self.assertEqual([y, cy], [32, 20], "control %d" % control)
+            self.assertGreaterEqual(cx, max(width, int(drive_ok("label-needs", MAIN, control))),
+                                    "control %d cuts its label" % control)
+        files, folders = boxes[FILES], boxes[FOLDERS]
+        self.assertEqual(files[0] + files[2], w - 72)
+        self.assertEqual(folders[0] + folders[2], min(w - 122, files[0] - 10))
+        bar = numbers(drive_ok("control-rect", MAIN, PROGRESS))
+        self.assertEqual(bar, [3, 35, min(w - 177, folders[0] - 5) - 3, 13])
         return h
 
     def test_window_size_and_layout(self):

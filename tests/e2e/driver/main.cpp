@@ -58,6 +58,17 @@ const Verb kVerbs[] = {
     {"pick-popup", 1, 2, "POSITION [TIMEOUT_MS]", driver::PickPopupVerb},
     {"drag-client", 4, 4, "TITLE X Y1 Y2", driver::DragClientVerb},
     {"run-value", 1, 1, "NAME", driver::RunValueVerb},
+    {"window-handle", 1, 1, "TITLE", driver::WindowHandleVerb},
+    {"tray-present", 1, 1, "HWND", driver::TrayPresentVerb},
+    {"tray-drop", 1, 1, "HWND", driver::TrayDropVerb},
+    {"taskbar-created", 0, 0, "", driver::TaskbarCreatedVerb},
+    {"end-session", 1, 1, "TITLE", driver::EndSessionVerb},
+    {"focus", 1, 1, "TITLE", driver::FocusVerb},
+    {"press", 1, 2, "VK [shift]", driver::PressVerb},
+    {"label-needs", 2, 2, "TITLE ID", driver::LabelNeedsVerb},
+    {"popup-open", 0, 1, "[TIMEOUT_MS]", driver::PopupOpenVerb},
+    {"char", 3, 3, "TITLE ID CODE", driver::CharVerb},
+    {"list-focused", 2, 2, "TITLE ID", driver::ListFocusedVerb},
 };
 
 int PrintUsage() {

@@ -52,6 +52,19 @@ int ListRowRectVerb(const Args& args);
 int PickPopupVerb(const Args& args);
 int DragClientVerb(const Args& args);
 
+// session_verbs.cpp
+int WindowHandleVerb(const Args& args);
+int TrayPresentVerb(const Args& args);
+int TrayDropVerb(const Args& args);
+int TaskbarCreatedVerb(const Args& args);
+int EndSessionVerb(const Args& args);
+int FocusVerb(const Args& args);
+int PressVerb(const Args& args);
+int LabelNeedsVerb(const Args& args);
+int PopupOpenVerb(const Args& args);
+int CharVerb(const Args& args);
+int ListFocusedVerb(const Args& args);
+
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);
 
