@@ -1,7 +1,6 @@
 // ReceiveHttpFile: one blocking GET over a TcpConnection. Every receive polls for pending
-// bytes every 100 ms and gives up after a number of whole seconds of the local clock.
+// bytes every 100 ms and gives up after a number of seconds.
 #include <algorithm>
-#include <ctime>
 #include <vector>
 
 #include "platform/platform.h"
@@ -20,12 +19,15 @@ constexpr std::uint32_t kSendPauseMilliseconds = 50;
 constexpr std::uint32_t kPollPauseMilliseconds = 100;
 constexpr std::size_t kBlockSize = 1024;
 
-bool WithinSeconds(std::time_t start, int seconds) {
-  return std::difftime(std::time(nullptr), start) < seconds;
+// Waits are measured on the millisecond clock, not in whole seconds of the wall clock: a
+// wall-clock second can turn over just after a wait began, and a one-second wait that
+// ends after a few milliseconds would cut a read-until-close body short at any pause.
+bool WithinSeconds(std::uint32_t start, int seconds) {
+  return platform::TickCount() - start < static_cast<std::uint32_t>(seconds) * 1000u;
 }
 
 bool SendRequest(TcpConnection& connection, std::string_view request) {
-  const std::time_t start = std::time(nullptr);
+  const std::uint32_t start = platform::TickCount();
   while (!request.empty()) {
     if (!WithinSeconds(start, kTransferSeconds)) return false;
     const std::ptrdiff_t sent = connection.Send(request.data(), request.size());
@@ -40,7 +42,7 @@ bool SendRequest(TcpConnection& connection, std::string_view request) {
 
 // Bytes received into `data`, 0 when none came within `seconds`.
 std::size_t ReceiveWithin(TcpConnection& connection, char* data, std::size_t size, int seconds) {
-  const std::time_t start = std::time(nullptr);
+  const std::uint32_t start = platform::TickCount();
   while (WithinSeconds(start, seconds)) {
     const std::ptrdiff_t pending = connection.PendingBytes();
     if (pending < 0) return 0;
