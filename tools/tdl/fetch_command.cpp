@@ -14,7 +14,7 @@ const char kFetchUsage[] =
     "GET, no redirects, no retries, no proxy. Only status 200 and 302 are accepted, and\n"
     "the body is stored whole or not at all.\n"
     "\n"
-    "Exit status: 0 downloaded, 1 download failed, 2 usage error or no network.\n";
+    "Exit status: 0 downloaded, 1 download failed or no network, 2 usage error.\n";
 
 int RunFetchCommand(std::span<const std::string_view> args) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
@@ -27,7 +27,7 @@ int RunFetchCommand(std::span<const std::string_view> args) {
   }
   if (!updater::StartHttpNetwork()) {
     std::fputs("tdl fetch: the network layer cannot be started\n", stderr);
-    return kExitUsage;
+    return 1;
   }
   if (!updater::ReceiveHttpFile(args[0], std::string(args[1]))) {
     std::fprintf(stderr, "tdl fetch: download of %.*s failed\n", static_cast<int>(args[0].size()),
