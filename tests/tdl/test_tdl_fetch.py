@@ -87,8 +87,8 @@ class TdlFetchTest(unittest.TestCase):
             os.remove(os.path.join(self.folder, name))
         os.rmdir(self.folder)
 
-    def fetch(self, url, *, out=None):
-        target = out or self.out
+    def fetch(self, url):
+        target = self.out
         if os.path.exists(target):
             os.remove(target)
         if WINDOWS:
