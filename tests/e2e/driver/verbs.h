@@ -52,6 +52,12 @@ int ListRowRectVerb(const Args& args);
 int PickPopupVerb(const Args& args);
 int DragClientVerb(const Args& args);
 
+// result_action_verbs.cpp
+int BrowseFolderVerb(const Args& args);
+int DropTargetVerb(const Args& args);
+int ClipboardFilesVerb(const Args& args);
+int ScreenPointVerb(const Args& args);
+
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);
 
