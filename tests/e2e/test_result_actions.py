@@ -13,6 +13,7 @@ from e2e_support import *  # noqa: F401,F403
 VK_RETURN = 13
 PROBE = os.path.join(os.path.dirname(DRIVER), "tandrel_cwd_probe.exe")
 ITEM_OPEN, ITEM_COPY_TO = 5, 7
+SIZE = 160 << 20  # large enough that copying eight of them takes a few seconds
 
 
 def win(path):
@@ -42,18 +43,6 @@ class ResultActionsTest(unittest.TestCase):
             with open(told, "rb") as got:
                 self.assertEqual(got.read().decode("cp1252").lower(), win(apps).lower())
 
-    def copy_fields_until_empty(self, timeout_s=120):
-        """Field 2 and 3 pairs as they change, until field 2 is empty again."""
-        seen = []
-        deadline = time.monotonic() + timeout_s
-        while time.monotonic() < deadline:
-            pair = (drive_ok("status", MAIN, 2), drive_ok("status", MAIN, 3))
-            if not seen or seen[-1] != pair:
-                seen.append(pair)
-            if pair[0] == "" and len(seen) > 1:
-                break
-        return seen
-
     def test_copying_through_the_requester_counts_down_and_cancel_stops_it(self):
         names = ["big%d.bin" % i for i in range(8)]
         chunk = os.urandom(1 << 20)
@@ -62,7 +51,7 @@ class ResultActionsTest(unittest.TestCase):
         os.makedirs(source)
         for name in names:
             with open(os.path.join(source, name), "wb") as out:
-                for _ in range(48):
+                for _ in range(SIZE >> 20):
                     out.write(chunk)
         with open(app.path("db.db"), "wb") as out:
             out.write(index_bytes([(n.encode(), win(source).encode(), 0) for n in names]))
@@ -75,19 +64,30 @@ class ResultActionsTest(unittest.TestCase):
             target = app.path("target")
             os.makedirs(target)
             drive_ok("command", MAIN, ITEM_COPY_TO)
-            time.sleep(1)
+            self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
+            time.sleep(0.5)
             screenshot("copy_requester")
-            texts = drive_ok("browse-folder", win(target), 30000).split("\n")
-            self.assertIn("Kopieren nach...", texts)
+            watch_path = app.path("watched.txt")
+            with open(watch_path, "wb") as out:
+                watch = subprocess.Popen([WINE, DRIVER, "watch-fields", MAIN, 2, 3, 120000], env=wine_env(),
+                                         stdout=out, stderr=subprocess.DEVNULL)
+            time.sleep(2)  # the watcher is reading before the first copy starts
+            drive_ok("browse-folder", win(target), 30000)
             self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
             screenshot("copy_in_progress")
-            seen = self.copy_fields_until_empty()
-            counts = [int(f2[len("\tWorking... ("):-1]) for f2, _ in seen if f2]
+            self.assertEqual(watch.wait(timeout=150), 0)
+            with open(watch_path, "rb") as got:
+                seen = [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+            busy = [(a, b) for a, b in seen if a]
+            counts = [int(a[len("\tWorking... ("):-1]) for a, _ in busy]
+            self.assertEqual(counts[0], len(names), seen)
             self.assertEqual(counts, sorted(counts, reverse=True), seen)
-            self.assertTrue(all(f3[1:] in names for f2, f3 in seen if f2), seen)
-            self.assertEqual(seen[-1], ("", ""))
+            self.assertEqual(counts[-1], 1, seen)
+            self.assertTrue(all(b[1:] in names for _, b in busy if b), seen)
+            self.assertIn("\t" + names[-1], [b for _, b in busy], seen)
+            self.assertEqual(seen[-1], ["", ""])
             for name in names:
-                self.assertEqual(os.path.getsize(os.path.join(target, name)), 48 << 20, name)
+                self.assertEqual(os.path.getsize(os.path.join(target, name)), SIZE, name)
 
             # Again into a second folder, cancelled from the menu over field 2.
             cancelled = app.path("cancelled")
@@ -103,7 +103,7 @@ class ResultActionsTest(unittest.TestCase):
             self.assertLess(len(made), len(names), "cancel stopped the queue")
             time.sleep(1)
             for name in made:  # the copy under way was finished
-                self.assertEqual(os.path.getsize(os.path.join(cancelled, name)), 48 << 20, name)
+                self.assertEqual(os.path.getsize(os.path.join(cancelled, name)), SIZE, name)
             self.assertEqual(sorted(os.listdir(cancelled)), sorted(made), "nothing more after cancel")
 
     def prepare_three(self, app):

@@ -58,9 +58,11 @@ const Verb kVerbs[] = {
     {"pick-popup", 1, 2, "POSITION [TIMEOUT_MS]", driver::PickPopupVerb},
     {"drag-client", 4, 4, "TITLE X Y1 Y2", driver::DragClientVerb},
     {"run-value", 1, 1, "NAME", driver::RunValueVerb},
+    {"requester-texts", 0, 1, "[TIMEOUT_MS]", driver::RequesterTextsVerb},
     {"browse-folder", 1, 2, "PATH [TIMEOUT_MS]", driver::BrowseFolderVerb},
     {"drop-target", 4, 4, "TITLE X Y TIMEOUT_MS", driver::DropTargetVerb},
     {"clipboard-files", 0, 0, "", driver::ClipboardFilesVerb},
+    {"watch-fields", 4, 4, "TITLE FIELD_A FIELD_B TIMEOUT_MS", driver::WatchFieldsVerb},
     {"screen-point", 3, 3, "TITLE X Y", driver::ScreenPointVerb},
 };
 

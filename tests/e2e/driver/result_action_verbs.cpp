@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstring>
 
+#include <commctrl.h>
+
 #include "remote_buffer.h"
 
 namespace driver {
@@ -96,21 +98,34 @@ class PrintingDropTarget final : public IDropTarget {
 
 }  // namespace
 
-// browse-folder PATH [TIMEOUT_MS]: waits for the folder requester, prints its texts,
-// selects PATH in it and presses OK.
-int BrowseFolderVerb(const Args& args) {
-  unsigned timeout_ms = 0;
-  if (!ParseTimeout(args, 1, &timeout_ms)) return kUsage;
+static HWND WaitRequester(unsigned timeout_ms) {
   RequesterSearch search;
   PollUntil(timeout_ms, [&] {
     EnumWindows(MatchRequester, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   });
-  if (search.found == nullptr) {
-    PrintError("no folder requester open");
-    return kNotFound;
-  }
-  EnumChildWindows(search.found, PrintStaticText, 0);
+  if (search.found == nullptr) PrintError("no folder requester open");
+  return search.found;
+}
+
+// requester-texts [TIMEOUT_MS]: waits for the folder requester and prints its texts.
+int RequesterTextsVerb(const Args& args) {
+  unsigned timeout_ms = 0;
+  if (!ParseTimeout(args, 0, &timeout_ms)) return kUsage;
+  HWND requester = WaitRequester(timeout_ms);
+  if (requester == nullptr) return kNotFound;
+  EnumChildWindows(requester, PrintStaticText, 0);
+  return kOk;
+}
+
+// browse-folder PATH [TIMEOUT_MS]: waits for the folder requester, selects PATH in it
+// and presses OK.
+int BrowseFolderVerb(const Args& args) {
+  unsigned timeout_ms = 0;
+  if (!ParseTimeout(args, 1, &timeout_ms)) return kUsage;
+  RequesterSearch search;
+  search.found = WaitRequester(timeout_ms);
+  if (search.found == nullptr) return kNotFound;
   const std::string& path = args[0];
   RemoteBuffer remote(search.found, path.size() + 1);
   LRESULT ignored = 0;
@@ -174,6 +189,40 @@ int ClipboardFilesVerb(const Args&) {
   CloseClipboard();
   PrintLine("text=" + text);
   return kOk;
+}
+
+// watch-fields TITLE FIELD_A FIELD_B TIMEOUT_MS: prints "A|B" each time the pair of status
+// fields changes, until field A, having shown a text, is empty again (exit 0) or the time
+// is up (exit 1).
+int WatchFieldsVerb(const Args& args) {
+  long long first = 0;
+  long long second = 0;
+  long long timeout = 0;
+  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || !ParseNumber(args[3], &timeout)) {
+    return kUsage;
+  }
+  HWND window = RequireWindow(args);
+  HWND bar = window != nullptr ? FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr) : nullptr;
+  if (bar == nullptr) return kNotFound;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  std::string last;
+  bool shown = false;
+  for (bool start = true;; start = false) {
+    std::string a;
+    std::string b;
+    if (!ReadStatusField(bar, static_cast<WPARAM>(first), &a) || !ReadStatusField(bar, static_cast<WPARAM>(second), &b)) {
+      return kNotFound;
+    }
+    const std::string pair = a + "|" + b;
+    if (start || pair != last) {
+      PrintLine(pair);
+      last = pair;
+    }
+    if (!a.empty()) shown = true;
+    if (shown && a.empty()) return kOk;
+    if (GetTickCount64() >= deadline) return kNotFound;
+    Sleep(1);
+  }
 }
 
 // screen-point TITLE X Y: the screen position of a point of the window's client area.

@@ -53,10 +53,12 @@ int PickPopupVerb(const Args& args);
 int DragClientVerb(const Args& args);
 
 // result_action_verbs.cpp
+int RequesterTextsVerb(const Args& args);
 int BrowseFolderVerb(const Args& args);
 int DropTargetVerb(const Args& args);
 int ClipboardFilesVerb(const Args& args);
 int ScreenPointVerb(const Args& args);
+int WatchFieldsVerb(const Args& args);
 
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);
