@@ -134,6 +134,7 @@ int BrowseFolderVerb(const Args& args) {
                        &ignored)) {
     return kNotFound;
   }
+  Sleep(1000);  // the requester fills its tree down to the selection before OK counts
   HWND ok = GetDlgItem(search.found, IDOK);
   if (ok == nullptr) return kNotFound;
   PostMessageA(ok, BM_CLICK, 0, 0);
