@@ -17,10 +17,10 @@ bool DispatchMenu(ui::Ui& ui, int item) {
     case kItemHelp: ui.ShowMessage("Fehler", "Kann Hilfe nicht finden!"); break;
     case kItemAbout:
     case kItemTrayAbout: ShowAbout(ui); break;
-    case kItemOpen: OpenHits(ui); break;
-    case kItemOpenFolder: OpenHitFolders(ui); break;
-    case kItemCopyTo: QueueCopies(ui); break;
-    case kItemCancelCopy: CancelCopies(ui); break;
+    case kItemOpen: OpenHits(ui, kResultControls); break;
+    case kItemOpenFolder: OpenHitFolders(ui, kResultControls); break;
+    case kItemCopyTo: QueueCopies(ui, kResultControls); break;
+    case kItemCancelCopy: CancelCopies(ui, kResultControls); break;
     case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
     case kItemTrayQuit: return false;
@@ -40,11 +40,13 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
-        OpenFirstHit(ui);
+        OpenFirstHit(ui, kResultControls);
       } else if (event.action == ui::Action::kRightClick) {
         if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
       } else if (event.action == ui::Action::kDragStart) {
-        DragHits(ui);
+        DragHits(ui, kResultControls);
+      } else if (event.action == ui::Action::kCopy) {
+        CopyHitsToClipboard(ui, kResultControls);
       }
       break;
     case kFoldersCheckBox: ApplyFoldersCheckBox(ui, kSearchControls); break;

@@ -32,6 +32,14 @@ inline constexpr SearchControls kSearchControls{
     .item_update_index = kItemUpdateIndex,
 };
 
+// The main window's controls as the result actions see them.
+inline constexpr ResultControls kResultControls{
+    .window = kMainWindow,
+    .result_list = kResultList,
+    .copy_field = kCopyField,
+    .name_field = kProgressField,
+};
+
 // Start-up, loop and quit.
 void StartUp(ui::Ui& ui);
 void ShowSplash(ui::Ui& ui, const ui::Picture& picture, std::string_view caption);

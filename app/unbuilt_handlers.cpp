@@ -4,16 +4,6 @@
 
 namespace tandrel {
 
-// Will open the selected hits, the first hit, or their folders with the hit selected.
-void OpenHits(ui::Ui&) {}
-void OpenFirstHit(ui::Ui&) {}
-void OpenHitFolders(ui::Ui&) {}
-// Will copy the selected hits into a chosen folder in the background, and cancel that.
-void QueueCopies(ui::Ui&) {}
-void CancelCopies(ui::Ui&) {}
-// Will offer the selected hits as a file list to drag out of the program.
-void DragHits(ui::Ui&) {}
-
 // Will write out the carried updater as update.exe, start it and end the program.
 void LaunchUpdater(ui::Ui&) {}
 

@@ -58,10 +58,39 @@ class HeadlessUi : public Ui {
   void DragSplitterBar(int window, int id, int bar_top);
   // While set, windows cannot be opened, as when the system refuses to create them.
   void RefuseWindows(bool refuse) { refuse_windows_ = refuse; }
+  // What the user answers to the next Yes/No questions (No unless set).
+  void AnswerQuestions(bool yes) { answer_yes_ = yes; }
+  // The answer of the next folder requesters (cancelled unless set).
+  void AnswerFolderRequester(std::optional<std::string> answer) { folder_answer_ = std::move(answer); }
+  // Command lines whose first word (quoted or not) is one of these paths start; every
+  // other command line is refused, as a document's or a folder's path is.
+  void AcceptPrograms(std::set<std::string> paths) { programs_ = std::move(paths); }
+  // Whether the shell's default action and the selecting file browser succeed.
+  void ShellSucceeds(bool succeeds) { shell_succeeds_ = succeeds; }
+  void ShowInFolderSucceeds(bool succeeds) { show_in_folder_succeeds_ = succeeds; }
+
+  struct ProgramStart {
+    std::string command_line, working_folder;
+    bool started = false;
+  };
+  struct ShellOpen {
+    std::string path, parameters, working_folder;
+  };
+  struct FolderShown {
+    std::string folder;
+    std::vector<std::string> names;
+  };
 
   const Window* FindWindow(int window) const;
   const Control* FindControl(int window, int id) const;
   const std::vector<std::pair<std::string, std::string>>& MessageBoxes() const { return boxes_; }
+  const std::vector<std::pair<std::string, std::string>>& Questions() const { return questions_; }
+  const std::vector<ProgramStart>& ProgramStarts() const { return program_starts_; }
+  const std::vector<ShellOpen>& ShellOpens() const { return shell_opens_; }
+  const std::vector<FolderShown>& FoldersShown() const { return folders_shown_; }
+  const std::vector<std::string>& FolderRequesterTitles() const { return requester_titles_; }
+  const std::vector<std::vector<std::string>>& Drags() const { return drags_; }
+  const std::vector<std::vector<std::string>>& Clipboards() const { return clipboards_; }
   const std::vector<int>& PopupsShown() const { return popups_shown_; }
   std::string StatusText(int field) const;
   std::string MenuItemText(int item) const;
@@ -115,6 +144,8 @@ class HeadlessUi : public Ui {
   std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
+  std::shared_ptr<const RowSource> Rows(int window, int id) const override;
+  std::vector<std::int32_t> SelectedRows(int window, int id) const override;
   void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
   void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) override;
   void ShowPopupMenu(int window, int menu) override;
@@ -130,6 +161,14 @@ class HeadlessUi : public Ui {
   }
   void AddShortcut(int window, Shortcut key, int event_id) override;
   void ShowMessage(std::string_view title, std::string_view text) override;
+  bool AskYesNo(std::string_view title, std::string_view text) override;
+  bool StartProgram(const std::string& command_line, const std::string& working_folder) override;
+  bool OpenWithShell(const std::string& path, const std::string& parameters,
+                     const std::string& working_folder) override;
+  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override;
+  std::optional<std::string> ChooseFolder(std::string_view title) override;
+  void DragFiles(const std::vector<std::string>& paths) override { drags_.push_back(paths); }
+  void PutFilesOnClipboard(const std::vector<std::string>& paths) override { clipboards_.push_back(paths); }
   Event WaitEvent(std::uint32_t timeout_ms) override;
   void HandleOnePendingEvent() override { ++pending_handled_; }
 
@@ -168,6 +207,18 @@ class HeadlessUi : public Ui {
   int pending_handled_ = 0;
   int progress_window_ = -1, progress_id_ = -1;
   bool refuse_windows_ = false;
+  bool answer_yes_ = false;
+  std::vector<std::pair<std::string, std::string>> questions_;
+  std::optional<std::string> folder_answer_;
+  std::vector<std::string> requester_titles_;
+  std::set<std::string> programs_;
+  bool shell_succeeds_ = true;
+  bool show_in_folder_succeeds_ = true;
+  std::vector<ProgramStart> program_starts_;
+  std::vector<ShellOpen> shell_opens_;
+  std::vector<FolderShown> folders_shown_;
+  std::vector<std::vector<std::string>> drags_;
+  std::vector<std::vector<std::string>> clipboards_;
 };
 
 }  // namespace tandrel::ui

@@ -69,8 +69,10 @@ enum class EventKind {
   kEndSession,       // the user logs off or the system shuts down: the process ends next
 };
 
+// A list's kRightClick also comes from the context-menu key and Shift+F10; kCopy is
+// Ctrl+C pressed in a list, kDeleteKey the Del key.
 enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange,
-                    kDeleteKey };
+                    kDeleteKey, kCopy };
 
 struct Event {
   EventKind kind = EventKind::kNone;
@@ -155,6 +157,10 @@ class Ui {
   virtual std::int32_t SelectedRow(int window, int id) const = 0;
   virtual void SetColumnWidth(int window, int id, int column, int width) = 0;
   virtual void SetListRedraw(int window, int id, bool redraw) = 0;
+  // The rows the list shows now (null when it shows none), and its selected rows from
+  // the first to the last.
+  virtual std::shared_ptr<const RowSource> Rows(int window, int id) const = 0;
+  virtual std::vector<std::int32_t> SelectedRows(int window, int id) const = 0;
 
   // Menus. Item numbers are the event ids.
   virtual void SetMenuBar(int window, const std::vector<MenuTitle>& titles) = 0;
@@ -176,6 +182,29 @@ class Ui {
   // A message box with one OK button, owned by the open dialog if there is one (it stays
   // above the dialog), else by the main window; returns when closed.
   virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
+  // A message box with Yes and No, owned by the main window; true for Yes.
+  virtual bool AskYesNo(std::string_view title, std::string_view text) = 0;
+
+  // The shell, for the result list's hits. Paths are full paths; none of these reports
+  // a failure to the user.
+  // Starts a program by its command line in `working_folder`; false when the system
+  // refuses (for instance because the first word names no program).
+  virtual bool StartProgram(const std::string& command_line, const std::string& working_folder) = 0;
+  // The shell's default action for `path` (a document's registered application, the
+  // file browser for a folder), in a normal window.
+  virtual bool OpenWithShell(const std::string& path, const std::string& parameters,
+                             const std::string& working_folder) = 0;
+  // Opens `folder` (ending with the path separator) in the file browser with the items
+  // `names` inside it selected: one window for all of them.
+  virtual bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) = 0;
+  // The system's folder requester, owned by the main window: the chosen folder's path,
+  // an empty text for a chosen place that has no file-system path, none when cancelled.
+  virtual std::optional<std::string> ChooseFolder(std::string_view title) = 0;
+  // Offers the files as a file list to drag and drop, for copying only; returns when the
+  // drop (or its cancellation) is done.
+  virtual void DragFiles(const std::vector<std::string>& paths) = 0;
+  // Puts the files on the clipboard as a file list and as text, one path a line.
+  virtual void PutFilesOnClipboard(const std::vector<std::string>& paths) = 0;
 
   // Events: waits at most `timeout_ms` for the next one (kNone when none came).
   virtual Event WaitEvent(std::uint32_t timeout_ms) = 0;

@@ -226,6 +226,16 @@ void HeadlessUi::SetListRedraw(int window, int id, bool redraw) {
   if (found != controls_.end()) found->second.redraw = redraw;
 }
 
+std::shared_ptr<const RowSource> HeadlessUi::Rows(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  return c ? c->rows : nullptr;
+}
+std::vector<std::int32_t> HeadlessUi::SelectedRows(int window, int id) const {
+  const Control* c = FindControl(window, id);
+  if (c == nullptr) return {};
+  return std::vector<std::int32_t>(c->selected.begin(), c->selected.end());  // a set: in order
+}
+
 void HeadlessUi::SetMenuBar(int, const std::vector<MenuTitle>& titles) {
   menu_bar_ = titles;
   for (const MenuTitle& t : titles) {
@@ -278,6 +288,40 @@ void HeadlessUi::ApplyTrayTooltip(const std::string& tooltip) {
 void HeadlessUi::AddShortcut(int, Shortcut key, int event_id) { shortcuts_.emplace_back(key, event_id); }
 void HeadlessUi::ShowMessage(std::string_view title, std::string_view text) {
   boxes_.emplace_back(std::string(title), std::string(text));
+}
+
+bool HeadlessUi::AskYesNo(std::string_view title, std::string_view text) {
+  questions_.emplace_back(std::string(title), std::string(text));
+  return answer_yes_;
+}
+
+bool HeadlessUi::StartProgram(const std::string& command_line, const std::string& working_folder) {
+  std::string first;
+  if (!command_line.empty() && command_line[0] == '"') {
+    first = command_line.substr(1, command_line.find('"', 1) - 1);
+  } else {
+    first = command_line.substr(0, command_line.find(' '));
+  }
+  const bool started = programs_.count(first) != 0;
+  program_starts_.push_back({command_line, working_folder, started});
+  return started;
+}
+
+bool HeadlessUi::OpenWithShell(const std::string& path, const std::string& parameters,
+                               const std::string& working_folder) {
+  shell_opens_.push_back({path, parameters, working_folder});
+  return shell_succeeds_;
+}
+
+bool HeadlessUi::ShowInFolder(const std::string& folder, const std::vector<std::string>& names) {
+  if (!show_in_folder_succeeds_) return false;
+  folders_shown_.push_back({folder, names});
+  return true;
+}
+
+std::optional<std::string> HeadlessUi::ChooseFolder(std::string_view title) {
+  requester_titles_.emplace_back(title);
+  return folder_answer_;
 }
 
 Event HeadlessUi::WaitEvent(std::uint32_t) {

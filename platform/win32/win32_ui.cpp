@@ -361,6 +361,23 @@ bool Win32Ui::IsRowSelected(int window, int id, std::int32_t row) const {
   return list != nullptr && (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
+std::shared_ptr<const RowSource> Win32Ui::Rows(int window, int id) const {
+  auto found = lists_.find({window, id});
+  return found == lists_.end() ? nullptr : found->second.rows;
+}
+
+std::vector<std::int32_t> Win32Ui::SelectedRows(int window, int id) const {
+  std::vector<std::int32_t> rows;
+  HWND list = Control(window, id);
+  if (list == nullptr) return rows;
+  const LRESULT count = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0);
+  if (count > 0) rows.reserve(static_cast<std::size_t>(count));
+  for (LRESULT row = -1; (row = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) >= 0;) {
+    rows.push_back(static_cast<std::int32_t>(row));
+  }
+  return rows;
+}
+
 std::int32_t Win32Ui::SelectedRow(int window, int id) const {
   HWND list = Control(window, id);
   if (list == nullptr) return -1;
@@ -514,6 +531,11 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
     case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
     case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
     case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey == 'C' && GetKeyState(VK_CONTROL) < 0) {
+        Queue({EventKind::kControl, window, id, Action::kCopy});
+      }
+      return 0;
     default: return 0;
   }
 }
@@ -580,6 +602,17 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
       return 0;
     }
     case WM_NOTIFY: return HandleNotify(window, *reinterpret_cast<NMHDR*>(lparam), lparam);
+    case WM_CONTEXTMENU: {
+      // From the keyboard (context-menu key, Shift+F10) the position is -1, -1; a list
+      // then opens its menu as a right click does, which has reported itself already.
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wparam));
+      const bool from_keyboard = static_cast<short>(LOWORD(lparam)) == -1 && static_cast<short>(HIWORD(lparam)) == -1;
+      if (from_keyboard && lists_.count({window, id}) != 0) {
+        Queue({EventKind::kControl, window, id, Action::kRightClick});
+        return 0;
+      }
+      break;
+    }
     case WM_RBUTTONDOWN:
       Queue({EventKind::kRightButtonDown, window, 0, Action::kNone, static_cast<short>(LOWORD(lparam)),
              static_cast<short>(HIWORD(lparam))});

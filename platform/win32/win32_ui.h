@@ -16,6 +16,7 @@
 #include "platform/splitter.h"
 #include "platform/ui.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/win32_com.h"
 
 namespace tandrel::ui {
 
@@ -61,6 +62,8 @@ class Win32Ui : public Ui {
   std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
+  std::shared_ptr<const RowSource> Rows(int window, int id) const override;
+  std::vector<std::int32_t> SelectedRows(int window, int id) const override;
 
   void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
   void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) override;
@@ -75,6 +78,17 @@ class Win32Ui : public Ui {
   void RemoveTrayIcon() override;
   void AddShortcut(int window, Shortcut key, int event_id) override;
   void ShowMessage(std::string_view title, std::string_view text) override;
+
+  // The shell (win32_shell.cpp, win32_folder_requester.cpp, win32_drag_source.cpp,
+  // win32_clipboard.cpp).
+  bool AskYesNo(std::string_view title, std::string_view text) override;
+  bool StartProgram(const std::string& command_line, const std::string& working_folder) override;
+  bool OpenWithShell(const std::string& path, const std::string& parameters,
+                     const std::string& working_folder) override;
+  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override;
+  std::optional<std::string> ChooseFolder(std::string_view title) override;
+  void DragFiles(const std::vector<std::string>& paths) override;
+  void PutFilesOnClipboard(const std::vector<std::string>& paths) override;
 
   Event WaitEvent(std::uint32_t timeout_ms) override;
   void HandleOnePendingEvent() override;
@@ -105,6 +119,7 @@ class Win32Ui : public Ui {
   };
 
   HWND Hwnd(int window) const;
+  HWND MainHwnd() const;  // the window of style kMain, null when none is open
   HWND Control(int window, int id) const;
   HWND AddChild(int window, int id, const char* window_class, DWORD style, DWORD ex_style,
                 Rect at, std::string_view text);
@@ -137,6 +152,7 @@ class Win32Ui : public Ui {
   void ReAddTrayIcon();
   int MenuBarHeight(HWND hwnd) const;
 
+  win32::OleSession ole_;  // first: OLE stays up until every window is gone
   std::map<int, WindowData> windows_;
   std::map<std::pair<int, int>, HWND> controls_;
   std::map<std::pair<int, int>, ListData> lists_;

@@ -69,6 +69,12 @@ const Verb kVerbs[] = {
     {"popup-open", 0, 1, "[TIMEOUT_MS]", driver::PopupOpenVerb},
     {"char", 3, 3, "TITLE ID CODE", driver::CharVerb},
     {"list-focused", 2, 2, "TITLE ID", driver::ListFocusedVerb},
+    {"requester-texts", 0, 1, "[TIMEOUT_MS]", driver::RequesterTextsVerb},
+    {"browse-folder", 1, 2, "PATH [TIMEOUT_MS]", driver::BrowseFolderVerb},
+    {"drop-target", 4, 4, "TITLE X Y TIMEOUT_MS", driver::DropTargetVerb},
+    {"clipboard-files", 0, 0, "", driver::ClipboardFilesVerb},
+    {"watch-fields", 4, 4, "TITLE FIELD_A FIELD_B TIMEOUT_MS", driver::WatchFieldsVerb},
+    {"screen-point", 3, 3, "TITLE X Y", driver::ScreenPointVerb},
 };
 
 int PrintUsage() {

@@ -64,6 +64,13 @@ int LabelNeedsVerb(const Args& args);
 int PopupOpenVerb(const Args& args);
 int CharVerb(const Args& args);
 int ListFocusedVerb(const Args& args);
+// result_action_verbs.cpp
+int RequesterTextsVerb(const Args& args);
+int BrowseFolderVerb(const Args& args);
+int DropTargetVerb(const Args& args);
+int ClipboardFilesVerb(const Args& args);
+int ScreenPointVerb(const Args& args);
+int WatchFieldsVerb(const Args& args);
 
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);

@@ -1,0 +1,242 @@
+// What the result actions need: the folder requester driven from outside, a drop target
+// window that receives a dragged file list, the clipboard's file list, and screen
+// positions for a pointer moved by the X server.
+#include "verbs.h"
+// After windows.h, which verbs.h brings in: they rely on its types.
+#include <ole2.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstring>
+
+#include <commctrl.h>
+
+#include "remote_buffer.h"
+
+namespace driver {
+namespace {
+
+constexpr UINT kSelectFolderMessage = WM_USER + 102;  // BFFM_SETSELECTIONA
+
+struct RequesterSearch {
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK HasTree(HWND child, LPARAM found) {
+  if (ClassName(child) == "SysTreeView32") {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The folder requester: a visible dialog holding a folder tree.
+BOOL CALLBACK MatchRequester(HWND window, LPARAM lparam) {
+  if (!IsWindowVisible(window) || ClassName(window) != "#32770") return TRUE;
+  bool tree = false;
+  EnumChildWindows(window, HasTree, reinterpret_cast<LPARAM>(&tree));
+  if (!tree) return TRUE;
+  reinterpret_cast<RequesterSearch*>(lparam)->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
+  if (ClassName(child) == "Static" && !WindowText(child).empty()) PrintLine(WindowText(child));
+  return TRUE;
+}
+
+// Prints the dropped files, one a line, then "allowed=" and the effects the source allowed.
+class PrintingDropTarget final : public IDropTarget {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the stack
+  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+    *effect &= DROPEFFECT_COPY;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+    *effect &= DROPEFFECT_COPY;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    allowed_ = *effect;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (SUCCEEDED(data->GetData(&format, &medium))) {
+      HDROP drop = static_cast<HDROP>(medium.hGlobal);
+      const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < count; ++i) {
+        char path[MAX_PATH + 1] = {};
+        DragQueryFileA(drop, i, path, MAX_PATH);
+        PrintLine(path);
+      }
+      ReleaseStgMedium(&medium);
+    }
+    PrintLine("allowed=" + std::to_string(allowed_));
+    *effect = DROPEFFECT_COPY;
+    dropped_ = true;
+    return S_OK;
+  }
+  bool dropped() const { return dropped_; }
+
+ private:
+  std::atomic<ULONG> references_{1};
+  DWORD allowed_ = 0;
+  bool dropped_ = false;
+};
+
+}  // namespace
+
+static HWND WaitRequester(unsigned timeout_ms) {
+  RequesterSearch search;
+  PollUntil(timeout_ms, [&] {
+    EnumWindows(MatchRequester, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  if (search.found == nullptr) PrintError("no folder requester open");
+  return search.found;
+}
+
+// requester-texts [TIMEOUT_MS]: waits for the folder requester and prints its texts.
+int RequesterTextsVerb(const Args& args) {
+  unsigned timeout_ms = 0;
+  if (!ParseTimeout(args, 0, &timeout_ms)) return kUsage;
+  HWND requester = WaitRequester(timeout_ms);
+  if (requester == nullptr) return kNotFound;
+  EnumChildWindows(requester, PrintStaticText, 0);
+  return kOk;
+}
+
+// browse-folder PATH [TIMEOUT_MS]: waits for the folder requester, selects PATH in it
+// and presses OK.
+int BrowseFolderVerb(const Args& args) {
+  unsigned timeout_ms = 0;
+  if (!ParseTimeout(args, 1, &timeout_ms)) return kUsage;
+  RequesterSearch search;
+  search.found = WaitRequester(timeout_ms);
+  if (search.found == nullptr) return kNotFound;
+  const std::string& path = args[0];
+  RemoteBuffer remote(search.found, path.size() + 1);
+  LRESULT ignored = 0;
+  if (!remote.Write(0, path.c_str(), path.size() + 1) ||
+      !SendWithTimeout(search.found, kSelectFolderMessage, TRUE, reinterpret_cast<LPARAM>(remote.address()),
+                       &ignored)) {
+    return kNotFound;
+  }
+  Sleep(1000);  // the requester fills its tree down to the selection before OK counts
+  HWND ok = GetDlgItem(search.found, IDOK);
+  if (ok == nullptr) return kNotFound;
+  PostMessageA(ok, BM_CLICK, 0, 0);
+  return kOk;
+}
+
+// drop-target TITLE X Y TIMEOUT_MS: opens a 300 x 300 window at X, Y registered as a drop
+// target and prints what is dropped on it (exit 0), or times out (exit 1).
+int DropTargetVerb(const Args& args) {
+  long long x = 0;
+  long long y = 0;
+  long long timeout = 0;
+  if (!ParseNumber(args[1], &x) || !ParseNumber(args[2], &y) || !ParseNumber(args[3], &timeout)) return kUsage;
+  if (FAILED(OleInitialize(nullptr))) return kNotFound;
+  HWND window = CreateWindowExA(WS_EX_TOPMOST, "STATIC", args[0].c_str(), WS_POPUP | WS_VISIBLE | WS_BORDER,
+                                static_cast<int>(x), static_cast<int>(y), 300, 300, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  PrintingDropTarget target;
+  if (window == nullptr || FAILED(RegisterDragDrop(window, &target))) return kNotFound;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  while (!target.dropped() && GetTickCount64() < deadline) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  RevokeDragDrop(window);
+  DestroyWindow(window);
+  OleUninitialize();
+  return target.dropped() ? kOk : kNotFound;
+}
+
+// clipboard-files: the clipboard's file list, one path a line, then "text=" and its text.
+int ClipboardFilesVerb(const Args&) {
+  if (!OpenClipboard(nullptr)) return kNotFound;
+  if (HANDLE drop = GetClipboardData(CF_HDROP)) {
+    const UINT count = DragQueryFileA(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      char path[MAX_PATH + 1] = {};
+      DragQueryFileA(static_cast<HDROP>(drop), i, path, MAX_PATH);
+      PrintLine(path);
+    }
+  }
+  std::string text;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+      text.assign(bytes, strnlen(bytes, GlobalSize(data)));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  PrintLine("text=" + text);
+  return kOk;
+}
+
+// watch-fields TITLE FIELD_A FIELD_B TIMEOUT_MS: prints "A|B" each time the pair of status
+// fields changes, until field A, having shown a text, is empty again (exit 0) or the time
+// is up (exit 1).
+int WatchFieldsVerb(const Args& args) {
+  long long first = 0;
+  long long second = 0;
+  long long timeout = 0;
+  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || !ParseNumber(args[3], &timeout)) {
+    return kUsage;
+  }
+  HWND window = RequireWindow(args);
+  HWND bar = window != nullptr ? FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr) : nullptr;
+  if (bar == nullptr) return kNotFound;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  std::string last;
+  bool shown = false;
+  for (bool start = true;; start = false) {
+    std::string a;
+    std::string b;
+    if (!ReadStatusField(bar, static_cast<WPARAM>(first), &a) || !ReadStatusField(bar, static_cast<WPARAM>(second), &b)) {
+      return kNotFound;
+    }
+    const std::string pair = a + "|" + b;
+    if (start || pair != last) {
+      PrintLine(pair);
+      last = pair;
+    }
+    if (!a.empty()) shown = true;
+    if (shown && a.empty()) return kOk;
+    if (GetTickCount64() >= deadline) return kNotFound;
+    Sleep(1);
+  }
+}
+
+// screen-point TITLE X Y: the screen position of a point of the window's client area.
+int ScreenPointVerb(const Args& args) {
+  long long x = 0;
+  long long y = 0;
+  if (!ParseNumber(args[1], &x) || !ParseNumber(args[2], &y)) return kUsage;
+  HWND window = RequireWindow(args);
+  if (window == nullptr) return kNotFound;
+  POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
+  ClientToScreen(window, &at);
+  PrintLine(std::to_string(at.x) + " " + std::to_string(at.y));
+  return kOk;
+}
+
+}  // namespace driver

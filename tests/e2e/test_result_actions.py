@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the actions on hits: opening a program, copying through the real
+folder requester with the status fields counting, cancelling, the context-menu key, Ctrl+C,
+and dragging hits onto a drop target window of the driver's."""
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from e2e_support import *  # noqa: F401,F403
+
+VK_RETURN = 13
+PROBE = os.path.join(os.path.dirname(DRIVER), "tandrel_cwd_probe.exe")
+ITEM_OPEN, ITEM_COPY_TO = 5, 7
+SIZE = 160 << 20  # large enough that copying eight of them takes a few seconds
+
+
+def win(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+class ResultActionsTest(unittest.TestCase):
+    def search(self, query):
+        drive_ok("set-text", MAIN, QUERY, query)
+        drive_ok("key", MAIN, QUERY, VK_RETURN)
+        self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+
+    def test_a_program_hit_starts_in_its_own_folder(self):
+        app = Tandrel()
+        apps = app.path("apps")
+        os.makedirs(apps)
+        shutil.copy(PROBE, os.path.join(apps, "probe.exe"))
+        with open(app.path("db.db"), "wb") as out:
+            out.write(index_bytes([(b"probe.exe", win(apps).encode(), 0)]))
+        with app:
+            app.wait_main()
+            self.search("probe")
+            drive_ok("list-select", MAIN, RESULTS, 0)
+            drive_ok("command", MAIN, ITEM_OPEN)
+            told = os.path.join(apps, "probe.exe.cwd")
+            self.assertTrue(poll(lambda: os.path.exists(told) and os.path.getsize(told) > 0, 30))
+            with open(told, "rb") as got:
+                self.assertEqual(got.read().decode("cp1252").lower(), win(apps).lower())
+
+    @unittest.skip("under Wine the requester ignores BFFM_SETSELECTION from outside and OK copies into the "
+                   "home folder; the fields were seen counting 8..1 and emptying, the destination is not yet chosen")
+    def test_copying_through_the_requester_counts_down_and_cancel_stops_it(self):
+        names = ["big%d.bin" % i for i in range(8)]
+        chunk = os.urandom(1 << 20)
+        app = Tandrel()
+        source = app.path("source")
+        os.makedirs(source)
+        for name in names:
+            with open(os.path.join(source, name), "wb") as out:
+                for _ in range(SIZE >> 20):
+                    out.write(chunk)
+        with open(app.path("db.db"), "wb") as out:
+            out.write(index_bytes([(n.encode(), win(source).encode(), 0) for n in names]))
+        with app:
+            app.wait_main()
+            self.search("big")
+            for row in range(len(names)):
+                drive_ok("list-select", MAIN, RESULTS, row)
+
+            target = app.path("target")
+            os.makedirs(target)
+            drive_ok("command", MAIN, ITEM_COPY_TO)
+            self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
+            time.sleep(0.5)
+            screenshot("copy_requester")
+            watch_path = app.path("watched.txt")
+            with open(watch_path, "wb") as out:
+                watch = subprocess.Popen([WINE, DRIVER, "watch-fields", MAIN, "2", "3", "120000"], env=wine_env(),
+                                         stdout=out, stderr=subprocess.DEVNULL)
+            time.sleep(2)  # the watcher is reading before the first copy starts
+            drive_ok("browse-folder", win(target), 30000)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            screenshot("copy_in_progress")
+            self.assertEqual(watch.wait(timeout=150), 0)
+            with open(watch_path, "rb") as got:
+                seen = [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+            busy = [(a, b) for a, b in seen if a]
+            counts = [int(a[len("\tWorking... ("):-1]) for a, _ in busy]
+            self.assertEqual(counts[0], len(names), seen)
+            self.assertEqual(counts, sorted(counts, reverse=True), seen)
+            self.assertEqual(counts[-1], 1, seen)
+            self.assertTrue(all(b[1:] in names for _, b in busy if b), seen)
+            self.assertIn("\t" + names[-1], [b for _, b in busy], seen)
+            self.assertEqual(seen[-1], ["", ""])
+            for name in names:
+                self.assertEqual(os.path.getsize(os.path.join(target, name)), SIZE, name)
+
+            # Again into a second folder, cancelled from the menu over field 2.
+            cancelled = app.path("cancelled")
+            os.makedirs(cancelled)
+            drive_ok("command", MAIN, ITEM_COPY_TO)
+            drive_ok("browse-folder", win(cancelled), 30000)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            _, height = numbers(drive_ok("client-size", MAIN))
+            drive_ok("right-click-client", MAIN, 300, height - 8)
+            drive_ok("pick-popup", 0, 10000)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2) == "", 60))
+            made = os.listdir(cancelled)
+            self.assertLess(len(made), len(names), "cancel stopped the queue")
+            time.sleep(1)
+            for name in made:  # the copy under way was finished
+                self.assertEqual(os.path.getsize(os.path.join(cancelled, name)), SIZE, name)
+            self.assertEqual(sorted(os.listdir(cancelled)), sorted(made), "nothing more after cancel")
+
+    def prepare_three(self, app):
+        folder = app.path("files")
+        os.makedirs(folder)
+        for name in ("eins.txt", "zwei.txt", "drei.txt"):
+            with open(os.path.join(folder, name), "w") as out:
+                out.write(name)
+        with open(app.path("db.db"), "wb") as out:
+            out.write(index_bytes([(n.encode(), win(folder).encode(), 0)
+                                   for n in ("eins.txt", "zwei.txt", "drei.txt")]))
+        return win(folder)
+
+    def pointer_at_row(self, row):
+        x, y, w, h = numbers(drive_ok("list-row-rect", MAIN, RESULTS, row))
+        return numbers(drive_ok("screen-point", MAIN, x + 10, y + h // 2))
+
+    @unittest.skip("not yet run under Wine: the pointer drag, the context-menu key and Ctrl+C still need a pass")
+    def test_keys_open_the_menu_and_copy_paths_and_a_drag_offers_the_selected_files(self):
+        app = Tandrel()
+        folder = self.prepare_three(app)
+        with app:
+            app.wait_main()
+            drive_ok("move", MAIN, 0, 0, 700, 500)
+            self.search(".txt")
+            rows = [drive_ok("list-row", MAIN, RESULTS, r).split("\t")[0] for r in range(3)]
+            px, py = self.pointer_at_row(0)
+            subprocess.run(["xdotool", "mousemove", str(px), str(py), "click", "1"], timeout=10)
+            drive_ok("list-select", MAIN, RESULTS, 2)
+            expected = [folder + "\\" + rows[0], folder + "\\" + rows[2]]
+
+            subprocess.run(["xdotool", "key", "ctrl+c"], timeout=10)
+            self.assertTrue(poll(lambda: drive_ok("clipboard-files").split("\n")[:2] == expected, 10))
+            self.assertEqual(drive_ok("clipboard-files").split("\n")[2], "text=" + "\r\n".join(expected))
+
+            for key in ("Menu", "shift+F10"):
+                subprocess.run(["xdotool", "key", key], timeout=10)
+                items = drive_ok("popup-items", 10000)
+                self.assertIn("Kopieren nach", items, key)
+                drive_ok("close-popup", 10000)
+
+            out_path = app.path("dropped.txt")
+            with open(out_path, "wb") as out:
+                target = subprocess.Popen([WINE, DRIVER, "drop-target", "Ziel", "800", "100", "60000"],
+                                          env=wine_env(), stdout=out, stderr=subprocess.DEVNULL)
+            try:
+                drive_ok("wait-window", "Ziel", 30000)
+                steps = [(px + (950 - px) * i // 10, py + (250 - py) * i // 10) for i in range(11)]
+                subprocess.run(["xdotool", "mousemove", str(px), str(py), "mousedown", "1"], timeout=10)
+                for x, y in steps:
+                    time.sleep(0.1)
+                    subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10)
+                time.sleep(0.5)
+                subprocess.run(["xdotool", "mouseup", "1"], timeout=10)
+                target.wait(timeout=60)
+            finally:
+                if target.poll() is None:
+                    target.kill()
+                    target.wait(timeout=30)
+            with open(out_path, "rb") as got:
+                lines = got.read().decode("cp1252").split("\n")
+            self.assertEqual(target.returncode, 0, lines)
+            self.assertEqual(lines[:2], expected)
+            self.assertEqual(lines[2], "allowed=%d" % 1, "copying is the only effect offered")
+
+
+if __name__ == "__main__":
+    unittest.main()
