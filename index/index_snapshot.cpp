@@ -156,12 +156,15 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
       name_bytes, name_bytes + IndexTable::kFoldedArenaPadding, 4 * (count + 1),
       s[kFolders].bytes, 4 * (folders + 1), 4 * count, count};
   std::uint64_t end = AlignUp(sizeof(Header));
+  std::uint64_t gap = sizeof(Header);  // where the zero bytes before this section begin
   for (int k = 0; k < kSectionCount; ++k) {
     if (s[k].offset != end || s[k].bytes != expected[k] || s[k].bytes > size ||
-        s[k].offset > size - s[k].bytes) {
+        s[k].offset > size - s[k].bytes ||
+        std::any_of(image + gap, image + s[k].offset, [](char c) { return c != 0; })) {
       return SnapshotVerdict::kDamagedSection;
     }
-    end = AlignUp(s[k].offset + s[k].bytes);
+    gap = s[k].offset + s[k].bytes;
+    end = AlignUp(gap);
   }
   if (s[kKinds].offset + s[kKinds].bytes != size) return SnapshotVerdict::kDamagedSection;
   for (int k = 0; k < kSectionCount; ++k) {
@@ -281,8 +284,11 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   bool ok = file.Write(std::string_view(reinterpret_cast<const char*>(&header), sizeof(header)));
   std::uint64_t at = sizeof(header);
   for (int k = 0; k < kSectionCount && ok; ++k) {
-    ok = file.Write(std::string_view(kZeros, header.sections[k].offset - at)) &&
-         file.Write(std::string_view(static_cast<const char*>(sections[k].data), sections[k].bytes));
+    ok = file.Write(std::string_view(kZeros, header.sections[k].offset - at));
+    // An empty section may have no block at all.
+    if (ok && sections[k].bytes > 0) {
+      ok = file.Write(std::string_view(static_cast<const char*>(sections[k].data), sections[k].bytes));
+    }
     at = header.sections[k].offset + sections[k].bytes;
   }
   // No sync: a snapshot that a power cut leaves incomplete fails its checksums and is

@@ -21,21 +21,27 @@ std::uint64_t Mix(std::uint64_t h) {
   return h;
 }
 
-// Folder texts are long (full paths), so hash eight bytes at a time.
+// Folder texts are long paths that share their beginnings, so the hash takes the
+// length and a few words where they differ (the end, the middle) rather than every
+// byte; the comparison after a hash hit settles it.
 std::uint64_t HashText(std::string_view text) {
-  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ text.size();
   const char* p = text.data();
-  std::size_t n = text.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
+  const std::size_t n = text.size();
+  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
+  auto take = [&h](const char* at, std::size_t bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, bytes);
     h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
     h ^= h >> 29;
-  }
-  if (n > 0) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, p, n);
-    h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
+  };
+  if (n <= 16) {
+    if (n > 8) take(p + 8, n - 8);
+    if (n > 0) take(p, n < 8 ? n : 8);
+  } else {
+    take(p + n - 8, 8);
+    take(p + n - 16, 8);
+    take(p + n / 2 - 4, 8);
+    take(p, 8);
   }
   return Mix(h);
 }
