@@ -83,6 +83,20 @@ void BM_ReadIndexFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadIndexFile)->Unit(benchmark::kMillisecond);
 
+// The same table from the snapshot an indexing run leaves beside the file.
+void BM_LoadIndexSnapshot(benchmark::State& state) {
+  const SampleIndex& sample = SampleIndexFile(kRecords);
+  bool from_snapshot = false;
+  for (auto _ : state) {
+    const LoadedIndex loaded = LoadIndexFile(sample.path);
+    from_snapshot = loaded.from_snapshot;
+    benchmark::DoNotOptimize(loaded.table.get());
+  }
+  if (!from_snapshot) state.SkipWithError("the snapshot was not used");
+  SetByteCounters(state, sample);
+}
+BENCHMARK(BM_LoadIndexSnapshot)->Unit(benchmark::kMillisecond);
+
 // Heap bytes in use (small blocks and mmapped large ones), from the C library.
 double HeapBytesInUse() {
   const struct mallinfo2 info = mallinfo2();
@@ -114,6 +128,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("  load / sequential read, 64 KiB buffer: %.2f\n", load / Time("BM_SequentialRead/65536"));
     std::printf("  load / sequential read, 4 KiB buffer:  %.2f\n", load / Time("BM_SequentialRead/4096"));
     std::printf("  load / string-vector load:             %.2f\n", load / Time("BM_LoadIntoStringVector"));
+    std::printf("  snapshot load / sequential read, 64 KiB: %.2f\n",
+                Time("BM_LoadIndexSnapshot") / Time("BM_SequentialRead/65536"));
+    std::printf("  snapshot load / text load:             %.3f\n", Time("BM_LoadIndexSnapshot") / load);
   }
 
  private:
@@ -144,14 +161,25 @@ int main(int argc, char** argv) {
                 static_cast<long long>(sample.records), static_cast<long long>(sample.bytes),
                 static_cast<double>(sample.bytes) / records, table->DistinctFolderCount());
     std::printf("loaded table: %.1f heap bytes per record (%.0f%% of the file), "
-                "%.1f resident bytes per record\n\n",
-                heap / records, 100.0 * heap / static_cast<double>(sample.bytes), resident / records);
+                "%.1f resident bytes per record (%.1f MB)\n",
+                heap / records, 100.0 * heap / static_cast<double>(sample.bytes), resident / records,
+                resident / 1e6);
+  }
+  RenewIndexSnapshot(sample.path);
+  {
+    const double resident_before_snapshot = bench::ResidentBytes();
+    const LoadedIndex loaded = LoadIndexFile(sample.path);
+    const double resident = bench::ResidentBytes() - resident_before_snapshot;
+    std::printf("table from the snapshot (%s): %.1f MB resident (%.0f%% of the file)\n\n",
+                loaded.from_snapshot ? "used" : "NOT USED", resident / 1e6,
+                100.0 * resident / static_cast<double>(sample.bytes));
   }
   benchmark::Initialize(&argc, argv);
   bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   platform::RemoveFile(sample.path);
+  platform::RemoveFile(SnapshotPathFor(sample.path));
   benchmark::Shutdown();
   return 0;
 }

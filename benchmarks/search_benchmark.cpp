@@ -3,7 +3,9 @@
 // names with plocate-build) and grep over a file of the names, each as a whole process.
 //
 // The in-process figure is ScanIndex alone, the part a user waits for after Return; the
-// peers' figures include starting their process, which is their whole answer time.
+// peers' figures include starting their process, which is their whole answer time. The
+// whole-process rows time `tdl search --count` against `plocate -b -i -c` (names only,
+// as tdl matches): with the snapshot beside the index, and with --no-snapshot (the text).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -97,6 +99,8 @@ const Corpus& CorpusOf(std::int64_t records) {
   if (RunQuiet({"plocate-build", "--plaintext", paths_file, corpus.plocate_db}) != 0) {
     std::fprintf(stderr, "plocate-build failed: the plocate figures are missing\n");
   }
+  // The snapshot an indexing run leaves beside db.db, for the whole-process rows.
+  RenewIndexSnapshot(corpus.sample.path);
   platform::RemoveFile(paths_file);
   return made.emplace(records, std::move(corpus)).first->second;
 }
@@ -132,6 +136,25 @@ void BM_Plocate(benchmark::State& state, std::int64_t records, const QueryClass&
   TimeProcess(state, argv);
 }
 
+void BM_PlocateBasename(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  // -b: the part after the last "/", which in this database is the whole name.
+  std::vector<std::string> argv = {"plocate", "-b", "-i", "-c", "-d", corpus.plocate_db};
+  argv.insert(argv.end(), q.plocate.begin(), q.plocate.end());
+  TimeProcess(state, argv);
+}
+
+void BM_TdlSnapshot(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  TimeProcess(state, {TANDREL_TDL_PATH, "search", "--count", "--db", corpus.sample.path, q.query});
+}
+
+void BM_TdlText(benchmark::State& state, std::int64_t records, const QueryClass& q) {
+  const Corpus& corpus = CorpusOf(records);
+  TimeProcess(state, {TANDREL_TDL_PATH, "search", "--count", "--no-snapshot", "--db",
+                      corpus.sample.path, q.query});
+}
+
 void BM_Grep(benchmark::State& state, std::int64_t records, const QueryClass& q) {
   const Corpus& corpus = CorpusOf(records);
   TimeProcess(state, {"grep", "-c", "-i", "-F", "-e", q.grep, corpus.names_file});
@@ -163,6 +186,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
                     grep > 0 ? scan / grep : 0.0);
       }
     }
+    std::printf("\nwhole processes, medians in ms; ratios = tdl search --count / plocate -b -i -c\n");
+    std::printf("%-10s %-16s %9s %9s %9s %9s %9s\n", "entries", "query", "snapshot", "text",
+                "plocate-b", "/plocate", "text/pl");
+    for (const std::int64_t records : sizes) {
+      for (const QueryClass& q : QueryClasses()) {
+        const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
+        const double snapshot = Median("BM_TdlSnapshot" + suffix);
+        const double text = Median("BM_TdlText" + suffix);
+        const double plocate = Median("BM_PlocateBasename" + suffix);
+        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %9.3f %9.3f\n", static_cast<long long>(records),
+                    q.label, snapshot, text, plocate, plocate > 0 ? snapshot / plocate : 0.0,
+                    plocate > 0 ? text / plocate : 0.0);
+      }
+    }
   }
 
  private:
@@ -184,6 +221,17 @@ void RegisterAll(const std::vector<std::int64_t>& sizes) {
           ->ReportAggregatesOnly(true);
       benchmark::RegisterBenchmark(("BM_Grep" + suffix).c_str(), BM_Grep, records, q)
           ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(7)
+          ->ReportAggregatesOnly(true);
+      benchmark::RegisterBenchmark(("BM_PlocateBasename" + suffix).c_str(), BM_PlocateBasename,
+                                   records, q)
+          ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(7)
+          ->ReportAggregatesOnly(true);
+      benchmark::RegisterBenchmark(("BM_TdlSnapshot" + suffix).c_str(), BM_TdlSnapshot, records, q)
+          ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Repetitions(7)
+          ->ReportAggregatesOnly(true);
+      // The text load takes seconds at 10M: fewer runs.
+      benchmark::RegisterBenchmark(("BM_TdlText" + suffix).c_str(), BM_TdlText, records, q)
+          ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3)
           ->ReportAggregatesOnly(true);
     }
   }
@@ -213,6 +261,7 @@ int main(int argc, char** argv) {
   for (const std::int64_t records : sizes) {
     const bench::Corpus& corpus = bench::CorpusOf(records);
     platform::RemoveFile(corpus.sample.path);
+    platform::RemoveFile(SnapshotPathFor(corpus.sample.path));
     platform::RemoveFile(corpus.names_file);
     platform::RemoveFile(corpus.plocate_db);
   }

@@ -45,17 +45,18 @@ bool WriteIndexRecord(platform::File& file, std::string_view name, std::string_v
 void ReadIndexRecord(platform::File& file, IndexEntry& entry);
 
 // The loaded index. Names lie back to back in one arena; folders are stored once each,
-// since thousands of records share a folder; kinds have an array of their own.
+// since thousands of records share a folder; kinds have an array of their own. The
+// sections live in one owner: the blocks a builder filled, or a snapshot's image.
 class IndexTable {
  public:
-  std::int32_t EntryCount() const { return static_cast<std::int32_t>(kinds_.size()); }
+  std::int32_t EntryCount() const { return count_; }
 
   std::string_view Name(std::int32_t i) const {
-    return {names_.data() + name_starts_[i], name_starts_[i + 1] - name_starts_[i]};
+    return {names_ + name_starts_[i], name_starts_[i + 1] - name_starts_[i]};
   }
   std::string_view Folder(std::int32_t i) const {
     const std::uint32_t f = folder_of_[i];
-    return {folders_.data() + folder_starts_[f], folder_starts_[f + 1] - folder_starts_[f]};
+    return {folders_ + folder_starts_[f], folder_starts_[f + 1] - folder_starts_[f]};
   }
   std::int8_t Kind(std::int32_t i) const { return kinds_[i]; }
   IndexEntry Entry(std::int32_t i) const {
@@ -63,44 +64,55 @@ class IndexTable {
   }
 
   // All names back to back; entry i's name is [NameStarts()[i], NameStarts()[i + 1]).
-  const char* NameArena() const { return names_.data(); }
+  const char* NameArena() const { return names_; }
   // The same arena with every name case-folded (FoldNameByte), followed by
   // kFoldedArenaPadding zero bytes so that vector loads may read past the last name.
-  const char* FoldedNameArena() const { return folded_names_.data(); }
+  const char* FoldedNameArena() const { return folded_names_; }
   std::string_view FoldedName(std::int32_t i) const {
-    return {folded_names_.data() + name_starts_[i], name_starts_[i + 1] - name_starts_[i]};
+    return {folded_names_ + name_starts_[i], name_starts_[i + 1] - name_starts_[i]};
   }
   static constexpr std::size_t kFoldedArenaPadding = 64;
-  const std::uint32_t* NameStarts() const { return name_starts_.data(); }
-  std::int32_t DistinctFolderCount() const {
-    return static_cast<std::int32_t>(folder_starts_.size()) - 1;
-  }
-  // Heap bytes the table holds.
-  std::size_t MemoryBytes() const;
+  const std::uint32_t* NameStarts() const { return name_starts_; }
+  std::int32_t DistinctFolderCount() const { return folder_count_; }
+  // The interned folders: folder f is [FolderStarts()[f], FolderStarts()[f + 1]) of
+  // FolderArena(); FolderOf()[i] is entry i's folder number.
+  const char* FolderArena() const { return folders_; }
+  const std::uint32_t* FolderStarts() const { return folder_starts_; }
+  const std::uint32_t* FolderOf() const { return folder_of_; }
+  const std::int8_t* Kinds() const { return kinds_; }
+  // Bytes the table's sections take.
+  std::size_t MemoryBytes() const { return memory_bytes_; }
 
  private:
   friend class IndexTableBuilder;
+  friend struct IndexTableParts;
   IndexTable() = default;
 
-  std::vector<char> names_;
-  std::vector<char> folded_names_ = std::vector<char>(kFoldedArenaPadding, '\0');
-  std::vector<std::uint32_t> name_starts_{0};  // EntryCount() + 1 offsets into names_
-  std::vector<char> folders_;
-  std::vector<std::uint32_t> folder_starts_{0};  // one more than there are folders
-  std::vector<std::uint32_t> folder_of_;         // folder number of each entry
-  std::vector<std::int8_t> kinds_;
+  std::shared_ptr<const void> storage_;  // owns every section below
+  const char* names_ = nullptr;
+  const char* folded_names_ = nullptr;
+  const std::uint32_t* name_starts_ = nullptr;  // EntryCount() + 1 offsets into names_
+  const char* folders_ = nullptr;
+  const std::uint32_t* folder_starts_ = nullptr;  // DistinctFolderCount() + 1 offsets
+  const std::uint32_t* folder_of_ = nullptr;      // folder number of each entry
+  const std::int8_t* kinds_ = nullptr;
+  std::int32_t count_ = 0;
+  std::int32_t folder_count_ = 0;
+  std::size_t memory_bytes_ = 0;
 };
 
 // Collects entries into a new table.
 class IndexTableBuilder {
  public:
-  IndexTableBuilder();
+  // `text_bytes` (when known) bounds the table from above, like the size of the file
+  // it is read from: every section is sized from it once, so none is copied as it grows.
+  explicit IndexTableBuilder(std::uint64_t text_bytes = 0);
   ~IndexTableBuilder();
   IndexTableBuilder(const IndexTableBuilder&) = delete;
   IndexTableBuilder& operator=(const IndexTableBuilder&) = delete;
 
   // False (and nothing added) when the table cannot take another entry: 2^31 - 1
-  // entries, or 4 GiB of name or folder text.
+  // entries, 4 GiB of name or folder text, or no memory.
   bool Add(std::string_view name, std::string_view folder, std::int8_t kind);
   // Add in two steps, for a reader that can hold only one text at a time: BeginEntry
   // copies the name, EndEntry completes the entry. A false BeginEntry needs no EndEntry.
@@ -111,8 +123,9 @@ class IndexTableBuilder {
   std::shared_ptr<const IndexTable> Finish();
 
  private:
+  struct Sections;
   class FolderSet;
-  std::unique_ptr<IndexTable> table_;
+  std::unique_ptr<Sections> sections_;
   std::unique_ptr<FolderSet> folder_set_;
 };
 
@@ -125,9 +138,36 @@ using PendingEventHook = std::function<void()>;
 std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
                                                 const PendingEventHook& hook = {});
 
+// The snapshot of db.db: a binary image of the loaded table that a later load reads
+// instead of parsing db.db, as long as it was made from the same db.db.
+inline constexpr char kSnapshotFileName[] = "db.snap";
+// The snapshot beside an index file: its name with a final ".db" replaced by ".snap"
+// (db.db: db.snap), or ".snap" appended.
+std::string SnapshotPathFor(const std::string& index_path);
+
+struct LoadedIndex {
+  std::shared_ptr<const IndexTable> table;  // null when the index file cannot be opened
+  bool from_snapshot = false;
+  // Set when the table came from the text: writes its snapshot, unless the index file
+  // has changed since it was read. Any thread, any time later.
+  std::function<bool()> renew_snapshot;
+};
+
+// Loads an index file: from its snapshot when one matches it (and `use_snapshot`),
+// otherwise from the text.
+LoadedIndex LoadIndexFile(const std::string& path, bool use_snapshot = true,
+                          const PendingEventHook& hook = {});
+
+// Reads the text of an index file and writes its snapshot; the table read (null when the
+// file cannot be opened). The indexing run calls it right after replacing db.db.
+std::shared_ptr<const IndexTable> RenewIndexSnapshot(const std::string& index_path);
+
 // Reads db.db from the current folder and publishes it as the current table. When the
-// file cannot be opened the current table stays as it was.
+// file cannot be opened the current table stays as it was. A table read from the text
+// gets its snapshot written on a thread of its own afterwards.
 void LoadIndex(const PendingEventHook& hook = {});
+// Waits until a snapshot that LoadIndex is writing in the background is written.
+void WaitForIndexSnapshotWrite();
 
 // The current table: before any load one empty entry (count 1), afterwards the last
 // table LoadIndex published. Safe from any thread.

@@ -1,9 +1,12 @@
 // Building the immutable IndexTable: names appended to one arena, folders interned.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
 
 #include "index/index.h"
+#include "index/table_arena.h"
+#include "index/table_parts.h"
 
 namespace tandrel {
 namespace {
@@ -18,38 +21,59 @@ std::uint64_t Mix(std::uint64_t h) {
   return h;
 }
 
-// Folder texts are long (full paths), so hash eight bytes at a time.
+// Folder texts are long paths that share their beginnings, so the hash takes the
+// length and a few words where they differ (the end, the middle) rather than every
+// byte; the comparison after a hash hit settles it.
 std::uint64_t HashText(std::string_view text) {
-  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ text.size();
   const char* p = text.data();
-  std::size_t n = text.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
+  const std::size_t n = text.size();
+  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
+  auto take = [&h](const char* at, std::size_t bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, bytes);
     h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
     h ^= h >> 29;
-  }
-  if (n > 0) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, p, n);
-    h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
+  };
+  if (n <= 16) {
+    if (n > 8) take(p + 8, n - 8);
+    if (n > 0) take(p, n < 8 ? n : 8);
+  } else {
+    take(p + n - 8, 8);
+    take(p + n - 16, 8);
+    take(p + n / 2 - 4, 8);
+    take(p, 8);
   }
   return Mix(h);
 }
 
 }  // namespace
 
-std::size_t IndexTable::MemoryBytes() const {
-  return names_.capacity() + folded_names_.capacity() + folders_.capacity() + kinds_.capacity() +
-         sizeof(std::uint32_t) *
-             (name_starts_.capacity() + folder_starts_.capacity() + folder_of_.capacity());
-}
+// The builder's blocks; the finished table keeps them.
+struct IndexTableBuilder::Sections {
+  TableArena<char> names;
+  TableArena<char> folded_names;
+  TableArena<std::uint32_t> name_starts;
+  TableArena<char> folders;
+  TableArena<std::uint32_t> folder_starts;
+  TableArena<std::uint32_t> folder_of;
+  TableArena<std::int8_t> kinds;
+
+  bool Ready() {
+    return (name_starts.size() > 0 || name_starts.PushBack(0)) &&
+           (folder_starts.size() > 0 || folder_starts.PushBack(0));
+  }
+  std::size_t Bytes() const {
+    return names.capacity() + folded_names.capacity() + folders.capacity() + kinds.capacity() +
+           sizeof(std::uint32_t) *
+               (name_starts.capacity() + folder_starts.capacity() + folder_of.capacity());
+  }
+};
 
 // Open-addressing set of the folder texts seen so far, mapping each to its number.
 // Records of one folder mostly arrive together, so the last folder is tried first.
 class IndexTableBuilder::FolderSet {
  public:
-  explicit FolderSet(IndexTable& table) : table_(table) { slots_.assign(1024, Slot{}); }
+  explicit FolderSet(Sections& sections) : sections_(sections) { slots_.assign(1024, Slot{}); }
 
   // The folder's number, adding the folder if it is new; false when the arena is full.
   bool Intern(std::string_view folder, std::uint32_t& number) {
@@ -68,10 +92,15 @@ class IndexTableBuilder::FolderSet {
         return true;
       }
     }
-    if (table_.folders_.size() + folder.size() > kMaxArenaBytes) return false;
+    if (sections_.folders.size() + folder.size() > kMaxArenaBytes ||
+        !sections_.folders.Append(folder.data(), folder.size())) {
+      return false;
+    }
+    if (!sections_.folder_starts.PushBack(static_cast<std::uint32_t>(sections_.folders.size()))) {
+      sections_.folders.Truncate(sections_.folder_starts.back());
+      return false;
+    }
     number = last_ = count_++;
-    table_.folders_.insert(table_.folders_.end(), folder.begin(), folder.end());
-    table_.folder_starts_.push_back(static_cast<std::uint32_t>(table_.folders_.size()));
     if (std::size_t{count_} * 2 > slots_.size()) {
       Grow();
     } else {
@@ -90,8 +119,8 @@ class IndexTableBuilder::FolderSet {
   };
 
   std::string_view Text(std::uint32_t number) const {
-    const std::uint32_t begin = table_.folder_starts_[number];
-    return {table_.folders_.data() + begin, table_.folder_starts_[number + 1] - begin};
+    const std::uint32_t* starts = sections_.folder_starts.data();
+    return {sections_.folders.data() + starts[number], starts[number + 1] - starts[number]};
   }
 
   void Place(Slot slot, std::uint64_t hash) {
@@ -109,19 +138,35 @@ class IndexTableBuilder::FolderSet {
     }
   }
 
-  IndexTable& table_;
+  Sections& sections_;
   std::vector<Slot> slots_;
   std::uint32_t count_ = 0;  // folders so far
   std::uint32_t last_ = kEmpty;
 };
 
-IndexTableBuilder::IndexTableBuilder()
-    : table_(new IndexTable), folder_set_(std::make_unique<FolderSet>(*table_)) {}
+IndexTableBuilder::IndexTableBuilder(std::uint64_t text_bytes)
+    : sections_(std::make_unique<Sections>()),
+      folder_set_(std::make_unique<FolderSet>(*sections_)) {
+  if (text_bytes > 0) {
+    // Names and folders cannot hold more bytes than the text, and every record but a
+    // cut-off last one takes at least 5 bytes. A reservation the system refuses is
+    // no failure: the sections then grow as they fill.
+    const std::size_t bytes = static_cast<std::size_t>(std::min<std::uint64_t>(text_bytes, kMaxArenaBytes));
+    const std::size_t entries = bytes / 5 + 1;
+    Sections& s = *sections_;
+    s.names.Reserve(bytes);
+    s.folders.Reserve(bytes);
+    s.name_starts.Reserve(entries + 1);
+    s.folder_starts.Reserve(entries + 1);
+    s.folder_of.Reserve(entries);
+    s.kinds.Reserve(entries);
+  }
+}
 
 IndexTableBuilder::~IndexTableBuilder() = default;
 
 std::int32_t IndexTableBuilder::EntryCount() const {
-  return table_ ? table_->EntryCount() : 0;
+  return sections_ ? static_cast<std::int32_t>(sections_->kinds.size()) : 0;
 }
 
 bool IndexTableBuilder::Add(std::string_view name, std::string_view folder, std::int8_t kind) {
@@ -129,63 +174,82 @@ bool IndexTableBuilder::Add(std::string_view name, std::string_view folder, std:
 }
 
 bool IndexTableBuilder::BeginEntry(std::string_view name) {
-  if (!table_) {
-    table_.reset(new IndexTable);
-    folder_set_ = std::make_unique<FolderSet>(*table_);
+  if (!sections_) {
+    sections_ = std::make_unique<Sections>();
+    folder_set_ = std::make_unique<FolderSet>(*sections_);
   }
-  IndexTable& t = *table_;
-  if (t.EntryCount() == kMaxEntries || t.names_.size() + name.size() > kMaxArenaBytes) {
+  Sections& s = *sections_;
+  if (!s.Ready() || s.kinds.size() == static_cast<std::size_t>(kMaxEntries) ||
+      s.names.size() + name.size() > kMaxArenaBytes) {
     return false;
   }
-  t.names_.insert(t.names_.end(), name.begin(), name.end());
-  return true;
+  return s.names.Append(name.data(), name.size());
 }
 
 bool IndexTableBuilder::EndEntry(std::string_view folder, std::int8_t kind) {
-  IndexTable& t = *table_;
+  Sections& s = *sections_;
   std::uint32_t folder_number = 0;
-  if (!folder_set_->Intern(folder, folder_number)) {
-    t.names_.resize(t.name_starts_.back());  // take the begun name back
-    return false;
+  const std::size_t entries = s.kinds.size();
+  const bool added = folder_set_->Intern(folder, folder_number) &&
+                     s.name_starts.PushBack(static_cast<std::uint32_t>(s.names.size())) &&
+                     s.folder_of.PushBack(folder_number) && s.kinds.PushBack(kind);
+  if (!added) {
+    // Take the begun entry back; an interned folder may stay, unused.
+    s.names.Truncate(s.name_starts.data()[entries]);
+    s.name_starts.Truncate(entries + 1);
+    s.folder_of.Truncate(entries);
   }
-  t.name_starts_.push_back(static_cast<std::uint32_t>(t.names_.size()));
-  t.folder_of_.push_back(folder_number);
-  t.kinds_.push_back(kind);
-  return true;
+  return added;
 }
 
 namespace {
 
 // Folded once per table, so that a search compares bytes and folds nothing.
-void FoldNames(const std::vector<char>& names, std::vector<char>& folded) {
-  static constexpr auto kFold = [] {
-    std::array<char, 256> map{};
-    for (int b = 0; b < 256; ++b) {
-      map[static_cast<std::size_t>(b)] =
-          static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(b)));
-    }
-    return map;
-  }();
-  folded.assign(names.size() + IndexTable::kFoldedArenaPadding, '\0');
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    folded[i] = kFold[static_cast<std::uint8_t>(names[i])];
+constexpr auto kFoldMap = [] {
+  std::array<char, 256> map{};
+  for (int b = 0; b < 256; ++b) {
+    map[static_cast<std::size_t>(b)] = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(b)));
   }
-}
+  return map;
+}();
 
 }  // namespace
 
+void FoldNameBytes(const char* from, std::size_t count, char* to) {
+  for (std::size_t i = 0; i < count; ++i) to[i] = kFoldMap[static_cast<std::uint8_t>(from[i])];
+}
+
 std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
-  if (!table_) table_.reset(new IndexTable);
+  if (!sections_) sections_ = std::make_unique<Sections>();
   folder_set_.reset();
-  IndexTable& t = *table_;
-  t.names_.shrink_to_fit();
-  FoldNames(t.names_, t.folded_names_);
-  t.name_starts_.shrink_to_fit();
-  t.folders_.shrink_to_fit();
-  t.folder_starts_.shrink_to_fit();
-  t.folder_of_.shrink_to_fit();
-  t.kinds_.shrink_to_fit();
-  return std::shared_ptr<const IndexTable>(table_.release());
+  std::shared_ptr<Sections> s(sections_.release());
+  // Without even a first offset there is no memory to build anything in.
+  if (!s->Ready()) return nullptr;
+  s->names.Trim();
+  const std::size_t name_bytes = s->names.size();
+  if (!s->folded_names.ResizeForOverwrite(name_bytes + IndexTable::kFoldedArenaPadding)) {
+    return nullptr;
+  }
+  FoldNameBytes(s->names.data(), name_bytes, s->folded_names.data());
+  std::memset(s->folded_names.data() + name_bytes, 0, IndexTable::kFoldedArenaPadding);
+  s->name_starts.Trim();
+  s->folders.Trim();
+  s->folder_starts.Trim();
+  s->folder_of.Trim();
+  s->kinds.Trim();
+  IndexTableParts parts;
+  parts.names = s->names.data();
+  parts.folded_names = s->folded_names.data();
+  parts.name_starts = s->name_starts.data();
+  parts.folders = s->folders.data();
+  parts.folder_starts = s->folder_starts.data();
+  parts.folder_of = s->folder_of.data();
+  parts.kinds = s->kinds.data();
+  parts.count = static_cast<std::int32_t>(s->kinds.size());
+  parts.folder_count = static_cast<std::int32_t>(s->folder_starts.size()) - 1;
+  parts.memory_bytes = s->Bytes();
+  parts.storage = std::move(s);
+  return IndexTableParts::Assemble(std::move(parts));
 }
 
 }  // namespace tandrel

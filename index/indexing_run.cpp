@@ -65,14 +65,16 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
   return IndexRunOutcome::kReplaced;
 }
 
-void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer) {
+void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer,
+                            std::shared_ptr<const IndexTable> fresh) {
   observer.ShowProgress("Warte auf Suchvorgang");
   do {
     platform::Sleep(kSearchPollMs);
   } while (observer.SearchRunning());
   observer.ShowProgress("Lade Index neu");
   // Missing or unreadable: the current table stays.
-  if (auto table = ReadIndexFile(plan.index_file)) PublishIndexTable(std::move(table));
+  if (!fresh) fresh = LoadIndexFile(plan.index_file).table;
+  if (fresh) PublishIndexTable(std::move(fresh));
 }
 
 }  // namespace
@@ -142,7 +144,10 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
   observer.EnableStartItems(true);
   IndexRunActive.store(0);
 
-  if (plan.reload) WaitForSearchAndReload(plan, observer);
+  // The new index's snapshot is written before anyone loads the new index.
+  std::shared_ptr<const IndexTable> fresh;
+  if (result.outcome == IndexRunOutcome::kReplaced) fresh = RenewIndexSnapshot(plan.index_file);
+  if (plan.reload) WaitForSearchAndReload(plan, observer, std::move(fresh));
   observer.ShowDone();
   observer.ShowProgress(IndexRunSuccessText(result.files, result.seconds));
   observer.ShowBusy(false);

@@ -202,6 +202,12 @@ std::size_t File::Read(void* data, std::size_t size) {
   auto* out = static_cast<char*>(data);
   std::size_t done = 0;
   while (done < size) {
+    if (!writing_ && begin_ == end_ && size - done >= capacity_) {
+      const std::ptrdiff_t got = native::ReadFile(handle_, out + done, size - done);
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+      continue;
+    }
     if ((writing_ || begin_ == end_) && !Refill()) break;
     const std::size_t n = std::min(size - done, end_ - begin_);
     std::memcpy(out + done, buffer_.get() + begin_, n);
@@ -209,6 +215,12 @@ std::size_t File::Read(void* data, std::size_t size) {
     done += n;
   }
   return done;
+}
+
+std::optional<FileStamp> File::Stamp() const {
+  FileStamp stamp;
+  if (!IsOpen() || !native::StampFile(handle_, stamp)) return std::nullopt;
+  return stamp;
 }
 
 }  // namespace tandrel::platform

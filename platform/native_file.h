@@ -21,5 +21,6 @@ bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
 // Waits until the file's written bytes are on the disk.
 bool SyncFile(std::intptr_t handle);
 void CloseFile(std::intptr_t handle);
+bool StampFile(std::intptr_t handle, FileStamp& stamp);
 
 }  // namespace tandrel::platform::native

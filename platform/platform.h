@@ -28,6 +28,14 @@ inline constexpr char kPathSeparator = '/';
 // ---------------------------------------------------------------------------------------
 // Files
 
+// What tells one version of a file from another without reading it: its size and the
+// time of its last write, in the system's own units.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t write_time = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 enum class OpenMode {
   kRead,        // reading only, the file must exist; others may read it too
   kReadWrite,   // reading and writing, created empty when missing, contents kept
@@ -78,8 +86,11 @@ class File {
   // line is always buffered already) and ends with any other read, write or seek. A line
   // that crosses a refill is collected in `spill` and the view points there.
   std::string_view ReadLineView(std::string& spill);
-  // Up to `size` bytes; fewer only at the end of the file or on a read error.
+  // Up to `size` bytes; fewer only at the end of the file or on a read error. A large
+  // read goes straight into `data`, past the buffer.
   std::size_t Read(void* data, std::size_t size);
+  // The open file's size and last-write time; none when the system does not tell.
+  std::optional<FileStamp> Stamp() const;
 
  private:
   static constexpr std::intptr_t kNoHandle = -1;
@@ -95,6 +106,31 @@ class File {
   bool writing_ = false;   // the buffer holds pending writes rather than read-ahead
   bool write_failed_ = false;
 };
+
+// The whole contents of a file, read-only, for as long as the object lives. POSIX maps
+// the file, since a mapped file can still be renamed over there; Windows reads it into
+// memory, since there a file cannot be replaced while some process maps it.
+class FileImage {
+ public:
+  // Null when the file cannot be opened or read.
+  static std::unique_ptr<FileImage> Open(const std::string& path);
+  ~FileImage();
+  FileImage(const FileImage&) = delete;
+  FileImage& operator=(const FileImage&) = delete;
+  // At least 16-byte aligned.
+  const char* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  FileImage() = default;
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool mapped_ = false;
+};
+
+// Asks the system to back a large block of memory with large pages where it can, which
+// spares most of the page faults of filling it. No effect elsewhere.
+void AdviseLargePages(void* data, std::size_t size);
 
 // (Not DeleteFile/CopyFile: windows.h defines those names as macros.)
 bool RemoveFile(const std::string& path);

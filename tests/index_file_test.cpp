@@ -144,6 +144,11 @@ TEST_F(IndexFileTest, HookIsCalledDuringALongLoadButNotPerRecord) {
 
 class LoadIndexTest : public test::ScratchCurrentFolder {
  protected:
+  // A snapshot still being written would otherwise land in the next current folder.
+  void TearDown() override {
+    WaitForIndexSnapshotWrite();
+    ScratchCurrentFolder::TearDown();
+  }
   static void WriteDb(int records) {
     File file(kIndexFileName, OpenMode::kCreate);
     for (int i = 0; i < records; ++i) WriteIndexRecord(file, "n" + std::to_string(i), "F", kEntryFile);

@@ -1,5 +1,6 @@
 // Files on POSIX systems.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +59,55 @@ bool SyncFile(std::intptr_t handle) { return ::fsync(static_cast<int>(handle)) =
 
 void CloseFile(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
+bool StampFile(std::intptr_t handle, FileStamp& stamp) {
+  struct stat st {};
+  if (::fstat(static_cast<int>(handle), &st) != 0) return false;
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.write_time = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
 }  // namespace native
+
+std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
+  const int fd = static_cast<int>(native::OpenFile(path, OpenMode::kRead));
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  std::unique_ptr<FileImage> image(new FileImage);
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  image->size_ = static_cast<std::size_t>(st.st_size);
+  if (image->size_ > 0) {
+    // Populated at once: one call instead of a page fault per few pages.
+    void* at = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (at == MAP_FAILED) {
+      ::close(fd);
+      return nullptr;
+    }
+    image->data_ = static_cast<char*>(at);
+    image->mapped_ = true;
+  }
+  ::close(fd);
+  return image;
+}
+
+FileImage::~FileImage() {
+  if (mapped_) ::munmap(data_, size_);
+}
+
+void AdviseLargePages(void* data, std::size_t size) {
+  constexpr std::uintptr_t kLargePage = 2u << 20;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLargePage - 1);
+#ifdef MADV_HUGEPAGE
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)begin;
+  (void)end;
+#endif
+}
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 

@@ -1,6 +1,8 @@
 // Files on Windows, through the ANSI functions.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "platform/native_file.h"
 #include "platform/platform.h"
 
@@ -59,7 +61,35 @@ bool SyncFile(std::intptr_t handle) {
 
 void CloseFile(std::intptr_t handle) { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
+bool StampFile(std::intptr_t handle, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info)) return false;
+  stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp.write_time = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 }  // namespace native
+
+std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
+  File file(path, OpenMode::kRead, 16);
+  const std::optional<FileStamp> stamp = file.Stamp();
+  if (!stamp || stamp->size > (std::uint64_t{1} << 40)) return nullptr;
+  std::unique_ptr<FileImage> image(new FileImage);
+  image->size_ = static_cast<std::size_t>(stamp->size);
+  // Read and closed here, so that the file can be replaced the moment this returns.
+  image->data_ = static_cast<char*>(std::malloc(image->size_ > 0 ? image->size_ : 1));
+  if (image->data_ == nullptr || file.Read(image->data_, image->size_) != image->size_) {
+    return nullptr;
+  }
+  return image;
+}
+
+FileImage::~FileImage() { std::free(data_); }
+
+void AdviseLargePages(void*, std::size_t) {}
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 

@@ -11,7 +11,8 @@
 namespace tandrel::tdl {
 
 const char kSearchUsage[] =
-    "usage: tdl search [--db FILE] [--files | --folders] [--tsv] [--count] QUERY\n"
+    "usage: tdl search [--db FILE] [--files | --folders] [--tsv] [--count] [--no-snapshot]\n"
+    "                  QUERY\n"
     "\n"
     "Lists the entries of the index whose names match QUERY, in index order, exactly as\n"
     "the query field of Tandrel does: every space-separated word must occur in the name,\n"
@@ -22,6 +23,8 @@ const char kSearchUsage[] =
     "  --folders   list folders only\n"
     "  --tsv       name, TAB, folder, TAB, kind (0 file, 1 folder) per line\n"
     "  --count     print only the number of hits\n"
+    "  --no-snapshot  read the index file itself, not its snapshot (FILE's name with\n"
+    "              .snap for .db), and write none\n"
     "\n"
     "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index or refused query.\n";
 
@@ -32,6 +35,7 @@ struct SearchArgs {
   KindFilter filter = KindFilter::kFilesAndFolders;
   bool tsv = false;
   bool count = false;
+  bool snapshot = true;
   bool help = false;
   std::optional<std::string> query;
 };
@@ -63,6 +67,8 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
       out.tsv = true;
     } else if (!options_done && a == "--count") {
       out.count = true;
+    } else if (!options_done && a == "--no-snapshot") {
+      out.snapshot = false;
     } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
       return UsageError("unknown option");
     } else if (out.query) {
@@ -113,7 +119,8 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
     return kExitUsage;
   }
-  const std::shared_ptr<const IndexTable> table = ReadIndexFile(parsed.db);
+  LoadedIndex loaded = LoadIndexFile(parsed.db, parsed.snapshot);
+  const std::shared_ptr<const IndexTable> table = loaded.table;
   if (!table) {
     std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
     return kExitUsage;
@@ -129,6 +136,9 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     PrintHits(*table, hits, parsed.tsv);
   }
   std::fflush(stdout);
+  // After the answer: the next search of this index reads the snapshot instead. A
+  // snapshot that cannot be written changes nothing but speed.
+  if (parsed.snapshot && loaded.renew_snapshot) loaded.renew_snapshot();
   return hits.empty() ? 1 : 0;
 }
 

@@ -1,0 +1,306 @@
+// The snapshot file: a header, then the table's seven sections, each at an offset that
+// is a multiple of 64. All numbers little-endian, as every machine this runs on is.
+//
+//   header: magic "TdlSnap\n", version, header size, the index file's identity, entry
+//           and folder counts, per section its offset, size and checksum, and last the
+//           checksum of the header bytes before it.
+//   sections: names, folded names (with their zero padding), name starts, folders,
+//           folder starts, folder numbers, kinds.
+//
+// Reading takes the whole file as one image that the table then keeps (platform::FileImage:
+// mapped on POSIX, read into memory and closed at once on Windows, where a mapped file
+// could not be replaced by the next indexing run).
+#include "index/index_snapshot.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "index/table_parts.h"
+#include "platform/platform.h"
+
+namespace tandrel {
+namespace {
+
+constexpr char kMagic[8] = {'T', 'd', 'l', 'S', 'n', 'a', 'p', '\n'};
+constexpr std::size_t kAlignment = 64;
+constexpr int kSectionCount = 7;
+enum Section { kNames, kFoldedNames, kNameStarts, kFolders, kFolderStarts, kFolderOf, kKinds };
+
+struct SectionEntry {
+  std::uint64_t offset;
+  std::uint64_t bytes;
+  std::uint64_t checksum;
+};
+
+struct Header {
+  char magic[8];
+  std::uint32_t version;
+  std::uint32_t header_bytes;
+  std::uint64_t index_size;
+  std::int64_t index_write_time;
+  std::uint64_t index_edge_hash;
+  std::uint32_t entry_count;
+  std::uint32_t folder_count;
+  SectionEntry sections[kSectionCount];
+  std::uint64_t header_checksum;
+};
+static_assert(sizeof(Header) == 224);
+
+// A 64-bit hash in four independent lanes, so that it runs at memory speed.
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ULL;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4FULL;
+
+std::uint64_t RotateLeft(std::uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
+
+std::uint64_t Checksum(const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  std::uint64_t lanes[4] = {kPrime1, kPrime2, ~kPrime1, ~kPrime2};
+  std::size_t i = 0;
+  for (; i + 32 <= size; i += 32) {
+    for (int k = 0; k < 4; ++k) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i + 8 * static_cast<std::size_t>(k), 8);
+      lanes[k] = RotateLeft(lanes[k] + word * kPrime2, 31) * kPrime1;
+    }
+  }
+  std::uint64_t h = size * kPrime1;
+  for (const std::uint64_t lane : lanes) h = RotateLeft(h ^ lane, 27) * kPrime1 + kPrime2;
+  for (; i < size; ++i) h = RotateLeft(h ^ (p[i] * kPrime1), 11) * kPrime2;
+  h ^= h >> 33;
+  h *= kPrime2;
+  h ^= h >> 29;
+  return h;
+}
+
+std::uint64_t AlignUp(std::uint64_t n) { return (n + kAlignment - 1) / kAlignment * kAlignment; }
+
+std::uint64_t HeaderChecksum(const Header& header) {
+  return Checksum(&header, offsetof(Header, header_checksum));
+}
+
+// One section as the table holds it.
+struct SectionBytes {
+  const void* data;
+  std::size_t bytes;
+};
+
+std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table) {
+  const auto count = static_cast<std::size_t>(table.EntryCount());
+  const auto folders = static_cast<std::size_t>(table.DistinctFolderCount());
+  const std::size_t name_bytes = table.NameStarts()[count];
+  return {{{table.NameArena(), name_bytes},
+           {table.FoldedNameArena(), name_bytes + IndexTable::kFoldedArenaPadding},
+           {table.NameStarts(), sizeof(std::uint32_t) * (count + 1)},
+           {table.FolderArena(), table.FolderStarts()[folders]},
+           {table.FolderStarts(), sizeof(std::uint32_t) * (folders + 1)},
+           {table.FolderOf(), sizeof(std::uint32_t) * count},
+           {table.Kinds(), count}}};
+}
+
+// Offsets ascending from 0, the last one `end`.
+bool StartsAscend(const std::uint32_t* starts, std::size_t count, std::uint64_t end) {
+  if (starts[0] != 0 || starts[count] != end) return false;
+  std::uint32_t bad = 0;
+  for (std::size_t i = 0; i < count; ++i) bad |= starts[i] > starts[i + 1] ? 1u : 0u;
+  return bad == 0;
+}
+
+bool FolderNumbersBelow(const std::uint32_t* numbers, std::size_t count, std::uint32_t limit) {
+  std::uint32_t bad = 0;
+  for (std::size_t i = 0; i < count; ++i) bad |= numbers[i] >= limit ? 1u : 0u;
+  return bad == 0;
+}
+
+// The owner of a snapshot's bytes: one block from the C heap, aligned as the sections
+// need (malloc gives at least 16 bytes; the sections need 4).
+struct ImageBlock {
+  explicit ImageBlock(std::size_t size) : data(static_cast<char*>(std::malloc(size ? size : 1))) {}
+  ~ImageBlock() { std::free(data); }
+  ImageBlock(const ImageBlock&) = delete;
+  ImageBlock& operator=(const ImageBlock&) = delete;
+  char* data;
+};
+
+SnapshotVerdict Fail(SnapshotVerdict* out, SnapshotVerdict verdict) {
+  if (out) *out = verdict;
+  return verdict;
+}
+
+// Checks an image in place and, when it holds, describes the table in it.
+SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileIdentity& identity,
+                           IndexTableParts& parts) {
+  Header header;
+  if (size < sizeof(Header)) return SnapshotVerdict::kDamagedHeader;
+  std::memcpy(&header, image, sizeof(Header));
+  if (std::memcmp(header.magic, kMagic, sizeof(kMagic)) != 0) return SnapshotVerdict::kDamagedHeader;
+  // The version comes before the header checksum: a later version may lay out its
+  // header differently.
+  if (header.version != kSnapshotVersion) return SnapshotVerdict::kUnknownVersion;
+  if (header.header_bytes != sizeof(Header) || header.header_checksum != HeaderChecksum(header)) {
+    return SnapshotVerdict::kDamagedHeader;
+  }
+  if (header.index_size != identity.size || header.index_write_time != identity.write_time ||
+      header.index_edge_hash != identity.edge_hash) {
+    return SnapshotVerdict::kOtherIndexFile;
+  }
+  const std::uint64_t count = header.entry_count;
+  const std::uint64_t folders = header.folder_count;
+  if (count > 0x7FFFFFFFu || folders > count + 1) return SnapshotVerdict::kInconsistent;
+  const SectionEntry* s = header.sections;
+  const std::uint64_t name_bytes = s[kNames].bytes;
+  const std::uint64_t expected[kSectionCount] = {
+      name_bytes, name_bytes + IndexTable::kFoldedArenaPadding, 4 * (count + 1),
+      s[kFolders].bytes, 4 * (folders + 1), 4 * count, count};
+  std::uint64_t end = AlignUp(sizeof(Header));
+  std::uint64_t gap = sizeof(Header);  // where the zero bytes before this section begin
+  for (int k = 0; k < kSectionCount; ++k) {
+    if (s[k].offset != end || s[k].bytes != expected[k] || s[k].bytes > size ||
+        s[k].offset > size - s[k].bytes ||
+        std::any_of(image + gap, image + s[k].offset, [](char c) { return c != 0; })) {
+      return SnapshotVerdict::kDamagedSection;
+    }
+    gap = s[k].offset + s[k].bytes;
+    end = AlignUp(gap);
+  }
+  if (s[kKinds].offset + s[kKinds].bytes != size) return SnapshotVerdict::kDamagedSection;
+  for (int k = 0; k < kSectionCount; ++k) {
+    if (Checksum(image + s[k].offset, s[k].bytes) != s[k].checksum) {
+      return SnapshotVerdict::kDamagedSection;
+    }
+  }
+  parts.names = image + s[kNames].offset;
+  parts.folded_names = image + s[kFoldedNames].offset;
+  parts.name_starts = reinterpret_cast<const std::uint32_t*>(image + s[kNameStarts].offset);
+  parts.folders = image + s[kFolders].offset;
+  parts.folder_starts = reinterpret_cast<const std::uint32_t*>(image + s[kFolderStarts].offset);
+  parts.folder_of = reinterpret_cast<const std::uint32_t*>(image + s[kFolderOf].offset);
+  parts.kinds = reinterpret_cast<const std::int8_t*>(image + s[kKinds].offset);
+  parts.count = static_cast<std::int32_t>(count);
+  parts.folder_count = static_cast<std::int32_t>(folders);
+  // The search reads past the last name into the padding, and relies on the offsets.
+  const char* padding = parts.folded_names + name_bytes;
+  if (std::any_of(padding, padding + IndexTable::kFoldedArenaPadding, [](char c) { return c != 0; }) ||
+      !StartsAscend(parts.name_starts, count, name_bytes) ||
+      !StartsAscend(parts.folder_starts, folders, s[kFolders].bytes) ||
+      !FolderNumbersBelow(parts.folder_of, count, static_cast<std::uint32_t>(folders))) {
+    return SnapshotVerdict::kInconsistent;
+  }
+  parts.memory_bytes = size;
+  return SnapshotVerdict::kUsed;
+}
+
+std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> block,
+                                                 std::size_t size,
+                                                 const IndexFileIdentity& identity,
+                                                 SnapshotVerdict* verdict) {
+  IndexTableParts parts;
+  if (Fail(verdict, CheckImage(block->data, size, identity, parts)) != SnapshotVerdict::kUsed) {
+    return nullptr;
+  }
+  parts.storage = std::move(block);
+  return IndexTableParts::Assemble(std::move(parts));
+}
+
+// Snapshot writers of this process, one at a time: they share the temporary name.
+std::mutex& WriterLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// How long a writer keeps trying a rename that a reader blocks: Windows refuses to
+// replace a file that some program holds open without allowing its deletion.
+constexpr int kRenameAttempts = 20;
+constexpr std::uint32_t kRenameRetryMs = 25;
+
+}  // namespace
+
+std::optional<IndexFileIdentity> IdentifyIndexFile(const std::string& index_path) {
+  platform::File file(index_path, platform::OpenMode::kRead, 16);
+  const std::optional<platform::FileStamp> stamp = file.Stamp();
+  if (!stamp) return std::nullopt;
+  IndexFileIdentity identity{stamp->size, stamp->write_time, 0};
+  std::array<char, 2 * kIdentityBlockBytes> edges{};
+  std::size_t got = file.Read(edges.data(), std::min<std::uint64_t>(stamp->size, kIdentityBlockBytes));
+  if (stamp->size > kIdentityBlockBytes) {
+    const std::uint64_t tail = std::max<std::uint64_t>(kIdentityBlockBytes, stamp->size - kIdentityBlockBytes);
+    if (!file.Seek(tail)) return std::nullopt;
+    got += file.Read(edges.data() + got, static_cast<std::size_t>(stamp->size - tail));
+  }
+  identity.edge_hash = Checksum(edges.data(), got);
+  return identity;
+}
+
+std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std::size_t size,
+                                                         const IndexFileIdentity& identity,
+                                                         SnapshotVerdict* verdict) {
+  auto block = std::make_shared<ImageBlock>(size);
+  if (block->data == nullptr) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
+  if (size > 0) std::memcpy(block->data, bytes, size);
+  return TableFromBlock(std::move(block), size, identity, verdict);
+}
+
+std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_path,
+                                                    const IndexFileIdentity& identity,
+                                                    SnapshotVerdict* verdict) {
+  std::shared_ptr<const platform::FileImage> image = platform::FileImage::Open(snapshot_path);
+  if (!image) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
+  IndexTableParts parts;
+  if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity, parts)) !=
+      SnapshotVerdict::kUsed) {
+    return nullptr;
+  }
+  parts.storage = std::move(image);
+  return IndexTableParts::Assemble(std::move(parts));
+}
+
+bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
+                        const std::string& snapshot_path) {
+  const std::array<SectionBytes, kSectionCount> sections = SectionsOf(table);
+  Header header{};
+  std::memcpy(header.magic, kMagic, sizeof(kMagic));
+  header.version = kSnapshotVersion;
+  header.header_bytes = sizeof(Header);
+  header.index_size = identity.size;
+  header.index_write_time = identity.write_time;
+  header.index_edge_hash = identity.edge_hash;
+  header.entry_count = static_cast<std::uint32_t>(table.EntryCount());
+  header.folder_count = static_cast<std::uint32_t>(table.DistinctFolderCount());
+  std::uint64_t end = AlignUp(sizeof(Header));
+  for (int k = 0; k < kSectionCount; ++k) {
+    header.sections[k] = {end, sections[k].bytes, Checksum(sections[k].data, sections[k].bytes)};
+    end = AlignUp(end + sections[k].bytes);
+  }
+  header.header_checksum = HeaderChecksum(header);
+
+  std::lock_guard<std::mutex> hold(WriterLock());
+  const std::string staged = snapshot_path + ".new";
+  platform::File file(staged, platform::OpenMode::kCreate, 1 << 16);
+  if (!file.IsOpen()) return false;
+  static constexpr char kZeros[kAlignment] = {};
+  bool ok = file.Write(std::string_view(reinterpret_cast<const char*>(&header), sizeof(header)));
+  std::uint64_t at = sizeof(header);
+  for (int k = 0; k < kSectionCount && ok; ++k) {
+    ok = file.Write(std::string_view(kZeros, header.sections[k].offset - at));
+    // An empty section may have no block at all.
+    if (ok && sections[k].bytes > 0) {
+      ok = file.Write(std::string_view(static_cast<const char*>(sections[k].data), sections[k].bytes));
+    }
+    at = header.sections[k].offset + sections[k].bytes;
+  }
+  // No sync: a snapshot that a power cut leaves incomplete fails its checksums and is
+  // simply not used.
+  ok = file.Close() && ok;
+  for (int attempt = 0; ok; ++attempt) {
+    if (platform::ReplaceFileAtomically(staged, snapshot_path)) return true;
+    if (attempt + 1 == kRenameAttempts) break;
+    platform::Sleep(kRenameRetryMs);
+  }
+  platform::RemoveFile(staged);
+  return false;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,60 @@
+// The snapshot: a binary image of a loaded table beside its index file, so that a new
+// process gets the table by reading a few contiguous blocks instead of parsing the text.
+// It is only ever a cache of the index file: it names the index file it was made from
+// (size, last-write time, a hash of its first and last blocks), and a snapshot that does
+// not match, is damaged, or has a version this program does not know is not used.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "index/index.h"
+
+namespace tandrel {
+
+// What identifies one version of an index file.
+struct IndexFileIdentity {
+  std::uint64_t size = 0;
+  std::int64_t write_time = 0;
+  std::uint64_t edge_hash = 0;  // of its first and last kIdentityBlockBytes
+  friend bool operator==(const IndexFileIdentity&, const IndexFileIdentity&) = default;
+};
+inline constexpr std::size_t kIdentityBlockBytes = 16 * 1024;
+
+// None when the file cannot be opened or read.
+std::optional<IndexFileIdentity> IdentifyIndexFile(const std::string& index_path);
+
+inline constexpr std::uint32_t kSnapshotVersion = 1;
+
+// Why a snapshot was or was not used.
+enum class SnapshotVerdict {
+  kUsed,
+  kMissing,          // no snapshot file, or it cannot be read
+  kDamagedHeader,    // too short, wrong magic, header checksum wrong
+  kUnknownVersion,   // a version other than kSnapshotVersion, older or newer
+  kOtherIndexFile,   // made from another version of the index file
+  kDamagedSection,   // a section out of bounds, of the wrong size, or its checksum wrong
+  kInconsistent,     // checksums right, contents impossible (offsets out of order, ...)
+};
+
+// Reads the snapshot at `snapshot_path` if it was made from the index file version
+// `identity`; null with the reason otherwise.
+std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_path,
+                                                    const IndexFileIdentity& identity,
+                                                    SnapshotVerdict* verdict = nullptr);
+// The same check on a snapshot image already in memory (the fuzzer's entry); the table
+// keeps its own copy of the bytes.
+std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std::size_t size,
+                                                         const IndexFileIdentity& identity,
+                                                         SnapshotVerdict* verdict = nullptr);
+
+// Writes the snapshot of `table`, made from the index file version `identity`, under a
+// temporary name and then renames it into place, so that `snapshot_path` is always
+// either the previous snapshot or the new one, complete. A rename that a reader blocks
+// for a moment is tried again for a short while. False when nothing was replaced.
+bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
+                        const std::string& snapshot_path);
+
+}  // namespace tandrel

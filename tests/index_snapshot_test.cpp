@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "index/index.h"
+#include "index/index_snapshot.h"
+#include "index/indexing.h"
+#include "search/search.h"
+#include "test_support.h"
+
+namespace tandrel {
+namespace {
+
+using platform::File;
+using platform::OpenMode;
+
+// Random names and folders of every byte a name can hold (no CR, LF, NUL), with a
+// pool of folders so that folders repeat as in a real index.
+std::string RandomIndexText(std::mt19937& random, int records) {
+  std::uniform_int_distribution<int> byte(1, 255);
+  std::uniform_int_distribution<int> length(0, 12);
+  std::vector<std::string> folders;
+  for (int f = 0; f < 1 + records / 8; ++f) {
+    std::string folder = "C:\\F" + std::to_string(f);
+    for (int n = length(random); n > 0; --n) {
+      const char c = static_cast<char>(byte(random));
+      if (c != '\r' && c != '\n') folder.push_back(c);
+    }
+    folders.push_back(folder);
+  }
+  std::string text;
+  for (int r = 0; r < records; ++r) {
+    for (int n = length(random); n > 0; --n) {
+      const char c = static_cast<char>(byte(random));
+      if (c != '\r' && c != '\n') text.push_back(c);
+    }
+    text += "\r\n" + folders[random() % folders.size()] + "\r\n";
+    text.push_back(static_cast<char>(random() % 2));
+  }
+  return text;
+}
+
+void ExpectSameTables(const IndexTable& a, const IndexTable& b) {
+  ASSERT_EQ(a.EntryCount(), b.EntryCount());
+  EXPECT_EQ(a.DistinctFolderCount(), b.DistinctFolderCount());
+  for (std::int32_t i = 0; i < a.EntryCount(); ++i) {
+    ASSERT_EQ(a.Name(i), b.Name(i)) << i;
+    ASSERT_EQ(a.FoldedName(i), b.FoldedName(i)) << i;
+    ASSERT_EQ(a.Folder(i), b.Folder(i)) << i;
+    ASSERT_EQ(a.Kind(i), b.Kind(i)) << i;
+  }
+  for (const char* query : {"   ", "a", "\xE4*b", "ab c", "F1", "\xFC\xDF"}) {
+    for (const KindFilter filter : {KindFilter::kFilesAndFolders, KindFilter::kFoldersOnly}) {
+      std::vector<std::int32_t> hits_a, hits_b;
+      ScanOptions options;
+      options.filter = filter;
+      ScanIndex(a, query, options, hits_a);
+      ScanIndex(b, query, options, hits_b);
+      EXPECT_EQ(hits_a, hits_b) << query;
+    }
+  }
+}
+
+class IndexSnapshotTest : public test::ScratchFolder {
+ protected:
+  void SetUp() override {
+    ScratchFolder::SetUp();
+    db_ = Path("db.db");
+    snap_ = SnapshotPathFor(db_);
+  }
+  // db.db with `text`, and its snapshot as an indexing run leaves it.
+  std::shared_ptr<const IndexTable> WriteIndexAndSnapshot(std::string_view text) {
+    EXPECT_TRUE(test::WriteWholeFile(db_, text));
+    auto table = RenewIndexSnapshot(db_);
+    EXPECT_TRUE(test::FileExists(snap_));
+    return table;
+  }
+  // The snapshot is not used, and the load gives exactly what the text gives.
+  void ExpectTextLoad(const char* why) {
+    SCOPED_TRACE(why);
+    const LoadedIndex loaded = LoadIndexFile(db_);
+    ASSERT_TRUE(loaded.table);
+    EXPECT_FALSE(loaded.from_snapshot);
+    ExpectSameTables(*loaded.table, *ReadIndexFile(db_));
+  }
+  std::string db_;
+  std::string snap_;
+};
+
+TEST(SnapshotPathTest, DbBecomesSnapOtherNamesGetItAppended) {
+  EXPECT_EQ(SnapshotPathFor("db.db"), kSnapshotFileName);
+  EXPECT_EQ(SnapshotPathFor("C:\\x.db\\1m.db"), "C:\\x.db\\1m.snap");
+  EXPECT_EQ(SnapshotPathFor("/tmp/x.db/index"), "/tmp/x.db/index.snap");
+  EXPECT_EQ(SnapshotPathFor("/tmp/.db"), "/tmp/.db.snap");
+}
+
+TEST_F(IndexSnapshotTest, RoundTripEqualsTheTextLoadInEveryFieldAndSearch) {
+  std::mt19937 random(15);
+  for (const int records : {0, 1, 2, 37, 5000}) {
+    SCOPED_TRACE(records);
+    std::string text = RandomIndexText(random, records);
+    if (records == 37) text += "cut off\r\nmid";  // a record that the file ends inside
+    const auto from_text = WriteIndexAndSnapshot(text);
+    ASSERT_TRUE(from_text);
+    const LoadedIndex loaded = LoadIndexFile(db_);
+    ASSERT_TRUE(loaded.table);
+    EXPECT_TRUE(loaded.from_snapshot);
+    EXPECT_FALSE(loaded.renew_snapshot);
+    ExpectSameTables(*loaded.table, *from_text);
+    EXPECT_LE(loaded.table->MemoryBytes(), text.size() * 3 + 1024);
+  }
+}
+
+TEST_F(IndexSnapshotTest, EveryDamageOrMismatchFallsBackToTheText) {
+  std::mt19937 random(7);
+  WriteIndexAndSnapshot(RandomIndexText(random, 40));
+  const std::string good = test::ReadWholeFile(snap_);
+  const IndexFileIdentity identity = *IdentifyIndexFile(db_);
+  SnapshotVerdict verdict = SnapshotVerdict::kMissing;
+  ASSERT_TRUE(ReadIndexSnapshot(snap_, identity, &verdict));
+  EXPECT_EQ(verdict, SnapshotVerdict::kUsed);
+
+  // Each identity field on its own.
+  for (int field = 0; field < 3; ++field) {
+    IndexFileIdentity other = identity;
+    if (field == 0) other.size += 1;
+    if (field == 1) other.write_time += 1;
+    if (field == 2) other.edge_hash ^= 1;
+    EXPECT_FALSE(ReadIndexSnapshotImage(good.data(), good.size(), other, &verdict)) << field;
+    EXPECT_EQ(verdict, SnapshotVerdict::kOtherIndexFile) << field;
+  }
+  // Every byte matters, padding included: one flipped byte anywhere is refused.
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    std::string bad = good;
+    bad[at] = static_cast<char>(bad[at] ^ (1 << (at % 8)));
+    ASSERT_FALSE(ReadIndexSnapshotImage(bad.data(), bad.size(), identity, &verdict)) << at;
+  }
+  for (const std::size_t keep : {std::size_t{0}, std::size_t{7}, std::size_t{100}, good.size() / 2,
+                                 good.size() - 1}) {
+    EXPECT_FALSE(ReadIndexSnapshotImage(good.data(), keep, identity, &verdict)) << keep;
+  }
+  std::string longer = good + std::string(64, '\0');
+  EXPECT_FALSE(ReadIndexSnapshotImage(longer.data(), longer.size(), identity, &verdict));
+  // Versions older and newer than this program's (the version follows the magic).
+  for (const std::uint32_t version : {kSnapshotVersion - 1, kSnapshotVersion + 1, 0xFFFFFFFFu}) {
+    std::string bad = good;
+    std::memcpy(bad.data() + 8, &version, sizeof version);
+    EXPECT_FALSE(ReadIndexSnapshotImage(bad.data(), bad.size(), identity, &verdict)) << version;
+    EXPECT_EQ(verdict, SnapshotVerdict::kUnknownVersion) << version;
+    ASSERT_TRUE(test::WriteWholeFile(snap_, bad));
+    ExpectTextLoad("unknown version on disk");
+  }
+  // The same through the file, for a truncated and a damaged snapshot; then none at all.
+  ASSERT_TRUE(test::WriteWholeFile(snap_, good.substr(0, good.size() - 3)));
+  ExpectTextLoad("truncated");
+  std::string flipped = good;
+  flipped[flipped.size() - 1] ^= 1;
+  ASSERT_TRUE(test::WriteWholeFile(snap_, flipped));
+  ExpectTextLoad("flipped kind");
+  ASSERT_TRUE(platform::RemoveFile(snap_));
+  ExpectTextLoad("missing");
+}
+
+TEST_F(IndexSnapshotTest, IndexFileReplacedByAnotherWriterIsAlwaysHonoured) {
+  namespace fs = std::filesystem;
+  std::mt19937 random(3);
+  const std::string text = RandomIndexText(random, 3000);
+  ASSERT_GT(text.size(), 3 * kIdentityBlockBytes);
+  WriteIndexAndSnapshot(text);
+  const std::filesystem::file_time_type written = fs::last_write_time(fs::path(db_));
+  const std::string stale = test::ReadWholeFile(snap_);
+  const auto restore = [&] { ASSERT_TRUE(test::WriteWholeFile(snap_, stale)); };
+
+  // Longer: the size differs.
+  ASSERT_TRUE(test::WriteWholeFile(db_, text + "neu\r\nC:\\\r\n\x01"));
+  ExpectTextLoad("longer");
+
+  // A folder far from both ends renamed, same length.
+  std::string middle = text;
+  const std::size_t at = middle.find("C:\\F", middle.size() / 2);
+  ASSERT_NE(at, std::string::npos);
+  middle[at + 3] = 'G';
+  // The very text and write time the snapshot was made from: it is used again.
+  ASSERT_TRUE(test::WriteWholeFile(db_, text));
+  fs::last_write_time(fs::path(db_), written);
+  restore();
+  if (!LoadIndexFile(db_).from_snapshot) {
+    // Where the write time cannot be set back exactly, the cases below cannot be made.
+    GTEST_SKIP() << "the file system does not take the write time back exactly";
+  }
+  std::string head = text;
+  head[0] = head[0] == 'Q' ? 'R' : 'Q';
+  ASSERT_TRUE(test::WriteWholeFile(db_, head));
+  fs::last_write_time(fs::path(db_), written);
+  ExpectTextLoad("first block changed, size and time kept");
+
+  std::string tail = text;
+  tail[tail.size() - 6] = tail[tail.size() - 6] == 'Q' ? 'R' : 'Q';
+  ASSERT_TRUE(test::WriteWholeFile(db_, tail));
+  fs::last_write_time(fs::path(db_), written);
+  ExpectTextLoad("last block changed, size and time kept");
+
+  ASSERT_TRUE(test::WriteWholeFile(db_, middle));
+  fs::last_write_time(fs::path(db_), written + std::chrono::seconds(2));
+  ExpectTextLoad("middle changed, a later write time");
+}
+
+TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
+  std::mt19937 random(11);
+  const std::string first_text = RandomIndexText(random, 200);
+  WriteIndexAndSnapshot(first_text);
+  const std::string first = test::ReadWholeFile(snap_);
+  {
+    // A short-lived tdl reading the snapshot while the indexing run replaces it: it
+    // reads the whole snapshot and closes it 100 ms later. (Wine, like some Windows
+    // file systems, refuses to rename over an open file; the writer tries again.)
+    File reader(snap_, OpenMode::kRead);
+    ASSERT_TRUE(reader.IsOpen());
+    std::string seen(first.size() + 1, '\0');
+    std::thread close_later([&] {
+      seen.resize(reader.Read(seen.data(), seen.size()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      reader.Close();
+    });
+    const std::string second_text = RandomIndexText(random, 300);
+    ASSERT_TRUE(test::WriteWholeFile(db_, second_text));
+    const bool replaced = WriteIndexSnapshot(*ReadIndexFile(db_), *IdentifyIndexFile(db_), snap_);
+    close_later.join();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(seen, first) << "the reader read the snapshot it opened, complete";
+    const LoadedIndex loaded = LoadIndexFile(db_);
+    EXPECT_TRUE(loaded.from_snapshot) << "the new snapshot is in place";
+    ExpectSameTables(*loaded.table, *ReadIndexFile(db_));
+  }
+  {
+    // A table loaded from the snapshot keeps nothing open that blocks the next one.
+    const LoadedIndex held = LoadIndexFile(db_);
+    ASSERT_TRUE(held.from_snapshot);
+    ASSERT_TRUE(test::WriteWholeFile(db_, first_text));
+    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    EXPECT_EQ(held.table->EntryCount(), 300) << "the held table stays whole";
+    EXPECT_TRUE(LoadIndexFile(db_).from_snapshot);
+  }
+  EXPECT_FALSE(test::FileExists(snap_ + ".new"));
+}
+
+TEST_F(IndexSnapshotTest, IndexingRunAndLoadIndexWriteTheSnapshot) {
+  const std::string tree = Path("tree");
+  ASSERT_TRUE(platform::CreateFolder(tree));
+  ASSERT_TRUE(test::WriteWholeFile(tree + platform::kPathSeparator + "brief.txt", "x"));
+  ASSERT_TRUE(platform::CreateFolder(Path("tmp")));
+  IndexRunPlan plan;
+  plan.folders = {tree};
+  plan.index_file = db_;
+  plan.walk_file = Path("dbtemp.db");
+  plan.bucket_folder = Path("tmp") + platform::kPathSeparator;
+  plan.reload = false;
+  IndexRunObserver observer;
+  IndexRunActive.store(1);
+  ASSERT_EQ(RunIndexing(plan, observer).outcome, IndexRunOutcome::kReplaced);
+  const LoadedIndex loaded = LoadIndexFile(db_);
+  ASSERT_TRUE(loaded.from_snapshot);
+  ASSERT_EQ(loaded.table->EntryCount(), 1);
+  EXPECT_EQ(loaded.table->Name(0), "brief.txt");
+
+  // LoadIndex renews a missing snapshot behind the published table.
+  ASSERT_TRUE(platform::RemoveFile(snap_));
+  ASSERT_TRUE(platform::SetCurrentFolder(Root()));
+  LoadIndex();
+  WaitForIndexSnapshotWrite();
+  EXPECT_EQ(IndexEntryCount(), 1);
+  EXPECT_TRUE(LoadIndexFile(kIndexFileName).from_snapshot);
+  platform::SetCurrentFolder(platform::TemporaryFolder());
+}
+
+}  // namespace
+}  // namespace tandrel
