@@ -113,6 +113,12 @@ TEST_F(PackageReaderTest, CutHeadersCutDataLyingSizesAndCorruptStreamsGiveNoEntr
   std::string beyond;
   AppendEntry(beyond, kMaxEntrySize, Bytes{'a'}, kMaxEntrySize);
   EXPECT_EQ(after_good(beyond), EntryState::kCut);
+  PackageReader small(4);
+  std::string five;
+  AppendEntry(five, 5, Bytes{'a', 'b', 'c', 'd', 'e'});
+  ASSERT_TRUE(small.Open(Package(five)));
+  EXPECT_EQ(small.Next(), nullptr);
+  EXPECT_EQ(small.State(), EntryState::kTooLarge);
   std::string corrupt;
   AppendEntry(corrupt, 2, test::JcStreamBuilder().Width8().Literal(1, 8).ShortMatch(3, 2).End().Build());
   EXPECT_EQ(after_good(corrupt), EntryState::kCorrupt);

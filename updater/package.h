@@ -49,11 +49,15 @@ enum class EntryState {
   kNotJcStream,       // handed out zero-filled: its data does not begin with "JC"
   kCorrupt,           // no entry: the stream broke its bounds
   kCut,               // no entry: the file ends inside the entry's header or data
-  kTooLarge,          // no entry: a size above kMaxEntrySize
+  kTooLarge,          // no entry: a size above the reader's limit
 };
 
 class PackageReader {
  public:
+  // `max_entry_size` (at most kMaxEntrySize) bounds what one entry may claim.
+  explicit PackageReader(std::uint32_t max_entry_size = kMaxEntrySize)
+      : max_entry_size_(max_entry_size < kMaxEntrySize ? max_entry_size : kMaxEntrySize) {}
+
   // Closes any open package, then opens `path` for reading. False when it cannot be.
   bool Open(const std::string& path);
   // The next entry's content, valid until the next call to Next or Close; nullptr
@@ -68,6 +72,7 @@ class PackageReader {
  private:
   const std::uint8_t* Fail(EntryState state);
 
+  std::uint32_t max_entry_size_;
   platform::File file_;
   std::vector<std::uint8_t> entry_;
   std::int64_t size_ = -1;

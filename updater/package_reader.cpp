@@ -11,7 +11,7 @@ namespace tandrel::updater {
 namespace {
 
 constexpr std::size_t kEntryHeaderSize = 8;
-constexpr std::size_t kReadSlice = 1u << 20;
+constexpr std::size_t kReadSlice = 64u << 10;
 constexpr std::size_t kFileBuffer = 64u << 10;
 
 bool ReadPacked(platform::File& file, std::uint32_t size, std::vector<std::uint8_t>& data) {
@@ -50,7 +50,7 @@ const std::uint8_t* PackageReader::Next() {
   if (got != sizeof header) return Fail(EntryState::kCut);
   const std::uint32_t unpacked = LoadLittleEndian32(header);
   const std::uint32_t packed = LoadLittleEndian32(header + 4);
-  if (unpacked > kMaxEntrySize || packed > kMaxEntrySize) return Fail(EntryState::kTooLarge);
+  if (unpacked > max_entry_size_ || packed > max_entry_size_) return Fail(EntryState::kTooLarge);
 
   std::vector<std::uint8_t> scratch;
   if (!ReadPacked(file_, packed, scratch)) return Fail(EntryState::kCut);
