@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "test_support.h"
 #include "updater/release.h"
+#include "updater/update_public_key.h"
 
 namespace tandrel::updater {
 namespace {
@@ -37,6 +39,33 @@ TEST(Release, VersionTextsHaveThreePartsUpTo127) {
   for (const char* bad : {"", "1.3", "1.3.9.1", "1.3.128", "1..3", "a.b.c", "1.3.9 ", "-1.3.9"}) {
     EXPECT_FALSE(ParseVersionText(bad).has_value()) << bad;
   }
+}
+
+std::vector<std::uint8_t> ReleaseFile(const char* name) {
+  const std::string text = test::ReadWholeFile(std::string(TANDREL_TEST_RELEASE) + name);
+  return {text.begin(), text.end()};
+}
+
+TEST(Release, EveryByteOfTheDescriptionAndThePackageIsChecked) {
+  const std::vector<std::uint8_t> definition = ReleaseFile("version.def");
+  const std::vector<std::uint8_t> package = ReleaseFile("update.pak");
+  ASSERT_GT(definition.size(), 500u);
+  const platform::RsaPublicKey key = UpdatePublicKey();
+  ASSERT_EQ(CheckReleaseDescription(definition, package, key), ReleaseCheck::kAuthentic);
+  for (std::size_t at = 0; at < definition.size(); ++at) {
+    std::vector<std::uint8_t> changed = definition;
+    changed[at] ^= 0x20;
+    EXPECT_NE(CheckReleaseDescription(changed, package, key), ReleaseCheck::kAuthentic) << at;
+  }
+  for (std::size_t at = 0; at < package.size(); at += 7) {
+    std::vector<std::uint8_t> changed = package;
+    changed[at] ^= 0x01;
+    EXPECT_EQ(CheckReleaseDescription(definition, changed, key), ReleaseCheck::kPackageMismatch) << at;
+  }
+  std::vector<std::uint8_t> longer = definition;
+  longer.push_back('x');
+  EXPECT_EQ(CheckReleaseDescription(longer, package, key), ReleaseCheck::kMalformed);
+  EXPECT_EQ(CheckReleaseDescription(std::span(definition).first(3), package, key), ReleaseCheck::kMalformed);
 }
 
 }  // namespace

@@ -114,7 +114,9 @@ ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
     return ReleaseCheck::kMalformed;
   }
   const auto signature = platform::ParseHex(sig_line.substr(4));
-  if (!signature) return ReleaseCheck::kMalformed;
+  // Lower-case only, like the digests: a second spelling would be a changed byte that
+  // still verifies.
+  if (!signature || platform::LowerHex(*signature) != sig_line.substr(4)) return ReleaseCheck::kMalformed;
   if (!platform::VerifyRsaSha256(key, version_def.first(signed_end), *signature)) {
     return ReleaseCheck::kBadSignature;
   }
