@@ -11,7 +11,9 @@
 #include "updater/package.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/tandrel-package-fuzz-" + std::to_string(getpid()) + ".pak";
+  // Memory-backed when the system has it: the file is rewritten for every input.
+  static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                  "/tandrel-package-fuzz-" + std::to_string(getpid()) + ".pak";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return 0;
   const bool written = std::fwrite(data, 1, size, file) == size;
