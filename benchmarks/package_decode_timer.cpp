@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
       best = std::min(best, seconds);
     }
     std::printf("%s %zu %zu %.1f %.2f\n", argv[i], content.size(), package.size() - 8,
-                content.size() / best / 1e6, encode_seconds);
+                static_cast<double>(content.size()) / best / 1e6, encode_seconds);
   }
   return 0;
 }

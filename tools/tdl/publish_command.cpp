@@ -51,7 +51,7 @@ bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
          file.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) && file.Close();
 }
 
-std::span<const std::uint8_t> AsBytes(std::string_view text) {
+[[maybe_unused]] std::span<const std::uint8_t> AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
@@ -66,7 +66,7 @@ std::string WithSeparator(std::string folder) {
 }
 
 // A list name in the program folder's own spelling, with "\" between folders.
-std::string ListName(std::string_view name) {
+[[maybe_unused]] std::string ListName(std::string_view name) {
   std::string list(name);
   for (char& c : list) {
     if (c == '/') c = '\\';
