@@ -27,11 +27,13 @@ Bytes Current(const PackageReader& reader, const std::uint8_t* entry) {
 class PackageReaderTest : public test::ScratchFolder {
  protected:
   std::string Package(const std::string& bytes) {
-    const std::string path = Path("update.pak");
+    // A new name each time: on Windows the reader's open file cannot be rewritten.
+    const std::string path = Path("update" + std::to_string(++made_) + ".pak");
     EXPECT_TRUE(test::WriteWholeFile(path, bytes));
     return path;
   }
   PackageReader reader;
+  int made_ = 0;
 };
 
 TEST_F(PackageReaderTest, EmptyMissingAndClosedPackagesGiveNoEntry) {
