@@ -16,6 +16,10 @@ constexpr char kOverview[] =
     "  search   list the entries of an index whose names match a query\n"
     "  index    rebuild an index from folders\n"
     "  fetch    download a URL into a file as the updater does\n"
+    "  publish  write a signed update package and its version.def (Linux)\n"
+    "  unpack   install an update package into a folder\n"
+    "  verify   check a release's digests and signature\n"
+    "  keygen   make a signing key pair (Linux)\n"
     "\n"
     "tdl COMMAND --help describes a command.\n";
 
@@ -42,6 +46,10 @@ int main(int argc, char** argv) {
   if (args[0] == "search") return RunSearchCommand(rest);
   if (args[0] == "index") return RunIndexCommand(rest);
   if (args[0] == "fetch") return RunFetchCommand(rest);
+  if (args[0] == "publish") return RunPublishCommand(rest);
+  if (args[0] == "unpack") return RunUnpackCommand(rest);
+  if (args[0] == "verify") return RunVerifyCommand(rest);
+  if (args[0] == "keygen") return RunKeygenCommand(rest);
   std::fprintf(stderr, "tdl: unknown command '%.*s'\n\n%s", static_cast<int>(args[0].size()),
                args[0].data(), kOverview);
   return kExitUsage;

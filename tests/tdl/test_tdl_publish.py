@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""tdl keygen, publish, unpack and verify from a shell.
+
+Usage: test_tdl_publish.py TDL RELEASE_FOLDER [RUNNER]. RELEASE_FOLDER holds a release
+published on Linux with the test key (files/, update.pak, version.def). With a runner (the
+Wine wrapper) the program is a Windows build: only unpack and verify exist there, paths are
+given in Wine's Z: form, and output goes to files rather than pipes.
+"""
+import filecmp
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+TDL = ""
+RELEASE = ""
+RUNNER = []
+WINDOWS = False
+FILES = ["readme.txt", "sub/data.bin", "version"]
+
+
+def arg(path):
+    return "Z:" + path.replace("/", "\\") if WINDOWS else path
+
+
+class TdlPublishTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="tdl-publish-")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def run_tdl(self, *args, cwd=None):
+        out_path = os.path.join(self.folder, "tdl.out")
+        with open(out_path, "wb") as out:
+            code = subprocess.run(RUNNER + [TDL] + list(args), stdout=out, stderr=subprocess.STDOUT,
+                                  cwd=cwd, timeout=120).returncode
+        with open(out_path, "rb") as out:
+            return code, out.read()
+
+    def unpack_into(self, pak, name):
+        target = os.path.join(self.folder, name)
+        os.makedirs(os.path.join(target, "sub"))
+        code, out = self.run_tdl("unpack", arg(pak), arg(target))
+        self.assertEqual(code, 0, out)
+        return target
+
+    def assert_same_files(self, source, target):
+        for name in FILES:
+            self.assertTrue(filecmp.cmp(os.path.join(source, name), os.path.join(target, name), shallow=False), name)
+
+    def test_a_release_published_on_linux_verifies_and_unpacks(self):
+        pak = os.path.join(RELEASE, "update.pak")
+        code, out = self.run_tdl("verify", arg(os.path.join(RELEASE, "version.def")), arg(pak))
+        self.assertEqual(code, 0, out)
+        self.assert_same_files(os.path.join(RELEASE, "files"), self.unpack_into(pak, "installed"))
+        # A changed byte anywhere, in either file, fails the check.
+        with open(os.path.join(RELEASE, "version.def"), "rb") as f:
+            definition = f.read()
+        with open(pak, "rb") as f:
+            package = f.read()
+        rng = random.Random(3)
+        spots = [("version.def", i) for i in [0, 3, 40, len(definition) - 3, len(definition) - 1]]
+        spots += [("update.pak", rng.randrange(len(package))) for _ in range(3)]
+        for which, at in spots:
+            data = bytearray(definition if which == "version.def" else package)
+            data[at] ^= 0x01
+            bad = {"version.def": definition, "update.pak": package}
+            bad[which] = bytes(data)
+            for name, content in bad.items():
+                with open(os.path.join(self.folder, name), "wb") as f:
+                    f.write(content)
+            code, out = self.run_tdl("verify", arg(os.path.join(self.folder, "version.def")),
+                                     arg(os.path.join(self.folder, "update.pak")))
+            self.assertNotEqual(code, 0, (which, at, out))
+
+    def test_publish_then_unpack_gives_the_same_files_and_every_byte_is_signed(self):
+        if WINDOWS:
+            self.skipTest("publishing is Linux-only")
+        key = os.path.join(self.folder, "key")
+        code, out = self.run_tdl("keygen", key)
+        self.assertEqual(code, 0, out)
+        self.assertNotEqual(self.run_tdl("keygen", key)[0], 0)
+        source = os.path.join(RELEASE, "files")
+        out_folder = os.path.join(self.folder, "out")
+        os.mkdir(out_folder)
+        code, out = self.run_tdl("publish", "--version", "1.3.10", "--notes", "-Eins -Zwei", "--key", key,
+                                 "--out", out_folder, *FILES, cwd=source)
+        self.assertEqual(code, 0, out)
+        pak = os.path.join(out_folder, "update.pak")
+        self.assert_same_files(source, self.unpack_into(pak, "installed"))
+
+        definition_path = os.path.join(out_folder, "version.def")
+        with open(definition_path, "rb") as f:
+            definition = f.read()
+        self.assertEqual(definition[:3], bytes([1, 3, 10]))
+        self.assertEqual(definition.split(b"\r\n")[1], b"-Eins -Zwei")
+        verify = ["verify", definition_path, pak, "--key", key + ".pub.hex"]
+        self.assertEqual(self.run_tdl(*verify)[0], 0)
+        # The build's own (test) key did not sign this release.
+        self.assertNotEqual(self.run_tdl("verify", definition_path, pak)[0], 0)
+        # Every byte is covered in-process by the unit tests; here a spread of them.
+        for at in sorted(set([0, 1, 2, 3, 36, 37, 38, 50, len(definition) - 1, len(definition) - 2]
+                             + list(range(60, len(definition), 97)))):
+            changed = bytearray(definition)
+            changed[at] = (changed[at] + 1) % 256
+            with open(definition_path, "wb") as f:
+                f.write(changed)
+            self.assertNotEqual(self.run_tdl(*verify)[0], 0, at)
+        with open(definition_path, "wb") as f:
+            f.write(definition + b"x")
+        self.assertNotEqual(self.run_tdl(*verify)[0], 0)
+
+        for name in ["../x", "sub/../version", "/etc/passwd", "\\abs", "C:x", "a:b", "con", "sub/nul.txt",
+                     "COM1.log", "a\x01b", "sub//version"]:
+            code, out = self.run_tdl("publish", "--version", "1.0.0", "--notes", "n", "--key", key,
+                                     "--out", out_folder, "readme.txt", name, cwd=source)
+            self.assertNotEqual(code, 0, name)
+            self.assertIn(b"refused file name", out, name)
+        code, out = self.run_tdl("publish", "--version", "1.0.128", "--notes", "n", "--key", key,
+                                 "--out", out_folder, "readme.txt", cwd=source)
+        self.assertEqual(code, 2, out)
+
+
+if __name__ == "__main__":
+    TDL = os.path.abspath(sys.argv[1])
+    RELEASE = os.path.abspath(sys.argv[2])
+    RUNNER = sys.argv[3:]
+    WINDOWS = bool(RUNNER)
+    unittest.main(argv=sys.argv[:1])

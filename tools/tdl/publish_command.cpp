@@ -1,0 +1,264 @@
+// The publisher's commands: keygen, publish, unpack and verify. Signing and making keys
+// need libcrypto and exist only in the Linux build; unpack and verify work on both.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/crypto.h"
+#include "platform/platform.h"
+#include "tools/tdl/commands.h"
+#include "updater/package.h"
+#include "updater/package_writer.h"
+#include "updater/release.h"
+#include "updater/update_public_key.h"
+
+namespace tandrel::tdl {
+
+const char kPublishUsage[] =
+    "usage: tdl publish --version X.Y.Z --notes TEXT --key KEYFILE --out FOLDER FILE...\n"
+    "Writes FOLDER/update.pak with FILE... (names relative to the program folder) and\n"
+    "FOLDER/version.def, signed with the private key in KEYFILE.\n";
+const char kUnpackUsage[] =
+    "usage: tdl unpack PAK FOLDER\n"
+    "Installs the package PAK into FOLDER by the updater's rules (folders must exist).\n";
+const char kKeygenUsage[] =
+    "usage: tdl keygen KEYFILE\n"
+    "Makes an RSA-2048 signing key: KEYFILE (private, PEM), KEYFILE.pub (PEM) and\n"
+    "KEYFILE.pub.hex (the form a build compiles in, see TANDREL_UPDATE_PUBLIC_KEY).\n";
+const char kVerifyUsage[] =
+    "usage: tdl verify VERSION_DEF PAK [--key KEYFILE.pub.hex]\n"
+    "Checks the digests and the signature of a release against the key this tdl was\n"
+    "built with, or the given one.\n";
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::optional<Bytes> ReadBytes(const std::string& path) {
+  platform::File file(path, platform::OpenMode::kRead, 1u << 16);
+  if (!file.IsOpen()) return std::nullopt;
+  Bytes bytes;
+  std::uint8_t chunk[1u << 16];
+  for (std::size_t got; (got = file.Read(chunk, sizeof chunk)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+  return bytes;
+}
+
+bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  platform::File file(path, platform::OpenMode::kCreate, 1u << 16);
+  return file.IsOpen() &&
+         file.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) && file.Close();
+}
+
+[[maybe_unused]] std::span<const std::uint8_t> AsBytes(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+int Fail(const char* what, std::string_view detail = {}) {
+  std::fprintf(stderr, "tdl: %s%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  return 1;
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder.push_back(platform::kPathSeparator);
+  return folder;
+}
+
+// A list name in the program folder's own spelling, with "\" between folders.
+[[maybe_unused]] std::string ListName(std::string_view name) {
+  std::string list(name);
+  for (char& c : list) {
+    if (c == '/') c = '\\';
+  }
+  return list;
+}
+
+// A list name as a path on this system, below `folder`.
+std::string InstallPath(const std::string& folder, std::string_view name) {
+  std::string path = WithSeparator(folder);
+  for (char c : name) path.push_back(c == '\\' || c == '/' ? platform::kPathSeparator : c);
+  return path;
+}
+
+std::optional<platform::RsaPublicKey> ReadPublicKeyFile(const std::string& path) {
+  const auto bytes = ReadBytes(path);
+  if (!bytes) return std::nullopt;
+  std::string text(bytes->begin(), bytes->end());
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  const std::size_t space = text.find(' ');
+  if (space == std::string::npos || space == 0 || space > 8) return std::nullopt;
+  const auto modulus = platform::ParseHex(text.substr(space + 1));
+  const auto exponent = platform::ParseHex(std::string(8 - space, '0') + text.substr(0, space));
+  if (!modulus || !exponent || (8 - space) % 2 != 0) return std::nullopt;
+  platform::RsaPublicKey key;
+  key.modulus = *modulus;
+  for (std::uint8_t b : *exponent) key.exponent = key.exponent << 8 | b;
+  return key;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int RunKeygenCommand(std::span<const std::string_view>) {
+  return Fail("keygen is available in the Linux build of tdl only");
+}
+int RunPublishCommand(std::span<const std::string_view>) {
+  return Fail("publish is available in the Linux build of tdl only");
+}
+#else
+int RunKeygenCommand(std::span<const std::string_view> args) {
+  if (args.size() != 1 || args[0].starts_with("-")) {
+    std::fputs(kKeygenUsage, args.size() == 1 && args[0] == "--help" ? stdout : stderr);
+    return args.size() == 1 && args[0] == "--help" ? 0 : kExitUsage;
+  }
+  const std::string path(args[0]);
+  if (std::filesystem::exists(path)) return Fail("refusing to overwrite ", path);
+  const auto pair = platform::GenerateRsaKey(2048);
+  if (!pair) return Fail("could not make a key");
+  const std::string hex = platform::LowerHex(Bytes{static_cast<std::uint8_t>(pair->public_key.exponent >> 16),
+                                                  static_cast<std::uint8_t>(pair->public_key.exponent >> 8),
+                                                  static_cast<std::uint8_t>(pair->public_key.exponent)}) +
+                          " " + platform::LowerHex(pair->public_key.modulus) + "\n";
+  if (!WriteBytes(path, AsBytes(pair->private_pem))) return Fail("cannot write ", path);
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               ignored);
+  if (!WriteBytes(path + ".pub", AsBytes(pair->public_pem)) || !WriteBytes(path + ".pub.hex", AsBytes(hex))) {
+    return Fail("cannot write the public key beside ", path);
+  }
+  std::printf("private key: %s (keep it out of any repository)\npublic key: %s.pub, %s.pub.hex\n", path.c_str(),
+              path.c_str(), path.c_str());
+  return 0;
+}
+
+int RunPublishCommand(std::span<const std::string_view> args) {
+  std::string version_text, notes, key_path, out;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = std::string(args[++i]);
+      return true;
+    };
+    if (args[i] == "--help") {
+      std::fputs(kPublishUsage, stdout);
+      return 0;
+    }
+    bool ok = true;
+    if (args[i] == "--version") ok = value(version_text);
+    else if (args[i] == "--notes") ok = value(notes);
+    else if (args[i] == "--key") ok = value(key_path);
+    else if (args[i] == "--out") ok = value(out);
+    else if (args[i].starts_with("--")) ok = false;
+    else files.emplace_back(args[i]);
+    if (!ok) {
+      std::fputs(kPublishUsage, stderr);
+      return kExitUsage;
+    }
+  }
+  const auto version = updater::ParseVersionText(version_text);
+  if (!version || key_path.empty() || out.empty() || files.empty()) {
+    std::fputs(kPublishUsage, stderr);
+    return kExitUsage;
+  }
+  for (char c : notes) {
+    if (static_cast<unsigned char>(c) < 0x20) return Fail("the notes must be one line without control characters");
+  }
+  std::string list;
+  for (const std::string& name : files) {
+    if (!updater::IsSafePackageName(name)) return Fail("refused file name: ", name);
+    list += ListName(name) + "\r\n";
+  }
+  Bytes package;
+  updater::AppendPackageEntry(AsBytes(list), package);
+  for (const std::string& name : files) {
+    const auto content = ReadBytes(name);
+    if (!content) return Fail("cannot read ", name);
+    if (!updater::AppendPackageEntry(*content, package)) return Fail("file too large for a package: ", name);
+  }
+  const auto key_pem = ReadBytes(key_path);
+  if (!key_pem) return Fail("cannot read the key ", key_path);
+  const std::string pem(key_pem->begin(), key_pem->end());
+  const auto md5 = platform::HashOf(platform::HashKind::kMd5, package);
+  const auto sha = platform::HashOf(platform::HashKind::kSha256, package);
+  if (!md5 || !sha) return Fail("digest failed");
+  std::string description =
+      updater::UnsignedReleaseDescription(*version, platform::LowerHex(*md5), notes, platform::LowerHex(*sha));
+  const auto signature = platform::SignRsaSha256(pem, AsBytes(description));
+  if (!signature) return Fail("cannot sign with ", key_path);
+  description += "sig " + platform::LowerHex(*signature) + "\r\n";
+  const std::string folder = WithSeparator(out);
+  if (!WriteBytes(folder + "update.pak", package) || !WriteBytes(folder + "version.def", AsBytes(description))) {
+    return Fail("cannot write into ", out);
+  }
+  std::printf("%s: %zu files, %zu bytes; version.def for %s\n", (folder + "update.pak").c_str(), files.size(),
+              package.size(), version_text.c_str());
+  return 0;
+}
+#endif
+
+int RunUnpackCommand(std::span<const std::string_view> args) {
+  if (args.size() != 2) {
+    const bool help = args.size() == 1 && args[0] == "--help";
+    std::fputs(kUnpackUsage, help ? stdout : stderr);
+    return help ? 0 : kExitUsage;
+  }
+  updater::PackageReader reader;
+  if (!reader.Open(std::string(args[0]))) return Fail("cannot open ", args[0]);
+  const std::uint8_t* list = reader.Next();
+  if (list == nullptr) return Fail("the package has no file list");
+  const std::vector<std::string> names =
+      updater::SplitFileList(std::span<const std::uint8_t>(list, static_cast<std::size_t>(reader.Size())));
+  const std::string folder(args[1]);
+  int status = 0;
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    const std::uint8_t* entry = reader.Next();
+    if (entry == nullptr) {
+      Fail("the package has no entry for ", name);
+      return 1;
+    }
+    if (reader.State() == updater::EntryState::kChecksumMismatch) {
+      Fail("checksum mismatch in the entry of ", name);
+      status = 1;
+    }
+    if (!updater::IsSafePackageName(name)) {
+      Fail("refused file name: ", name);
+      status = 1;
+      continue;
+    }
+    const std::string path = InstallPath(folder, name);
+    if (!WriteBytes(path, std::span<const std::uint8_t>(entry, static_cast<std::size_t>(reader.Size())))) {
+      Fail("cannot write ", path);
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int RunVerifyCommand(std::span<const std::string_view> args) {
+  if (args.size() != 2 && !(args.size() == 4 && args[2] == "--key")) {
+    const bool help = args.size() == 1 && args[0] == "--help";
+    std::fputs(kVerifyUsage, help ? stdout : stderr);
+    return help ? 0 : kExitUsage;
+  }
+  platform::RsaPublicKey key = updater::UpdatePublicKey();
+  if (args.size() == 4) {
+    const auto given = ReadPublicKeyFile(std::string(args[3]));
+    if (!given) return Fail("not a public key file: ", args[3]);
+    key = *given;
+  }
+  const auto description = ReadBytes(std::string(args[0]));
+  const auto package = ReadBytes(std::string(args[1]));
+  if (!description || !package) return Fail("cannot read the release files");
+  switch (updater::CheckReleaseDescription(*description, *package, key)) {
+    case updater::ReleaseCheck::kAuthentic: std::puts("authentic"); return 0;
+    case updater::ReleaseCheck::kMalformed: return Fail("version.def has no signature lines");
+    case updater::ReleaseCheck::kPackageMismatch: return Fail("the package does not match version.def");
+    case updater::ReleaseCheck::kBadSignature: return Fail("the signature does not verify");
+  }
+  return 1;
+}
+
+}  // namespace tandrel::tdl
