@@ -106,6 +106,9 @@ bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, 
 void Win32Ui::CloseWindow(int window) {
   HWND hwnd = Hwnd(window);
   if (hwnd == nullptr) return;
+  // Events taken from the message queue before the close (two clicks handled in one pass)
+  // belong to no window any more.
+  std::erase_if(events_, [window](const Event& e) { return e.window == window; });
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(lists_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(trees_, [window](const auto& c) { return c.first == window; });

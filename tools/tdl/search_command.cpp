@@ -23,7 +23,8 @@ const char kSearchUsage[] =
     "  --tsv       name, TAB, folder, TAB, kind (0 file, 1 folder) per line\n"
     "  --count     print only the number of hits\n"
     "\n"
-    "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index or refused query.\n";
+    "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index, refused query\n"
+    "or standard output that could not be written.\n";
 
 namespace {
 
@@ -36,8 +37,8 @@ struct SearchArgs {
   std::optional<std::string> query;
 };
 
-bool UsageError(const char* what) {
-  std::fprintf(stderr, "tdl search: %s\n\n%s", what, kSearchUsage);
+bool UsageError(std::string_view what) {
+  std::fprintf(stderr, "tdl search: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kSearchUsage);
   return false;
 }
 
@@ -64,7 +65,7 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
     } else if (!options_done && a == "--count") {
       out.count = true;
     } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError("unknown option");
+      return UsageError(UnknownOptionText(a));
     } else if (out.query) {
       return UsageError("the query must be one argument (quote it)");
     } else {
@@ -107,7 +108,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   if (!ParseSearchArgs(args, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kSearchUsage, stdout);
-    return 0;
+    return FinishStandardOutput("tdl search") ? 0 : kExitUsage;
   }
   if (!QueryLongEnough(*parsed.query)) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
@@ -128,7 +129,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   } else {
     PrintHits(*table, hits, parsed.tsv);
   }
-  std::fflush(stdout);
+  if (!FinishStandardOutput("tdl search")) return kExitUsage;
   return hits.empty() ? 1 : 0;
 }
 
