@@ -7,6 +7,7 @@ namespace tandrel {
 FolderSlots IndexedFolders;
 std::int32_t AutostartFlag = 0;
 std::optional<std::int32_t> AppliedAutostartFlag;
+bool SettingsReadFailed = false;
 
 int MainHidden = 0;
 

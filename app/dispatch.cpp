@@ -58,6 +58,9 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
 }  // namespace
 
 bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
+  // Events queued before their window was closed (a double click on a dialog's button
+  // while the main thread was busy) belong to nothing any more.
+  if (event.kind != ui::EventKind::kNone && !ui.WindowExists(event.window)) return true;
   // The dialogs' own events; their menu items come as menu events like all others.
   if (event.kind != ui::EventKind::kMenu) {
     if (event.window == kFolderDialog) {

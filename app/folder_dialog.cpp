@@ -129,6 +129,9 @@ void RemoveSelectedFolder(ui::Ui& ui) {
 }
 
 void ApplyFolderDialog(ui::Ui& ui) {
+  // A second "Übernehmen" queued before the first was handled finds no rows: it must not
+  // write an empty list and start a run over it.
+  if (!ui.WindowExists(kFolderDialog)) return;
   WriteSettings(FolderRows());
   ReloadSettings();  // the run walks what the file holds now
   ReturnToMainWindow(ui, kFolderDialog);
@@ -137,6 +140,7 @@ void ApplyFolderDialog(ui::Ui& ui) {
 }
 
 void CancelFolderDialog(ui::Ui& ui) {
+  if (!ui.WindowExists(kFolderDialog)) return;
   ReturnToMainWindow(ui, kFolderDialog);
   shown_rows = std::make_shared<FolderRowList>(std::vector<std::string>{});
 }

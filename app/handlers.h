@@ -8,8 +8,11 @@
 namespace tandrel {
 
 // The indexing run started by "Aktualisieren" (and by the folder dialog's apply button):
-// sets IndexRunActive and starts the run on a thread of its own.
+// sets IndexRunActive and starts the run on a thread of its own. While settings.conf
+// cannot be read it starts nothing and says so in a message box.
 void StartIndexingRun(ui::Ui& ui);
+inline constexpr char kSettingsUnreadableText[] =
+    "Die Datei settings.conf kann nicht gelesen werden.\nDer bisherige Index bleibt erhalten.";
 // Waits until every run started by StartIndexingRun has ended (tests, before their
 // window layer goes away).
 void WaitForIndexingRuns();

@@ -48,11 +48,19 @@ platform::Thread& IdleRunThread() {
 }  // namespace
 
 void StartIndexingRun(ui::Ui& ui) {
+  // Empty slots from a settings.conf that could not be read are no folder list: a run
+  // over them would replace the index with an empty one. The file may have become
+  // readable since.
+  if (SettingsReadFailed && !ReloadSettings()) {
+    ui.ShowMessage("Fehler", kSettingsUnreadableText);
+    return;
+  }
   IndexRunPlan plan;
   // Taken over here, on the main thread that owns IndexedFolders.
   plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
   IndexRunActive.store(1);
-  IdleRunThread().Start([&ui, plan = std::move(plan)](std::stop_token) {
+  IdleRunThread().Start([&ui, plan = std::move(plan)](std::stop_token stop) mutable {
+    plan.stop = stop;
     WindowRunObserver observer(ui);
     RunIndexing(plan, observer);
   });

@@ -24,7 +24,8 @@ void QuitProgram(ui::Ui& ui) {
   IndexTempFile.Abandon();
   // A run that is writing the new db.db is waited for until the file is in place.
   if (IndexMerging.load() == 1) {
-    while (IndexRunActive.load() != 0) platform::Sleep(kQuitPollMs);
+    platform::StoppableWait poll;
+    while (IndexRunActive.load() != 0) poll.For(kQuitPollMs);
   }
 }
 

@@ -28,16 +28,23 @@ extern std::int32_t AutostartFlag;
 // file still holds the older value. Main thread only.
 extern std::optional<std::int32_t> AppliedAutostartFlag;
 
+// True when the last ReadSettings could not read the file: the empty slots then say
+// nothing about the folders, and no run may walk them. Main thread only.
+extern bool SettingsReadFailed;
+
 // Fills AutostartFlag and IndexedFolders from the file, creating an empty file when it
-// is missing. Lines beyond the last slot are ignored.
-void ReadSettings(const std::string& path = kSettingsFileName);
+// is missing; a file that cannot be written is read all the same. Lines beyond the last
+// slot are ignored. False (every slot empty, AutostartFlag kept) when it cannot be read.
+bool ReadSettings(const std::string& path = kSettingsFileName);
 // ReadSettings for the folder dialog: an autostart value applied in this session and
 // not stored yet stays, rather than going back to the file's older value.
-void ReloadSettings(const std::string& path = kSettingsFileName);
+bool ReloadSettings(const std::string& path = kSettingsFileName);
 // Rewrites the whole file: AutostartFlag, then one line per folder row.
 void WriteSettings(const std::vector<std::string>& folder_rows,
                    const std::string& path = kSettingsFileName);
-// Rewrites line 1 in place; every byte after it stays.
+// Rewrites line 1; every byte after it stays. In place where the new line fits over the
+// old one and its line end, else by writing the whole file anew beside it and renaming it
+// over the old one.
 void StoreAutostartFlag(const std::string& path = kSettingsFileName);
 
 // The first line's number: the text before ";", leading spaces and tabs skipped, an

@@ -25,13 +25,17 @@ void ShowSettingsDialog(ui::Ui& ui) {
 }
 
 void ApplySettingsDialog(ui::Ui& ui) {
+  // A closed dialog's box reads unchecked: a late second apply would switch autostart off.
+  if (!ui.WindowExists(kSettingsDialog)) return;
   AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
   AppliedAutostartFlag = AutostartFlag;
   ReturnToMainWindow(ui, kSettingsDialog);
   SyncAutostart();
 }
 
-void CloseSettingsDialog(ui::Ui& ui) { ReturnToMainWindow(ui, kSettingsDialog); }
+void CloseSettingsDialog(ui::Ui& ui) {
+  if (ui.WindowExists(kSettingsDialog)) ReturnToMainWindow(ui, kSettingsDialog);
+}
 
 void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
   if (event.kind == ui::EventKind::kClose) {

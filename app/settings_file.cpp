@@ -14,9 +14,32 @@ int DigitValue(char c) {
   return 99;
 }
 
-void WriteFlagLine(platform::File& file) {
-  file.Write(std::to_string(AutostartFlag));
-  file.Write("\r\n");
+std::string FlagLine() { return std::to_string(AutostartFlag) + "\r\n"; }
+
+std::string ReadToEnd(platform::File& file) {
+  std::string bytes;
+  char chunk[4096];
+  for (std::size_t got; (got = file.Read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+  return bytes;
+}
+
+// Line 1 with its line end, as a reader consumes it: up to CR, LF, CR LF or NUL.
+std::size_t FirstLineLength(std::string_view bytes) {
+  const std::size_t end = bytes.find_first_of(std::string_view("\r\n\0", 3));
+  if (end == std::string_view::npos) return bytes.size();
+  if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') return end + 2;
+  return end + 1;
+}
+
+// The whole file with a new line 1, written beside it and put in its place in one step,
+// so that a failure at any point leaves the old file as it was.
+void ReplaceFirstLine(const std::string& path, std::string_view line, std::string_view rest) {
+  const std::string staged = path + ".new";
+  platform::File file(staged, platform::OpenMode::kCreate);
+  const bool written = file.IsOpen() && file.Write(line) && file.Write(rest) && file.Sync();
+  if (!file.Close() || !written || !platform::ReplaceFileAtomically(staged, path)) {
+    platform::RemoveFile(staged);
+  }
 }
 
 }  // namespace
@@ -45,10 +68,14 @@ std::int32_t ParseSettingsNumber(std::string_view line) {
   return static_cast<std::int32_t>(value);
 }
 
-void ReadSettings(const std::string& path) {
+bool ReadSettings(const std::string& path) {
   IndexedFolders.fill(std::string());
   platform::File file(path, platform::OpenMode::kReadWrite);
-  if (!file.IsOpen()) return;
+  // A file this user may not write (its read-only attribute, another user's file) still
+  // holds the folder list.
+  if (!file.IsOpen()) file = platform::File(path, platform::OpenMode::kRead);
+  SettingsReadFailed = !file.IsOpen();
+  if (SettingsReadFailed) return false;
   std::string line;
   file.ReadLine(line);
   AutostartFlag = ParseSettingsNumber(line);
@@ -58,17 +85,19 @@ void ReadSettings(const std::string& path) {
     file.ReadLine(line);
     if (!line.empty()) IndexedFolders[slot] = line;
   }
+  return true;
 }
 
-void ReloadSettings(const std::string& path) {
-  ReadSettings(path);
+bool ReloadSettings(const std::string& path) {
+  const bool read = ReadSettings(path);
   if (AppliedAutostartFlag) AutostartFlag = *AppliedAutostartFlag;
+  return read;
 }
 
 void WriteSettings(const std::vector<std::string>& folder_rows, const std::string& path) {
   platform::File file(path, platform::OpenMode::kCreate);
   if (!file.IsOpen()) return;
-  WriteFlagLine(file);
+  file.Write(FlagLine());
   for (const std::string& row : folder_rows) {
     file.Write(row);
     file.Write("\r\n");
@@ -78,7 +107,19 @@ void WriteSettings(const std::vector<std::string>& folder_rows, const std::strin
 void StoreAutostartFlag(const std::string& path) {
   platform::File file(path, platform::OpenMode::kReadWrite);
   if (!file.IsOpen()) return;
-  WriteFlagLine(file);
+  const std::string line = FlagLine();
+  const std::string bytes = ReadToEnd(file);
+  const std::size_t old_line = FirstLineLength(bytes);
+  // In place only where the new line cannot reach into line 2: over the old line and its
+  // line end, or at the end of the file. (LF line ends, an empty line 1 or a longer
+  // number would otherwise overwrite the first folder's first bytes.)
+  if (line.size() <= old_line || old_line == bytes.size()) {
+    file.Seek(0);
+    file.Write(line);
+    return;
+  }
+  file.Close();
+  ReplaceFirstLine(path, line, std::string_view(bytes).substr(old_line));
 }
 
 }  // namespace tandrel

@@ -61,7 +61,10 @@ void StartUp(ui::Ui& ui) {
 
   const std::uint32_t t0 = platform::TickCount();
   LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
-  while (platform::TickCount() - t0 <= kSplashHoldMs) platform::Sleep(1);
+  platform::StoppableWait hold;
+  for (std::uint32_t held; (held = platform::TickCount() - t0) <= kSplashHoldMs;) {
+    hold.For(kSplashHoldMs + 1 - held);
+  }
   ui.CloseWindow(kSplashWindow);
 
   OpenMainWindow(ui);

@@ -68,8 +68,10 @@ extern WalkFile IndexTempFile;
 // adds 1 to IndexFileCount per file. `folder` is used exactly as given; sub-folder paths
 // are it, one separator and the name. A folder that cannot be listed contributes
 // nothing; a folder link that leads back to a folder on the current path is recorded
-// but not entered again.
-void ScanFolder(const std::string& folder);
+// but not entered again. An entry whose name holds CR or LF (possible on POSIX file
+// systems) is left out with everything below it: the record format ends texts there.
+// False when `folder` itself could not be listed.
+bool ScanFolder(const std::string& folder);
 
 // The bucket a name goes to: 0 to 25 for a first byte a-z or A-Z, 26 otherwise.
 int BucketOf(std::string_view name);
@@ -114,6 +116,9 @@ struct IndexRunPlan {
   // When another run holds the index folder or the bucket folder: wait for it (true) or
   // give up at once (false).
   bool wait_for_other_run = true;
+  // Ends the run's waits (for another run, for a search) at once; a run stopped there
+  // loads no table.
+  std::stop_token stop;
 };
 
 enum class IndexRunOutcome {
@@ -122,16 +127,21 @@ enum class IndexRunOutcome {
   kMergeFailed,       // a bucket or the new index could not be written: previous index kept
   kNotReplaced,       // the new index was complete but the old one could not be replaced
   kOtherRunBusy,      // another run held the folders and the plan said not to wait
+  kNoFolderListed,    // folders were given but not one could be listed: previous index kept
 };
 
 struct IndexRunResult {
   IndexRunOutcome outcome = IndexRunOutcome::kWalkFailed;
   std::int32_t files = 0;    // IndexFileCount at the end
   std::int32_t seconds = 0;  // walk and merge, whole seconds, truncated
+  std::vector<std::string> unlisted_folders;  // given folders that could not be listed
 };
 
 // The final status text: "Indexierung erfolgreich: N Dateien in T sek".
 std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds);
+// The final status text of a run that kept the previous index.
+inline constexpr char kIndexRunFailedText[] =
+    "Indexierung fehlgeschlagen, der bisherige Index bleibt erhalten";
 
 // The whole run on the calling thread. The caller sets IndexRunActive to 1 before; the
 // run sets it to 0 once the index file is final (before waiting for a search).

@@ -7,8 +7,6 @@ namespace tandrel {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 250;
-// The ticker sleeps in short steps so that stopping it never waits a whole period.
-constexpr std::uint32_t kTickerStepMs = 5;
 constexpr std::uint32_t kSearchPollMs = 250;
 constexpr std::uint32_t kOtherRunPollMs = 250;
 
@@ -43,11 +41,17 @@ class RunClaims {
 
 bool TakeClaims(RunClaims& claims, const IndexRunPlan& plan, const std::string& bucket_folder) {
   const std::string index_folder = FolderOf(plan.index_file);
+  platform::StoppableWait poll(plan.stop);
   for (;;) {
     if (claims.TryTake(index_folder, bucket_folder)) return true;
-    if (!plan.wait_for_other_run) return false;
-    platform::Sleep(kOtherRunPollMs);
+    if (!plan.wait_for_other_run || !poll.For(kOtherRunPollMs)) return false;
   }
+}
+
+std::size_t GivenFolderCount(const IndexRunPlan& plan) {
+  std::size_t given = 0;
+  for (const std::string& folder : plan.folders) given += folder.empty() ? 0 : 1;
+  return given;
 }
 
 std::string FileCountText(const char* head, std::int32_t files) {
@@ -68,8 +72,9 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
 void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer,
                             std::shared_ptr<const IndexTable> fresh) {
   observer.ShowProgress("Warte auf Suchvorgang");
+  platform::StoppableWait poll(plan.stop);
   do {
-    platform::Sleep(kSearchPollMs);
+    if (!poll.For(kSearchPollMs)) return;
   } while (observer.SearchRunning());
   observer.ShowProgress("Lade Index neu");
   // Missing or unreadable: the current table stays.
@@ -85,12 +90,9 @@ std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds) {
 }
 
 void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop) {
-  for (;;) {
-    for (std::uint32_t slept = 0; slept < kTickerPeriodMs; slept += kTickerStepMs) {
-      if (stop.stop_requested()) return;
-      platform::Sleep(kTickerStepMs);
-    }
-    if (stop.stop_requested()) return;
+  // The stop ends the wait at once, never an update half-way.
+  platform::StoppableWait period(stop);
+  while (period.For(kTickerPeriodMs)) {
     const std::string text = FileCountText("Indexieren (", IndexFileCount.load());
     observer.ShowProgress(text);
     observer.ShowTooltip(text);
@@ -122,7 +124,7 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
     {
       std::jthread ticker([&observer](std::stop_token stop) { IndexTicker(observer, stop); });
       for (const std::string& folder : plan.folders) {
-        if (!folder.empty()) ScanFolder(folder);
+        if (!folder.empty() && !ScanFolder(folder)) result.unlisted_folders.push_back(folder);
       }
     }  // the ticker is stopped between two updates and joined here
     observer.ShowTooltip("Tandrel");
@@ -132,7 +134,12 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
   observer.ShowProgress("Optimiere Index...");
   // From here to IndexRunActive = 0 the run touches only its files and the two flags:
   // the quit sequence may be waiting for it on the main thread.
-  if (IndexTempFile.CloseAndStartMerge()) {
+  if (!result.unlisted_folders.empty() && result.unlisted_folders.size() == GivenFolderCount(plan)) {
+    // An unplugged drive, an offline share or a typo: the empty walk must not replace the
+    // index there is.
+    IndexTempFile.Abandon();
+    result.outcome = IndexRunOutcome::kNoFolderListed;
+  } else if (IndexTempFile.CloseAndStartMerge()) {
     result.outcome = MergeAndReplace(plan, bucket_folder);
   } else {
     // No complete walk (the file could not be created or written, or the program is
@@ -149,7 +156,9 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
   if (result.outcome == IndexRunOutcome::kReplaced) fresh = RenewIndexSnapshot(plan.index_file);
   if (plan.reload) WaitForSearchAndReload(plan, observer, std::move(fresh));
   observer.ShowDone();
-  observer.ShowProgress(IndexRunSuccessText(result.files, result.seconds));
+  observer.ShowProgress(result.outcome == IndexRunOutcome::kReplaced
+                            ? IndexRunSuccessText(result.files, result.seconds)
+                            : std::string(kIndexRunFailedText));
   observer.ShowBusy(false);
   observer.ClearLastQuery();
   return result;

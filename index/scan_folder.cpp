@@ -15,20 +15,23 @@ namespace {
 // entered, and then for every folder on the path that does not have one yet.
 class Walker {
  public:
-  void Walk(const std::string& folder, bool via_link) {
+  // False when the folder could not be listed.
+  bool Walk(const std::string& folder, bool via_link) {
     platform::FolderListing listing(folder);
-    if (!listing.IsOpen()) return;
+    if (!listing.IsOpen()) return false;
     Level level{&folder, std::nullopt, false};
     if (platform::kCheapFolderIdentity || via_link) {
       level.identity = listing.Identity();
       level.identity_known = true;
-      if (level.identity && IsOnPath(*level.identity)) return;
+      if (level.identity && IsOnPath(*level.identity)) return true;
     }
     path_.push_back(level);
     platform::FolderEntry entry;
     std::string sub;
     while (listing.Next(entry)) {
       if (entry.name == "." || entry.name == "..") continue;
+      // A CR or LF would end the name's text in the record and shift every record after it.
+      if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
       if (!entry.is_folder) {
         IndexTempFile.WriteRecord(entry.name, folder, kEntryFile);
         IndexFileCount.fetch_add(1, std::memory_order_relaxed);
@@ -41,6 +44,7 @@ class Walker {
       Walk(sub, entry.is_link);
     }
     path_.pop_back();
+    return true;
   }
 
  private:
@@ -66,9 +70,9 @@ class Walker {
 
 }  // namespace
 
-void ScanFolder(const std::string& folder) {
+bool ScanFolder(const std::string& folder) {
   Walker walker;
-  walker.Walk(folder, false);
+  return walker.Walk(folder, false);
 }
 
 }  // namespace tandrel

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stop_token>
@@ -259,6 +261,25 @@ void Sleep(std::uint32_t milliseconds);
 
 // ---------------------------------------------------------------------------------------
 // Threads
+
+// The one way threads wait for a time: a condition variable with a time-out that a stop
+// request on `stop` ends at once. A period holds on Windows, where a loop of short sleeps
+// loses up to one timer tick (15.6 ms) per step. Without a stop token it is a plain wait.
+class StoppableWait {
+ public:
+  explicit StoppableWait(std::stop_token stop = {}) : stop_(std::move(stop)) {}
+  StoppableWait(const StoppableWait&) = delete;
+  StoppableWait& operator=(const StoppableWait&) = delete;
+
+  // Waits `milliseconds`; true when they passed, false as soon as a stop is requested
+  // (at once when it was requested before).
+  bool For(std::uint32_t milliseconds);
+
+ private:
+  std::stop_token stop_;
+  std::mutex lock_;
+  std::condition_variable_any wake_;
+};
 
 // A worker thread whose owner can ask it to stop and can ask whether it still runs.
 // Destroying a running Thread asks it to stop and waits for it.

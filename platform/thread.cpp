@@ -1,5 +1,6 @@
 // Worker threads on top of the standard library (MinGW's posix thread model provides it
 // on Windows too).
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -25,6 +26,13 @@ bool Thread::Start(Body body) {
     return false;
   }
   return true;
+}
+
+bool StoppableWait::For(std::uint32_t milliseconds) {
+  std::unique_lock<std::mutex> hold(lock_);
+  // Only the stop request wakes the wait; spurious wake-ups are waited through.
+  wake_.wait_for(hold, stop_, std::chrono::milliseconds(milliseconds), [] { return false; });
+  return !stop_.stop_requested();
 }
 
 void Thread::RequestStop() { thread_.request_stop(); }

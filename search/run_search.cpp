@@ -8,19 +8,14 @@ namespace tandrel {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 200;
-// The ticker sleeps in short steps so that ending it never waits a whole period.
-constexpr std::uint32_t kTickerStepMs = 5;
 
 std::string HitCountText(std::int32_t count) { return "Gefunden: " + std::to_string(count); }
 
 void SearchTicker(ui::Ui& ui, const SearchControls& c, const std::atomic<std::int32_t>& count,
                   const std::stop_token& stop) {
-  for (;;) {
-    for (std::uint32_t slept = 0; slept < kTickerPeriodMs; slept += kTickerStepMs) {
-      if (stop.stop_requested()) return;
-      platform::Sleep(kTickerStepMs);
-    }
-    if (stop.stop_requested()) return;
+  // Ending the search ends the wait at once, never half-way through an update.
+  platform::StoppableWait period(stop);
+  while (period.For(kTickerPeriodMs)) {
     ui.PostStatusText(c.hit_count_field, HitCountText(count.load(std::memory_order_relaxed)));
   }
 }

@@ -33,6 +33,7 @@ class DialogTest : public ScratchCurrentFolder {
     AutostartFlag = 0;
     AppliedAutostartFlag.reset();
     IndexedFolders.fill(std::string());
+    SettingsReadFailed = false;
   }
 
   void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }

@@ -180,6 +180,39 @@ TEST_F(FolderDialogTest, ApplyingAnUnchangedListRewritesTheFile) {
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\n");
 }
 
+// A double click on "Übernehmen" while the main thread is busy, or "Abbrechen" and then
+// "Übernehmen": the later events belong to a dialog that is gone.
+TEST_F(FolderDialogTest, EventsOfTheClosedDialogChangeNothing) {
+  const std::string original = "0\r\nD:\\A\r\nD:\\B\r\n";
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, original));
+  const ui::Event apply{ui::EventKind::kControl, kFolderDialog, kFolderApplyButton, ui::Action::kLeftClick};
+  const ui::Event cancel{ui::EventKind::kControl, kFolderDialog, kFolderCancelButton, ui::Action::kLeftClick};
+  const auto handle_queue = [this] {
+    for (int i = 0; i < 4; ++i) Dispatch(ui_.WaitEvent(0));
+  };
+  OpenDialog();
+  ui_.Push(apply);
+  ui_.Push(apply);
+  handle_queue();
+  WaitForIndexingRuns();
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original) << "queued twice";
+  EXPECT_EQ(IndexedFolders[1], "D:\\B");
+
+  OpenDialog();
+  ui_.Push(cancel);
+  ui_.Push(apply);
+  handle_queue();
+  EXPECT_EQ(IndexRunActive.load(), 0) << "no run started";
+  Dispatch(apply);  // past the window layer, straight to the dispatch
+  ApplyFolderDialog(ui_);  // and to the action itself
+  CancelFolderDialog(ui_);
+  Choose(kItemRemoveFolder, kFolderDialog);
+  EXPECT_EQ(IndexRunActive.load(), 0);
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original);
+  EXPECT_EQ(IndexedFolders[1], "D:\\B");
+  ExpectMainWindowBack();
+}
+
 TEST_F(FolderDialogTest, AWindowThatCannotOpenLeavesTheMainWindowUsable) {
   ui_.RefuseWindows(true);
   OpenDialog();

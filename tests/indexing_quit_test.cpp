@@ -41,17 +41,10 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
     IndexedFolders.fill(std::string());
     ScratchCurrentFolder::TearDown();
   }
-  // Until the run has shown its last text and tray image.
+  // Until the run has ended and what it posted is shown.
   void WaitForTheRunToEnd() {
-    for (;;) {
-      ui_.ApplyPosted();
-      if (ui_.StatusText(kProgressField).starts_with("\tIndexierung erfolgreich: ") &&
-          ui_.TrayImage() == kTrayIdleIcon) {
-        break;
-      }
-      platform::Sleep(5);
-    }
-    platform::Sleep(50);  // its last step clears LastQuery, touching nothing of ours
+    WaitForIndexingRuns();
+    ui_.ApplyPosted();
   }
   std::string tree_;
   ui::HeadlessUi ui_;
@@ -90,8 +83,9 @@ TEST_F(IndexingQuitTest, QuittingDuringTheWalkDeletesTheWalkFileAndKeepsTheOldIn
   ASSERT_EQ(IndexMerging.load(), 0) << "the tree is walked for longer than this";
   EXPECT_FALSE(test::FileExists(kWalkFileName));
   EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
-  // The run carries on to its end without a walk file and leaves db.db alone.
+  // The run carries on to its end without a walk file, leaves db.db alone and says so.
   WaitForTheRunToEnd();
+  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + kIndexRunFailedText);
   EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
   EXPECT_FALSE(test::FileExists(kWalkFileName));
 }

@@ -154,13 +154,43 @@ TEST_F(IndexingRunTest, ThePreviousIndexSurvivesEveryFailure) {
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
     EXPECT_EQ(IndexRunActive.load(), 0);
-    EXPECT_EQ(observer.Lines().back(), "clear query") << "the run still ends as usual";
+    const std::vector<std::string> lines = observer.Lines();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+              (std::vector<std::string>{"done", std::string("progress ") + kIndexRunFailedText, "idle",
+                                        "clear query"}))
+        << "the run ends as usual, saying it failed";
     EXPECT_FALSE(test::FileExists(plan.walk_file));
     for (int b = 0; b < kBucketCount; ++b) {
       EXPECT_FALSE(test::FileExists(buckets_ + BucketFileName(b)));
     }
     std::filesystem::remove(plan_.index_file + kNewIndexSuffix);
   }
+}
+
+TEST_F(IndexingRunTest, FoldersThatCannotBeListedAreNamedAndIfNoneCanTheIndexStays) {
+  MakeSmallTree();
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  const std::string gone = Path("unplugged");
+  const std::string typo = Path("tre");
+  plan_.folders = {"", gone, "", typo};
+  test::RecordingObserver observer;
+  IndexRunResult result = Run(observer);
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kNoFolderListed);
+  EXPECT_EQ(result.unlisted_folders, (std::vector<std::string>{gone, typo}));
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+  EXPECT_EQ(IndexRunActive.load(), 0);
+  EXPECT_EQ(IndexMerging.load(), 0);
+  const std::vector<std::string> lines = observer.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("progress ") + kIndexRunFailedText), lines.end());
+  ExpectNoScratchFiles();
+
+  plan_.folders = {gone, tree_};  // one listable folder is a walk as always
+  result = Run(observer);
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(result.unlisted_folders, std::vector<std::string>{gone});
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  ExpectNoScratchFiles();
 }
 
 TEST_F(IndexingRunTest, AnIndexFileThatCannotBeReplacedStaysAndNothingIsLeftBehind) {

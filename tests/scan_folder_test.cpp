@@ -87,6 +87,9 @@ TEST_F(ScanFolderTest, MissingAndEmptyFoldersAndPlainFilesContributeNothing) {
   const std::vector<Record> records =
       test::Walk(walk_file(), {Path("missing"), tree_, Path("plain.txt")});
   EXPECT_TRUE(records.empty());
+  EXPECT_FALSE(ScanFolder(Path("missing")));
+  EXPECT_FALSE(ScanFolder(Path("plain.txt")));
+  EXPECT_TRUE(ScanFolder(tree_)) << "empty, but listed";
   EXPECT_EQ(IndexFileCount.load(), 0);
   EXPECT_EQ(test::ReadWholeFile(walk_file()), "");
 }
@@ -165,6 +168,21 @@ TEST_F(ScanFolderTest, AnUnreadableFolderHasItsRecordAndNothingBelowIt) {
   std::vector<Record> records = test::ReadRecords(walk_file());
   std::sort(records.begin(), records.end());
   EXPECT_EQ(records, (std::vector<Record>{{"locked", tree_, 1}, {"open.txt", tree_, 0}}));
+}
+#endif
+
+#ifndef _WIN32
+// POSIX file systems allow CR and LF in names; in a record they would end the text.
+TEST_F(ScanFolderTest, NamesHoldingCrOrLfAreLeftOutWithEverythingBelowThem) {
+  MakeFile(Join(tree_, "line\nbreak.txt"));
+  MakeFile(Join(tree_, "carriage\rreturn.txt"));
+  ASSERT_TRUE(platform::CreateFolder(Join(tree_, "two\r\nlines")));
+  MakeFile(Join(Join(tree_, "two\r\nlines"), "inside.txt"));
+  MakeFile(Join(tree_, "plain.txt"));
+  IndexFileCount.store(0);
+  const std::vector<Record> records = test::Walk(walk_file(), {tree_});
+  EXPECT_EQ(records, (std::vector<Record>{{"plain.txt", tree_, 0}}));
+  EXPECT_EQ(IndexFileCount.load(), 1);
 }
 #endif
 

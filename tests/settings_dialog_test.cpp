@@ -74,6 +74,23 @@ TEST_F(SettingsDialogTest, ApplyingRegistersAtOnceAndTheCloseBoxChangesNothing) 
   EXPECT_EQ(RunValue(), std::nullopt);
 }
 
+// A second "Übernehmen" handled after the dialog closed would read its box as unchecked.
+TEST_F(SettingsDialogTest, EventsOfTheClosedDialogChangeNothing) {
+  const ui::Event apply{ui::EventKind::kControl, kSettingsDialog, kSettingsApplyButton, ui::Action::kLeftClick};
+  OpenDialog();
+  ui_.SetChecked(kSettingsDialog, kAutostartCheckBox, true);
+  ui_.Push(apply);
+  ui_.Push(apply);
+  ui_.Push({ui::EventKind::kClose, kSettingsDialog});
+  for (int i = 0; i < 3; ++i) Dispatch(ui_.WaitEvent(0));
+  Dispatch(apply);
+  ApplySettingsDialog(ui_);
+  CloseSettingsDialog(ui_);
+  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(RunValue(), expected_value_);
+  ExpectMainWindowBack();
+}
+
 TEST_F(SettingsDialogTest, OnlyOneRegistersThoughEveryOtherNonZeroShowsChecked) {
   ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "2\r\n"));
   ReadSettings();

@@ -35,6 +35,10 @@ class SettingsFileTest : public test::ScratchFolder {
     AutostartFlag = 0;
     IndexedFolders.fill("stale");
   }
+  void TearDown() override {
+    SettingsReadFailed = false;
+    test::ScratchFolder::TearDown();
+  }
   std::vector<std::string> FilledSlots() const {
     std::vector<std::string> filled;
     for (int i = 0; i < kFolderSlotCount; ++i) {
@@ -109,6 +113,62 @@ TEST_F(SettingsFileTest, StoreAutostartFlagRewritesOnlyTheFirstBytes) {
   EXPECT_EQ(ReadWholeFile(file_), "0\r\nx\r\nD:\\Daten\r\n");
   ReadSettings(file_);
   EXPECT_EQ(FilledSlots(), (std::vector<std::string>{"0=x", "1=D:\\Daten"}));
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReadAndOneThatCannotBeReadSaysSo) {
+  ASSERT_TRUE(WriteWholeFile(file_, "1\r\nD:\\Daten\r\n"));
+  {
+    test::ReadOnlyForThisThread read_only(file_);
+    EXPECT_TRUE(ReadSettings(file_));
+    AutostartFlag = 0;
+    StoreAutostartFlag(file_);  // cannot be written: stays as it is
+  }
+  EXPECT_FALSE(SettingsReadFailed);
+  EXPECT_EQ(AutostartFlag, 0);
+  EXPECT_EQ(FilledSlots(), std::vector<std::string>{"0=D:\\Daten"});
+  EXPECT_EQ(ReadWholeFile(file_), "1\r\nD:\\Daten\r\n");
+
+  EXPECT_FALSE(ReadSettings(Root()));  // a folder, not a file
+  EXPECT_TRUE(SettingsReadFailed);
+  EXPECT_TRUE(FilledSlots().empty());
+}
+
+TEST_F(SettingsFileTest, StoringTheFlagNeverTouchesAFolderLine) {
+  struct Case {
+    const char* what;
+    std::string before;
+    std::int32_t flag;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"LF line ends", "1\nD:\\Daten\nE:\\Archiv\n", 0, "0\r\nD:\\Daten\nE:\\Archiv\n"},
+      {"a lone CR", "0\rD:\\Daten", 1, "1\r\nD:\\Daten"},
+      {"an empty line 1", "\r\nD:\\Daten\r\n", 1, "1\r\nD:\\Daten\r\n"},
+      {"a longer number", "1\r\nD:\\Daten\r\n", -12345, "-12345\r\nD:\\Daten\r\n"},
+      {"a NUL ends line 1", std::string("1\0D:\\Daten", 10), 1, "1\r\nD:\\Daten"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteWholeFile(file_, c.before));
+    AutostartFlag = c.flag;
+    StoreAutostartFlag(file_);
+    EXPECT_EQ(ReadWholeFile(file_), c.after);
+    EXPECT_FALSE(test::FileExists(file_ + ".new"));
+    ReadSettings(file_);
+    EXPECT_EQ(AutostartFlag, c.flag);
+    EXPECT_EQ(IndexedFolders[0], "D:\\Daten");
+  }
+  ASSERT_TRUE(WriteWholeFile(file_, "1"));  // line 1 is the whole file
+  AutostartFlag = 0;
+  StoreAutostartFlag(file_);
+  EXPECT_EQ(ReadWholeFile(file_), "0\r\n");
+
+  // Where the new file cannot be written beside the old one, the old one stays whole.
+  ASSERT_TRUE(WriteWholeFile(file_, "1\nD:\\Daten\n"));
+  ASSERT_TRUE(platform::CreateFolder(file_ + ".new"));
+  AutostartFlag = 0;
+  StoreAutostartFlag(file_);
+  EXPECT_EQ(ReadWholeFile(file_), "1\nD:\\Daten\n");
 }
 
 }  // namespace

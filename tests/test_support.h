@@ -9,6 +9,11 @@
 
 #include "platform/platform.h"
 
+#ifdef __linux__
+#include <sys/fsuid.h>
+#include <unistd.h>
+#endif
+
 namespace tandrel::test {
 
 inline std::string ReadWholeFile(const std::string& path) {
@@ -27,6 +32,33 @@ inline bool WriteWholeFile(const std::string& path, std::string_view bytes) {
 inline bool FileExists(const std::string& path) {
   return platform::File(path, platform::OpenMode::kRead).IsOpen();
 }
+
+// Makes a file read-only for the calling thread while it lives: its write permissions
+// (Windows: the read-only attribute) go, and where the tests run as the superuser, who may
+// write whatever a file's mode says, this thread's file accesses are checked as the user
+// nobody. Other threads keep their rights.
+class ReadOnlyForThisThread {
+ public:
+  explicit ReadOnlyForThisThread(std::string path) : path_(std::move(path)) {
+    namespace fs = std::filesystem;
+    fs::permissions(path_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+#ifdef __linux__
+    if (::geteuid() == 0) ::setfsuid(65534);
+#endif
+  }
+  ~ReadOnlyForThisThread() {
+#ifdef __linux__
+    if (::geteuid() == 0) ::setfsuid(0);
+#endif
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  }
+  ReadOnlyForThisThread(const ReadOnlyForThisThread&) = delete;
+  ReadOnlyForThisThread& operator=(const ReadOnlyForThisThread&) = delete;
+
+ private:
+  std::string path_;
+};
 
 // A fresh folder below the temporary folder, removed with everything in it afterwards.
 // Paths handed out are built with the platform's separator.

@@ -26,6 +26,8 @@ bool HeadlessUi::OpenWindow(int window, WindowStyle style, std::string_view titl
 
 void HeadlessUi::CloseWindow(int window) {
   windows_.erase(window);
+  // As the window system drops the messages of a destroyed window.
+  std::erase_if(events_, [window](const Event& e) { return e.window == window; });
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
 }
 

@@ -114,6 +114,9 @@ void Win32Ui::CloseWindow(int window) {
   if (hwnd == nullptr) return;
   // The icon's removal names its window, so it goes while the window still exists.
   if (window == tray_window_) RemoveTrayIcon();
+  // Events taken from the message queue before the close (two clicks handled in one pass)
+  // belong to no window any more.
+  std::erase_if(events_, [window](const Event& e) { return e.window == window; });
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(lists_, [window](const auto& c) { return c.first.first == window; });
   std::erase_if(trees_, [window](const auto& c) { return c.first == window; });

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""tdl search from a shell: hits, output forms, kind filters and exit statuses.
+"""tdl from a shell: search hits, output forms, kind filters and exit statuses; index runs
+over folders that cannot be listed; output that cannot be written.
 
 Usage: test_tdl_search.py TDL [RUNNER]. With a runner (the Wine wrapper) the program is a
 Windows build: paths are given in Wine's Z: form and folders end in backslashes.
@@ -98,9 +99,26 @@ class TdlSearchTest(unittest.TestCase):
         self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "--files", "--folders", "abc")[0], 2)
         self.assertEqual(self.run_tdl("search", "--db", self.db_arg(), "two", "words")[0], 2)
         self.assertEqual(self.run_tdl("search", "--db", self.db_arg())[0], 2)
-        self.assertEqual(self.run_tdl("search", "--bogus", "abc")[0], 2)
+        code, _, err = self.run_tdl("search", "--bogus", "abc")
+        self.assertEqual(code, 2)
+        self.assertIn(b"unknown option '--bogus'", err)
         self.assertEqual(self.run_tdl("frobnicate")[0], 2)
         self.assertEqual(self.run_tdl()[0], 2)
+
+    def run_to_full_disk(self, *args):
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run(RUNNER + [TDL] + list(args), stdout=full, stderr=subprocess.PIPE,
+                                  timeout=120)
+        return done.returncode, done.stderr
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
+    def test_output_that_cannot_be_written_fails(self):
+        for args in (["search", "--db", self.db_arg(), "brief"],
+                     ["search", "--db", self.db_arg(), "--count", "brief"],
+                     ["--help"]):
+            code, err = self.run_to_full_disk(*args)
+            self.assertEqual(code, 2, args)
+            self.assertIn(b"cannot write to standard output", err)
 
     def test_help_describes_the_commands(self):
         code, out, _ = self.run_tdl("--help")
@@ -111,6 +129,63 @@ class TdlSearchTest(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertIn(b"--tsv", out)
         self.assertIn(b"QUERY", out)
+
+
+class TdlIndexTest(unittest.TestCase):
+    """tdl index over folders given on the command line."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="tdl-index-")
+        self.tree = os.path.join(self.folder, "tree")
+        os.mkdir(self.tree)
+        with open(os.path.join(self.tree, "neu.txt"), "wb") as out:
+            out.write(b"n")
+        self.db = os.path.join(self.folder, "db.db")
+        self.old = record(b"alt.txt", b"C:\\", 0)
+        with open(self.db, "wb") as out:
+            out.write(self.old)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def path(self, path):
+        return "Z:" + path.replace("/", "\\") if WINDOWS else path
+
+    def index(self, *folders, stdout=subprocess.PIPE):
+        args = RUNNER + [TDL, "index", "--db", self.path(self.db)] + [self.path(f) for f in folders]
+        done = subprocess.run(args, stdout=stdout, stderr=subprocess.PIPE, timeout=120)
+        return done.returncode, done.stderr
+
+    def db_bytes(self):
+        with open(self.db, "rb") as index:
+            return index.read()
+
+    def test_folders_that_cannot_be_listed_are_named_and_if_none_can_the_index_stays(self):
+        gone = os.path.join(self.folder, "unplugged")
+        typo = os.path.join(self.folder, "tre")
+        code, err = self.index(gone, typo)
+        self.assertEqual(code, 2)
+        self.assertIn(b"cannot list the folder " + self.path(gone).encode(), err)
+        self.assertIn(b"cannot list the folder " + self.path(typo).encode(), err)
+        self.assertEqual(self.db_bytes(), self.old)
+
+        code, err = self.index(gone, self.tree)
+        self.assertEqual(code, 0)
+        self.assertIn(b"cannot list the folder " + self.path(gone).encode(), err)
+        self.assertTrue(self.db_bytes().startswith(b"neu.txt\r\n"))
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
+    def test_output_that_cannot_be_written_fails(self):
+        with open("/dev/full", "wb") as full:
+            code, err = self.index(self.tree, stdout=full)
+        self.assertEqual(code, 2)
+        self.assertIn(b"cannot write to standard output", err)
+
+    def test_an_unknown_option_is_named(self):
+        code, err = self.index("--frobnicate")
+        self.assertEqual(code, 2)
+        self.assertIn(b"unknown option '--frobnicate'", err)
+        self.assertEqual(self.db_bytes(), self.old)
 
 
 if __name__ == "__main__":

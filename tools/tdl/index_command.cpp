@@ -24,8 +24,10 @@ const char kIndexUsage[] =
     "\n"
     "Progress goes to standard error when it is a terminal; the final line\n"
     "\"Indexierung erfolgreich: N Dateien in T sek\" to standard output.\n"
-    "Exit status: 0 done, 2 usage error, unreadable settings file, or the index file\n"
-    "could not be written or replaced (it then keeps the previous index).\n";
+    "Exit status: 0 done, 2 usage error, unreadable settings file, not one folder\n"
+    "could be listed, the index file could not be written or replaced (it then keeps\n"
+    "the previous index), or standard output could not be written. Each folder that\n"
+    "could not be listed is named on standard error.\n";
 
 namespace {
 
@@ -36,8 +38,8 @@ struct IndexArgs {
   bool help = false;
 };
 
-bool UsageError(const char* what) {
-  std::fprintf(stderr, "tdl index: %s\n\n%s", what, kIndexUsage);
+bool UsageError(std::string_view what) {
+  std::fprintf(stderr, "tdl index: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kIndexUsage);
   return false;
 }
 
@@ -57,7 +59,7 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
       if (++i == args.size() || args[i].empty()) return UsageError("--settings needs a file");
       out.settings = std::string(args[i]);
     } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError("unknown option");
+      return UsageError(UnknownOptionText(a));
     } else if (a.empty()) {
       return UsageError("an empty folder name");
     } else {
@@ -75,8 +77,7 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
 // The folder list of a settings file; false when the file cannot be read. (ReadSettings
 // would create a missing file, which a command that only reads must not do.)
 bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  if (!platform::File(path, platform::OpenMode::kRead).IsOpen()) return false;
-  ReadSettings(path);
+  if (!platform::File(path, platform::OpenMode::kRead).IsOpen() || !ReadSettings(path)) return false;
   folders.assign(IndexedFolders.begin(), IndexedFolders.end());
   return true;
 }
@@ -94,7 +95,7 @@ class TerminalObserver final : public IndexRunObserver {
     if (shown_) std::fputs("\n", stderr);
   }
   void ShowProgress(std::string_view text) override {
-    if (!show_ || text.starts_with("Indexierung erfolgreich")) return;
+    if (!show_ || text.starts_with("Indexierung erfolgreich") || text == kIndexRunFailedText) return;
     std::fprintf(stderr, "\r%-40.*s", static_cast<int>(text.size()), text.data());
     std::fflush(stderr);
     shown_ = true;
@@ -112,6 +113,7 @@ const char* FailureText(IndexRunOutcome outcome) {
     case IndexRunOutcome::kMergeFailed: return "cannot write the bucket files or the new index";
     case IndexRunOutcome::kNotReplaced: return "cannot replace the index file";
     case IndexRunOutcome::kOtherRunBusy: return "another indexing run holds the index";
+    case IndexRunOutcome::kNoFolderListed: return "not one of the folders could be listed";
   }
   return "failed";
 }
@@ -123,7 +125,7 @@ int RunIndexCommand(std::span<const std::string_view> args) {
   if (!ParseIndexArgs(args, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kIndexUsage, stdout);
-    return 0;
+    return FinishStandardOutput("tdl index") ? 0 : kExitUsage;
   }
   IndexRunPlan plan;
   plan.folders = parsed.folders;
@@ -141,6 +143,9 @@ int RunIndexCommand(std::span<const std::string_view> args) {
     IndexRunActive.store(1);
     result = RunIndexing(plan, observer);
   }
+  for (const std::string& folder : result.unlisted_folders) {
+    std::fprintf(stderr, "tdl index: cannot list the folder %s\n", folder.c_str());
+  }
   if (const char* failure = FailureText(result.outcome)) {
     std::fprintf(stderr, "tdl index: %s; %s keeps the previous index\n", failure,
                  parsed.db.c_str());
@@ -148,8 +153,7 @@ int RunIndexCommand(std::span<const std::string_view> args) {
   }
   platform::UseBinaryStandardOutput();
   std::printf("%s\n", IndexRunSuccessText(result.files, result.seconds).c_str());
-  std::fflush(stdout);
-  return 0;
+  return FinishStandardOutput("tdl index") ? 0 : kExitUsage;
 }
 
 }  // namespace tandrel::tdl

@@ -26,7 +26,8 @@ const char kSearchUsage[] =
     "  --no-snapshot  read the index file itself, not its snapshot (FILE's name with\n"
     "              .snap for .db), and write none\n"
     "\n"
-    "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index or refused query.\n";
+    "Exit status: 0 hits found, 1 no hits, 2 usage error, unreadable index, refused query\n"
+    "or standard output that could not be written.\n";
 
 namespace {
 
@@ -40,8 +41,8 @@ struct SearchArgs {
   std::optional<std::string> query;
 };
 
-bool UsageError(const char* what) {
-  std::fprintf(stderr, "tdl search: %s\n\n%s", what, kSearchUsage);
+bool UsageError(std::string_view what) {
+  std::fprintf(stderr, "tdl search: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kSearchUsage);
   return false;
 }
 
@@ -70,7 +71,7 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
     } else if (!options_done && a == "--no-snapshot") {
       out.snapshot = false;
     } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError("unknown option");
+      return UsageError(UnknownOptionText(a));
     } else if (out.query) {
       return UsageError("the query must be one argument (quote it)");
     } else {
@@ -113,7 +114,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   if (!ParseSearchArgs(args, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kSearchUsage, stdout);
-    return 0;
+    return FinishStandardOutput("tdl search") ? 0 : kExitUsage;
   }
   if (!QueryLongEnough(*parsed.query)) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
@@ -135,7 +136,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   } else {
     PrintHits(*table, hits, parsed.tsv);
   }
-  std::fflush(stdout);
+  if (!FinishStandardOutput("tdl search")) return kExitUsage;
   // After the answer: the next search of this index reads the snapshot instead. A
   // snapshot that cannot be written changes nothing but speed.
   if (parsed.snapshot && loaded.renew_snapshot) loaded.renew_snapshot();

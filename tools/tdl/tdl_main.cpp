@@ -29,6 +29,17 @@ std::string BesideProgram(std::string_view name) {
   return platform::ProgramFolder() + std::string(name);
 }
 
+std::string UnknownOptionText(std::string_view option) {
+  return "unknown option '" + std::string(option) + "'";
+}
+
+bool FinishStandardOutput(const char* command) {
+  // A write error sticks to the stream, so one test after the flush covers every write.
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  std::fprintf(stderr, "%s: cannot write to standard output\n", command);
+  return false;
+}
+
 }  // namespace tandrel::tdl
 
 int main(int argc, char** argv) {
@@ -40,7 +51,7 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::fputs(kOverview, stdout);
-    return 0;
+    return FinishStandardOutput("tdl") ? 0 : kExitUsage;
   }
   const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
   if (args[0] == "search") return RunSearchCommand(rest);

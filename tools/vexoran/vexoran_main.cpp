@@ -17,7 +17,9 @@ int main() {
   if (!platform::File(kSettingsFileName, platform::OpenMode::kRead).IsOpen()) {
     platform::EndProcess(0);
   }
-  ReadSettings();
+  // A file that vanished or became unreadable since is no folder list either; this run
+  // fails rather than walk nothing.
+  if (!ReadSettings()) platform::EndProcess(1);
   IndexRunPlan plan;
   plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
   plan.reload = false;
