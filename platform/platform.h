@@ -262,9 +262,10 @@ void Sleep(std::uint32_t milliseconds);
 // ---------------------------------------------------------------------------------------
 // Threads
 
-// The one way threads wait for a time: a condition variable with a time-out that a stop
-// request on `stop` ends at once. A period holds on Windows, where a loop of short sleeps
-// loses up to one timer tick (15.6 ms) per step. Without a stop token it is a plain wait.
+// The one way threads wait for a time: a condition variable with a time-out towards a
+// deadline, ended by a stop request on `stop` within a few milliseconds. A period holds
+// on Windows, where a loop of short sleeps loses up to one timer tick (15.6 ms) per step.
+// Without a stop token it is a plain wait.
 class StoppableWait {
  public:
   explicit StoppableWait(std::stop_token stop = {}) : stop_(std::move(stop)) {}

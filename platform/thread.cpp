@@ -1,5 +1,6 @@
 // Worker threads on top of the standard library (MinGW's posix thread model provides it
 // on Windows too).
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <utility>
@@ -29,10 +30,19 @@ bool Thread::Start(Body body) {
 }
 
 bool StoppableWait::For(std::uint32_t milliseconds) {
+  // Waits up to a deadline in slices, testing the stop between them: the deadline keeps
+  // the period whatever each slice's rounding, and a stop is seen within one slice.
+  // (A stop callback would wake it sooner, but MinGW's stop_callback can hang when a
+  // callback and its deregistration meet.)
+  constexpr auto kSlice = std::chrono::milliseconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   std::unique_lock<std::mutex> hold(lock_);
-  // Only the stop request wakes the wait; spurious wake-ups are waited through.
-  wake_.wait_for(hold, stop_, std::chrono::milliseconds(milliseconds), [] { return false; });
-  return !stop_.stop_requested();
+  for (;;) {
+    if (stop_.stop_requested()) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return true;
+    wake_.wait_for(hold, std::min<std::chrono::steady_clock::duration>(deadline - now, kSlice));
+  }
 }
 
 void Thread::RequestStop() { thread_.request_stop(); }
