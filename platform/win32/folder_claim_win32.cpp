@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/folder_names.h"
 
 namespace tandrel::platform {
 namespace {
@@ -25,8 +26,10 @@ std::string FullPathOf(const std::string& folder) {
   }
 }
 
+}  // namespace
+
 // FNV-1a over the upper-cased full path, trailing separators dropped.
-std::string ClaimName(const std::string& folder) {
+std::string FolderObjectName(std::string_view prefix, const std::string& folder) {
   std::string path = FullPathOf(folder);
   while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   if (!path.empty()) ::CharUpperBuffA(path.data(), static_cast<DWORD>(path.size()));
@@ -34,16 +37,14 @@ std::string ClaimName(const std::string& folder) {
   for (const char c : path) {
     hash = (hash ^ static_cast<unsigned char>(c == '/' ? '\\' : c)) * 0x100000001b3ULL;
   }
-  char name[64];
-  std::snprintf(name, sizeof name, "Tandrel-Index-%016llx", static_cast<unsigned long long>(hash));
-  return name;
+  char name[24];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+  return std::string(prefix) + name;
 }
-
-}  // namespace
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  const std::string name = ClaimName(folder);
+  const std::string name = FolderObjectName("Tandrel-Index-", folder);
   HANDLE mutex = ::CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
   if (mutex == nullptr) mutex = ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
   if (mutex == nullptr) return false;
