@@ -15,6 +15,7 @@ constexpr char kOverview[] =
     "Commands:\n"
     "  search   list the entries of an index whose names match a query\n"
     "  index    rebuild an index from folders\n"
+    "  fetch    download a URL into a file as the updater does\n"
     "\n"
     "tdl COMMAND --help describes a command.\n";
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
   if (args[0] == "search") return RunSearchCommand(rest);
   if (args[0] == "index") return RunIndexCommand(rest);
+  if (args[0] == "fetch") return RunFetchCommand(rest);
   std::fprintf(stderr, "tdl: unknown command '%.*s'\n\n%s", static_cast<int>(args[0].size()),
                args[0].data(), kOverview);
   return kExitUsage;
