@@ -69,6 +69,7 @@ test_preset() {
 test_preset debug-asan "native (ASan+UBSan)"
 test_preset tsan "native (ThreadSanitizer)"
 test_preset windows "windows (Wine)"
+test_preset fuzz "fuzzers (libFuzzer, ASan+UBSan)"
 build_preset release && note "release build with benchmarks: ok"
 
 if [ "$problems" -gt 0 ] && [ "$failed" -eq 0 ]; then failed=$problems; fi
