@@ -21,7 +21,4 @@ void StartIndexingRun(ui::Ui& ui);
 // window layer goes away).
 void WaitForIndexingRuns();
 
-// Not built yet: writing out and starting the carried updater; it ends the program.
-void LaunchUpdater(ui::Ui& ui);
-
 }  // namespace tandrel

@@ -14,7 +14,4 @@ void CancelCopies(ui::Ui&) {}
 // Will offer the selected hits as a file list to drag out of the program.
 void DragHits(ui::Ui&) {}
 
-// Will write out the carried updater as update.exe, start it and end the program.
-void LaunchUpdater(ui::Ui&) {}
-
 }  // namespace tandrel
