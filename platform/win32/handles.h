@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -48,6 +49,41 @@ using OwnedMemoryDc = Owned<HDC, FreeMemoryDc>;
 using OwnedIcon = Owned<HICON, DestroyIcon>;
 using OwnedMenu = Owned<HMENU, DestroyMenu>;
 using OwnedAccelerators = Owned<HACCEL, DestroyAcceleratorTable>;
+
+// CryptoAPI handles are integers (0 for none) with free functions of their own.
+template <typename Handle, BOOL(WINAPI* Free)(Handle)>
+class OwnedCrypt {
+ public:
+  OwnedCrypt() = default;
+  explicit OwnedCrypt(Handle handle) : handle_(handle) {}
+  ~OwnedCrypt() { Reset(); }
+  OwnedCrypt(OwnedCrypt&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+  OwnedCrypt& operator=(OwnedCrypt&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, 0);
+    }
+    return *this;
+  }
+  OwnedCrypt(const OwnedCrypt&) = delete;
+  OwnedCrypt& operator=(const OwnedCrypt&) = delete;
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != 0; }
+  void Reset() {
+    if (handle_ != 0) Free(handle_);
+    handle_ = 0;
+  }
+
+ private:
+  Handle handle_ = 0;
+};
+
+inline BOOL WINAPI ReleaseCryptProvider(HCRYPTPROV provider) { return CryptReleaseContext(provider, 0); }
+
+using CryptProvider = OwnedCrypt<HCRYPTPROV, ReleaseCryptProvider>;
+using CryptHash = OwnedCrypt<HCRYPTHASH, CryptDestroyHash>;
+using CryptKey = OwnedCrypt<HCRYPTKEY, CryptDestroyKey>;
 
 // A GDI object selected into a device context for one scope.
 class Selected {
