@@ -4,7 +4,9 @@
 #include <set>
 
 #include "test_support.h"
+#include "updater/system_operations.h"
 #include "updater/update.h"
+#include "updater/update_public_key.h"
 
 namespace tandrel::updater {
 namespace {
@@ -374,6 +376,61 @@ TEST_F(UpdateFlowTest, EmptyListLineTakesNoEntry) {
   EXPECT_EQ(test::ReadWholeFile("one.txt"), "entry 2");
   EXPECT_FALSE(test::FileExists("three.txt"));
 }
+
+#ifndef _WIN32
+// The updater's own digests, package reader and key against a release signed with the
+// test key, the network and the user replaced.
+class SystemWiredOperations : public ScriptedOperations {
+ public:
+  SystemWiredOperations()
+      : system_(CreateSystemOperations("", UpdatePublicKey(), [](std::string_view, std::string_view) {})) {}
+  std::string Md5OfFile(const std::string& file) override { return system_->Md5OfFile(file); }
+  std::string Sha256OfFile(const std::string& file) override { return system_->Sha256OfFile(file); }
+  bool VerifySignature(std::string_view data, std::span<const std::uint8_t> signature) override {
+    return system_->VerifySignature(data, signature);
+  }
+  std::unique_ptr<PackageEntries> OpenPackage(const std::string& file) override {
+    return system_->OpenPackage(file);
+  }
+
+ private:
+  std::unique_ptr<UpdateOperations> system_;
+};
+
+TEST_F(UpdateFlowTest, ReleaseSignedWithTheTestKeyIsInstalled) {
+  const std::string key = test::ReadWholeFile(TANDREL_TEST_KEY_FILE);
+  ASSERT_FALSE(key.empty());
+  const auto bytes_of = [](std::string_view text) {
+    return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  };
+  const Bytes package = StoredPackage({"a.txt\r\n", "signed content"});
+  const auto md5 = platform::HashOf(platform::HashKind::kMd5, bytes_of(package));
+  const auto sha = platform::HashOf(platform::HashKind::kSha256, bytes_of(package));
+  ASSERT_TRUE(md5 && sha);
+  Bytes def = Bytes("\x01\x04\x00", 3) + platform::LowerHex(*md5) + "\r\n-neu\r\nsha256 " +
+              platform::LowerHex(*sha) + "\r\n";
+  const auto signature = platform::SignRsaSha256(key, bytes_of(def));
+  ASSERT_TRUE(signature);
+
+  SystemWiredOperations ops;
+  ops.server[kReleaseUrl] = def + "sig " + platform::LowerHex(*signature) + "\r\n";
+  ops.server[kPackageUrl] = package;
+  Install({1, 3, 9});
+  RunUpdate(ops, Folder(), kHost);
+  EXPECT_EQ(ops.messages.at(0).title, "Update");
+  EXPECT_EQ(test::ReadWholeFile("a.txt"), "signed content");
+
+  // The same bytes signed by another key.
+  const auto other = platform::GenerateRsaKey(2048);
+  ASSERT_TRUE(other);
+  const auto forged = platform::SignRsaSha256(other->private_pem, bytes_of(def));
+  ASSERT_TRUE(forged);
+  ops.messages.clear();
+  ops.server[kReleaseUrl] = def + "sig " + platform::LowerHex(*forged) + "\r\n";
+  RunUpdate(ops, Folder(), kHost);
+  EXPECT_EQ(ops.messages, (std::vector<Message>{{"Error", kTextNotSigned}}));
+}
+#endif
 
 }  // namespace
 }  // namespace tandrel::updater
