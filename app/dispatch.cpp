@@ -4,6 +4,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
+#include "launcher/launcher.h"
 
 namespace tandrel {
 namespace {

@@ -1,6 +1,5 @@
-// Actions the event loop hands to other parts of the program. Those whose part is not
-// built yet are listed under "Not built yet" and do nothing; each says what it will do.
-// (The actions on the result list's hits are the search's: search/search.h.)
+// Actions the event loop hands to other parts of the program. (The actions on the result
+// list's hits are the search's: search/search.h; the program update is the launcher's.)
 #pragma once
 
 #include "platform/ui.h"
@@ -16,10 +15,6 @@ inline constexpr char kSettingsUnreadableText[] =
 // Waits until every run started by StartIndexingRun has ended (tests, before their
 // window layer goes away).
 void WaitForIndexingRuns();
-
-// Not built yet: writing out and starting the carried updater; it ends the program
-// with EndProgramNow.
-void LaunchUpdater(ui::Ui& ui);
 
 // Ends the process at once, without the quit sequence, but not before the tray icon is
 // gone: an icon whose window dies with the process would stay in the tray.

@@ -19,7 +19,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine64 xvfb x11-utils imagemagick
   dpkg-dev python3
-  libssl-dev clang libclang-rt-14-dev xz-utils zip
+  libssl-dev openssl clang libclang-rt-14-dev xz-utils zip
   plocate time xdotool
 )
 

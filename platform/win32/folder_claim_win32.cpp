@@ -13,6 +13,7 @@
 #include "platform/claim_namespace.h"
 #include "platform/platform.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/folder_names.h"
 
 namespace tandrel::platform {
 namespace {
@@ -29,8 +30,10 @@ std::string FullPathOf(const std::string& folder) {
   }
 }
 
+}  // namespace
+
 // FNV-1a over the upper-cased full path, trailing separators dropped.
-std::string ClaimName(const std::string& folder) {
+std::string FolderObjectName(std::string_view prefix, const std::string& folder) {
   std::string path = FullPathOf(folder);
   while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   if (!path.empty()) ::CharUpperBuffA(path.data(), static_cast<DWORD>(path.size()));
@@ -38,10 +41,12 @@ std::string ClaimName(const std::string& folder) {
   for (const char c : path) {
     hash = (hash ^ static_cast<unsigned char>(c == '/' ? '\\' : c)) * 0x100000001b3ULL;
   }
-  char name[64];
-  std::snprintf(name, sizeof name, "Tandrel-Index-%016llx", static_cast<unsigned long long>(hash));
-  return name;
+  char name[24];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+  return std::string(prefix) + name;
 }
+
+namespace {
 
 // Full rights on the mutex for every user who logs on, the system and administrators,
 // so that a second user's run opens the first one's claim instead of being denied.
@@ -87,8 +92,7 @@ HANDLE OpenClaimMutex(const std::string& name) {
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  const std::string name = ClaimName(folder);
-  HANDLE mutex = OpenClaimMutex(name);
+  HANDLE mutex = OpenClaimMutex(FolderObjectName("Tandrel-Index-", folder));
   if (mutex == nullptr) return false;
   const DWORD waited = ::WaitForSingleObject(mutex, 0);
   // An abandoned mutex was held by a process that ended without letting go: its run

@@ -1,0 +1,19 @@
+// The main program's side of the updater: the updater carried inside the program, and
+// the menu action that hands over to it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/ui.h"
+
+namespace tandrel {
+
+// The finished updater executable, byte for byte (empty in builds for other systems).
+std::span<const std::uint8_t> UpdaterImage();
+
+// Writes the carried updater as "update.exe" in the current folder, starts it, removes
+// the tray icon and ends the process at once: no quit sequence, no settings written.
+[[noreturn]] void LaunchUpdater(ui::Ui& ui);
+
+}  // namespace tandrel

@@ -1,0 +1,90 @@
+// Starting programs and the running mark on POSIX systems.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/process.h"
+
+extern char** environ;
+
+namespace tandrel::platform {
+namespace {
+
+// One file per folder, named by a hash of the folder's real path.
+std::string MarkFileOf(const std::string& folder) {
+  char resolved[PATH_MAX];
+  const std::string path =
+      ::realpath(folder.empty() ? "." : folder.c_str(), resolved) != nullptr ? resolved : folder;
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+  char name[64];
+  std::snprintf(name, sizeof name, "tandrel-running-%016llx", static_cast<unsigned long long>(hash));
+  return TemporaryFolder() + name;
+}
+
+bool LockWithoutWaiting(int fd) {
+  int done;
+  do {
+    done = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (done != 0 && errno == EINTR);
+  return done == 0;
+}
+
+}  // namespace
+
+bool StartProgram(const std::string& program, std::string_view arguments,
+                  const std::string& working_folder) {
+  std::string argument(arguments);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  if (!argument.empty()) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return false;
+  if (!working_folder.empty()) ::posix_spawn_file_actions_addchdir_np(&actions, working_folder.c_str());
+  pid_t child = 0;
+  const int failed = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  return failed == 0;
+}
+
+bool OpenWithShell(const std::string&, std::string_view, const std::string&) { return false; }
+
+bool RunningMark::Hold(const std::string& folder) {
+  Release();
+  const int fd = ::open(MarkFileOf(folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  if (!LockWithoutWaiting(fd)) {
+    ::close(fd);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+void RunningMark::Release() {
+  if (handle_ == kNoHandle) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = kNoHandle;
+}
+
+bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
+  const std::uint32_t start = TickCount();
+  for (;;) {
+    const int fd = ::open(MarkFileOf(folder).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    const bool free = LockWithoutWaiting(fd);
+    ::close(fd);
+    if (free) return true;
+    if (TickCount() - start >= timeout_ms) return false;
+    Sleep(50);
+  }
+}
+
+}  // namespace tandrel::platform

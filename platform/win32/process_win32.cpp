@@ -1,0 +1,93 @@
+// Starting programs, the process's own message box, and the running mark on Windows.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/process.h"
+#include "platform/win32/folder_names.h"
+
+namespace tandrel::platform {
+namespace {
+
+constexpr char kRunningPrefix[] = "Tandrel-Running-";
+
+const char* FolderOrNull(const std::string& folder) {
+  return folder.empty() ? nullptr : folder.c_str();
+}
+
+}  // namespace
+
+bool StartProgram(const std::string& program, std::string_view arguments,
+                  const std::string& working_folder) {
+  std::string line = "\"" + program + "\"";
+  if (!arguments.empty()) line += " " + std::string(arguments);
+  std::vector<char> command(line.begin(), line.end());  // CreateProcessA may write into it
+  command.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        FolderOrNull(working_folder), &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
+}
+
+bool OpenWithShell(const std::string& file, std::string_view arguments,
+                   const std::string& working_folder) {
+  const std::string parameters(arguments);
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.lpDirectory = FolderOrNull(working_folder);
+  info.nShow = SW_SHOWNORMAL;
+  return ::ShellExecuteExA(&info) != FALSE;
+}
+
+void ShowProcessMessage(std::string_view title, std::string_view text) {
+  const std::string t(title);
+  const std::string m(text);
+  HWND owner = ::GetForegroundWindow();
+  DWORD owner_process = 0;
+  if (owner != nullptr) ::GetWindowThreadProcessId(owner, &owner_process);
+  if (owner_process != ::GetCurrentProcessId()) owner = nullptr;
+  ::MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
+}
+
+bool RunningMark::Hold(const std::string& folder) {
+  Release();
+  const std::string name = FolderObjectName(kRunningPrefix, folder);
+  HANDLE mutex = ::CreateMutexA(nullptr, TRUE, ("Global\\" + name).c_str());
+  if (mutex == nullptr) mutex = ::CreateMutexA(nullptr, TRUE, ("Local\\" + name).c_str());
+  if (mutex == nullptr) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  return true;
+}
+
+void RunningMark::Release() {
+  if (handle_ == kNoHandle) return;
+  HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  handle_ = kNoHandle;
+}
+
+bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
+  const std::string name = FolderObjectName(kRunningPrefix, folder);
+  HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\" + name).c_str());
+  if (mutex == nullptr) mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, ("Local\\" + name).c_str());
+  if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
+  // An abandoned mutex was held by a process that has ended.
+  const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);
+  const bool ended = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  if (ended) ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  return ended;
+}
+
+}  // namespace tandrel::platform

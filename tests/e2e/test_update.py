@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the program update: the carried updater written and started from the
+menu, and update.exe installing a signed release from a loopback HTTP server."""
+import functools
+import hashlib
+import http.server
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import threading
+import unittest
+
+from e2e_support import (BUILD, MAIN, REPO, Tandrel, drive, drive_ok, poll, screenshot,
+                         wine_env)
+
+UPDATER = os.environ.get("TANDREL_UPDATER", "")
+# Where the test builds' update.exe fetches from (the UpdateServerHost cache variable).
+SERVER_HOST = os.environ.get("TANDREL_UPDATE_SERVER_HOST", "127.0.0.1:8087")
+TEST_KEY = os.path.join(REPO, "tests", "keys", "test_key.pem")
+ITEM_PROGRAM_UPDATE = 16
+RELEASE_FOLDER = "Orvane/files/soft/tdl"
+
+
+def message_box(timeout_ms=60000):
+    code, text = drive("message-box", timeout_ms)
+    if code != 0:
+        raise AssertionError("no message box")
+    title, _, body = text.partition("\n")
+    return title, body
+
+
+def close_message_box():
+    if drive("close-message-box", 10000)[0] != 0:
+        raise AssertionError("the message box did not close")
+
+
+def stored_package(entries):
+    return b"".join(struct.pack("<II", len(e), len(e)) + e for e in entries)
+
+
+def signed_release(version, notes, package):
+    """version.def as the publisher writes it, signed with the test key."""
+    head = (bytes(version) + hashlib.md5(package).hexdigest().encode() + b"\r\n" + notes +
+            b"\r\n" + b"sha256 " + hashlib.sha256(package).hexdigest().encode() + b"\r\n")
+    with tempfile.NamedTemporaryFile() as signed:
+        signed.write(head)
+        signed.flush()
+        signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", TEST_KEY, signed.name],
+                                   stdout=subprocess.PIPE, check=True, timeout=60).stdout
+    return head + b"sig " + signature.hex().encode() + b"\r\n"
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class UpdateServer:
+    """A plain static web server on the loopback address the updater was built for."""
+
+    def __init__(self, files):
+        self.root = tempfile.mkdtemp(prefix="srv", dir=os.path.join(BUILD, "e2e-run"))
+        os.makedirs(os.path.join(self.root, RELEASE_FOLDER))
+        for name, data in files.items():
+            with open(os.path.join(self.root, RELEASE_FOLDER, name), "wb") as out:
+                out.write(data)
+        host, port = SERVER_HOST.rsplit(":", 1)
+        handler = functools.partial(QuietHandler, directory=self.root)
+        self.server = http.server.ThreadingHTTPServer((host, int(port)), handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        shutil.rmtree(self.root, ignore_errors=True)
+        return False
+
+
+def tandrel_started_with(argument):
+    """Whether a Wine process of Tandrel.exe runs with that argument."""
+    done = subprocess.run(["ps", "-eo", "args"], stdout=subprocess.PIPE, timeout=30)
+    return any("Tandrel.exe" in line and line.rstrip().endswith(" " + argument)
+               for line in done.stdout.decode(errors="replace").splitlines())
+
+
+@unittest.skipUnless(UPDATER and os.path.exists(UPDATER), "needs TANDREL_UPDATER")
+class UpdateTest(unittest.TestCase):
+    def test_menu_writes_the_carried_updater_and_ends(self):
+        with open(UPDATER, "rb") as built:
+            updater = built.read()
+        with Tandrel({"settings.conf": b"0\r\n"}) as app:
+            app.wait_main()
+            settings_before = os.stat(app.path("settings.conf")).st_mtime_ns
+            with open(app.path("settings.conf"), "rb") as f:
+                settings_bytes = f.read()
+            drive_ok("command", MAIN, ITEM_PROGRAM_UPDATE)
+            self.assertTrue(app.wait_exit(30), "Tandrel did not end")
+            with open(app.path("update.exe"), "rb") as written:
+                self.assertEqual(written.read(), updater)
+            self.assertEqual(os.stat(app.path("settings.conf")).st_mtime_ns, settings_before)
+            with open(app.path("settings.conf"), "rb") as f:
+                self.assertEqual(f.read(), settings_bytes)
+            # The updater runs on: with no server it finds nothing newer than nothing.
+            title, body = message_box()
+            screenshot("update_up_to_date")
+            self.assertEqual((title, body), ("Update", "Sie haben die aktuellste Version ()"))
+            close_message_box()
+            # It starts Tandrel again, whose start-up removes update.exe.
+            self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
+            self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
+            drive("command", MAIN, 12)
+            poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
+
+    def test_update_installs_a_signed_release(self):
+        package = stored_package([b"version\r\nnotes.txt\r\n", bytes([1, 4, 0]), b"new notes"])
+        release = signed_release([1, 4, 0], b"-Schneller-Sicherer", package)
+        files = {"version": bytes([1, 3, 9]), "notes.txt": b"old notes"}
+        with UpdateServer({"version.def": release, "update.pak": package}):
+            # Not entered: Tandrel is not running while the updater installs.
+            app = Tandrel(files)
+            shutil.copy(UPDATER, app.path("update.exe"))
+            app.process = subprocess.Popen(
+                ["bash", os.path.join(REPO, "cmake", "wine-run.sh"), app.path("update.exe")],
+                cwd=app.folder, env=wine_env(), stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
+            try:
+                title, body = message_box()
+                screenshot("update_installed")
+                self.assertEqual(title, "Update")
+                self.assertEqual(body, "Aktualisieren erfolgreich. Von 1.3.9 auf 1.4.0 aktualisiert!"
+                                       "\n\n-Schneller\n-Sicherer")
+                with open(app.path("version"), "rb") as f:
+                    self.assertEqual(f.read(), bytes([1, 4, 0]))
+                with open(app.path("notes.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"new notes")
+                for left in ("version.def", "update.pak", "updatelist.tmp"):
+                    self.assertFalse(os.path.exists(app.path(left)), left)
+                close_message_box()
+                self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
+                self.assertTrue(poll(lambda: tandrel_started_with("update"), 10))
+                self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
+                drive("command", MAIN, 12)
+                poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
+            finally:
+                app.__exit__(None, None, None)
+
+if __name__ == "__main__":
+    unittest.main()

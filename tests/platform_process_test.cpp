@@ -1,0 +1,35 @@
+// The running mark as the updater meets it: held by another thread, as Tandrel holds it
+// from another process.
+#include <thread>
+
+#include "platform/process.h"
+#include "test_support.h"
+
+namespace tandrel::platform {
+namespace {
+
+class RunningMarkTest : public test::ScratchFolder {};
+
+bool WaitOnOtherThread(const std::string& folder, std::uint32_t timeout_ms) {
+  bool ended = false;
+  std::thread waiter([&] { ended = WaitUntilNotRunning(folder, timeout_ms); });
+  waiter.join();
+  return ended;
+}
+
+TEST_F(RunningMarkTest, WaitLastsWhileTheMarkIsHeld) {
+  EXPECT_TRUE(WaitOnOtherThread(Root(), 0));  // never held
+
+  RunningMark mark;
+  ASSERT_TRUE(mark.Hold(Root()));
+  const std::uint32_t start = TickCount();
+  EXPECT_FALSE(WaitOnOtherThread(Root(), 300));
+  EXPECT_GE(TickCount() - start, 250u);
+  EXPECT_TRUE(WaitOnOtherThread(Path("other"), 0));  // another folder's program
+
+  mark.Release();
+  EXPECT_TRUE(WaitOnOtherThread(Root(), 0));
+}
+
+}  // namespace
+}  // namespace tandrel::platform

@@ -1,0 +1,19 @@
+// update.exe: no window of its own, no arguments read; one pass, then Tandrel again.
+#include "platform/platform.h"
+#include "platform/process.h"
+#include "updater/update_public_key.h"
+#include "updater/system_operations.h"
+
+#ifndef TANDREL_UPDATE_SERVER_HOST
+#error "TANDREL_UPDATE_SERVER_HOST names the update server"
+#endif
+
+int main() {
+  using namespace tandrel;
+  const std::string folder = platform::ProgramFolder();
+  platform::SetCurrentFolder(folder);
+  const auto ops = updater::CreateSystemOperations(folder, updater::UpdatePublicKey(),
+                                                   platform::ShowProcessMessage);
+  updater::RunUpdate(*ops, folder, TANDREL_UPDATE_SERVER_HOST);
+  platform::EndProcess(0);
+}
