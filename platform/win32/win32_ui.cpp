@@ -525,20 +525,16 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
     }
     case LVN_ODFINDITEMA: return AnswerFindItem(window, id, lparam, false);
     case LVN_ODFINDITEMW: return AnswerFindItem(window, id, lparam, true);
-    case LVN_KEYDOWN:
-      if (reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey == VK_DELETE) {
-        Queue({EventKind::kControl, window, id, Action::kDeleteKey});
-      }
+    case LVN_KEYDOWN: {
+      const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey;
+      if (key == VK_DELETE) Queue({EventKind::kControl, window, id, Action::kDeleteKey});
+      if (key == 'C' && GetKeyState(VK_CONTROL) < 0) Queue({EventKind::kControl, window, id, Action::kCopy});
       return 0;
+    }
     case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return 0;
     case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
     case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
     case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
-    case LVN_KEYDOWN:
-      if (reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey == 'C' && GetKeyState(VK_CONTROL) < 0) {
-        Queue({EventKind::kControl, window, id, Action::kCopy});
-      }
-      return 0;
     default: return 0;
   }
 }
