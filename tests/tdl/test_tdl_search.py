@@ -152,7 +152,8 @@ class TdlIndexTest(unittest.TestCase):
         return "Z:" + path.replace("/", "\\") if WINDOWS else path
 
     def index(self, *folders, stdout=subprocess.PIPE):
-        args = RUNNER + [TDL, "index", "--db", self.path(self.db)] + [self.path(f) for f in folders]
+        args = RUNNER + [TDL, "index", "--db", self.path(self.db)] + [
+            f if f.startswith("--") else self.path(f) for f in folders]
         done = subprocess.run(args, stdout=stdout, stderr=subprocess.PIPE, timeout=120)
         return done.returncode, done.stderr
 
