@@ -56,7 +56,9 @@ bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
 }
 
 int Fail(const char* what, std::string_view detail = {}) {
-  std::fprintf(stderr, "tdl: %s%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  // One string: a default detail has no data pointer, which printf's %.*s must not get.
+  const std::string line = "tdl: " + std::string(what) + std::string(detail) + "\n";
+  std::fputs(line.c_str(), stderr);
   return 1;
 }
 
