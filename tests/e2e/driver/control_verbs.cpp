@@ -45,18 +45,23 @@ int PrintListMessage(const Args& args, UINT message) {
 
 }  // namespace
 
+// The field may change between asking its length and reading it (the copy worker
+// updates it meanwhile), so the buffer is oversized and the text ends at its first NUL.
 bool ReadStatusField(HWND bar, WPARAM field, std::string* text) {
   LRESULT length_and_type = 0;
   if (!SendWithTimeout(bar, SB_GETTEXTLENGTHA, field, 0, &length_and_type)) return false;
-  const std::size_t length = LOWORD(length_and_type);
-  RemoteBuffer buffer(bar, length + 1);
+  constexpr std::size_t kSlack = 1024;
+  const std::size_t size = LOWORD(length_and_type) + kSlack;
+  RemoteBuffer buffer(bar, size);
+  std::string read(size, '\0');
   LRESULT ignored = 0;
-  if (!SendWithTimeout(bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(buffer.address()),
-                       &ignored)) {
+  if (!buffer.Write(0, read.data(), size) ||
+      !SendWithTimeout(bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(buffer.address()), &ignored) ||
+      !buffer.Read(0, read.data(), size - 1)) {
     return false;
   }
-  text->assign(length, '\0');
-  return length == 0 || buffer.Read(0, text->data(), length);
+  text->assign(read.c_str(), strnlen(read.c_str(), size - 1));
+  return true;
 }
 
 

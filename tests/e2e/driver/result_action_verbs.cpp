@@ -9,15 +9,15 @@
 
 #include <atomic>
 #include <cstring>
+#include <vector>
 
 #include <commctrl.h>
 
 #include "remote_buffer.h"
+#include "tree_walk.h"
 
 namespace driver {
 namespace {
-
-constexpr UINT kSelectFolderMessage = WM_USER + 102;  // BFFM_SETSELECTIONA
 
 struct RequesterSearch {
   HWND found = nullptr;
@@ -96,6 +96,68 @@ class PrintingDropTarget final : public IDropTarget {
   bool dropped_ = false;
 };
 
+// A label names a path part when it is that part or, for a drive, shows it in brackets
+// after the drive's name ("System (C:)").
+bool LabelNames(const std::string& label, const std::string& part) {
+  if (lstrcmpiA(label.c_str(), part.c_str()) == 0) return true;
+  const std::string bracketed = "(" + part + ")";
+  return label.size() >= bracketed.size() &&
+         lstrcmpiA(label.c_str() + (label.size() - bracketed.size()), bracketed.c_str()) == 0;
+}
+
+// Drives sit a few levels below the top of the requester's tree (under the desktop and
+// the computer); searched level by level so that the nearer items are expanded first.
+HTREEITEM FindDrive(HWND tree, const std::string& drive) {
+  constexpr int kDriveDepth = 3;
+  std::vector<HTREEITEM> level{nullptr};
+  for (int depth = 0; depth < kDriveDepth && !level.empty(); ++depth) {
+    std::vector<HTREEITEM> below;
+    for (HTREEITEM parent : level) {
+      for (const auto& [child, text] : TreeChildren(tree, parent)) {
+        if (LabelNames(text, drive)) return child;
+        below.push_back(child);
+      }
+    }
+    level = std::move(below);
+  }
+  PrintError("no drive \"" + drive + "\" in the requester's tree");
+  return nullptr;
+}
+
+// The item of an absolute path ("C:\\a\\b"), expanding each folder on the way as a user would.
+HTREEITEM FindFolder(HWND tree, const std::string& path) {
+  std::size_t start = path.find('\\');
+  HTREEITEM item = FindDrive(tree, path.substr(0, start));
+  while (item != nullptr && start != std::string::npos && start + 1 < path.size()) {
+    std::size_t end = path.find('\\', start + 1);
+    const std::string part = path.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+    start = end;
+    if (part.empty()) continue;
+    HTREEITEM match = nullptr;
+    std::string seen;
+    for (const auto& [child, text] : TreeChildren(tree, item)) {
+      if (lstrcmpiA(text.c_str(), part.c_str()) == 0) match = child;
+      seen += " \"" + text + "\"";
+    }
+    if (match == nullptr) PrintError("no folder \"" + part + "\" in the requester's tree, only" + seen);
+    item = match;
+  }
+  return item;
+}
+
+HWND FindTree(HWND requester) {
+  HWND tree = nullptr;
+  EnumChildWindows(
+      requester,
+      [](HWND child, LPARAM found) -> BOOL {
+        if (ClassName(child) != "SysTreeView32") return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&tree));
+  return tree;
+}
+
 }  // namespace
 
 static HWND WaitRequester(unsigned timeout_ms) {
@@ -118,24 +180,24 @@ int RequesterTextsVerb(const Args& args) {
   return kOk;
 }
 
-// browse-folder PATH [TIMEOUT_MS]: waits for the folder requester, selects PATH in it
-// and presses OK.
+// browse-folder PATH [TIMEOUT_MS]: waits for the folder requester, selects PATH in its
+// tree and presses OK. The tree is driven rather than the requester's own selection
+// message, which Wine ignores when it comes from another process.
 int BrowseFolderVerb(const Args& args) {
   unsigned timeout_ms = 0;
   if (!ParseTimeout(args, 1, &timeout_ms)) return kUsage;
-  RequesterSearch search;
-  search.found = WaitRequester(timeout_ms);
-  if (search.found == nullptr) return kNotFound;
-  const std::string& path = args[0];
-  RemoteBuffer remote(search.found, path.size() + 1);
-  LRESULT ignored = 0;
-  if (!remote.Write(0, path.c_str(), path.size() + 1) ||
-      !SendWithTimeout(search.found, kSelectFolderMessage, TRUE, reinterpret_cast<LPARAM>(remote.address()),
-                       &ignored)) {
+  HWND requester = WaitRequester(timeout_ms);
+  if (requester == nullptr) return kNotFound;
+  HWND tree = FindTree(requester);
+  HTREEITEM item = tree != nullptr ? FindFolder(tree, args[0]) : nullptr;
+  if (item == nullptr) return kNotFound;
+  LRESULT done = 0;
+  SendWithTimeout(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item), &done);
+  if (!SendWithTimeout(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item), &done) || !done) {
+    PrintError("the requester's tree did not select the folder");
     return kNotFound;
   }
-  Sleep(1000);  // the requester fills its tree down to the selection before OK counts
-  HWND ok = GetDlgItem(search.found, IDOK);
+  HWND ok = GetDlgItem(requester, IDOK);
   if (ok == nullptr) return kNotFound;
   PostMessageA(ok, BM_CLICK, 0, 0);
   return kOk;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "remote_buffer.h"
+#include "tree_walk.h"
 
 namespace driver {
 namespace {
@@ -39,20 +40,6 @@ bool ItemText(HWND tree, HTREEITEM item, std::string* text) {
   return true;
 }
 
-// The children of `parent` (null: the top level), after expanding it.
-std::vector<std::pair<HTREEITEM, std::string>> Children(HWND tree, HTREEITEM parent) {
-  LRESULT ignored = 0;
-  if (parent != nullptr) SendWithTimeout(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent), &ignored);
-  std::vector<std::pair<HTREEITEM, std::string>> children;
-  HTREEITEM child = parent == nullptr ? Next(tree, nullptr, TVGN_ROOT) : Next(tree, parent, TVGN_CHILD);
-  for (; child != nullptr; child = Next(tree, child, TVGN_NEXT)) {
-    std::string text;
-    if (!ItemText(tree, child, &text)) break;
-    children.emplace_back(child, text);
-  }
-  return children;
-}
-
 // Follows the backslash-separated parts of `path` (compared without regard to case, as
 // the file system does) from the top level; false when a part is missing.
 bool FindPath(HWND tree, const std::string& path, HTREEITEM* found) {
@@ -65,7 +52,7 @@ bool FindPath(HWND tree, const std::string& path, HTREEITEM* found) {
     start = end + 1;
     if (part.empty()) continue;
     HTREEITEM match = nullptr;
-    for (const auto& [child, text] : Children(tree, item)) {
+    for (const auto& [child, text] : TreeChildren(tree, item)) {
       if (lstrcmpiA(text.c_str(), part.c_str()) == 0) match = child;
     }
     if (match == nullptr) {
@@ -85,6 +72,19 @@ HWND RequireTree(const Args& args) {
 
 }  // namespace
 
+std::vector<std::pair<HTREEITEM, std::string>> TreeChildren(HWND tree, HTREEITEM parent) {
+  LRESULT ignored = 0;
+  if (parent != nullptr) SendWithTimeout(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent), &ignored);
+  std::vector<std::pair<HTREEITEM, std::string>> children;
+  HTREEITEM child = parent == nullptr ? Next(tree, nullptr, TVGN_ROOT) : Next(tree, parent, TVGN_CHILD);
+  for (; child != nullptr; child = Next(tree, child, TVGN_NEXT)) {
+    std::string text;
+    if (!ItemText(tree, child, &text)) break;
+    children.emplace_back(child, text);
+  }
+  return children;
+}
+
 int TreeSelectVerb(const Args& args) {
   HWND tree = RequireTree(args);
   HTREEITEM item = nullptr;
@@ -102,7 +102,7 @@ int TreeChildrenVerb(const Args& args) {
   HTREEITEM item = nullptr;
   if (tree == nullptr || !FindPath(tree, args.size() > 2 ? args[2] : std::string(), &item)) return kNotFound;
   std::string lines;
-  for (const auto& [child, text] : Children(tree, item)) lines += text + "\n";
+  for (const auto& [child, text] : TreeChildren(tree, item)) lines += text + "\n";
   if (!lines.empty()) lines.pop_back();
   PrintLine(lines);
   return kOk;
