@@ -25,9 +25,10 @@ std::vector<std::string> ReadyDrives(const std::vector<DriveCandidate>& drives, 
                                      std::uint32_t budget_ms) {
   auto shared = std::make_shared<Answers>();
   shared->answers.assign(drives.size(), Answer::kPending);
+  // Counted before the first thread starts: the threads lower it under the lock.
+  for (const DriveCandidate& drive : drives) shared->pending += drive.slow ? 1 : 0;
   for (std::size_t i = 0; i < drives.size(); ++i) {
     if (!drives[i].slow) continue;
-    ++shared->pending;
     std::thread([shared, i, probe, name = drives[i].name] {
       const bool ready = probe(name);
       std::lock_guard<std::mutex> hold(shared->lock);
