@@ -2,6 +2,7 @@
 """End-to-end tests of what users expect of a Windows program: the tray icon's life, the
 keyboard focus, the end of the session, updates during modal loops and dialog keys."""
 import os
+import time
 import unittest
 
 from e2e_support import *  # noqa: F401,F403
@@ -114,6 +115,9 @@ class TypeAheadTest(unittest.TestCase):
             drive_ok("key", MAIN, QUERY, VK_RETURN)
             self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "4", 20))
             for typed, row in ((ord("y"), 1), (ord("y"), 3), (0xE4, 2)):
+                # Letters typed in quick succession make one longer text for the list to
+                # find; the pause lets each letter start a search of its own.
+                time.sleep(1.5)
                 drive_ok("char", MAIN, RESULTS, typed)
                 self.assertTrue(poll(lambda: drive_ok("list-focused", MAIN, RESULTS) == str(row), 5),
                                 "typed %#x" % typed)
