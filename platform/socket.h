@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tandrel::platform {
 
@@ -42,5 +43,20 @@ class TcpConnection {
   static constexpr std::intptr_t kNoSocket = -1;
   std::intptr_t socket_ = kNoSocket;
 };
+
+// Once for both systems: only Close is the system's own.
+inline TcpConnection::~TcpConnection() { Close(); }
+
+inline TcpConnection::TcpConnection(TcpConnection&& other) noexcept
+    : socket_(std::exchange(other.socket_, kNoSocket)) {}
+
+inline TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
+  if (this != &other) {
+    Close();
+    socket_ = std::exchange(other.socket_, kNoSocket);
+  }
+  return *this;
+}
+
 
 }  // namespace tandrel::platform

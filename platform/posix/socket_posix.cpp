@@ -29,19 +29,6 @@ bool ResolveIpv4(const std::string& host, in_addr& address) {
 
 bool StartNetwork() { return true; }
 
-TcpConnection::~TcpConnection() { Close(); }
-
-TcpConnection::TcpConnection(TcpConnection&& other) noexcept
-    : socket_(std::exchange(other.socket_, kNoSocket)) {}
-
-TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    socket_ = std::exchange(other.socket_, kNoSocket);
-  }
-  return *this;
-}
-
 TcpConnection TcpConnection::Connect(const std::string& host, std::uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;

@@ -37,19 +37,6 @@ bool StartNetwork() {
   return WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
 
-TcpConnection::~TcpConnection() { Close(); }
-
-TcpConnection::TcpConnection(TcpConnection&& other) noexcept
-    : socket_(std::exchange(other.socket_, kNoSocket)) {}
-
-TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    socket_ = std::exchange(other.socket_, kNoSocket);
-  }
-  return *this;
-}
-
 TcpConnection TcpConnection::Connect(const std::string& host, std::uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
