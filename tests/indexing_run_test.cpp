@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <latch>
 #include <thread>
 
 #include "indexing_support.h"
+
 
 namespace tandrel {
 namespace {
@@ -236,6 +238,63 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   EXPECT_EQ(busy.outcome, IndexRunOutcome::kOtherRunBusy);
   EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
+}
+
+TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecords) {
+  // Both runs have walked and neither has merged when they go on: each one's walk file
+  // and count must hold its own tree alone.
+  std::latch walked(2);
+  struct MeetAfterWalk : test::RecordingObserver {
+    explicit MeetAfterWalk(std::latch& meet) : meet_(meet) {}
+    void ShowProgress(std::string_view text) override {
+      if (text == "Optimiere Index...") meet_.arrive_and_wait();
+    }
+    std::latch& meet_;
+  };
+  struct Side {
+    IndexRunPlan plan;
+    IndexRunState state;
+    std::vector<Record> expected;
+    IndexRunResult result;
+  };
+  Side sides[2];
+  for (int s = 0; s < 2; ++s) {
+    const std::string own = Path(s == 0 ? "a" : "b");
+    const std::string tree = Join(own, "tree");
+    ASSERT_TRUE(platform::CreateFolder(own));
+    ASSERT_TRUE(platform::CreateFolder(tree));
+    ASSERT_TRUE(platform::CreateFolder(Join(own, "tmp")));
+    for (int f = 0; f < 3 + 4 * s; ++f) {
+      const std::string name = std::string(1, static_cast<char>('a' + s)) + std::to_string(f);
+      ASSERT_TRUE(test::WriteWholeFile(Join(tree, name), ""));
+      sides[s].expected.emplace_back(name, tree, 0);
+    }
+    sides[s].plan.folders = {tree};
+    sides[s].plan.index_file = Join(own, "db.db");
+    sides[s].plan.walk_file = Join(own, "dbtemp.db");
+    sides[s].plan.bucket_folder = Join(own, "tmp") + platform::kPathSeparator;
+    sides[s].plan.reload = false;
+    sides[s].state.active.store(1);
+  }
+  IndexFileCount.store(-1);
+  {
+    MeetAfterWalk first(walked);
+    MeetAfterWalk second(walked);
+    std::jthread a([&] { sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state); });
+    std::jthread b([&] { sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state); });
+  }
+  for (Side& side : sides) {
+    SCOPED_TRACE(side.plan.index_file);
+    EXPECT_EQ(side.result.outcome, IndexRunOutcome::kReplaced);
+    EXPECT_EQ(side.result.files, static_cast<std::int32_t>(side.expected.size()));
+    EXPECT_EQ(side.state.active.load(), 0);
+    std::vector<Record> records = test::ReadRecords(side.plan.index_file);
+    std::sort(records.begin(), records.end());
+    std::sort(side.expected.begin(), side.expected.end());
+    EXPECT_EQ(records, side.expected);
+    EXPECT_FALSE(test::FileExists(side.plan.walk_file));
+  }
+  EXPECT_EQ(IndexFileCount.load(), -1) << "the process-wide run is not touched";
 }
 
 TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
