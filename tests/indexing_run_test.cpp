@@ -9,6 +9,12 @@
 
 #include "indexing_support.h"
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace tandrel {
 namespace {
@@ -208,6 +214,35 @@ TEST_F(IndexingRunTest, AnIndexFileThatCannotBeReplacedStaysAndNothingIsLeftBehi
   ExpectNoScratchFiles();
 }
 
+TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  // Opened as the program opens every file: others may read it, delete it or rename it.
+  platform::File reader(plan_.index_file, platform::OpenMode::kRead);
+  ASSERT_TRUE(reader.IsOpen());
+  test::RecordingObserver observer;
+  const IndexRunOutcome outcome = Run(observer).outcome;
+  std::string seen(old.size() + 1, '\0');
+  seen.resize(reader.Read(seen.data(), seen.size()));
+  EXPECT_EQ(seen, old) << "the reader reads the index it opened, complete";
+#ifdef _WIN32
+  // Renaming over a file that is open at all is refused there (Wine does; so does Windows
+  // without POSIX rename semantics): the run fails and changes nothing.
+  EXPECT_EQ(outcome, IndexRunOutcome::kNotReplaced);
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+  ExpectNoScratchFiles();
+  reader.Close();
+  EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced) << "once the reader is gone";
+#else
+  EXPECT_EQ(outcome, IndexRunOutcome::kReplaced);
+#endif
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  ExpectNoScratchFiles();
+}
+
 TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   MakeSmallTree();
   plan_.folders = {tree_, tree_, tree_};
@@ -296,6 +331,40 @@ TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecor
   }
   EXPECT_EQ(IndexFileCount.load(), -1) << "the process-wide run is not touched";
 }
+
+#ifndef _WIN32
+// A walk file whose writes start failing half-way (here: the file size limit).
+TEST_F(IndexingRunTest, AWalkFileThatLosesAWriteKeepsThePreviousIndexAndSaysSo) {
+  for (int f = 0; f < 100; ++f) {
+    ASSERT_TRUE(test::WriteWholeFile(Join(tree_, "a rather long file name " + std::to_string(f)), ""));
+  }
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{2048, 2048};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    test::RecordingObserver observer;
+    IndexRunActive.store(1);
+    const IndexRunOutcome outcome = RunIndexing(plan_, observer).outcome;
+    if (outcome != IndexRunOutcome::kWalkFailed) ::_exit(10 + static_cast<int>(outcome));
+    const std::vector<std::string> lines = observer.Lines();
+    ::_exit(lines.size() > 3 && lines[lines.size() - 3] == std::string("progress ") + kIndexRunFailedText
+                ? 0
+                : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no limit, 4: no failure text, 10+: another outcome";
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+  ExpectNoScratchFiles();
+}
+#endif
 
 TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
   IndexFileCount.store(42);
