@@ -177,11 +177,11 @@ std::int32_t IndexEntryCount();
 // Makes `table` the current table (LoadIndex does this; tests and tools may too).
 void PublishIndexTable(std::shared_ptr<const IndexTable> table);
 
-// State of the indexing run, polled by other threads.
+// State of the process-wide indexing run (indexing.h), polled by other threads.
 // 1 from just before a run starts until its new db.db is complete: set by the main
 // thread that starts the run, cleared by the run's thread.
-extern std::atomic<int> IndexRunActive;
+extern std::atomic<int>& IndexRunActive;
 // 1 while a run regroups the walk into db.db; written by the run's thread only.
-extern std::atomic<int> IndexMerging;
+extern std::atomic<int>& IndexMerging;
 
 }  // namespace tandrel

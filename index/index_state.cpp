@@ -6,14 +6,17 @@
 
 namespace tandrel {
 
+// The run that the window starts and the quit sequence waits for. Its parts go by the
+// names the rest of the program uses:
+IndexRunState ProcessIndexRun;
 // Set to 1 by the main thread that starts a run, back to 0 by the run's thread.
-std::atomic<int> IndexRunActive{0};
+std::atomic<int>& IndexRunActive = ProcessIndexRun.active;
 // Written by the run's thread only.
-std::atomic<int> IndexMerging{0};
+std::atomic<int>& IndexMerging = ProcessIndexRun.merging;
 // Raised by the run's thread (scanner), read by its ticker.
-std::atomic<std::int32_t> IndexFileCount{0};
+std::atomic<std::int32_t>& IndexFileCount = ProcessIndexRun.file_count;
 // Written by the run's thread; abandoned by the quit sequence on the main thread.
-WalkFile IndexTempFile;
+WalkFile& IndexTempFile = ProcessIndexRun.walk_file;
 
 namespace {
 

@@ -26,24 +26,25 @@ inline constexpr char kNewIndexSuffix[] = ".new";
 inline constexpr int kBucketCount = 27;  // a to z, then "!" for every other first byte
 
 // ---------------------------------------------------------------------------------------
-// Process-wide state of a run
+// State of a run
 
-// Files (not folders) the scanner has written in the current run. Set to 0 by the run
-// and raised by the scanner on the run's thread; read by the ticker and the caller.
-extern std::atomic<std::int32_t> IndexFileCount;
-
-// The walk file of the current run. Opened, written and closed by the run's thread; the
-// quit sequence may abandon it from the main thread at any moment, so every use goes
+// The walk file of a run. Opened, written and closed by the run's thread; the quit
+// sequence may abandon it from the main thread at any moment, so every use goes
 // through one lock.
 class WalkFile {
  public:
+  // `merging` is the flag that closing for the merge raises.
+  explicit WalkFile(std::atomic<int>& merging) : merging_(merging) {}
+  WalkFile(const WalkFile&) = delete;
+  WalkFile& operator=(const WalkFile&) = delete;
+
   // Creates (or empties) the file; false when it cannot be created.
   bool Create(const std::string& path);
   // Appends one record; does nothing once the file is closed or abandoned.
   void WriteRecord(std::string_view name, std::string_view folder, std::int8_t kind);
-  // The walk is over: closes the file and, in the same step, sets IndexMerging to 1, so
+  // The walk is over: closes the file and, in the same step, raises the merge flag, so
   // that the quit sequence either finds the walk file open or sees the merge begun.
-  // False, and IndexMerging untouched, when the file was abandoned, was never created or
+  // False, and the flag untouched, when the file was abandoned, was never created or
   // lost a write: its walk is not complete and must not become the index.
   bool CloseAndStartMerge();
   // Quit sequence: if the walk file is open, closes it and deletes it. True if it was
@@ -52,25 +53,56 @@ class WalkFile {
   bool IsOpen() const;
 
  private:
+  std::atomic<int>& merging_;
   mutable std::mutex lock_;
   platform::File file_;
   std::string path_;
   bool write_failed_ = false;
   bool abandoned_ = false;
 };
-extern WalkFile IndexTempFile;
+
+// Everything one run writes while it works besides its files: its flags, its file
+// count and its walk file. Runs with states of their own (and index files and bucket
+// folders of their own) may run at the same time in one process.
+struct IndexRunState {
+  // 1 from just before the run starts until its index file is final: set by the thread
+  // that starts the run, cleared by the run's thread.
+  std::atomic<int> active{0};
+  // 1 while the run regroups the walk into the index; written by the run's thread only.
+  std::atomic<int> merging{0};
+  // Files (not folders) the scanner has written in this run. Set to 0 and raised on the
+  // run's thread; read by its ticker and the caller.
+  std::atomic<std::int32_t> file_count{0};
+  WalkFile walk_file{merging};
+
+  // Where the scanner puts what it finds: the record goes to the walk file, and a file
+  // is counted.
+  void Add(std::string_view name, std::string_view folder, std::int8_t kind) {
+    walk_file.WriteRecord(name, folder, kind);
+    if (kind == kEntryFile) file_count.fetch_add(1, std::memory_order_relaxed);
+  }
+};
+
+// The process-wide run that the program's window, the quit sequence and the tools use,
+// known by the names below: IndexRunActive and IndexMerging (index.h), IndexFileCount
+// and IndexTempFile.
+extern IndexRunState ProcessIndexRun;
+extern std::atomic<std::int32_t>& IndexFileCount;
+extern WalkFile& IndexTempFile;
 
 // ---------------------------------------------------------------------------------------
 // The scanner and the merge
 
-// Writes a record to IndexTempFile for every file and folder below `folder` (the folder
-// itself gets none), depth first, each folder's record right before its contents, and
-// adds 1 to IndexFileCount per file. `folder` is used exactly as given; sub-folder paths
+// Writes a record into `run` for every file and folder below `folder` (the folder
+// itself gets none), depth first, each folder's record right before its contents,
+// counting each file there. `folder` is used exactly as given; sub-folder paths
 // are it, one separator and the name. A folder that cannot be listed contributes
 // nothing; a folder link that leads back to a folder on the current path is recorded
 // but not entered again. An entry whose name holds CR or LF (possible on POSIX file
 // systems) is left out with everything below it: the record format ends texts there.
 // False when `folder` itself could not be listed.
+bool ScanFolder(const std::string& folder, IndexRunState& run);
+// The same into the process-wide run: IndexTempFile and IndexFileCount.
 bool ScanFolder(const std::string& folder);
 
 // The bucket a name goes to: 0 to 25 for a first byte a-z or A-Z, 26 otherwise.
@@ -132,7 +164,7 @@ enum class IndexRunOutcome {
 
 struct IndexRunResult {
   IndexRunOutcome outcome = IndexRunOutcome::kWalkFailed;
-  std::int32_t files = 0;    // IndexFileCount at the end
+  std::int32_t files = 0;    // the run's file count at the end
   std::int32_t seconds = 0;  // walk and merge, whole seconds, truncated
   std::vector<std::string> unlisted_folders;  // given folders that could not be listed
 };
@@ -143,12 +175,19 @@ std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds);
 inline constexpr char kIndexRunFailedText[] =
     "Indexierung fehlgeschlagen, der bisherige Index bleibt erhalten";
 
-// The whole run on the calling thread. The caller sets IndexRunActive to 1 before; the
-// run sets it to 0 once the index file is final (before waiting for a search).
+// The whole run on the calling thread, with `state` as its flags, count and walk file.
+// The caller sets `state.active` to 1 before; the run sets it to 0 once the index file
+// is final (before waiting for a search). Two runs at the same time need two states;
+// the tables they reload (`plan.reload`) are the one process-wide table all the same.
+IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
+                           IndexRunState& state);
+// The same with the process-wide state (IndexRunActive, IndexMerging, IndexFileCount,
+// IndexTempFile).
 IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer);
 
-// Shows "Indexieren (N Dateien)" every 250 ms as progress and tooltip until `stop` is
-// requested; a stop never interrupts an update half-way.
-void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop);
+// Shows "Indexieren (N Dateien)", N being `count`, every 250 ms as progress and tooltip
+// until `stop` is requested; a stop never interrupts an update half-way.
+void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop,
+                 const std::atomic<std::int32_t>& count = IndexFileCount);
 
 }  // namespace tandrel

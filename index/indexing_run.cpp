@@ -89,17 +89,23 @@ std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds) {
          std::to_string(seconds) + " sek";
 }
 
-void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop) {
+void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop,
+                 const std::atomic<std::int32_t>& count) {
   // The stop ends the wait at once, never an update half-way.
   platform::StoppableWait period(stop);
   while (period.For(kTickerPeriodMs)) {
-    const std::string text = FileCountText("Indexieren (", IndexFileCount.load());
+    const std::string text = FileCountText("Indexieren (", count.load());
     observer.ShowProgress(text);
     observer.ShowTooltip(text);
   }
 }
 
 IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer) {
+  return RunIndexing(plan, observer, ProcessIndexRun);
+}
+
+IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
+                           IndexRunState& state) {
   IndexRunResult result;
   observer.EnableStartItems(false);
   const std::string bucket_folder =
@@ -112,44 +118,46 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
     // Another run is renewing this index right now.
     result.outcome = IndexRunOutcome::kOtherRunBusy;
     observer.EnableStartItems(true);
-    IndexRunActive.store(0);
+    state.active.store(0);
     return result;
   }
   observer.ShowBusy(true);
-  IndexFileCount.store(0);
+  state.file_count.store(0);
   observer.ShowProgress(FileCountText("Indexiere (", 0));
 
   const std::uint32_t start = platform::TickCount();
-  if (IndexTempFile.Create(plan.walk_file)) {
+  if (state.walk_file.Create(plan.walk_file)) {
     {
-      std::jthread ticker([&observer](std::stop_token stop) { IndexTicker(observer, stop); });
+      std::jthread ticker([&observer, &state](std::stop_token stop) {
+        IndexTicker(observer, stop, state.file_count);
+      });
       for (const std::string& folder : plan.folders) {
-        if (!folder.empty() && !ScanFolder(folder)) result.unlisted_folders.push_back(folder);
+        if (!folder.empty() && !ScanFolder(folder, state)) result.unlisted_folders.push_back(folder);
       }
     }  // the ticker is stopped between two updates and joined here
     observer.ShowTooltip("Tandrel");
   }
   // The count of this walk, kept before anything else can touch the counter.
-  result.files = IndexFileCount.load();
+  result.files = state.file_count.load();
   observer.ShowProgress("Optimiere Index...");
-  // From here to IndexRunActive = 0 the run touches only its files and the two flags:
+  // From here until the active flag is 0 the run touches only its files and the two flags:
   // the quit sequence may be waiting for it on the main thread.
   if (!result.unlisted_folders.empty() && result.unlisted_folders.size() == GivenFolderCount(plan)) {
     // An unplugged drive, an offline share or a typo: the empty walk must not replace the
     // index there is.
-    IndexTempFile.Abandon();
+    state.walk_file.Abandon();
     result.outcome = IndexRunOutcome::kNoFolderListed;
-  } else if (IndexTempFile.CloseAndStartMerge()) {
+  } else if (state.walk_file.CloseAndStartMerge()) {
     result.outcome = MergeAndReplace(plan, bucket_folder);
   } else {
     // No complete walk (the file could not be created or written, or the program is
     // quitting): the previous index stays rather than an empty or partial one.
     result.outcome = IndexRunOutcome::kWalkFailed;
   }
-  IndexMerging.store(0);
+  state.merging.store(0);
   result.seconds = static_cast<std::int32_t>((platform::TickCount() - start) / 1000);
   observer.EnableStartItems(true);
-  IndexRunActive.store(0);
+  state.active.store(0);
 
   // The new index's snapshot is written before anyone loads the new index.
   std::shared_ptr<const IndexTable> fresh;

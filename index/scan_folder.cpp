@@ -15,6 +15,8 @@ namespace {
 // entered, and then for every folder on the path that does not have one yet.
 class Walker {
  public:
+  explicit Walker(IndexRunState& run) : run_(run) {}
+
   // False when the folder could not be listed.
   bool Walk(const std::string& folder, bool via_link) {
     platform::FolderListing listing(folder);
@@ -33,11 +35,10 @@ class Walker {
       // A CR or LF would end the name's text in the record and shift every record after it.
       if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
       if (!entry.is_folder) {
-        IndexTempFile.WriteRecord(entry.name, folder, kEntryFile);
-        IndexFileCount.fetch_add(1, std::memory_order_relaxed);
+        run_.Add(entry.name, folder, kEntryFile);
         continue;
       }
-      IndexTempFile.WriteRecord(entry.name, folder, kEntryFolder);
+      run_.Add(entry.name, folder, kEntryFolder);
       sub.reserve(folder.size() + 1 + entry.name.size());
       sub.assign(folder).push_back(platform::kPathSeparator);
       sub.append(entry.name);
@@ -65,14 +66,17 @@ class Walker {
     return false;
   }
 
+  IndexRunState& run_;
   std::vector<Level> path_;  // outermost first
 };
 
 }  // namespace
 
-bool ScanFolder(const std::string& folder) {
-  Walker walker;
+bool ScanFolder(const std::string& folder, IndexRunState& run) {
+  Walker walker(run);
   return walker.Walk(folder, false);
 }
+
+bool ScanFolder(const std::string& folder) { return ScanFolder(folder, ProcessIndexRun); }
 
 }  // namespace tandrel

@@ -28,7 +28,7 @@ bool WalkFile::CloseAndStartMerge() {
     platform::RemoveFile(path_);  // a walk with holes in it is of no use to anyone
     return false;
   }
-  IndexMerging.store(1);
+  merging_.store(1);
   return true;
 }
 

@@ -142,7 +142,8 @@ bool CreateFolder(const std::string& path);
 // Puts `from` in the place of `to` in one step: whoever opens `to` at any moment finds
 // either the old file or the new one, complete. `from` must lie beside `to` (same
 // volume). False (and nothing changed) when the system refuses, for instance because
-// another program holds `to` open without allowing its deletion.
+// another program holds `to` open without allowing its deletion, or (Wine, and Windows
+// without POSIX rename semantics) because anyone holds `to` open at all.
 bool ReplaceFileAtomically(const std::string& from, const std::string& to);
 
 // ---------------------------------------------------------------------------------------

@@ -4,9 +4,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <latch>
 #include <thread>
 
 #include "indexing_support.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace tandrel {
 namespace {
@@ -206,6 +214,35 @@ TEST_F(IndexingRunTest, AnIndexFileThatCannotBeReplacedStaysAndNothingIsLeftBehi
   ExpectNoScratchFiles();
 }
 
+TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  // Opened as the program opens every file: others may read it, delete it or rename it.
+  platform::File reader(plan_.index_file, platform::OpenMode::kRead);
+  ASSERT_TRUE(reader.IsOpen());
+  test::RecordingObserver observer;
+  const IndexRunOutcome outcome = Run(observer).outcome;
+  std::string seen(old.size() + 1, '\0');
+  seen.resize(reader.Read(seen.data(), seen.size()));
+  EXPECT_EQ(seen, old) << "the reader reads the index it opened, complete";
+#ifdef _WIN32
+  // Renaming over a file that is open at all is refused there (Wine does; so does Windows
+  // without POSIX rename semantics): the run fails and changes nothing.
+  EXPECT_EQ(outcome, IndexRunOutcome::kNotReplaced);
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+  ExpectNoScratchFiles();
+  reader.Close();
+  EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced) << "once the reader is gone";
+#else
+  EXPECT_EQ(outcome, IndexRunOutcome::kReplaced);
+#endif
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  ExpectNoScratchFiles();
+}
+
 TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   MakeSmallTree();
   plan_.folders = {tree_, tree_, tree_};
@@ -237,6 +274,97 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
 }
+
+TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecords) {
+  // Both runs have walked and neither has merged when they go on: each one's walk file
+  // and count must hold its own tree alone.
+  std::latch walked(2);
+  struct MeetAfterWalk : test::RecordingObserver {
+    explicit MeetAfterWalk(std::latch& meet) : meet_(meet) {}
+    void ShowProgress(std::string_view text) override {
+      if (text == "Optimiere Index...") meet_.arrive_and_wait();
+    }
+    std::latch& meet_;
+  };
+  struct Side {
+    IndexRunPlan plan;
+    IndexRunState state;
+    std::vector<Record> expected;
+    IndexRunResult result;
+  };
+  Side sides[2];
+  for (int s = 0; s < 2; ++s) {
+    const std::string own = Path(s == 0 ? "a" : "b");
+    const std::string tree = Join(own, "tree");
+    ASSERT_TRUE(platform::CreateFolder(own));
+    ASSERT_TRUE(platform::CreateFolder(tree));
+    ASSERT_TRUE(platform::CreateFolder(Join(own, "tmp")));
+    for (int f = 0; f < 3 + 4 * s; ++f) {
+      const std::string name = std::string(1, static_cast<char>('a' + s)) + std::to_string(f);
+      ASSERT_TRUE(test::WriteWholeFile(Join(tree, name), ""));
+      sides[s].expected.emplace_back(name, tree, 0);
+    }
+    sides[s].plan.folders = {tree};
+    sides[s].plan.index_file = Join(own, "db.db");
+    sides[s].plan.walk_file = Join(own, "dbtemp.db");
+    sides[s].plan.bucket_folder = Join(own, "tmp") + platform::kPathSeparator;
+    sides[s].plan.reload = false;
+    sides[s].state.active.store(1);
+  }
+  IndexFileCount.store(-1);
+  {
+    MeetAfterWalk first(walked);
+    MeetAfterWalk second(walked);
+    std::jthread a([&] { sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state); });
+    std::jthread b([&] { sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state); });
+  }
+  for (Side& side : sides) {
+    SCOPED_TRACE(side.plan.index_file);
+    EXPECT_EQ(side.result.outcome, IndexRunOutcome::kReplaced);
+    EXPECT_EQ(side.result.files, static_cast<std::int32_t>(side.expected.size()));
+    EXPECT_EQ(side.state.active.load(), 0);
+    std::vector<Record> records = test::ReadRecords(side.plan.index_file);
+    std::sort(records.begin(), records.end());
+    std::sort(side.expected.begin(), side.expected.end());
+    EXPECT_EQ(records, side.expected);
+    EXPECT_FALSE(test::FileExists(side.plan.walk_file));
+  }
+  EXPECT_EQ(IndexFileCount.load(), -1) << "the process-wide run is not touched";
+}
+
+#ifndef _WIN32
+// A walk file whose writes start failing half-way (here: the file size limit).
+TEST_F(IndexingRunTest, AWalkFileThatLosesAWriteKeepsThePreviousIndexAndSaysSo) {
+  for (int f = 0; f < 100; ++f) {
+    ASSERT_TRUE(test::WriteWholeFile(Join(tree_, "a rather long file name " + std::to_string(f)), ""));
+  }
+  plan_.folders = {tree_};
+  plan_.reload = false;
+  const std::string old = test::IndexBytes({{"old.txt", "C:\\alt", 0}});
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{2048, 2048};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    test::RecordingObserver observer;
+    IndexRunActive.store(1);
+    const IndexRunOutcome outcome = RunIndexing(plan_, observer).outcome;
+    if (outcome != IndexRunOutcome::kWalkFailed) ::_exit(10 + static_cast<int>(outcome));
+    const std::vector<std::string> lines = observer.Lines();
+    ::_exit(lines.size() > 3 && lines[lines.size() - 3] == std::string("progress ") + kIndexRunFailedText
+                ? 0
+                : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no limit, 4: no failure text, 10+: another outcome";
+  EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
+  ExpectNoScratchFiles();
+}
+#endif
 
 TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
   IndexFileCount.store(42);

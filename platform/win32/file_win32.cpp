@@ -19,8 +19,10 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
     access |= GENERIC_WRITE;
     disposition = CREATE_ALWAYS;
   }
-  // Others may read, and may delete or rename over the file while it is open: an
-  // indexing run replaces db.db in one step even while some reader has it open.
+  // Others may read, and may delete the file or rename it while it is open. Renaming
+  // another file over it is still refused while any handle is open (Wine does so, as does
+  // Windows without POSIX rename semantics): an indexing run that finds db.db held open
+  // keeps the previous index.
   HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kNoHandle;

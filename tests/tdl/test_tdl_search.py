@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""tdl from a shell: search hits, output forms, kind filters and exit statuses; index runs
-over folders that cannot be listed; output that cannot be written.
+"""tdl from a shell: search hits, output forms, kind filters and exit statuses; index runs,
+their arguments, messages and exit statuses; output that cannot be written.
 
 Usage: test_tdl_search.py TDL [RUNNER]. With a runner (the Wine wrapper) the program is a
 Windows build: paths are given in Wine's Z: form and folders end in backslashes.
@@ -152,10 +152,13 @@ class TdlIndexTest(unittest.TestCase):
         return "Z:" + path.replace("/", "\\") if WINDOWS else path
 
     def index(self, *folders, stdout=subprocess.PIPE):
-        args = RUNNER + [TDL, "index", "--db", self.path(self.db)] + [
-            f if f.startswith("--") else self.path(f) for f in folders]
-        done = subprocess.run(args, stdout=stdout, stderr=subprocess.PIPE, timeout=120)
-        return done.returncode, done.stderr
+        return self.run_index("--db", self.path(self.db), *[
+            f if f.startswith("--") else self.path(f) for f in folders], stdout=stdout)[0::2]
+
+    def run_index(self, *args, stdout=subprocess.PIPE, program=None):
+        done = subprocess.run(RUNNER + [program or TDL, "index"] + list(args), stdout=stdout,
+                              stderr=subprocess.PIPE, timeout=120)
+        return done.returncode, done.stdout, done.stderr
 
     def db_bytes(self):
         with open(self.db, "rb") as index:
@@ -181,6 +184,68 @@ class TdlIndexTest(unittest.TestCase):
             code, err = self.index(self.tree, stdout=full)
         self.assertEqual(code, 2)
         self.assertIn(b"cannot write to standard output", err)
+
+    def test_a_run_replaces_the_index_and_reports_on_standard_output(self):
+        code, out, err = self.run_index("--db", self.path(self.db), self.path(self.tree))
+        self.assertEqual((code, err), (0, b""))
+        self.assertRegex(out, rb"^Indexierung erfolgreich: 1 Dateien in \d+ sek\r?\n$")
+        self.assertEqual(self.db_bytes(), record(b"neu.txt", self.path(self.tree).encode(), 0))
+        left = os.listdir(self.folder)
+        self.assertNotIn("dbtemp.db", left)
+        self.assertNotIn("db.db.new", left)
+
+    def test_the_folders_come_from_the_settings_file(self):
+        settings = os.path.join(self.folder, "folders.conf")
+        tree = self.path(self.tree).encode()
+        with open(settings, "wb") as out:
+            out.write(b"0\r\n" + tree + b"\r\n\r\n" + tree + b"\r\n")
+        code, out, _ = self.run_index("--db", self.path(self.db), "--settings", self.path(settings))
+        self.assertEqual(code, 0)
+        self.assertIn(b" 2 Dateien in ", out, "a folder listed twice is walked twice")
+        # Without options: settings.conf and db.db beside the program.
+        beside = os.path.join(self.folder, os.path.basename(TDL))
+        shutil.copy(TDL, beside)
+        os.rename(settings, os.path.join(self.folder, "settings.conf"))
+        os.remove(self.db)
+        self.assertEqual(self.run_index(program=beside)[0], 0)
+        self.assertEqual(self.db_bytes(), 2 * record(b"neu.txt", tree, 0))
+
+        missing = os.path.join(self.folder, "missing.conf")
+        code, _, err = self.run_index("--db", self.path(self.db), "--settings", self.path(missing))
+        self.assertEqual(code, 2)
+        self.assertIn(b"cannot read the settings file", err)
+        self.assertFalse(os.path.exists(missing), "a missing settings file is not created")
+
+    def test_usage_errors_change_nothing(self):
+        db = self.path(self.db)
+        conf = self.path(os.path.join(self.folder, "settings.conf"))
+        for args, message in ((["--db"], b"--db needs a file"),
+                              (["--db", db, "--settings"], b"--settings needs a file"),
+                              (["--db", db, "--settings", conf, self.path(self.tree)],
+                               b"give FOLDERs or --settings, not both"),
+                              (["--db", db, ""], b"an empty folder name")):
+            code, out, err = self.run_index(*args)
+            self.assertEqual((code, out), (2, b""), args)
+            self.assertIn(b"tdl index: " + message, err)
+            self.assertIn(b"usage: tdl index", err)
+        self.assertEqual(self.db_bytes(), self.old)
+        code, out, _ = self.run_index("--help")
+        self.assertEqual(code, 0)
+        self.assertTrue(out.startswith(b"usage: tdl index [--db FILE]"))
+
+    def test_an_index_that_cannot_be_written_keeps_the_previous_one(self):
+        nowhere = os.path.join(self.folder, "missing", "db.db")
+        code, out, err = self.run_index("--db", self.path(nowhere), self.path(self.tree))
+        self.assertEqual((code, out), (2, b""))
+        self.assertIn(b"tdl index: cannot write the walk file; " + self.path(nowhere).encode() +
+                      b" keeps the previous index", err)
+        # A folder where the index file should be cannot be replaced by the new index.
+        os.remove(self.db)
+        os.mkdir(self.db)
+        code, out, err = self.run_index("--db", self.path(self.db), self.path(self.tree))
+        self.assertEqual((code, out), (2, b""))
+        self.assertIn(b"tdl index: cannot replace the index file", err)
+        self.assertEqual(os.listdir(self.db), [])
 
     def test_an_unknown_option_is_named(self):
         code, err = self.index("--frobnicate")
