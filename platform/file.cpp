@@ -11,10 +11,9 @@
 #include "platform/platform.h"
 
 namespace tandrel::platform {
-namespace {
 
-// Position of the first CR, LF or NUL in [p, end), or end. Sixteen bytes at a time:
-// index lines are paths of dozens of bytes, and this scan is most of a load.
+// Sixteen bytes at a time: index lines are paths of dozens of bytes, and this scan is
+// much of a load.
 const char* FindLineEnd(const char* p, const char* end) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
@@ -34,8 +33,6 @@ const char* FindLineEnd(const char* p, const char* end) {
   }
   return p;
 }
-
-}  // namespace
 
 File::File(const std::string& path, OpenMode mode, std::size_t buffer_size)
     : handle_(native::OpenFile(path, mode)) {
