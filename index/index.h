@@ -126,9 +126,10 @@ class IndexTableBuilder {
     std::uint32_t folder_size = 0;
     std::int8_t kind = kEntryFile;
   };
-  // Adds `count` entries in their order, as many calls of Add would; how many were
-  // added (fewer only when the table cannot take more).
-  std::size_t AddBlock(const char* block, const BlockEntry* entries, std::size_t count);
+  // Adds `count` entries of the `block_size` bytes at `block` in their order, as many
+  // calls of Add would; how many were added (fewer only when the table cannot take more).
+  std::size_t AddBlock(const char* block, std::size_t block_size, const BlockEntry* entries,
+                       std::size_t count);
   std::int32_t EntryCount() const;
   // Hands over the finished table; the builder is empty afterwards.
   std::shared_ptr<const IndexTable> Finish();

@@ -101,7 +101,7 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
       rest = end;
     }
     // A table that cannot grow any further keeps what it has, as if the file ended here.
-    if (builder.AddBlock(begin, entries.data(), entries.size()) < entries.size() || at_end) break;
+    if (builder.AddBlock(begin, filled, entries.data(), entries.size()) < entries.size() || at_end) break;
     if (hook) {
       const std::uint32_t now = platform::TickCount();
       if (now - last_hook >= kHookIntervalMs) {
