@@ -10,9 +10,11 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -57,7 +59,9 @@ struct Corpus {
 
 std::string TempPath(const std::string& name) { return platform::TemporaryFolder() + name; }
 
-int RunQuiet(const std::vector<std::string>& argv) {
+// The exit code (-1 when it could not start or did not exit); the peak resident memory
+// of the process in KiB into `peak_kib` when given.
+int RunQuiet(const std::vector<std::string>& argv, long* peak_kib = nullptr) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -70,7 +74,9 @@ int RunQuiet(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0) return -1;
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  if (peak_kib != nullptr) *peak_kib = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -120,13 +126,17 @@ void BM_Scan(benchmark::State& state, std::int64_t records, const QueryClass& q)
 }
 
 void TimeProcess(benchmark::State& state, const std::vector<std::string>& argv) {
+  long peak_kib = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const int code = RunQuiet(argv);
+    long run_peak_kib = 0;
+    const int code = RunQuiet(argv, &run_peak_kib);
     const auto took = std::chrono::steady_clock::now() - start;
     if (code < 0) state.SkipWithError("the peer could not be started");
     state.SetIterationTime(std::chrono::duration<double>(took).count());
+    peak_kib = std::max(peak_kib, run_peak_kib);
   }
+  state.counters["peak_resident_MiB"] = static_cast<double>(peak_kib) / 1024.0;
 }
 
 void BM_Plocate(benchmark::State& state, std::int64_t records, const QueryClass& q) {
@@ -168,6 +178,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
         medians_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        const auto peak = run.counters.find("peak_resident_MiB");
+        if (peak != run.counters.end()) peaks_[run.run_name.function_name] = peak->second.value;
       }
     }
   }
@@ -186,18 +198,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
                     grep > 0 ? scan / grep : 0.0);
       }
     }
-    std::printf("\nwhole processes, medians in ms; ratios = tdl search --count / plocate -b -i -c\n");
-    std::printf("%-10s %-16s %9s %9s %9s %9s %9s\n", "entries", "query", "snapshot", "text",
-                "plocate-b", "/plocate", "text/pl");
+    std::printf("\nwhole processes, medians in ms; ratios = tdl search --count / plocate -b -i -c;"
+                " peak resident MiB\n");
+    std::printf("%-10s %-16s %9s %9s %9s %9s %9s %8s %8s %8s\n", "entries", "query", "snapshot", "text",
+                "plocate-b", "/plocate", "text/pl", "MiB snap", "MiB text", "MiB pl");
     for (const std::int64_t records : sizes) {
       for (const QueryClass& q : QueryClasses()) {
         const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
         const double snapshot = Median("BM_TdlSnapshot" + suffix);
         const double text = Median("BM_TdlText" + suffix);
         const double plocate = Median("BM_PlocateBasename" + suffix);
-        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %9.3f %9.3f\n", static_cast<long long>(records),
-                    q.label, snapshot, text, plocate, plocate > 0 ? snapshot / plocate : 0.0,
-                    plocate > 0 ? text / plocate : 0.0);
+        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %9.3f %9.3f %8.1f %8.1f %8.1f\n",
+                    static_cast<long long>(records), q.label, snapshot, text, plocate,
+                    plocate > 0 ? snapshot / plocate : 0.0, plocate > 0 ? text / plocate : 0.0,
+                    Peak("BM_TdlSnapshot" + suffix), Peak("BM_TdlText" + suffix),
+                    Peak("BM_PlocateBasename" + suffix));
       }
     }
   }
@@ -207,7 +222,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto found = medians_.find(name);
     return found == medians_.end() ? 0.0 : found->second;
   }
+  double Peak(const std::string& name) const {
+    const auto found = peaks_.find(name);
+    return found == peaks_.end() ? 0.0 : found->second;
+  }
   std::map<std::string, double> medians_;
+  std::map<std::string, double> peaks_;  // peak resident MiB of the whole-process rows
 };
 
 void RegisterAll(const std::vector<std::int64_t>& sizes) {
