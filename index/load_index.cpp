@@ -1,6 +1,7 @@
 // Loading an index file into a new table: from its snapshot when one matches, else
 // from the text, whose table then gets its snapshot.
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "index/index.h"
@@ -111,8 +112,13 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
     }
     filled = static_cast<std::size_t>(end - rest);
     std::memmove(block.data(), rest, filled);
-    // A record longer than the block: it takes a larger one.
-    if (filled == block.size()) block.resize(block.size() * 2);
+    // A record longer than the block takes a larger one, up to what the offsets into it
+    // can address; no table takes a text that long, so the load ends there as at a
+    // table that cannot grow.
+    if (filled == block.size()) {
+      if (block.size() > std::numeric_limits<std::uint32_t>::max() / 2) break;
+      block.resize(block.size() * 2);
+    }
   }
   return builder.Finish();
 }
