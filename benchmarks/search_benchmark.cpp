@@ -57,6 +57,7 @@ struct Corpus {
 
 std::string TempPath(const std::string& name) { return platform::TemporaryFolder() + name; }
 
+// The exit code, -1 when it could not start or did not exit.
 int RunQuiet(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -119,6 +120,24 @@ void BM_Scan(benchmark::State& state, std::int64_t records, const QueryClass& q)
       static_cast<double>(corpus.table->MemoryBytes()) / static_cast<double>(corpus.sample.bytes);
 }
 
+// Peak resident memory of one run of `argv` in MiB, 0 when GNU time is missing. Measured
+// by GNU time, a small process, since a child of this large one counts the parent's
+// pages in its own peak.
+double PeakResidentMiB(const std::vector<std::string>& argv) {
+  const std::string report = TempPath("tandrel-bench-peak.txt");
+  std::vector<std::string> timed = {"/usr/bin/time", "-f", "%M", "-o", report};
+  timed.insert(timed.end(), argv.begin(), argv.end());
+  if (RunQuiet(timed) < 0) return 0;
+  std::FILE* f = std::fopen(report.c_str(), "r");
+  if (f == nullptr) return 0;
+  // The figure is the last line; a line about a non-zero exit code may come first.
+  long kib = 0;
+  for (char line[256]; std::fgets(line, sizeof line, f) != nullptr;) std::sscanf(line, "%ld", &kib);
+  std::fclose(f);
+  platform::RemoveFile(report);
+  return static_cast<double>(kib) / 1024.0;
+}
+
 void TimeProcess(benchmark::State& state, const std::vector<std::string>& argv) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
@@ -127,6 +146,7 @@ void TimeProcess(benchmark::State& state, const std::vector<std::string>& argv) 
     if (code < 0) state.SkipWithError("the peer could not be started");
     state.SetIterationTime(std::chrono::duration<double>(took).count());
   }
+  state.counters["peak_resident_MiB"] = PeakResidentMiB(argv);
 }
 
 void BM_Plocate(benchmark::State& state, std::int64_t records, const QueryClass& q) {
@@ -168,6 +188,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
         medians_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        const auto peak = run.counters.find("peak_resident_MiB");
+        if (peak != run.counters.end()) peaks_[run.run_name.function_name] = peak->second.value;
       }
     }
   }
@@ -186,18 +208,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
                     grep > 0 ? scan / grep : 0.0);
       }
     }
-    std::printf("\nwhole processes, medians in ms; ratios = tdl search --count / plocate -b -i -c\n");
-    std::printf("%-10s %-16s %9s %9s %9s %9s %9s\n", "entries", "query", "snapshot", "text",
-                "plocate-b", "/plocate", "text/pl");
+    std::printf("\nwhole processes, medians in ms; ratios = tdl search --count / plocate -b -i -c;"
+                " peak resident MiB\n");
+    std::printf("%-10s %-16s %9s %9s %9s %9s %9s %8s %8s %8s\n", "entries", "query", "snapshot", "text",
+                "plocate-b", "/plocate", "text/pl", "MiB snap", "MiB text", "MiB pl");
     for (const std::int64_t records : sizes) {
       for (const QueryClass& q : QueryClasses()) {
         const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
         const double snapshot = Median("BM_TdlSnapshot" + suffix);
         const double text = Median("BM_TdlText" + suffix);
         const double plocate = Median("BM_PlocateBasename" + suffix);
-        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %9.3f %9.3f\n", static_cast<long long>(records),
-                    q.label, snapshot, text, plocate, plocate > 0 ? snapshot / plocate : 0.0,
-                    plocate > 0 ? text / plocate : 0.0);
+        std::printf("%-10lld %-16s %9.2f %9.2f %9.2f %9.3f %9.3f %8.1f %8.1f %8.1f\n",
+                    static_cast<long long>(records), q.label, snapshot, text, plocate,
+                    plocate > 0 ? snapshot / plocate : 0.0, plocate > 0 ? text / plocate : 0.0,
+                    Peak("BM_TdlSnapshot" + suffix), Peak("BM_TdlText" + suffix),
+                    Peak("BM_PlocateBasename" + suffix));
       }
     }
   }
@@ -207,7 +232,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto found = medians_.find(name);
     return found == medians_.end() ? 0.0 : found->second;
   }
+  double Peak(const std::string& name) const {
+    const auto found = peaks_.find(name);
+    return found == peaks_.end() ? 0.0 : found->second;
+  }
   std::map<std::string, double> medians_;
+  std::map<std::string, double> peaks_;  // peak resident MiB of the whole-process rows
 };
 
 void RegisterAll(const std::vector<std::int64_t>& sizes) {

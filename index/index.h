@@ -118,6 +118,18 @@ class IndexTableBuilder {
   // copies the name, EndEntry completes the entry. A false BeginEntry needs no EndEntry.
   bool BeginEntry(std::string_view name);
   bool EndEntry(std::string_view folder, std::int8_t kind);
+  // Entries whose texts lie in one block of memory, as offsets into it.
+  struct BlockEntry {
+    std::uint32_t name = 0;
+    std::uint32_t name_size = 0;
+    std::uint32_t folder = 0;
+    std::uint32_t folder_size = 0;
+    std::int8_t kind = kEntryFile;
+  };
+  // Adds `count` entries of the `block_size` bytes at `block` in their order, as many
+  // calls of Add would; how many were added (fewer only when the table cannot take more).
+  std::size_t AddBlock(const char* block, std::size_t block_size, const BlockEntry* entries,
+                       std::size_t count);
   std::int32_t EntryCount() const;
   // Hands over the finished table; the builder is empty afterwards.
   std::shared_ptr<const IndexTable> Finish();

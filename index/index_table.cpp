@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kMaxArenaBytes = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int32_t kMaxEntries = std::numeric_limits<std::int32_t>::max();
+// AddBlock copies names in steps of this many bytes.
+constexpr std::size_t kCopyStep = 16;
 
 std::uint64_t Mix(std::uint64_t h) {
   h ^= h >> 33;
@@ -82,31 +84,62 @@ class IndexTableBuilder::FolderSet {
       return true;
     }
     const std::uint64_t hash = HashText(folder);
-    const std::size_t mask = slots_.size() - 1;
-    const auto short_hash = static_cast<std::uint32_t>(hash);
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      const Slot slot = slots_[i];
-      if (slot.number == kEmpty) break;
-      if (slot.hash == short_hash && Text(slot.number) == folder) {
-        number = last_ = slot.number;
-        return true;
-      }
-    }
-    if (sections_.folders.size() + folder.size() > kMaxArenaBytes ||
-        !sections_.folders.Append(folder.data(), folder.size())) {
-      return false;
-    }
-    if (!sections_.folder_starts.PushBack(static_cast<std::uint32_t>(sections_.folders.size()))) {
-      sections_.folders.Truncate(sections_.folder_starts.back());
-      return false;
-    }
-    number = last_ = count_++;
-    if (std::size_t{count_} * 2 > slots_.size()) {
-      Grow();
-    } else {
-      Place(Slot{number, short_hash}, hash);
-    }
+    if (!Find(folder, hash, number) && !Insert(folder, hash, number)) return false;
+    last_ = number;
+    last_hash_ = hash;
     return true;
+  }
+
+  // Intern for the folders of a block's entries, into numbers[0, count); how many were
+  // interned (fewer only when the arena is full). After the first-letter regrouping
+  // most records change folder, and a probe of a set of thousands of folders misses
+  // the cache twice (slot, then text), so the slots of the entries sixteen places ahead
+  // are fetched, and the texts their slots name eight places ahead, while the current
+  // entry is settled.
+  std::size_t InternBlock(const char* block, const BlockEntry* entries, std::size_t count,
+                          std::uint32_t* numbers) {
+    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kRing = 32;  // a power of two above kAhead
+    std::array<std::uint64_t, kRing> hashes;
+    std::array<bool, kRing> same_as_previous;
+    auto folder = [&](std::size_t i) {
+      return std::string_view(block + entries[i].folder, entries[i].folder_size);
+    };
+    std::uint64_t previous_hash = last_hash_;
+    auto prepare = [&](std::size_t j) {
+      const std::uint64_t hash = HashText(folder(j));
+      const bool same = hash == previous_hash &&
+                        (j > 0 ? folder(j) == folder(j - 1) : last_ != kEmpty && Text(last_) == folder(0));
+      previous_hash = hash;
+      hashes[j % kRing] = hash;
+      same_as_previous[j % kRing] = same;
+      if (!same) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    };
+    auto fetch_text = [&](std::size_t j) {
+      if (same_as_previous[j % kRing]) return;
+      const Slot slot = slots_[hashes[j % kRing] & (slots_.size() - 1)];
+      if (slot.number != kEmpty) {
+        // Folder texts are paths of some 80 bytes: two cache lines.
+        const char* text = sections_.folders.data() + sections_.folder_starts.data()[slot.number];
+        __builtin_prefetch(text);
+        __builtin_prefetch(text + 64);
+      }
+    };
+    for (std::size_t j = 0; j < kAhead && j < count; ++j) prepare(j);
+    for (std::size_t j = 0; j < kAhead / 2 && j < count; ++j) fetch_text(j);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) prepare(i + kAhead);
+      if (i + kAhead / 2 < count) fetch_text(i + kAhead / 2);
+      if (!same_as_previous[i % kRing]) {
+        const std::uint64_t hash = hashes[i % kRing];
+        std::uint32_t number = 0;
+        if (!Find(folder(i), hash, number) && !Insert(folder(i), hash, number)) return i;
+        last_ = number;
+        last_hash_ = hash;
+      }
+      numbers[i] = last_;
+    }
+    return count;
   }
 
  private:
@@ -117,6 +150,38 @@ class IndexTableBuilder::FolderSet {
     std::uint32_t number = kEmpty;
     std::uint32_t hash = 0;  // low half of the folder's hash
   };
+
+  bool Find(std::string_view folder, std::uint64_t hash, std::uint32_t& number) const {
+    const std::size_t mask = slots_.size() - 1;
+    const auto short_hash = static_cast<std::uint32_t>(hash);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const Slot slot = slots_[i];
+      if (slot.number == kEmpty) return false;
+      if (slot.hash == short_hash && Text(slot.number) == folder) {
+        number = slot.number;
+        return true;
+      }
+    }
+  }
+
+  // Adds a folder that Find did not find; false when the arena is full.
+  bool Insert(std::string_view folder, std::uint64_t hash, std::uint32_t& number) {
+    if (sections_.folders.size() + folder.size() > kMaxArenaBytes ||
+        !sections_.folders.Append(folder.data(), folder.size())) {
+      return false;
+    }
+    if (!sections_.folder_starts.PushBack(static_cast<std::uint32_t>(sections_.folders.size()))) {
+      sections_.folders.Truncate(sections_.folder_starts.back());
+      return false;
+    }
+    number = count_++;
+    if (std::size_t{count_} * 2 > slots_.size()) {
+      Grow();
+    } else {
+      Place(Slot{number, static_cast<std::uint32_t>(hash)}, hash);
+    }
+    return true;
+  }
 
   std::string_view Text(std::uint32_t number) const {
     const std::uint32_t* starts = sections_.folder_starts.data();
@@ -142,6 +207,7 @@ class IndexTableBuilder::FolderSet {
   std::vector<Slot> slots_;
   std::uint32_t count_ = 0;  // folders so far
   std::uint32_t last_ = kEmpty;
+  std::uint64_t last_hash_ = 0;  // HashText of folder last_
 };
 
 IndexTableBuilder::IndexTableBuilder(std::uint64_t text_bytes)
@@ -155,6 +221,7 @@ IndexTableBuilder::IndexTableBuilder(std::uint64_t text_bytes)
     const std::size_t entries = bytes / 5 + 1;
     Sections& s = *sections_;
     s.names.Reserve(bytes);
+    s.folded_names.Reserve(bytes + IndexTable::kFoldedArenaPadding);
     s.folders.Reserve(bytes);
     s.name_starts.Reserve(entries + 1);
     s.folder_starts.Reserve(entries + 1);
@@ -183,7 +250,14 @@ bool IndexTableBuilder::BeginEntry(std::string_view name) {
       s.names.size() + name.size() > kMaxArenaBytes) {
     return false;
   }
-  return s.names.Append(name.data(), name.size());
+  const std::size_t at = s.names.size();
+  if (!s.folded_names.GrowForOverwrite(name.size())) return false;
+  if (!s.names.Append(name.data(), name.size())) {
+    s.folded_names.Truncate(at);
+    return false;
+  }
+  FoldNameBytes(name.data(), name.size(), s.folded_names.data() + at);
+  return true;
 }
 
 bool IndexTableBuilder::EndEntry(std::string_view folder, std::int8_t kind) {
@@ -196,27 +270,83 @@ bool IndexTableBuilder::EndEntry(std::string_view folder, std::int8_t kind) {
   if (!added) {
     // Take the begun entry back; an interned folder may stay, unused.
     s.names.Truncate(s.name_starts.data()[entries]);
+    s.folded_names.Truncate(s.name_starts.data()[entries]);
     s.name_starts.Truncate(entries + 1);
     s.folder_of.Truncate(entries);
   }
   return added;
 }
 
-namespace {
-
-// Folded once per table, so that a search compares bytes and folds nothing.
-constexpr auto kFoldMap = [] {
-  std::array<char, 256> map{};
-  for (int b = 0; b < 256; ++b) {
-    map[static_cast<std::size_t>(b)] = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(b)));
+std::size_t IndexTableBuilder::AddBlock(const char* block, std::size_t block_size,
+                                        const BlockEntry* entries, std::size_t count) {
+  if (count == 0) return 0;
+  if (!sections_) {
+    sections_ = std::make_unique<Sections>();
+    folder_set_ = std::make_unique<FolderSet>(*sections_);
   }
-  return map;
-}();
+  Sections& s = *sections_;
+  std::size_t name_bytes = 0;
+  for (std::size_t i = 0; i < count; ++i) name_bytes += entries[i].name_size;
+  const std::size_t before = s.kinds.size();
+  const bool fits = s.Ready() && count <= static_cast<std::size_t>(kMaxEntries) - before &&
+                    name_bytes <= kMaxArenaBytes - s.names.size() &&
+                    s.names.ReserveMore(name_bytes + kCopyStep) && s.folded_names.ReserveMore(name_bytes) &&
+                    s.name_starts.ReserveMore(count) && s.folder_of.ReserveMore(count) &&
+                    s.kinds.ReserveMore(count);
+  if (!fits) {
+    // Near a limit: one at a time, up to the entry that no longer fits.
+    std::size_t added = 0;
+    for (; added < count; ++added) {
+      const BlockEntry& e = entries[added];
+      if (!Add({block + e.name, e.name_size}, {block + e.folder, e.folder_size}, e.kind)) break;
+    }
+    return added;
+  }
+  // Room is reserved, so none of the growing below can fail.
+  s.folder_of.GrowForOverwrite(count);
+  const std::size_t added = folder_set_->InternBlock(block, entries, count, s.folder_of.data() + before);
+  s.folder_of.Truncate(before + added);
+  if (added < count) {
+    name_bytes = 0;
+    for (std::size_t i = 0; i < added; ++i) name_bytes += entries[i].name_size;
+  }
+  const std::size_t name_at = s.names.size();
+  s.names.GrowForOverwrite(name_bytes);
+  s.folded_names.GrowForOverwrite(name_bytes);
+  s.name_starts.GrowForOverwrite(added);
+  s.kinds.GrowForOverwrite(added);
+  char* names = s.names.data() + name_at;
+  std::uint32_t* starts = s.name_starts.data() + before + 1;
+  std::int8_t* kinds = s.kinds.data() + before;
+  auto end = static_cast<std::uint32_t>(name_at);
+  for (std::size_t i = 0; i < added; ++i) {
+    const BlockEntry& e = entries[i];
+    // Names are short: whole steps (past the name's end, within the block and the
+    // reserved room) instead of a call that sorts out the length first.
+    if (std::size_t{e.name} + e.name_size + kCopyStep <= block_size) {
+      for (std::uint32_t k = 0; k < e.name_size; k += kCopyStep) {
+        std::memcpy(names + k, block + e.name + k, kCopyStep);
+      }
+    } else {
+      std::memcpy(names, block + e.name, e.name_size);
+    }
+    names += e.name_size;
+    end += e.name_size;
+    starts[i] = end;
+    kinds[i] = e.kind;
+  }
+  // The block's names are still in the cache: folding them now is no second pass.
+  FoldNameBytes(s.names.data() + name_at, name_bytes, s.folded_names.data() + name_at);
+  return added;
+}
 
-}  // namespace
-
+// Branch-free, so that the compiler handles many bytes per step.
 void FoldNameBytes(const char* from, std::size_t count, char* to) {
-  for (std::size_t i = 0; i < count; ++i) to[i] = kFoldMap[static_cast<std::uint8_t>(from[i])];
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<std::uint8_t>(from[i]);
+    const bool lower = static_cast<std::uint8_t>(byte - 0x61) < 26 || byte >= 0xE0;
+    to[i] = static_cast<char>(byte - (lower ? 0x20 : 0));
+  }
 }
 
 std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
@@ -225,13 +355,11 @@ std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
   std::shared_ptr<Sections> s(sections_.release());
   // Without even a first offset there is no memory to build anything in.
   if (!s->Ready()) return nullptr;
+  // The names were folded as they came.
+  static constexpr char kPadding[IndexTable::kFoldedArenaPadding] = {};
+  if (!s->folded_names.Append(kPadding, sizeof kPadding)) return nullptr;
   s->names.Trim();
-  const std::size_t name_bytes = s->names.size();
-  if (!s->folded_names.ResizeForOverwrite(name_bytes + IndexTable::kFoldedArenaPadding)) {
-    return nullptr;
-  }
-  FoldNameBytes(s->names.data(), name_bytes, s->folded_names.data());
-  std::memset(s->folded_names.data() + name_bytes, 0, IndexTable::kFoldedArenaPadding);
+  s->folded_names.Trim();
   s->name_starts.Trim();
   s->folders.Trim();
   s->folder_starts.Trim();

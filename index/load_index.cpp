@@ -1,5 +1,9 @@
 // Loading an index file into a new table: from its snapshot when one matches, else
 // from the text, whose table then gets its snapshot.
+#include <cstring>
+#include <limits>
+#include <vector>
+
 #include "index/index.h"
 #include "index/index_snapshot.h"
 
@@ -10,36 +14,110 @@ namespace {
 // large index (see benchmarks/index_load_benchmark.cpp).
 constexpr std::size_t kLoadBufferSize = 64 * 1024;
 
-// How often the load looks at the clock, and how long it lets pass between two calls of
-// the pending-event hook. Looking at the clock per record would cost more than the
-// record itself.
-constexpr std::int32_t kRecordsPerClockCheck = 256;
+// The pending-event hook runs at most once per block read and only when this long has
+// passed since its last call.
 constexpr std::uint32_t kHookIntervalMs = 2;
+
+using BlockEntry = IndexTableBuilder::BlockEntry;
+
+// The end of the line that starts at `p`, and where the next text starts after its
+// terminator (CR LF counts as one). False when [p, end) does not settle both: no
+// terminator yet, or a CR whose next byte is not read yet.
+bool SplitLine(const char* p, const char* end, const char*& line_end, const char*& next) {
+  line_end = platform::FindLineEnd(p, end);
+  if (line_end == end) return false;
+  next = line_end + 1;
+  if (*line_end == '\r') {
+    if (next == end) return false;
+    if (*next == '\n') ++next;
+  }
+  return true;
+}
+
+// Parses the records that lie complete in [block + at, end) into `entries`; where the
+// first record that goes on past `end` starts.
+const char* ParseRecords(const char* block, const char* at, const char* end,
+                         std::vector<BlockEntry>& entries) {
+  const char* p = at;
+  while (p != end) {
+    const char* name_end = nullptr;
+    const char* folder = nullptr;
+    const char* folder_end = nullptr;
+    const char* kind = nullptr;
+    if (!SplitLine(p, end, name_end, folder) || !SplitLine(folder, end, folder_end, kind) ||
+        kind == end) {
+      break;
+    }
+    entries.push_back({static_cast<std::uint32_t>(p - block), static_cast<std::uint32_t>(name_end - p),
+                       static_cast<std::uint32_t>(folder - block),
+                       static_cast<std::uint32_t>(folder_end - folder), static_cast<std::int8_t>(*kind)});
+    p = kind + 1;
+  }
+  return p;
+}
+
+// The one record that [p, end) holds at the end of the file, where texts that are
+// missing read as empty and a missing kind as 0.
+BlockEntry ParseLastRecord(const char* block, const char* p, const char* end) {
+  auto line = [&](std::uint32_t& offset, std::uint32_t& size) {
+    const char* line_end = platform::FindLineEnd(p, end);
+    offset = static_cast<std::uint32_t>(p - block);
+    size = static_cast<std::uint32_t>(line_end - p);
+    p = line_end;
+    if (p == end) return;
+    if (*p++ == '\r' && p != end && *p == '\n') ++p;
+  };
+  BlockEntry entry;
+  line(entry.name, entry.name_size);
+  line(entry.folder, entry.folder_size);
+  entry.kind = p != end ? static_cast<std::int8_t>(*p) : std::int8_t{0};
+  return entry;
+}
 
 }  // namespace
 
 std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
                                                 const PendingEventHook& hook) {
-  platform::File file(path, platform::OpenMode::kRead, kLoadBufferSize);
+  // The file's own buffer is bypassed: the records are parsed in place in `block`, and
+  // each read fills it straight from the system.
+  platform::File file(path, platform::OpenMode::kRead, 16);
   if (!file.IsOpen()) return nullptr;
   const std::optional<platform::FileStamp> stamp = file.Stamp();
   IndexTableBuilder builder(stamp ? stamp->size : 0);
-  std::string spill;
+  std::vector<char> block(kLoadBufferSize);
+  std::vector<BlockEntry> entries;
+  std::size_t filled = 0;  // bytes in `block`; a record begun in the last read comes first
   std::uint32_t last_hook = platform::TickCount();
-  std::int32_t until_clock_check = kRecordsPerClockCheck;
-  while (!file.AtEnd()) {
-    // Each text goes to the table straight from the read buffer. A table that cannot
-    // grow any further keeps what it has, as if the file ended here.
-    if (!builder.BeginEntry(file.ReadLineView(spill))) break;
-    const std::string_view folder = file.ReadLineView(spill);
-    if (!builder.EndEntry(folder, file.ReadByte())) break;
-    if (hook && --until_clock_check == 0) {
-      until_clock_check = kRecordsPerClockCheck;
+  for (;;) {
+    const std::size_t wanted = block.size() - filled;
+    const std::size_t got = file.Read(block.data() + filled, wanted);
+    filled += got;
+    const bool at_end = got < wanted;
+    const char* begin = block.data();
+    const char* end = begin + filled;
+    entries.clear();
+    const char* rest = ParseRecords(begin, begin, end, entries);
+    if (at_end && rest != end) {
+      entries.push_back(ParseLastRecord(begin, rest, end));
+      rest = end;
+    }
+    // A table that cannot grow any further keeps what it has, as if the file ended here.
+    if (builder.AddBlock(begin, filled, entries.data(), entries.size()) < entries.size() || at_end) break;
+    if (hook) {
       const std::uint32_t now = platform::TickCount();
       if (now - last_hook >= kHookIntervalMs) {
         hook();
         last_hook = now;
       }
+    }
+    filled = static_cast<std::size_t>(end - rest);
+    std::memmove(block.data(), rest, filled);
+    // A record longer than the block takes a larger one, up to what the offsets into it
+    // can address; no table takes a text that long, so the load ends there as at a
+    // table that cannot grow.
+    if (filled == block.size()) {
+      if (block.size() > std::numeric_limits<std::uint32_t>::max() / 2) break;
+      block.resize(block.size() * 2);
     }
   }
   return builder.Finish();

@@ -56,6 +56,8 @@ class TableArena {
     if (count * sizeof(T) >= kLargeBlockBytes) platform::AdviseLargePages(data_, count * sizeof(T));
     return true;
   }
+  // Room for `count` more elements, growing as appending would.
+  bool ReserveMore(std::size_t count) { return count <= capacity_ - size_ || Grow(size_ + count); }
   // False when the system refused the memory; nothing is appended then.
   bool Append(const T* items, std::size_t count) {
     if (count > capacity_ - size_ && !Grow(size_ + count)) return false;
@@ -68,10 +70,11 @@ class TableArena {
     data_[size_++] = item;
     return true;
   }
-  // `count` elements whose values the caller writes next.
-  bool ResizeForOverwrite(std::size_t count) {
-    if (!Reserve(count)) return false;
-    size_ = count;
+  // `count` more elements whose values the caller writes next, at data() + size()
+  // before the call; false (nothing changed) when the system refused the memory.
+  bool GrowForOverwrite(std::size_t count) {
+    if (!ReserveMore(count)) return false;
+    size_ += count;
     return true;
   }
   // Only ever shrinks (taking back a begun entry).

@@ -11,21 +11,27 @@
 #include "platform/platform.h"
 
 namespace tandrel::platform {
-namespace {
 
-// Position of the first CR, LF or NUL in [p, end), or end. Sixteen bytes at a time:
-// index lines are paths of dozens of bytes, and this scan is most of a load.
+// Thirty-two bytes a step: index lines are paths of dozens of bytes, and this scan is
+// much of a load.
 const char* FindLineEnd(const char* p, const char* end) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i nul = _mm_setzero_si128();
-  for (; end - p >= 16; p += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  auto ends_in = [&](const char* at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
                                       _mm_cmpeq_epi8(bytes, nul));
-    const int mask = _mm_movemask_epi8(hits);
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  };
+  for (; end - p >= 32; p += 32) {
+    const unsigned mask = ends_in(p) | ends_in(p + 16) << 16;
+    if (mask != 0) return p + __builtin_ctz(mask);
+  }
+  if (end - p >= 16) {
+    if (const unsigned mask = ends_in(p)) return p + __builtin_ctz(mask);
+    p += 16;
   }
 #endif
   for (; p != end; ++p) {
@@ -34,8 +40,6 @@ const char* FindLineEnd(const char* p, const char* end) {
   }
   return p;
 }
-
-}  // namespace
 
 File::File(const std::string& path, OpenMode mode, std::size_t buffer_size)
     : handle_(native::OpenFile(path, mode)) {

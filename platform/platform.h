@@ -130,6 +130,10 @@ class FileImage {
   bool mapped_ = false;
 };
 
+// Position of the first CR, LF or NUL (the bytes that end a line of a File) in
+// [p, end), or end.
+const char* FindLineEnd(const char* p, const char* end);
+
 // Asks the system to back a large block of memory with large pages where it can, which
 // spares most of the page faults of filling it. No effect elsewhere.
 void AdviseLargePages(void* data, std::size_t size);

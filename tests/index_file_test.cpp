@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,35 @@ TEST_F(IndexFileTest, ManyRecordsSharingFoldersMatchWhatWasWritten) {
   EXPECT_LE(table->DistinctFolderCount(), static_cast<std::int32_t>(folders.size()));
   // Each folder is held once, so the table (folded names included) stays below the file.
   EXPECT_LT(table->MemoryBytes(), test::ReadWholeFile(path).size());
+}
+
+TEST_F(IndexFileTest, LoadAgreesWithTheRecordReaderWhereverTheReadsSplitTheFile) {
+  // A first record of about 64 KiB moves every kind of line end (CR LF, lone CR, LF,
+  // NUL), a kind byte that looks like one, a repeated folder and a cut-off last record
+  // across the point where one read of the load ends, and past it the first record no
+  // longer fits one read.
+  const std::string tail("ab\r\xE4q\r\n\x0D" "\n\0\x01" "x\r\nC:\\F\r\n\x00" "y\xFC\r\nC:\\F\r\n\x01" "zz\r", 35);
+  std::set<std::string> folders;
+  for (std::size_t first = 65536 - tail.size() - 4; first <= 65536 + 4; ++first) {
+    const std::string bytes = std::string(first - 5, 'n') + "\r\nC:\\F\r\n" + '\x01' + tail;
+    const auto table = Load(bytes);
+    ASSERT_TRUE(table);
+    File file(Path("db.db"), OpenMode::kRead);
+    IndexEntry expected;
+    folders.clear();
+    std::int32_t i = 0;
+    for (; !file.AtEnd(); ++i) {
+      ReadIndexRecord(file, expected);
+      folders.insert(expected.folder);
+      ASSERT_LT(i, table->EntryCount()) << first;
+      ExpectEntry(*table, i, expected.name, expected.folder, expected.kind);
+      std::string folded = expected.name;
+      for (char& c : folded) c = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(c)));
+      EXPECT_EQ(table->FoldedName(i), folded) << first;
+    }
+    EXPECT_EQ(table->EntryCount(), i) << first;
+    EXPECT_EQ(table->DistinctFolderCount(), static_cast<std::int32_t>(folders.size())) << first;
+  }
 }
 
 TEST_F(IndexFileTest, HookIsCalledDuringALongLoadButNotPerRecord) {
