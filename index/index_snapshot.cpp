@@ -211,11 +211,6 @@ std::mutex& WriterLock() {
   return lock;
 }
 
-// How long a writer keeps trying a rename that a reader blocks: Windows refuses to
-// replace a file that some program holds open without allowing its deletion.
-constexpr int kRenameAttempts = 20;
-constexpr std::uint32_t kRenameRetryMs = 25;
-
 }  // namespace
 
 std::optional<IndexFileIdentity> IdentifyIndexFile(const std::string& index_path) {
@@ -294,11 +289,7 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   // No sync: a snapshot that a power cut leaves incomplete fails its checksums and is
   // simply not used.
   ok = file.Close() && ok;
-  for (int attempt = 0; ok; ++attempt) {
-    if (platform::ReplaceFileAtomically(staged, snapshot_path)) return true;
-    if (attempt + 1 == kRenameAttempts) break;
-    platform::Sleep(kRenameRetryMs);
-  }
+  if (ok && platform::ReplaceFileWhenFree(staged, snapshot_path)) return true;
   platform::RemoveFile(staged);
   return false;
 }

@@ -62,7 +62,7 @@ std::string FileCountText(const char* head, std::int32_t files) {
 IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
   const std::string staged = plan.index_file + kNewIndexSuffix;
   if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;
-  if (!platform::ReplaceFileAtomically(staged, plan.index_file)) {
+  if (!platform::ReplaceFileWhenFree(staged, plan.index_file)) {
     platform::RemoveFile(staged);
     return IndexRunOutcome::kNotReplaced;
   }

@@ -227,4 +227,14 @@ std::optional<FileStamp> File::Stamp() const {
   return stamp;
 }
 
+bool ReplaceFileWhenFree(const std::string& from, const std::string& to) {
+  constexpr int kAttempts = 40;
+  constexpr std::uint32_t kPauseMs = 25;
+  for (int attempt = 1;; ++attempt) {
+    if (ReplaceFileAtomically(from, to)) return true;
+    if (attempt == kAttempts) return false;
+    Sleep(kPauseMs);
+  }
+}
+
 }  // namespace tandrel::platform

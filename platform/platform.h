@@ -149,6 +149,10 @@ bool CreateFolder(const std::string& path);
 // another program holds `to` open without allowing its deletion, or (Wine, and Windows
 // without POSIX rename semantics) because anyone holds `to` open at all.
 bool ReplaceFileAtomically(const std::string& from, const std::string& to);
+// ReplaceFileAtomically, tried again for about a second while it is refused: a reader
+// such as `tdl search` holds the file for a moment only, and refusing then would fail a
+// whole indexing run. Nothing changed when it still returns false.
+bool ReplaceFileWhenFree(const std::string& from, const std::string& to);
 
 // ---------------------------------------------------------------------------------------
 // Folder listings

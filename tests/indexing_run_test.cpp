@@ -236,6 +236,16 @@ TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
   ExpectNoScratchFiles();
   reader.Close();
   EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced) << "once the reader is gone";
+  // A reader that lets go within the run's wait (a short `tdl search`) fails nothing.
+  ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
+  platform::File brief(plan_.index_file, platform::OpenMode::kRead);
+  ASSERT_TRUE(brief.IsOpen());
+  std::jthread closer([&brief] {
+    platform::Sleep(150);
+    brief.Close();
+  });
+  EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced);
+  closer.join();
 #else
   EXPECT_EQ(outcome, IndexRunOutcome::kReplaced);
 #endif
