@@ -228,7 +228,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     std::thread close_later([&] {
       seen.resize(reader.Read(seen.data(), seen.size()));
 #ifdef _WIN32
-      writer_came = test::WaitUntil([&] { return fs::exists(fs::path(snap_ + ".new")); });
+      writer_came = test::WaitUntil([&] { return std::filesystem::exists(snap_ + ".new"); });
 #else
       writer_came = test::WaitUntil([&] { return test::ReadWholeFile(snap_) != first; });
 #endif
