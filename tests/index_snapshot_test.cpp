@@ -218,20 +218,27 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
   const std::string first = test::ReadWholeFile(snap_);
   {
     // A short-lived tdl reading the snapshot while the indexing run replaces it: it
-    // reads the whole snapshot and closes it 100 ms later. (Wine, like some Windows
-    // file systems, refuses to rename over an open file; the writer tries again.)
+    // reads the whole snapshot and closes it once the writer is at the rename. Here the
+    // rename succeeds over the open file; Wine, like some Windows file systems, refuses
+    // it while the file is open, and the writer tries again after the close.
     File reader(snap_, OpenMode::kRead);
     ASSERT_TRUE(reader.IsOpen());
     std::string seen(first.size() + 1, '\0');
+    bool writer_came = false;
     std::thread close_later([&] {
       seen.resize(reader.Read(seen.data(), seen.size()));
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+#ifdef _WIN32
+      writer_came = test::WaitUntil([&] { return std::filesystem::exists(snap_ + ".new"); });
+#else
+      writer_came = test::WaitUntil([&] { return test::ReadWholeFile(snap_) != first; });
+#endif
       reader.Close();
     });
     const std::string second_text = RandomIndexText(random, 300);
     ASSERT_TRUE(test::WriteWholeFile(db_, second_text));
     const bool replaced = WriteIndexSnapshot(*ReadIndexFile(db_), *IdentifyIndexFile(db_), snap_);
     close_later.join();
+    EXPECT_TRUE(writer_came) << "the writer never got to the rename while the reader held the file";
     EXPECT_TRUE(replaced);
     EXPECT_EQ(seen, first) << "the reader read the snapshot it opened, complete";
     const LoadedIndex loaded = LoadIndexFile(db_);

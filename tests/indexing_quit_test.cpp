@@ -54,11 +54,10 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
 TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
   ASSERT_TRUE(DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, kItemUpdateIndex}));
   EXPECT_EQ(IndexRunActive.load(), 1) << "set before the run's thread starts";
-  bool saw_busy_state = false;
-  while (!saw_busy_state) {
+  ASSERT_TRUE(test::WaitUntil([&] {
     ui_.ApplyPosted();
-    saw_busy_state = ui_.TrayImage() == kTrayBusyIcon;
-  }
+    return ui_.TrayImage() == kTrayBusyIcon;
+  })) << "the tray never showed the run";
   EXPECT_FALSE(ui_.MenuItemEnabled(kItemManageFolders));
   EXPECT_FALSE(ui_.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_FALSE(ui_.MenuItemEnabled(kItemProgramUpdate));
@@ -78,7 +77,8 @@ TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
 TEST_F(IndexingQuitTest, QuittingDuringTheWalkDeletesTheWalkFileAndKeepsTheOldIndex) {
   IndexFileCount.store(0);
   StartIndexingRun(ui_);
-  while (!IndexTempFile.IsOpen() || IndexFileCount.load() < 100) platform::Sleep(1);
+  ASSERT_TRUE(test::WaitUntil([] { return IndexTempFile.IsOpen() && IndexFileCount.load() >= 100; }))
+      << "the walk never got under way";
   QuitProgram(ui_);
   ASSERT_EQ(IndexMerging.load(), 0) << "the tree is walked for longer than this";
   EXPECT_FALSE(test::FileExists(kWalkFileName));
@@ -92,7 +92,7 @@ TEST_F(IndexingQuitTest, QuittingDuringTheWalkDeletesTheWalkFileAndKeepsTheOldIn
 
 TEST_F(IndexingQuitTest, QuittingDuringTheMergeWaitsUntilTheNewIndexIsInPlace) {
   StartIndexingRun(ui_);
-  while (IndexMerging.load() == 0) platform::Sleep(0);
+  ASSERT_TRUE(test::WaitUntil([] { return IndexMerging.load() != 0; }, 60000, 0)) << "no merge began";
   QuitProgram(ui_);
   EXPECT_EQ(IndexRunActive.load(), 0);
   platform::File index(kIndexFileName, platform::OpenMode::kRead);

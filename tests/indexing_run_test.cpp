@@ -388,11 +388,12 @@ TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
   } counting;
   {
     std::jthread ticker([&](std::stop_token stop) { IndexTicker(counting, stop); });
-    while (counting.updates.load() < 2) platform::Sleep(5);
+    ASSERT_TRUE(test::WaitUntil([&] { return counting.updates.load() >= 2; })) << "no updates";
   }
+  // The wait that saw the running ticker's updates sees none for three periods now.
   const int seen = counting.updates.load();
-  platform::Sleep(300);
-  EXPECT_EQ(counting.updates.load(), seen);
+  EXPECT_FALSE(test::WaitUntil([&] { return counting.updates.load() != seen; }, 750))
+      << "an update after the ticker was stopped";
 }
 
 }  // namespace

@@ -136,8 +136,7 @@ TEST(ThreadTest, RunsTheBodyAndReportsWhileItRuns) {
   std::atomic<bool> release{false};
   std::atomic<int> runs{0};
   ASSERT_TRUE(thread.Start([&](std::stop_token) {
-    while (!release.load()) platform::Sleep(1);
-    runs.fetch_add(1);
+    if (test::WaitUntil([&] { return release.load(); })) runs.fetch_add(1);
   }));
   EXPECT_TRUE(thread.IsRunning());
   release.store(true);
@@ -151,8 +150,7 @@ TEST(ThreadTest, StopRequestReachesTheBodyAndDestructionWaits) {
   {
     platform::Thread thread;
     ASSERT_TRUE(thread.Start([&](std::stop_token stop) {
-      while (!stop.stop_requested()) platform::Sleep(1);
-      saw_stop.store(true);
+      saw_stop.store(test::WaitUntil([&] { return stop.stop_requested(); }));
     }));
   }
   EXPECT_TRUE(saw_stop.load());

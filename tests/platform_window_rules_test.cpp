@@ -14,6 +14,7 @@
 #include "platform/drive_probe.h"
 #include "platform/platform.h"
 #include "platform/type_ahead.h"
+#include "test_support.h"
 
 namespace tandrel {
 namespace {
@@ -106,8 +107,8 @@ TEST(ReadyDrivesTest, AHangingSlowDriveIsLeftOutWithinTheBudgetAndTheOthersKeepT
   EXPECT_EQ(ready, (std::vector<std::string>{"C:", "D:", "F:"}));
   EXPECT_EQ(share->probes_ended.load(), 4) << "returned while the share still hangs";
   share->Release();
-  for (int i = 0; i < 400 && share->probes_ended.load() < 5; ++i) platform::Sleep(5);
-  EXPECT_EQ(share->probes_ended.load(), 5) << "the hanging probe's thread ends once it returns";
+  EXPECT_TRUE(test::WaitUntil([&] { return share->probes_ended.load() == 5; }))
+      << "the hanging probe's thread ends once it returns";
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The application shell on the headless window layer: start-up, dispatch and quit.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "app/object_numbers.h"
@@ -166,14 +169,54 @@ TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
   AutostartFlag = 0;
 }
 
+// Shows its first status text the slow way, as a window call that takes a while: it
+// returns once a worker has posted one of everything, or gives up after 20 seconds.
+class SlowShowingUi : public HeadlessUi {
+ public:
+  std::promise<void> showing;
+  std::promise<void> worker_posted;
+  bool posted_while_showing = false;
+
+ protected:
+  void ApplyStatusText(int field, const std::string& text) override {
+    if (!slow_done_) {
+      slow_done_ = true;
+      showing.set_value();
+      posted_while_showing = worker_posted.get_future().wait_for(std::chrono::seconds(20)) ==
+                             std::future_status::ready;
+    }
+    HeadlessUi::ApplyStatusText(field, text);
+  }
+
+ private:
+  bool slow_done_ = false;
+};
+
 TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
   // Run under ThreadSanitizer too: workers post while the main thread shows.
-  HeadlessUi ui;
+  SlowShowingUi ui;
   ui.OpenWindow(kMainWindow, ui::WindowStyle::kMain, "Tandrel", 900, 600);
   ui.AddStatusBar(kMainWindow, {120, 120, 120, -1});
   ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, 720, 13}, 100);
   ui.DefinePopupMenu(kMainMenu, {{kItemUpdateIndex, "Aktualisieren"}});
   ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
+  {
+    std::thread worker([&ui, showing = ui.showing.get_future()] {
+      if (showing.wait_for(std::chrono::seconds(20)) != std::future_status::ready) return;
+      ui.PostStatusText(2, "\tw");
+      ui.PostProgress(2000, 7);
+      ui.PostMenuItemEnabled(kItemUpdateIndex, false);
+      ui.PostTrayTooltip("w");
+      ui.worker_posted.set_value();
+    });
+    ui.PostStatusText(1, "\tmain");
+    ui.ApplyPosted();
+    worker.join();
+    EXPECT_TRUE(ui.posted_while_showing) << "a worker waited for the main thread to show";
+    ui.ApplyPosted();
+    EXPECT_EQ(ui.StatusText(2), "\tw");
+    EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 7);
+  }
   std::atomic<bool> done{false};
   std::vector<std::thread> workers;
   for (int w = 0; w < 3; ++w) {

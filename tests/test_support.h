@@ -33,6 +33,19 @@ inline bool FileExists(const std::string& path) {
   return platform::File(path, platform::OpenMode::kRead).IsOpen();
 }
 
+// Polls `holds` every `poll_ms` until it is true (true) or `limit_ms` have passed
+// (false). Every wait in a test goes through here, so that a fault fails the test with
+// its own message instead of hanging it until the run's time-out.
+template <class Condition>
+bool WaitUntil(Condition holds, std::uint32_t limit_ms = 20000, std::uint32_t poll_ms = 1) {
+  const std::uint32_t start = platform::TickCount();
+  while (!holds()) {
+    if (platform::TickCount() - start >= limit_ms) return holds();
+    platform::Sleep(poll_ms);
+  }
+  return true;
+}
+
 // Makes a file read-only for the calling thread while it lives: its write permissions
 // (Windows: the read-only attribute) go, and where the tests run as the superuser, who may
 // write whatever a file's mode says, this thread's file accesses are checked as the user

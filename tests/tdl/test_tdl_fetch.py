@@ -71,6 +71,8 @@ class ScriptedServer:
 
     def join(self):
         self.thread.join(timeout=70)
+        if self.thread.is_alive():
+            raise AssertionError("the scripted server is still serving")
 
 
 def head(*lines, status=b"HTTP/1.1 200 OK"):
