@@ -90,9 +90,11 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
   std::uint32_t last_hook = platform::TickCount();
   for (;;) {
     const std::size_t wanted = block.size() - filled;
-    const std::size_t got = file.Read(block.data() + filled, wanted);
+    // One system read at a time: the hook then also runs while a slow disk or a pipe
+    // trickles the file in.
+    const std::size_t got = file.ReadSome(block.data() + filled, wanted);
     filled += got;
-    const bool at_end = got < wanted;
+    const bool at_end = got == 0;
     const char* begin = block.data();
     const char* end = begin + filled;
     entries.clear();

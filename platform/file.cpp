@@ -221,6 +221,25 @@ std::size_t File::Read(void* data, std::size_t size) {
   return done;
 }
 
+std::size_t File::ReadSome(void* data, std::size_t size) {
+  if (size == 0 || !IsOpen()) return 0;
+  if (writing_ || begin_ == end_) {
+    if (size < capacity_) {
+      if (!Refill()) return 0;
+    } else {
+      if (writing_) Refill();  // flushes what was written; keeps any bytes it read
+      if (begin_ == end_) {
+        const std::ptrdiff_t got = native::ReadFile(handle_, data, size);
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+      }
+    }
+  }
+  const std::size_t n = std::min(size, end_ - begin_);
+  std::memcpy(data, buffer_.get() + begin_, n);
+  begin_ += n;
+  return n;
+}
+
 std::optional<FileStamp> File::Stamp() const {
   FileStamp stamp;
   if (!IsOpen() || !native::StampFile(handle_, stamp)) return std::nullopt;

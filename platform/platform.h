@@ -91,6 +91,10 @@ class File {
   // Up to `size` bytes; fewer only at the end of the file or on a read error. A large
   // read goes straight into `data`, past the buffer.
   std::size_t Read(void* data, std::size_t size);
+  // Up to `size` bytes from at most one read of the system: a pipe or a slow disk hands
+  // over what it has at once, so a caller can do other work between its reads. 0 only at
+  // the end of the file or on a read error.
+  std::size_t ReadSome(void* data, std::size_t size);
   // The open file's size and last-write time; none when the system does not tell.
   std::optional<FileStamp> Stamp() const;
 
