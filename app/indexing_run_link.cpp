@@ -5,7 +5,7 @@
 #include "app/object_numbers.h"
 #include "app/settings.h"
 #include "index/indexing.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 namespace {

@@ -8,7 +8,7 @@
 #include "app/shell.h"
 #include "index/indexing.h"
 #include "platform/headless_ui.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 #include "test_support.h"
 
 namespace tandrel {

@@ -9,7 +9,7 @@
 #include "index/index.h"
 #include "platform/headless_ui.h"
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 namespace {
