@@ -3,7 +3,7 @@
 // from any thread.
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"
 

@@ -1,9 +1,10 @@
 // tdl index: the indexing run without a window.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
 #include "tools/tdl/commands.h"
@@ -74,11 +75,11 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
   return true;
 }
 
-// The folder list of a settings file; false when the file cannot be read. (ReadSettings
-// would create a missing file, which a command that only reads must not do.)
+// The folder list of a settings file; false when the file cannot be read.
 bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  if (!platform::File(path, platform::OpenMode::kRead).IsOpen() || !ReadSettings(path)) return false;
-  folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  const std::optional<StoredSettings> stored = ReadSettingsFile(path);
+  if (!stored) return false;
+  folders.assign(stored->folders.begin(), stored->folders.end());
   return true;
 }
 
