@@ -70,8 +70,9 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
   if (!out.settings.empty() && !out.folders.empty()) {
     return UsageError("give FOLDERs or --settings, not both");
   }
-  if (out.db.empty()) out.db = BesideProgram(kIndexFileName);
-  if (out.folders.empty() && out.settings.empty()) out.settings = BesideProgram(kSettingsFileName);
+  const std::string beside = platform::ProgramFolder();
+  if (out.db.empty()) out.db = beside + kIndexFileName;
+  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
   return true;
 }
 
@@ -81,11 +82,6 @@ bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) 
   if (!stored) return false;
   folders.assign(stored->folders.begin(), stored->folders.end());
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 // Progress on a terminal: one line, rewritten in place.
@@ -135,7 +131,7 @@ int RunIndexCommand(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   plan.index_file = parsed.db;
-  plan.walk_file = FolderOf(parsed.db) + kWalkFileName;
+  plan.walk_file = platform::FolderOfPath(parsed.db) + kWalkFileName;
   plan.reload = false;
 
   IndexRunResult result;

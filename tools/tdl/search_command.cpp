@@ -82,7 +82,7 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
   if (!out.query) return UsageError("no query");
   if (files) out.filter = KindFilter::kFilesOnly;
   if (folders) out.filter = KindFilter::kFoldersOnly;
-  if (out.db.empty()) out.db = BesideProgram("db.db");
+  if (out.db.empty()) out.db = platform::ProgramFolder() + "db.db";
   return true;
 }
 
