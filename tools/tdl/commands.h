@@ -27,8 +27,6 @@ extern const char kUnpackUsage[];
 extern const char kKeygenUsage[];
 extern const char kVerifyUsage[];
 
-// "unknown option 'OPTION'".
-std::string UnknownOptionText(std::string_view option);
 // Flushes standard output; false, with a message on standard error that starts with
 // `command`, when any write to it failed (a full disk, a closed pipe).
 bool FinishStandardOutput(const char* command);

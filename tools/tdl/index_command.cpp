@@ -8,6 +8,7 @@
 #include "index/indexing.h"
 #include "platform/platform.h"
 #include "tools/tdl/commands.h"
+#include "tools/tdl/options.h"
 
 namespace tandrel::tdl {
 
@@ -45,28 +46,23 @@ bool UsageError(std::string_view what) {
 }
 
 bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view a = args[i];
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && (a == "--help" || a == "-h")) {
-      out.help = true;
-      return true;
-    } else if (!options_done && a == "--db") {
-      if (++i == args.size() || args[i].empty()) return UsageError("--db needs a file");
-      out.db = std::string(args[i]);
-    } else if (!options_done && a == "--settings") {
-      if (++i == args.size() || args[i].empty()) return UsageError("--settings needs a file");
-      out.settings = std::string(args[i]);
-    } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError(UnknownOptionText(a));
-    } else if (a.empty()) {
-      return UsageError("an empty folder name");
-    } else {
-      out.folders.emplace_back(a);
-    }
+  const ParsedOptions parsed = ParseOptions(
+      args, {.values = {{"--db", &out.db, false}, {"--settings", &out.settings, false}},
+             .short_help = true,
+             .double_dash_ends_options = true,
+             .empty_operands = false});
+  switch (parsed.fault) {
+    case OptionFault::kNone: break;
+    case OptionFault::kMissingValue: return UsageError(std::string(parsed.culprit) + " needs a file");
+    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
+    case OptionFault::kTooManyOperands: break;
+    case OptionFault::kEmptyOperand: return UsageError("an empty folder name");
   }
+  if (parsed.help) {
+    out.help = true;
+    return true;
+  }
+  out.folders.assign(parsed.operands.begin(), parsed.operands.end());
   if (!out.settings.empty() && !out.folders.empty()) {
     return UsageError("give FOLDERs or --settings, not both");
   }

@@ -24,10 +24,6 @@ constexpr char kOverview[] =
 
 }  // namespace
 
-std::string UnknownOptionText(std::string_view option) {
-  return "unknown option '" + std::string(option) + "'";
-}
-
 bool FinishStandardOutput(const char* command) {
   // A write error sticks to the stream, so one test after the flush covers every write.
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
