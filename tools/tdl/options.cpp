@@ -1,3 +1,4 @@
+// The rules of options.h applied to one command line, argument by argument.
 #include "tools/tdl/options.h"
 
 namespace tandrel::tdl {
