@@ -7,27 +7,7 @@
 
 #include "app/object_numbers.h"
 #include "app/shell.h"
-
-extern const unsigned char kSplashPng[];
-extern const std::size_t kSplashPng_size;
-extern const unsigned char kIconManageFolders[];
-extern const std::size_t kIconManageFolders_size;
-extern const unsigned char kIconUpdateIndex[];
-extern const std::size_t kIconUpdateIndex_size;
-extern const unsigned char kIconHelp[];
-extern const std::size_t kIconHelp_size;
-extern const unsigned char kIconAbout[];
-extern const std::size_t kIconAbout_size;
-extern const unsigned char kIconTrayIdle[];
-extern const std::size_t kIconTrayIdle_size;
-extern const unsigned char kIconTrayBusy[];
-extern const std::size_t kIconTrayBusy_size;
-extern const unsigned char kIconQuit[];
-extern const std::size_t kIconQuit_size;
-extern const unsigned char kIconSettings[];
-extern const std::size_t kIconSettings_size;
-extern const unsigned char kIconProgramUpdate[];
-extern const std::size_t kIconProgramUpdate_size;
+#include "embedded_files.h"
 
 namespace tandrel {
 namespace {

@@ -1,5 +1,6 @@
 // Actions the event loop hands to other parts of the program. (The actions on the result
-// list's hits are the search's: search/search.h; the program update is the launcher's.)
+// list's hits are the search's: search/window/search_window.h; the program update is the
+// launcher's.)
 #pragma once
 
 #include "platform/ui.h"

@@ -3,9 +3,9 @@
 // from any thread.
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "index/indexing.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 namespace {

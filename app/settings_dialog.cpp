@@ -1,7 +1,7 @@
 // The settings dialog: one check box for renewing the index at system start.
 #include "app/dialogs.h"
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 
 namespace tandrel {
 

@@ -7,7 +7,7 @@
 
 #include "app/object_numbers.h"
 #include "platform/ui.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 

@@ -10,11 +10,6 @@ constexpr std::uint32_t kTickerPeriodMs = 250;
 constexpr std::uint32_t kSearchPollMs = 250;
 constexpr std::uint32_t kOtherRunPollMs = 250;
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 // The two places a run writes fixed names into: the index's folder (walk file, new
 // index) and the bucket folder. A run holds both, or waits holding neither, so two runs
 // can never wait for each other.
@@ -40,7 +35,7 @@ class RunClaims {
 };
 
 bool TakeClaims(RunClaims& claims, const IndexRunPlan& plan, const std::string& bucket_folder) {
-  const std::string index_folder = FolderOf(plan.index_file);
+  const std::string index_folder = platform::FolderOfPath(plan.index_file);
   platform::StoppableWait poll(plan.stop);
   for (;;) {
     if (claims.TryTake(index_folder, bucket_folder)) return true;

@@ -3,10 +3,11 @@
 
 namespace tandrel::platform {
 
-std::string ProgramFolder() {
-  const std::string path = ProgramPath();
+std::string FolderOfPath(std::string_view path) {
   const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut + 1));
 }
+
+std::string ProgramFolder() { return FolderOfPath(ProgramPath()); }
 
 }  // namespace tandrel::platform

@@ -254,7 +254,9 @@ class FolderClaim {
 std::string TemporaryFolder();
 // The full path of the running executable.
 std::string ProgramPath();
-// The folder part of ProgramPath(): cut after its last "\" or "/".
+// The folder part of `path`: cut after its last "\" or "/", empty without either.
+std::string FolderOfPath(std::string_view path);
+// FolderOfPath(ProgramPath()).
 std::string ProgramFolder();
 bool SetCurrentFolder(const std::string& path);
 // Standard output passes bytes through unchanged (no LF to CR LF on Windows).

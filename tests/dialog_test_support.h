@@ -10,7 +10,7 @@
 #include "app/dialogs.h"
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "platform/headless_ui.h"
 #include "test_support.h"

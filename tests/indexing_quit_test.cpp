@@ -4,11 +4,11 @@
 
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
 #include "platform/headless_ui.h"
-#include "search/search.h"
+#include "search/window/search_window.h"
 #include "test_support.h"
 
 namespace tandrel {

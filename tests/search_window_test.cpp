@@ -11,6 +11,7 @@
 #include "platform/headless_ui.h"
 #include "platform/platform.h"
 #include "search/search.h"
+#include "search/window/search_window.h"
 #include "test_support.h"
 
 namespace tandrel {

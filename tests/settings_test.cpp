@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "test_support.h"
 
 namespace tandrel {
@@ -65,6 +66,19 @@ TEST_F(SettingsFileTest, FoldersFillSlotsInOrderAndEmptyLinesUseASlot) {
   ReadSettings(file_);
   EXPECT_EQ(AutostartFlag, 1);
   EXPECT_EQ(FilledSlots(), (std::vector<std::string>{"0=D:\\Daten", "2=E:\\Archiv", "3=C:"}));
+}
+
+TEST_F(SettingsFileTest, TheReadOnlyReaderCreatesNothingAndKeepsTheProcessSettings) {
+  EXPECT_FALSE(ReadSettingsFile(file_));
+  EXPECT_FALSE(test::FileExists(file_));
+  ASSERT_TRUE(WriteWholeFile(file_, "$10\r\nD:\\Daten\r\n\r\nE:\\Archiv\r\n"));
+  const std::optional<StoredSettings> stored = ReadSettingsFile(file_);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->autostart_flag, 16);
+  EXPECT_EQ(stored->folders[0], "D:\\Daten");
+  EXPECT_EQ(stored->folders[1], "");
+  EXPECT_EQ(stored->folders[2], "E:\\Archiv");
+  EXPECT_EQ(IndexedFolders[0], "stale");
 }
 
 TEST_F(SettingsFileTest, LinesBeyondTheLastSlotAreIgnored) {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/object_numbers.h"
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
 #include "platform/headless_ui.h"

@@ -27,11 +27,6 @@ extern const char kUnpackUsage[];
 extern const char kKeygenUsage[];
 extern const char kVerifyUsage[];
 
-// The default path of a file that lies beside the executable.
-std::string BesideProgram(std::string_view name);
-
-// "unknown option 'OPTION'".
-std::string UnknownOptionText(std::string_view option);
 // Flushes standard output; false, with a message on standard error that starts with
 // `command`, when any write to it failed (a full disk, a closed pipe).
 bool FinishStandardOutput(const char* command);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tools/tdl/commands.h"
+#include "tools/tdl/options.h"
 #include "updater/http.h"
 
 namespace tandrel::tdl {
@@ -17,21 +18,23 @@ const char kFetchUsage[] =
     "Exit status: 0 downloaded, 1 download failed or no network, 2 usage error.\n";
 
 int RunFetchCommand(std::span<const std::string_view> args) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  const ParsedOptions parsed =
+      ParseOptions(args, {.short_help = true, .help_alone = true, .refused_prefix = "", .empty_operands = false});
+  if (parsed.help) {
     std::fputs(kFetchUsage, stdout);
     return 0;
   }
-  if (args.size() != 2 || args[0].empty() || args[1].empty()) {
+  if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 2) {
     std::fprintf(stderr, "tdl fetch: needs a URL and a file\n\n%s", kFetchUsage);
     return kExitUsage;
   }
+  const std::string_view url = parsed.operands[0];
   if (!updater::StartHttpNetwork()) {
     std::fputs("tdl fetch: the network layer cannot be started\n", stderr);
     return 1;
   }
-  if (!updater::ReceiveHttpFile(args[0], std::string(args[1]))) {
-    std::fprintf(stderr, "tdl fetch: download of %.*s failed\n", static_cast<int>(args[0].size()),
-                 args[0].data());
+  if (!updater::ReceiveHttpFile(url, std::string(parsed.operands[1]))) {
+    std::fprintf(stderr, "tdl fetch: download of %.*s failed\n", static_cast<int>(url.size()), url.data());
     return 1;
   }
   return 0;

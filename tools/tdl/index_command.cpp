@@ -1,12 +1,14 @@
 // tdl index: the indexing run without a window.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
 #include "tools/tdl/commands.h"
+#include "tools/tdl/options.h"
 
 namespace tandrel::tdl {
 
@@ -44,47 +46,38 @@ bool UsageError(std::string_view what) {
 }
 
 bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view a = args[i];
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && (a == "--help" || a == "-h")) {
-      out.help = true;
-      return true;
-    } else if (!options_done && a == "--db") {
-      if (++i == args.size() || args[i].empty()) return UsageError("--db needs a file");
-      out.db = std::string(args[i]);
-    } else if (!options_done && a == "--settings") {
-      if (++i == args.size() || args[i].empty()) return UsageError("--settings needs a file");
-      out.settings = std::string(args[i]);
-    } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError(UnknownOptionText(a));
-    } else if (a.empty()) {
-      return UsageError("an empty folder name");
-    } else {
-      out.folders.emplace_back(a);
-    }
+  const ParsedOptions parsed = ParseOptions(
+      args, {.values = {{"--db", &out.db, false}, {"--settings", &out.settings, false}},
+             .short_help = true,
+             .double_dash_ends_options = true,
+             .empty_operands = false});
+  switch (parsed.fault) {
+    case OptionFault::kNone: break;
+    case OptionFault::kMissingValue: return UsageError(std::string(parsed.culprit) + " needs a file");
+    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
+    case OptionFault::kTooManyOperands: break;
+    case OptionFault::kEmptyOperand: return UsageError("an empty folder name");
   }
+  if (parsed.help) {
+    out.help = true;
+    return true;
+  }
+  out.folders.assign(parsed.operands.begin(), parsed.operands.end());
   if (!out.settings.empty() && !out.folders.empty()) {
     return UsageError("give FOLDERs or --settings, not both");
   }
-  if (out.db.empty()) out.db = BesideProgram(kIndexFileName);
-  if (out.folders.empty() && out.settings.empty()) out.settings = BesideProgram(kSettingsFileName);
+  const std::string beside = platform::ProgramFolder();
+  if (out.db.empty()) out.db = beside + kIndexFileName;
+  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
   return true;
 }
 
-// The folder list of a settings file; false when the file cannot be read. (ReadSettings
-// would create a missing file, which a command that only reads must not do.)
+// The folder list of a settings file; false when the file cannot be read.
 bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  if (!platform::File(path, platform::OpenMode::kRead).IsOpen() || !ReadSettings(path)) return false;
-  folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  const std::optional<StoredSettings> stored = ReadSettingsFile(path);
+  if (!stored) return false;
+  folders.assign(stored->folders.begin(), stored->folders.end());
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 // Progress on a terminal: one line, rewritten in place.
@@ -134,7 +127,7 @@ int RunIndexCommand(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   plan.index_file = parsed.db;
-  plan.walk_file = FolderOf(parsed.db) + kWalkFileName;
+  plan.walk_file = platform::FolderOfPath(parsed.db) + kWalkFileName;
   plan.reload = false;
 
   IndexRunResult result;

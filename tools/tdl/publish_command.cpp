@@ -9,6 +9,7 @@
 #include "platform/crypto.h"
 #include "platform/platform.h"
 #include "tools/tdl/commands.h"
+#include "tools/tdl/options.h"
 #include "updater/package.h"
 #include "updater/package_writer.h"
 #include "updater/release.h"
@@ -62,6 +63,16 @@ int Fail(const char* what, std::string_view detail = {}) {
   return 1;
 }
 
+int ShowUsage(const char* usage) {
+  std::fputs(usage, stdout);
+  return 0;
+}
+
+int UsageFault(const char* usage) {
+  std::fputs(usage, stderr);
+  return kExitUsage;
+}
+
 std::string WithSeparator(std::string folder) {
   if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder.push_back(platform::kPathSeparator);
   return folder;
@@ -110,11 +121,10 @@ int RunPublishCommand(std::span<const std::string_view>) {
 }
 #else
 int RunKeygenCommand(std::span<const std::string_view> args) {
-  if (args.size() != 1 || args[0].starts_with("-")) {
-    std::fputs(kKeygenUsage, args.size() == 1 && args[0] == "--help" ? stdout : stderr);
-    return args.size() == 1 && args[0] == "--help" ? 0 : kExitUsage;
-  }
-  const std::string path(args[0]);
+  const ParsedOptions parsed = ParseOptions(args, {.help_alone = true, .refused_prefix = "-"});
+  if (parsed.help) return ShowUsage(kKeygenUsage);
+  if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 1) return UsageFault(kKeygenUsage);
+  const std::string path(parsed.operands[0]);
   if (std::filesystem::exists(path)) return Fail("refusing to overwrite ", path);
   const auto pair = platform::GenerateRsaKey(2048);
   if (!pair) return Fail("could not make a key");
@@ -136,34 +146,13 @@ int RunKeygenCommand(std::span<const std::string_view> args) {
 
 int RunPublishCommand(std::span<const std::string_view> args) {
   std::string version_text, notes, key_path, out;
-  std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = std::string(args[++i]);
-      return true;
-    };
-    if (args[i] == "--help") {
-      std::fputs(kPublishUsage, stdout);
-      return 0;
-    }
-    bool ok = true;
-    if (args[i] == "--version") ok = value(version_text);
-    else if (args[i] == "--notes") ok = value(notes);
-    else if (args[i] == "--key") ok = value(key_path);
-    else if (args[i] == "--out") ok = value(out);
-    else if (args[i].starts_with("--")) ok = false;
-    else files.emplace_back(args[i]);
-    if (!ok) {
-      std::fputs(kPublishUsage, stderr);
-      return kExitUsage;
-    }
-  }
+  const ParsedOptions parsed = ParseOptions(
+      args, {.values = {{"--version", &version_text}, {"--notes", &notes}, {"--key", &key_path}, {"--out", &out}}});
+  if (parsed.help) return ShowUsage(kPublishUsage);
+  if (parsed.fault != OptionFault::kNone) return UsageFault(kPublishUsage);
+  const std::vector<std::string> files(parsed.operands.begin(), parsed.operands.end());
   const auto version = updater::ParseVersionText(version_text);
-  if (!version || key_path.empty() || out.empty() || files.empty()) {
-    std::fputs(kPublishUsage, stderr);
-    return kExitUsage;
-  }
+  if (!version || key_path.empty() || out.empty() || files.empty()) return UsageFault(kPublishUsage);
   for (char c : notes) {
     if (static_cast<unsigned char>(c) < 0x20) return Fail("the notes must be one line without control characters");
   }
@@ -201,18 +190,17 @@ int RunPublishCommand(std::span<const std::string_view> args) {
 #endif
 
 int RunUnpackCommand(std::span<const std::string_view> args) {
-  if (args.size() != 2) {
-    const bool help = args.size() == 1 && args[0] == "--help";
-    std::fputs(kUnpackUsage, help ? stdout : stderr);
-    return help ? 0 : kExitUsage;
-  }
+  const ParsedOptions parsed = ParseOptions(args, {.help_alone = true, .refused_prefix = ""});
+  if (parsed.help) return ShowUsage(kUnpackUsage);
+  if (parsed.operands.size() != 2) return UsageFault(kUnpackUsage);
+  const std::string_view pak = parsed.operands[0];
   updater::PackageReader reader;
-  if (!reader.Open(std::string(args[0]))) return Fail("cannot open ", args[0]);
+  if (!reader.Open(std::string(pak))) return Fail("cannot open ", pak);
   const std::uint8_t* list = reader.Next();
   if (list == nullptr) return Fail("the package has no file list");
   const std::vector<std::string> names =
       updater::SplitFileList(std::span<const std::uint8_t>(list, static_cast<std::size_t>(reader.Size())));
-  const std::string folder(args[1]);
+  const std::string folder(parsed.operands[1]);
   int status = 0;
   for (const std::string& name : names) {
     if (name.empty()) continue;
@@ -240,19 +228,24 @@ int RunUnpackCommand(std::span<const std::string_view> args) {
 }
 
 int RunVerifyCommand(std::span<const std::string_view> args) {
-  if (args.size() != 2 && !(args.size() == 4 && args[2] == "--key")) {
-    const bool help = args.size() == 1 && args[0] == "--help";
-    std::fputs(kVerifyUsage, help ? stdout : stderr);
-    return help ? 0 : kExitUsage;
-  }
+  std::string key_path;
+  bool key_given = false;
+  // The key option follows the two files, as the usage line shows it.
+  const ParsedOptions parsed = ParseOptions(args, {.values = {{"--key", &key_path, true, &key_given}},
+                                                   .help_alone = true,
+                                                   .refused_prefix = "",
+                                                   .leading_operands = 2,
+                                                   .max_operands = 2});
+  if (parsed.help) return ShowUsage(kVerifyUsage);
+  if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 2) return UsageFault(kVerifyUsage);
   platform::RsaPublicKey key = updater::UpdatePublicKey();
-  if (args.size() == 4) {
-    const auto given = ReadPublicKeyFile(std::string(args[3]));
-    if (!given) return Fail("not a public key file: ", args[3]);
+  if (key_given) {
+    const auto given = ReadPublicKeyFile(key_path);
+    if (!given) return Fail("not a public key file: ", key_path);
     key = *given;
   }
-  const auto description = ReadBytes(std::string(args[0]));
-  const auto package = ReadBytes(std::string(args[1]));
+  const auto description = ReadBytes(std::string(parsed.operands[0]));
+  const auto package = ReadBytes(std::string(parsed.operands[1]));
   if (!description || !package) return Fail("cannot read the release files");
   switch (updater::CheckReleaseDescription(*description, *package, key)) {
     case updater::ReleaseCheck::kAuthentic: std::puts("authentic"); return 0;

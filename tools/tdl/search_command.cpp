@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "search/search.h"
 #include "tools/tdl/commands.h"
+#include "tools/tdl/options.h"
 
 namespace tandrel::tdl {
 
@@ -49,40 +50,32 @@ bool UsageError(std::string_view what) {
 bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
   bool files = false;
   bool folders = false;
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view a = args[i];
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && (a == "--help" || a == "-h")) {
-      out.help = true;
-      return true;
-    } else if (!options_done && a == "--db") {
-      if (++i == args.size()) return UsageError("--db needs a file");
-      out.db = std::string(args[i]);
-    } else if (!options_done && a == "--files") {
-      files = true;
-    } else if (!options_done && a == "--folders") {
-      folders = true;
-    } else if (!options_done && a == "--tsv") {
-      out.tsv = true;
-    } else if (!options_done && a == "--count") {
-      out.count = true;
-    } else if (!options_done && a == "--no-snapshot") {
-      out.snapshot = false;
-    } else if (!options_done && a.size() > 1 && a.substr(0, 2) == "--") {
-      return UsageError(UnknownOptionText(a));
-    } else if (out.query) {
-      return UsageError("the query must be one argument (quote it)");
-    } else {
-      out.query = std::string(a);
-    }
+  bool no_snapshot = false;
+  const ParsedOptions parsed = ParseOptions(
+      args, {.values = {{"--db", &out.db}},
+             .flags = {{"--files", &files}, {"--folders", &folders}, {"--tsv", &out.tsv},
+                       {"--count", &out.count}, {"--no-snapshot", &no_snapshot}},
+             .short_help = true,
+             .double_dash_ends_options = true,
+             .max_operands = 1});
+  switch (parsed.fault) {
+    case OptionFault::kNone: break;
+    case OptionFault::kMissingValue: return UsageError("--db needs a file");
+    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
+    case OptionFault::kTooManyOperands: return UsageError("the query must be one argument (quote it)");
+    case OptionFault::kEmptyOperand: break;
   }
+  if (parsed.help) {
+    out.help = true;
+    return true;
+  }
+  out.snapshot = !no_snapshot;
   if (files && folders) return UsageError("--files and --folders exclude each other");
-  if (!out.query) return UsageError("no query");
+  if (parsed.operands.empty()) return UsageError("no query");
+  out.query = std::string(parsed.operands[0]);
   if (files) out.filter = KindFilter::kFilesOnly;
   if (folders) out.filter = KindFilter::kFoldersOnly;
-  if (out.db.empty()) out.db = BesideProgram("db.db");
+  if (out.db.empty()) out.db = platform::ProgramFolder() + "db.db";
   return true;
 }
 

@@ -3,7 +3,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
 #include "tools/tdl/commands.h"
 
 namespace tandrel::tdl {
@@ -24,14 +23,6 @@ constexpr char kOverview[] =
     "tdl COMMAND --help describes a command.\n";
 
 }  // namespace
-
-std::string BesideProgram(std::string_view name) {
-  return platform::ProgramFolder() + std::string(name);
-}
-
-std::string UnknownOptionText(std::string_view option) {
-  return "unknown option '" + std::string(option) + "'";
-}
 
 bool FinishStandardOutput(const char* command) {
   // A write error sticks to the stream, so one test after the flush covers every write.

@@ -5,7 +5,9 @@
 // When another run already renews this index at the same moment (Tandrel, or the
 // re-indexer of a second user logging on), it ends at once: that run's index is just
 // as new, and the two never write the same files.
-#include "app/settings.h"
+#include <optional>
+
+#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
 
@@ -19,9 +21,10 @@ int main() {
   }
   // A file that vanished or became unreadable since is no folder list either; this run
   // fails rather than walk nothing.
-  if (!ReadSettings()) platform::EndProcess(1);
+  const std::optional<StoredSettings> stored = ReadSettingsFile(kSettingsFileName);
+  if (!stored) platform::EndProcess(1);
   IndexRunPlan plan;
-  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  plan.folders.assign(stored->folders.begin(), stored->folders.end());
   plan.reload = false;
   plan.wait_for_other_run = false;
   IndexRunObserver silent;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "search/copy_queue.h"
-#include "search/search.h"
+#include "search/window/copy_queue.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 
@@ -24,6 +24,6 @@ struct Hit {
 std::vector<Hit> SelectedHits(const ui::Ui& ui, const ResultControls& c);
 
 void SetLastQuery(std::string query);
-void SetLastSearchHits(std::shared_ptr<const SearchHitList> hits);
+void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits);
 
 }  // namespace tandrel

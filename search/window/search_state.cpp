@@ -2,7 +2,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "search/search_internal.h"
+#include "search/window/search_window_internal.h"
 
 namespace tandrel {
 
@@ -20,7 +20,7 @@ std::string last_query;
 
 // The finished search's hits; written by the search thread at its end.
 std::mutex hits_lock;
-std::shared_ptr<const SearchHitList> last_hits;
+std::shared_ptr<const SearchHitRows> last_hits;
 
 }  // namespace
 
@@ -48,12 +48,12 @@ void SetLastQuery(std::string query) {
 
 void ClearLastQuery() { SetLastQuery({}); }
 
-std::shared_ptr<const SearchHitList> LastSearchHits() {
+std::shared_ptr<const SearchHitRows> LastSearchHits() {
   std::lock_guard<std::mutex> hold(hits_lock);
   return last_hits;
 }
 
-void SetLastSearchHits(std::shared_ptr<const SearchHitList> hits) {
+void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits) {
   std::lock_guard<std::mutex> hold(hits_lock);
   last_hits = std::move(hits);
 }

@@ -28,6 +28,16 @@ extern std::int32_t AutostartFlag;
 // file still holds the older value. Main thread only.
 extern std::optional<std::int32_t> AppliedAutostartFlag;
 
+// What a settings file holds.
+struct StoredSettings {
+  std::int32_t autostart_flag = 0;
+  FolderSlots folders;
+};
+
+// Reads the file without creating or changing it, for programs that only read it; none
+// when it cannot be read. Lines beyond the last slot are ignored.
+std::optional<StoredSettings> ReadSettingsFile(const std::string& path);
+
 // True when the last ReadSettings could not read the file: the empty slots then say
 // nothing about the folders, and no run may walk them. Main thread only.
 extern bool SettingsReadFailed;

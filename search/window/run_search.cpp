@@ -2,7 +2,7 @@
 // search thread, SearchTicker beside it while the scan runs.
 #include <string>
 
-#include "search/search_internal.h"
+#include "search/window/search_window_internal.h"
 
 namespace tandrel {
 namespace {
@@ -49,7 +49,7 @@ void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const std:
 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
-  auto rows = std::make_shared<const SearchHitList>(std::move(table), std::move(hits));
+  auto rows = std::make_shared<const SearchHitRows>(SearchHits(std::move(table), std::move(hits)));
   SetLastSearchHits(rows);
   ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
   ui.PostProgress(IndexEntryCount(), 0);
@@ -80,12 +80,6 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   }
   EndRunningSearch();
   SearchThread.Start([&ui, c, query](std::stop_token stop) { RunSearch(ui, c, query, stop); });
-}
-
-std::string_view SearchHitList::Cell(std::int32_t row, int column) const {
-  if (row < 0 || row >= RowCount()) return {};
-  const std::int32_t entry = hits_[static_cast<std::size_t>(row)];
-  return column == 0 ? table_->Name(entry) : table_->Folder(entry);
 }
 
 }  // namespace tandrel

@@ -1,6 +1,6 @@
 // The two check boxes are never both off: switching one off while the other is off
 // turns the other back on.
-#include "search/search.h"
+#include "search/window/search_window.h"
 
 namespace tandrel {
 

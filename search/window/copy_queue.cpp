@@ -1,4 +1,4 @@
-#include "search/copy_queue.h"
+#include "search/window/copy_queue.h"
 
 namespace tandrel {
 

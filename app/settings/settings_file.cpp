@@ -1,7 +1,7 @@
 // Reading and writing "settings.conf".
 #include <string>
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "platform/platform.h"
 
 namespace tandrel {
@@ -42,6 +42,19 @@ void ReplaceFirstLine(const std::string& path, std::string_view line, std::strin
   }
 }
 
+// Line 1 and the folder lines after it. Every line takes a slot, empty ones included. A
+// hand-edited file may hold more lines than there are slots; those are ignored rather
+// than kept anywhere.
+void ReadLines(platform::File& file, std::int32_t& flag, FolderSlots& folders) {
+  std::string line;
+  file.ReadLine(line);
+  flag = ParseSettingsNumber(line);
+  for (int slot = 0; slot < kFolderSlotCount && !file.AtEnd(); ++slot) {
+    file.ReadLine(line);
+    if (!line.empty()) folders[slot] = line;
+  }
+}
+
 }  // namespace
 
 std::int32_t ParseSettingsNumber(std::string_view line) {
@@ -76,16 +89,16 @@ bool ReadSettings(const std::string& path) {
   if (!file.IsOpen()) file = platform::File(path, platform::OpenMode::kRead);
   SettingsReadFailed = !file.IsOpen();
   if (SettingsReadFailed) return false;
-  std::string line;
-  file.ReadLine(line);
-  AutostartFlag = ParseSettingsNumber(line);
-  // Every line takes a slot, empty ones included. A hand-edited file may hold more
-  // lines than there are slots; those are ignored rather than kept anywhere.
-  for (int slot = 0; slot < kFolderSlotCount && !file.AtEnd(); ++slot) {
-    file.ReadLine(line);
-    if (!line.empty()) IndexedFolders[slot] = line;
-  }
+  ReadLines(file, AutostartFlag, IndexedFolders);
   return true;
+}
+
+std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
+  platform::File file(path, platform::OpenMode::kRead);
+  if (!file.IsOpen()) return std::nullopt;
+  StoredSettings stored;
+  ReadLines(file, stored.autostart_flag, stored.folders);
+  return stored;
 }
 
 bool ReloadSettings(const std::string& path) {

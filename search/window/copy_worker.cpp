@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "search/search_internal.h"
+#include "search/window/search_window_internal.h"
 
 namespace tandrel {
 namespace {
