@@ -2,7 +2,7 @@
 // icon and message boxes, all addressed by small numbers, and one stream of events.
 //
 // Ui is implemented twice: on Windows by the real window system (platform/win32), and
-// headless (platform/headless) so that the shell's logic runs in native unit tests.
+// headless (tests/support) so that the shell's logic runs in native unit tests.
 // Every call is for the main thread, except the ones under "Safe from any thread",
 // which worker threads use to report progress; those never wait for the main thread.
 #pragma once

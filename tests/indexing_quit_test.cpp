@@ -7,7 +7,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
-#include "platform/headless_ui.h"
+#include "tests/support/headless_ui.h"
 #include "search/search.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "platform/headless_ui.h"
+#include "tests/support/headless_ui.h"
 
 #include <algorithm>
 
