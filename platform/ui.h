@@ -71,8 +71,8 @@ enum class EventKind {
 
 // A list's kRightClick also comes from the context-menu key and Shift+F10; kCopy is
 // Ctrl+C pressed in a list, kDeleteKey the Del key.
-enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange,
-                    kDeleteKey, kCopy };
+enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kDeleteKey,
+                    kCopy };
 
 struct Event {
   EventKind kind = EventKind::kNone;

@@ -36,7 +36,6 @@ class Owned {
   Handle handle_ = nullptr;
 };
 
-inline BOOL WINAPI FreeGdiObject(HGDIOBJ object) { return DeleteObject(object); }
 inline BOOL WINAPI FreeBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
 inline BOOL WINAPI FreeFont(HFONT font) { return DeleteObject(font); }
 inline BOOL WINAPI FreeRegion(HRGN region) { return DeleteObject(region); }

@@ -610,8 +610,6 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
         Queue({EventKind::kMenu, window, id});  // menu item or shortcut
       } else if (HIWORD(wparam) == BN_CLICKED) {
         Queue({EventKind::kControl, window, id, Action::kLeftClick});
-      } else if (HIWORD(wparam) == EN_CHANGE) {
-        Queue({EventKind::kControl, window, id, Action::kChange});
       }
       return 0;
     }

@@ -117,7 +117,6 @@ class Win32Ui : public Ui {
   };
   struct ListData {
     std::shared_ptr<const RowSource> rows;
-    std::string cell;  // the text handed out last; the list view copies it at once
   };
 
   // The window procedure of every window this layer opens, and its status bar's
