@@ -99,16 +99,19 @@ class Selected {
   HGDIOBJ previous_;
 };
 
-// The screen's device context for one scope.
-class ScreenDc {
+// A window's device context for one scope; the screen's without a window.
+class WindowDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
+  explicit WindowDc(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
   HDC get() const { return dc_; }
 
  private:
+  HWND window_;
   HDC dc_;
 };
 

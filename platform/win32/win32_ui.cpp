@@ -307,7 +307,7 @@ void Win32Ui::SetFont(int window, int id, const FontSpec& font) {
   if (control == nullptr) return;
   auto& owned = fonts_[{font.face, font.points}];
   if (!owned) {
-    win32::ScreenDc screen;
+    win32::WindowDc screen;
     const int height = -MulDiv(font.points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     owned = win32::OwnedFont(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
