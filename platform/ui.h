@@ -152,7 +152,6 @@ class Ui {
   virtual void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) = 0;
   virtual std::int32_t RowCount(int window, int id) const = 0;
   virtual void SelectRow(int window, int id, std::int32_t row) = 0;  // -1: every row
-  virtual bool IsRowSelected(int window, int id, std::int32_t row) const = 0;
   // The first selected row, -1 when none is.
   virtual std::int32_t SelectedRow(int window, int id) const = 0;
   virtual void SetColumnWidth(int window, int id, int column, int width) = 0;

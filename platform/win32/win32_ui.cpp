@@ -366,11 +366,6 @@ void Win32Ui::SelectRow(int window, int id, std::int32_t row) {
   SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-bool Win32Ui::IsRowSelected(int window, int id, std::int32_t row) const {
-  HWND list = Control(window, id);
-  return list != nullptr && (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-}
-
 std::shared_ptr<const RowSource> Win32Ui::Rows(int window, int id) const {
   auto found = lists_.find({window, id});
   return found == lists_.end() ? nullptr : found->second.rows;

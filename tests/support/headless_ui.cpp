@@ -205,10 +205,6 @@ void HeadlessUi::SelectRow(int window, int id, std::int32_t row) {
     c.selected.insert(row);
   }
 }
-bool HeadlessUi::IsRowSelected(int window, int id, std::int32_t row) const {
-  const Control* c = FindControl(window, id);
-  return c != nullptr && c->selected.count(row) != 0;
-}
 void HeadlessUi::SetColumnWidth(int window, int id, int column, int width) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;

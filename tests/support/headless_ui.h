@@ -137,7 +137,6 @@ class HeadlessUi : public Ui {
   void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
   std::int32_t RowCount(int window, int id) const override;
   void SelectRow(int window, int id, std::int32_t row) override;
-  bool IsRowSelected(int window, int id, std::int32_t row) const override;
   std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
