@@ -505,25 +505,33 @@ bool Win32Ui::EraseAroundControls(HWND hwnd, HDC dc) {
   return true;
 }
 
+// Each notification goes to the control that sent it; the others' (the status bar's
+// clicks) mean nothing here.
 LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
   const int id = static_cast<int>(header.idFrom);
+  if (IsFolderTree(window, id)) return HandleTreeNotify(window, id, header, lparam);
+  auto list = lists_.find({window, id});
+  if (list != lists_.end()) return HandleListNotify(window, id, list->second, header, lparam);
+  return 0;
+}
+
+bool Win32Ui::QueueMouseNotify(int window, int id, UINT code) {
+  switch (code) {
+    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return true;
+    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return true;
+    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return true;
+    default: return false;
+  }
+}
+
+LRESULT Win32Ui::HandleListNotify(int window, int id, const ListData& list, const NMHDR& header, LPARAM lparam) {
+  if (QueueMouseNotify(window, id, header.code)) return 0;
   switch (header.code) {
-    // The tree sends the wide form when its parent asks for it; only the item is read,
-    // which both forms hold at the same place.
-    case TVN_ITEMEXPANDINGA:
-    case TVN_ITEMEXPANDINGW: {
-      const auto* info = reinterpret_cast<const NMTREEVIEWA*>(lparam);
-      if (IsFolderTree(window, id) && (info->action & TVE_EXPAND) != 0) {
-        ExpandFolderItem(header.hwndFrom, info->itemNew.hItem);
-      }
-      return FALSE;  // let it expand
-    }
     case LVN_GETDISPINFOA: {
-      auto found = lists_.find({window, id});
       auto* info = reinterpret_cast<NMLVDISPINFOA*>(lparam);
-      if (found == lists_.end() || !found->second.rows || !(info->item.mask & LVIF_TEXT)) return 0;
+      if (!list.rows || !(info->item.mask & LVIF_TEXT)) return 0;
       if (info->item.cchTextMax <= 0 || info->item.pszText == nullptr) return 0;
-      const std::string_view cell = found->second.rows->Cell(info->item.iItem, info->item.iSubItem);
+      const std::string_view cell = list.rows->Cell(info->item.iItem, info->item.iSubItem);
       const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info->item.cchTextMax) - 1);
       std::memcpy(info->item.pszText, cell.data(), n);
       info->item.pszText[n] = '\0';
@@ -537,9 +545,6 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
       if (key == 'C' && GetKeyState(VK_CONTROL) < 0) Queue({EventKind::kControl, window, id, Action::kCopy});
       return 0;
     }
-    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return 0;
-    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
-    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
     case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
     default: return 0;
   }

@@ -147,7 +147,11 @@ class Win32Ui : public Ui {
   static Rect FitCheckBoxToLabel(HWND control, Rect at);
   bool EraseAroundControls(HWND hwnd, HDC dc);
   LRESULT HandleNotify(int window, const NMHDR& header, LPARAM lparam);
+  LRESULT HandleListNotify(int window, int id, const ListData& list, const NMHDR& header, LPARAM lparam);
+  // Queues the click a control reports; false for any other notification.
+  bool QueueMouseNotify(int window, int id, UINT code);
   // Folder trees (win32_folder_tree.cpp).
+  LRESULT HandleTreeNotify(int window, int id, const NMHDR& header, LPARAM lparam);
   bool IsFolderTree(int window, int id) const { return trees_.count({window, id}) != 0; }
   void ExpandFolderItem(HWND tree, HTREEITEM item);
   std::string SelectedFolderPath(HWND tree) const;
