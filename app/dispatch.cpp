@@ -81,7 +81,7 @@ bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
         int width = 0;
         int height = 0;
         ui.GetInnerSize(kMainWindow, width, height);
-        LayoutMainWindow(ui, width, height, StatusBarHeight(), false);
+        LayoutMainWindow(ui, width, height, StatusBarHeight());
       }
       return true;
     case ui::EventKind::kTray:

@@ -48,11 +48,9 @@ void PlaceOptionRow(ui::Ui& ui, int width) {
   ui.MoveControl(kMainWindow, kProgressBar, {3, 35, bar_right - 3, 13});
 }
 
-}  // namespace
-
-int StatusBarHeight() { return status_bar_height; }
-
-void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool at_creation) {
+// The layout rule: the only place that knows where the controls go. Column 1 gets its
+// share of the units when the window is built and fills the header on every later layout.
+void PlaceControls(ui::Ui& ui, int width, int height, int status_height, bool at_creation) {
   const int unit = (width - 4) / 20;
   ui.MoveControl(kMainWindow, kQueryField, {2, 6, width - 70, 25});
   ui.MoveControl(kMainWindow, kSearchButton, {width - 64, 6, 62, 44});
@@ -60,6 +58,14 @@ void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool
   ui.SetColumnWidth(kMainWindow, kResultList, 0, 7 * unit);
   ui.SetColumnWidth(kMainWindow, kResultList, 1, at_creation ? 13 * unit : ui::kFillHeader);
   PlaceOptionRow(ui, width);
+}
+
+}  // namespace
+
+int StatusBarHeight() { return status_bar_height; }
+
+void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height) {
+  PlaceControls(ui, width, height, status_height, false);
 }
 
 void OpenMainWindow(ui::Ui& ui) {
@@ -74,20 +80,19 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.PostStatusText(kHitCountField, "Gefunden: 0");
   ui.PostStatusText(kStateField, "\tBereit");
 
+  // Created anywhere, then placed by the layout rule at the window's size now.
+  ui.AddTextField(kMainWindow, kQueryField, {});
+  ui.AddButton(kMainWindow, kSearchButton, {}, "Suchen");
+  ui.SetFont(kMainWindow, kQueryField, {"Arial", 12});
+  ui.SetFont(kMainWindow, kSearchButton, {"Arial", 10});
+  ui.AddList(kMainWindow, kResultList, {}, {"Dateiname", "Verzeichnis"}, {}, ui::ListSelection::kMultiple);
+  ui.AddCheckBox(kMainWindow, kFoldersCheckBox, {}, "Ordner");
+  ui.AddCheckBox(kMainWindow, kFilesCheckBox, {}, "Dateien");
+  ui.AddProgressBar(kMainWindow, kProgressBar, {}, 100);
   int width = 0;
   int height = 0;
   ui.GetInnerSize(kMainWindow, width, height);
-  const int unit = (width - 4) / 20;
-  ui.AddTextField(kMainWindow, kQueryField, {2, 6, width - 70, 25});
-  ui.AddButton(kMainWindow, kSearchButton, {width - 64, 6, 62, 44}, "Suchen");
-  ui.SetFont(kMainWindow, kQueryField, {"Arial", 12});
-  ui.SetFont(kMainWindow, kSearchButton, {"Arial", 10});
-  ui.AddList(kMainWindow, kResultList, {2, 52, width - 4, height - status_bar_height - 78},
-             {"Dateiname", "Verzeichnis"}, {7 * unit, 13 * unit}, ui::ListSelection::kMultiple);
-  ui.AddCheckBox(kMainWindow, kFoldersCheckBox, {width - 172, 32, 50, 20}, "Ordner");
-  ui.AddCheckBox(kMainWindow, kFilesCheckBox, {width - 112, 32, 40, 20}, "Dateien");
-  ui.AddProgressBar(kMainWindow, kProgressBar, {3, 35, width - 180, 13}, 100);
-  PlaceOptionRow(ui, width);
+  PlaceControls(ui, width, height, status_bar_height, true);
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
   FilesOption = 1;

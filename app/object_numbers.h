@@ -58,7 +58,6 @@ inline constexpr int kShortcutSelectAll = 98;
 inline constexpr int kShortcutSearch = 99;
 
 // Images
-inline constexpr int kSplashImage = 0;
 inline constexpr int kImageManageFolders = 2;
 inline constexpr int kImageUpdateIndex = 3;
 inline constexpr int kImageHelp = 4;

@@ -50,7 +50,7 @@ void QuitProgram(ui::Ui& ui);
 
 // The main window.
 void OpenMainWindow(ui::Ui& ui);
-void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height, bool at_creation);
+void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height);
 // The status bar's outer height, noted when the bar is created.
 int StatusBarHeight();
 

@@ -239,7 +239,6 @@ class FolderClaim {
   // One attempt, without waiting; false when another claimant holds the folder or the
   // claim cannot be made at all.
   bool TryClaim(const std::string& folder);
-  bool IsHeld() const { return handle_ != kNoHandle; }
   void Release();
 
  private:

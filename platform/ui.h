@@ -2,7 +2,7 @@
 // icon and message boxes, all addressed by small numbers, and one stream of events.
 //
 // Ui is implemented twice: on Windows by the real window system (platform/win32), and
-// headless (platform/headless) so that the shell's logic runs in native unit tests.
+// headless (tests/support) so that the shell's logic runs in native unit tests.
 // Every call is for the main thread, except the ones under "Safe from any thread",
 // which worker threads use to report progress; those never wait for the main thread.
 #pragma once
@@ -71,8 +71,8 @@ enum class EventKind {
 
 // A list's kRightClick also comes from the context-menu key and Shift+F10; kCopy is
 // Ctrl+C pressed in a list, kDeleteKey the Del key.
-enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kChange,
-                    kDeleteKey, kCopy };
+enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kDeleteKey,
+                    kCopy };
 
 struct Event {
   EventKind kind = EventKind::kNone;
@@ -152,7 +152,6 @@ class Ui {
   virtual void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) = 0;
   virtual std::int32_t RowCount(int window, int id) const = 0;
   virtual void SelectRow(int window, int id, std::int32_t row) = 0;  // -1: every row
-  virtual bool IsRowSelected(int window, int id, std::int32_t row) const = 0;
   // The first selected row, -1 when none is.
   virtual std::int32_t SelectedRow(int window, int id) const = 0;
   virtual void SetColumnWidth(int window, int id, int column, int width) = 0;

@@ -12,7 +12,7 @@
 #include "app/object_numbers.h"
 #include "app/settings/settings.h"
 #include "app/shell.h"
-#include "platform/headless_ui.h"
+#include "tests/support/headless_ui.h"
 #include "test_support.h"
 
 namespace tandrel::test {

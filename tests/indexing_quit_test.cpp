@@ -7,8 +7,8 @@
 #include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
-#include "platform/headless_ui.h"
 #include "search/window/search_window.h"
+#include "tests/support/headless_ui.h"
 #include "test_support.h"
 
 namespace tandrel {

@@ -11,7 +11,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
-#include "platform/headless_ui.h"
+#include "tests/support/headless_ui.h"
 #include "test_support.h"
 
 namespace tandrel {

@@ -8,7 +8,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
-#include "platform/headless_ui.h"
+#include "tests/support/headless_ui.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "search/window/search_window.h"

@@ -36,7 +36,6 @@ class Owned {
   Handle handle_ = nullptr;
 };
 
-inline BOOL WINAPI FreeGdiObject(HGDIOBJ object) { return DeleteObject(object); }
 inline BOOL WINAPI FreeBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
 inline BOOL WINAPI FreeFont(HFONT font) { return DeleteObject(font); }
 inline BOOL WINAPI FreeRegion(HRGN region) { return DeleteObject(region); }
@@ -100,16 +99,19 @@ class Selected {
   HGDIOBJ previous_;
 };
 
-// The screen's device context for one scope.
-class ScreenDc {
+// A window's device context for one scope; the screen's without a window.
+class WindowDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
+  explicit WindowDc(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
   HDC get() const { return dc_; }
 
  private:
+  HWND window_;
   HDC dc_;
 };
 

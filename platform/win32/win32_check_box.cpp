@@ -19,15 +19,14 @@ Rect Win32Ui::FitCheckBoxToLabel(HWND control, Rect at) {
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
   const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(std::max(got, 0)));
-  HDC dc = GetDC(control);
-  if (dc == nullptr) return at;
   SIZE label{};
   {
+    win32::WindowDc dc(control);
+    if (dc.get() == nullptr) return at;
     auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
-    win32::Selected selected(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &label);
+    win32::Selected selected(dc.get(), font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &label);
   }
-  ReleaseDC(control, dc);
   constexpr int kGapAndFocusFrame = 8;
   const int needed = GetSystemMetrics(SM_CXMENUCHECK) + kGapAndFocusFrame + label.cx;
   if (needed <= at.width) return at;

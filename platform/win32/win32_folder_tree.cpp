@@ -88,6 +88,17 @@ std::string ItemPath(HWND tree, HTREEITEM item) {
 
 }  // namespace
 
+LRESULT Win32Ui::HandleTreeNotify(int window, int id, const NMHDR& header, LPARAM lparam) {
+  if (QueueMouseNotify(window, id, header.code)) return 0;
+  // The tree sends the wide form when its parent asks for it; only the item is read,
+  // which both forms hold at the same place.
+  if (header.code == TVN_ITEMEXPANDINGA || header.code == TVN_ITEMEXPANDINGW) {
+    const auto* info = reinterpret_cast<const NMTREEVIEWA*>(lparam);
+    if ((info->action & TVE_EXPAND) != 0) ExpandFolderItem(header.hwndFrom, info->itemNew.hItem);
+  }
+  return 0;  // FALSE to TVN_ITEMEXPANDING: let it expand
+}
+
 void Win32Ui::AddFolderTree(int window, int id, Rect at) {
   HWND tree = AddChild(window, id, WC_TREEVIEWA,
                        WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,

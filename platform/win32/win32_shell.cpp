@@ -25,11 +25,16 @@ const char* OrNull(const std::string& text) { return text.empty() ? nullptr : te
 
 }  // namespace
 
-HWND Win32Ui::MainHwnd() const {
+const Win32Ui::WindowData* Win32Ui::MainWindowData() const {
   for (const auto& [number, data] : windows_) {
-    if (data.style == WindowStyle::kMain) return data.hwnd;
+    if (data.style == WindowStyle::kMain) return &data;
   }
   return nullptr;
+}
+
+HWND Win32Ui::MainHwnd() const {
+  const WindowData* main = MainWindowData();
+  return main == nullptr ? nullptr : main->hwnd;
 }
 
 bool Win32Ui::AskYesNo(std::string_view title, std::string_view text) {

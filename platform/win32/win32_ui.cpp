@@ -17,20 +17,6 @@ constexpr UINT_PTR kStatusBarSubclass = 1;
 constexpr UINT_PTR kPostedTimer = 1;
 constexpr UINT kPostedTimerMs = 50;
 
-Win32Ui* g_ui = nullptr;  // the one layer; the window procedure reaches it here
-
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  const int window = static_cast<int>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)) - 1;
-  if (g_ui != nullptr && window >= 0) return g_ui->HandleMessage(window, hwnd, message, wparam, lparam);
-  return DefWindowProcA(hwnd, message, wparam, lparam);
-}
-
-LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                               DWORD_PTR) {
-  if (g_ui != nullptr) return g_ui->HandleStatusBarMessage(hwnd, message, wparam, lparam);
-  return DefSubclassProc(hwnd, message, wparam, lparam);
-}
-
 DWORD StyleOf(WindowStyle style) {
   switch (style) {
     case WindowStyle::kMain:
@@ -49,8 +35,21 @@ bool IsDialogStyle(WindowStyle style) {
 
 }  // namespace
 
+// Messages before the window's record is set (during CreateWindowEx) and after the
+// layer is gone get the default handling.
+LRESULT CALLBACK Win32Ui::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  const auto* data = reinterpret_cast<const WindowData*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (data != nullptr) return data->owner->HandleMessage(data->number, hwnd, message, wparam, lparam);
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Ui::StatusBarProc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                        DWORD_PTR ref_data) {
+  const auto* parent = reinterpret_cast<const WindowData*>(ref_data);
+  return parent->owner->HandleStatusBarMessage(*parent, bar, message, wparam, lparam);
+}
+
 Win32Ui::Win32Ui() {
-  g_ui = this;
   INITCOMMONCONTROLSEX controls{sizeof controls,
                                 ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
                                     ICC_TREEVIEW_CLASSES};
@@ -70,7 +69,11 @@ Win32Ui::Win32Ui() {
 
 Win32Ui::~Win32Ui() {
   RemoveTrayIcon();
-  g_ui = nullptr;
+  // Windows still open outlive their records: cut them loose.
+  for (const auto& [number, data] : windows_) {
+    if (data.status_bar != nullptr) RemoveWindowSubclass(data.status_bar, StatusBarProc, kStatusBarSubclass);
+    SetWindowLongPtrA(data.hwnd, GWLP_USERDATA, 0);
+  }
 }
 
 std::unique_ptr<Ui> CreateSystemUi() { return std::make_unique<Win32Ui>(); }
@@ -100,8 +103,9 @@ bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, 
   HWND hwnd = CreateWindowExA(ex, kWindowClass, caption.c_str(), ws, (screen_w - w) / 2, (screen_h - h) / 2, w, h,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (hwnd == nullptr) return false;
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, window + 1);
-  windows_[window] = WindowData{hwnd, style};
+  WindowData& data = windows_[window];
+  data = WindowData{.owner = this, .number = window, .hwnd = hwnd, .style = style};
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&data));
   if (style == WindowStyle::kSplash) SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
   if (style == WindowStyle::kMain) SetTimer(hwnd, kPostedTimer, kPostedTimerMs, nullptr);
   ::ShowWindow(hwnd, SW_SHOW);
@@ -127,9 +131,8 @@ void Win32Ui::CloseWindow(int window) {
     menu_bar_ = nullptr;
   }
   if (accelerator_window_ == hwnd) accelerator_window_ = nullptr;
-  if (status_bar_ != nullptr && GetParent(status_bar_) == hwnd) status_bar_ = nullptr;
-  if (progress_bar_ != nullptr && GetParent(progress_bar_) == hwnd) progress_bar_ = nullptr;
-  windows_.erase(window);
+  // Out of the table, the record still serves the messages that the destruction sends.
+  auto record = windows_.extract(window);
   DestroyWindow(hwnd);
 }
 
@@ -228,8 +231,10 @@ void Win32Ui::AddCheckBox(int window, int id, Rect at, std::string_view text) {
 }
 
 void Win32Ui::AddProgressBar(int window, int id, Rect at, int maximum) {
-  progress_bar_ = AddChild(window, id, PROGRESS_CLASSA, PBS_SMOOTH, 0, at, "");
-  if (progress_bar_ != nullptr) SendMessageA(progress_bar_, PBM_SETRANGE32, 0, maximum);
+  HWND bar = AddChild(window, id, PROGRESS_CLASSA, PBS_SMOOTH, 0, at, "");
+  if (bar == nullptr) return;
+  windows_[window].progress_bar = bar;
+  SendMessageA(bar, PBM_SETRANGE32, 0, maximum);
 }
 
 void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
@@ -253,21 +258,23 @@ void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string
 }
 
 int Win32Ui::AddStatusBar(int window, const std::vector<int>& field_widths) {
-  HWND parent = Hwnd(window);
-  if (parent == nullptr) return 0;
-  status_bar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (status_bar_ == nullptr) return 0;
+  auto found = windows_.find(window);
+  if (found == windows_.end()) return 0;
+  WindowData& parent = found->second;
+  HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent.hwnd,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (bar == nullptr) return 0;
+  parent.status_bar = bar;
   std::vector<int> edges;
   int right = 0;
   for (int width : field_widths) {
     right = width < 0 ? -1 : right + width;  // a negative width takes the rest
     edges.push_back(right);
   }
-  SendMessageA(status_bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-  SetWindowSubclass(status_bar_, StatusBarProc, kStatusBarSubclass, 0);
+  SendMessageA(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  SetWindowSubclass(bar, StatusBarProc, kStatusBarSubclass, reinterpret_cast<DWORD_PTR>(&parent));
   RECT r{};
-  GetWindowRect(status_bar_, &r);
+  GetWindowRect(bar, &r);
   return r.bottom - r.top;
 }
 
@@ -300,7 +307,7 @@ void Win32Ui::SetFont(int window, int id, const FontSpec& font) {
   if (control == nullptr) return;
   auto& owned = fonts_[{font.face, font.points}];
   if (!owned) {
-    win32::ScreenDc screen;
+    win32::WindowDc screen;
     const int height = -MulDiv(font.points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     owned = win32::OwnedFont(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -359,11 +366,6 @@ void Win32Ui::SelectRow(int window, int id, std::int32_t row) {
   SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-bool Win32Ui::IsRowSelected(int window, int id, std::int32_t row) const {
-  HWND list = Control(window, id);
-  return list != nullptr && (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-}
-
 std::shared_ptr<const RowSource> Win32Ui::Rows(int window, int id) const {
   auto found = lists_.find({window, id});
   return found == lists_.end() ? nullptr : found->second.rows;
@@ -415,14 +417,18 @@ void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
   MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
 }
 
+// What workers post goes to the main window's bars.
 void Win32Ui::ApplyStatusText(int field, const std::string& text) {
-  if (status_bar_ != nullptr) SendMessageA(status_bar_, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text.c_str()));
+  const WindowData* main = MainWindowData();
+  if (main == nullptr || main->status_bar == nullptr) return;
+  SendMessageA(main->status_bar, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void Win32Ui::ApplyProgress(int maximum, int position) {
-  if (progress_bar_ == nullptr) return;
-  SendMessageA(progress_bar_, PBM_SETRANGE32, 0, maximum);
-  SendMessageA(progress_bar_, PBM_SETPOS, position, 0);
+  const WindowData* main = MainWindowData();
+  if (main == nullptr || main->progress_bar == nullptr) return;
+  SendMessageA(main->progress_bar, PBM_SETRANGE32, 0, maximum);
+  SendMessageA(main->progress_bar, PBM_SETPOS, position, 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -499,25 +505,33 @@ bool Win32Ui::EraseAroundControls(HWND hwnd, HDC dc) {
   return true;
 }
 
+// Each notification goes to the control that sent it; the others' (the status bar's
+// clicks) mean nothing here.
 LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
   const int id = static_cast<int>(header.idFrom);
+  if (IsFolderTree(window, id)) return HandleTreeNotify(window, id, header, lparam);
+  auto list = lists_.find({window, id});
+  if (list != lists_.end()) return HandleListNotify(window, id, list->second, header, lparam);
+  return 0;
+}
+
+bool Win32Ui::QueueMouseNotify(int window, int id, UINT code) {
+  switch (code) {
+    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return true;
+    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return true;
+    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return true;
+    default: return false;
+  }
+}
+
+LRESULT Win32Ui::HandleListNotify(int window, int id, const ListData& list, const NMHDR& header, LPARAM lparam) {
+  if (QueueMouseNotify(window, id, header.code)) return 0;
   switch (header.code) {
-    // The tree sends the wide form when its parent asks for it; only the item is read,
-    // which both forms hold at the same place.
-    case TVN_ITEMEXPANDINGA:
-    case TVN_ITEMEXPANDINGW: {
-      const auto* info = reinterpret_cast<const NMTREEVIEWA*>(lparam);
-      if (IsFolderTree(window, id) && (info->action & TVE_EXPAND) != 0) {
-        ExpandFolderItem(header.hwndFrom, info->itemNew.hItem);
-      }
-      return FALSE;  // let it expand
-    }
     case LVN_GETDISPINFOA: {
-      auto found = lists_.find({window, id});
       auto* info = reinterpret_cast<NMLVDISPINFOA*>(lparam);
-      if (found == lists_.end() || !found->second.rows || !(info->item.mask & LVIF_TEXT)) return 0;
+      if (!list.rows || !(info->item.mask & LVIF_TEXT)) return 0;
       if (info->item.cchTextMax <= 0 || info->item.pszText == nullptr) return 0;
-      const std::string_view cell = found->second.rows->Cell(info->item.iItem, info->item.iSubItem);
+      const std::string_view cell = list.rows->Cell(info->item.iItem, info->item.iSubItem);
       const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info->item.cchTextMax) - 1);
       std::memcpy(info->item.pszText, cell.data(), n);
       info->item.pszText[n] = '\0';
@@ -531,9 +545,6 @@ LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
       if (key == 'C' && GetKeyState(VK_CONTROL) < 0) Queue({EventKind::kControl, window, id, Action::kCopy});
       return 0;
     }
-    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return 0;
-    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return 0;
-    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return 0;
     case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
     default: return 0;
   }
@@ -547,10 +558,14 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
   }
   switch (message) {
     case WM_CLOSE: Queue({EventKind::kClose, window}); return 0;
-    case WM_SIZE:
-      if (status_bar_ != nullptr && GetParent(status_bar_) == hwnd) SendMessageA(status_bar_, WM_SIZE, 0, 0);
+    case WM_SIZE: {
+      auto found = windows_.find(window);
+      if (found != windows_.end() && found->second.status_bar != nullptr) {
+        SendMessageA(found->second.status_bar, WM_SIZE, 0, 0);
+      }
       if (!DeliverUrgent({EventKind::kSize, window})) Queue({EventKind::kSize, window});
       return 0;
+    }
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (wparam != FALSE && !DeliverUrgent({EventKind::kEndSession, window})) {
@@ -595,8 +610,6 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
         Queue({EventKind::kMenu, window, id});  // menu item or shortcut
       } else if (HIWORD(wparam) == BN_CLICKED) {
         Queue({EventKind::kControl, window, id, Action::kLeftClick});
-      } else if (HIWORD(wparam) == EN_CHANGE) {
-        Queue({EventKind::kControl, window, id, Action::kChange});
       }
       return 0;
     }
@@ -626,13 +639,13 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
 }
 
 // A right button press over the status bar counts as one over its window.
-LRESULT Win32Ui::HandleStatusBarMessage(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32Ui::HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT message, WPARAM wparam,
+                                        LPARAM lparam) {
   if (message == WM_RBUTTONDOWN) {
-    HWND parent = GetParent(bar);
     POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-    MapWindowPoints(bar, parent, &at, 1);
-    const int window = static_cast<int>(GetWindowLongPtrA(parent, GWLP_USERDATA)) - 1;
-    Queue({EventKind::kRightButtonDown, window, 0, Action::kNone, static_cast<int>(at.x), static_cast<int>(at.y)});
+    MapWindowPoints(bar, parent.hwnd, &at, 1);
+    Queue({EventKind::kRightButtonDown, parent.number, 0, Action::kNone, static_cast<int>(at.x),
+           static_cast<int>(at.y)});
     return 0;
   }
   return DefSubclassProc(bar, message, wparam, lparam);

@@ -58,7 +58,6 @@ class Win32Ui : public Ui {
   void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
   std::int32_t RowCount(int window, int id) const override;
   void SelectRow(int window, int id, std::int32_t row) override;
-  bool IsRowSelected(int window, int id, std::int32_t row) const override;
   std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
@@ -93,10 +92,6 @@ class Win32Ui : public Ui {
   Event WaitEvent(std::uint32_t timeout_ms) override;
   void HandleOnePendingEvent() override;
 
-  // The one window procedure of every window this layer opens.
-  LRESULT HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleStatusBarMessage(HWND bar, UINT message, WPARAM wparam, LPARAM lparam);
-
  protected:
   void ApplyStatusText(int field, const std::string& text) override;
   void ApplyProgress(int maximum, int position) override;
@@ -105,21 +100,35 @@ class Win32Ui : public Ui {
   void ApplyMenuItemEnabled(int item, bool enabled) override;
 
  private:
+  // One per open window, reached from its window procedure through the window's user
+  // data (and from its status bar's subclass through the reference data).
   struct WindowData {
+    Win32Ui* owner = nullptr;
+    int number = -1;
     HWND hwnd = nullptr;
     WindowStyle style = WindowStyle::kMain;
     POINT min_size{0, 0};
     POINT max_size{0, 0};
     bool flicker_free = false;
     HWND focus = nullptr;  // the control that had the keyboard focus when it was left
+    HWND status_bar = nullptr;
+    HWND progress_bar = nullptr;  // the one the posted progress moves
   };
   struct ListData {
     std::shared_ptr<const RowSource> rows;
-    std::string cell;  // the text handed out last; the list view copies it at once
   };
 
+  // The window procedure of every window this layer opens, and its status bar's
+  // subclass: both hand the message to the layer that owns the window.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK StatusBarProc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                        DWORD_PTR ref_data);
+  LRESULT HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT message, WPARAM wparam, LPARAM lparam);
+
   HWND Hwnd(int window) const;
-  HWND MainHwnd() const;  // the window of style kMain, null when none is open
+  const WindowData* MainWindowData() const;  // the window of style kMain, null when none is open
+  HWND MainHwnd() const;
   HWND Control(int window, int id) const;
   HWND AddChild(int window, int id, const char* window_class, DWORD style, DWORD ex_style,
                 Rect at, std::string_view text);
@@ -138,7 +147,11 @@ class Win32Ui : public Ui {
   static Rect FitCheckBoxToLabel(HWND control, Rect at);
   bool EraseAroundControls(HWND hwnd, HDC dc);
   LRESULT HandleNotify(int window, const NMHDR& header, LPARAM lparam);
+  LRESULT HandleListNotify(int window, int id, const ListData& list, const NMHDR& header, LPARAM lparam);
+  // Queues the click a control reports; false for any other notification.
+  bool QueueMouseNotify(int window, int id, UINT code);
   // Folder trees (win32_folder_tree.cpp).
+  LRESULT HandleTreeNotify(int window, int id, const NMHDR& header, LPARAM lparam);
   bool IsFolderTree(int window, int id) const { return trees_.count({window, id}) != 0; }
   void ExpandFolderItem(HWND tree, HTREEITEM item);
   std::string SelectedFolderPath(HWND tree) const;
@@ -174,8 +187,6 @@ class Win32Ui : public Ui {
   std::map<int, win32::OwnedMenu> popups_;
   HMENU menu_bar_ = nullptr;  // owned by its window
 
-  HWND status_bar_ = nullptr;
-  HWND progress_bar_ = nullptr;
   int tray_window_ = -1;
   bool tray_added_ = false;
   int tray_image_ = -1;

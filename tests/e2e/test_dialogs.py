@@ -17,11 +17,6 @@ RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "Tandrel Vexoran"
 REG_SZ = 1
 
-# The indexing run lives on another branch; once both are merged this becomes True (or
-# run with TANDREL_E2E_INDEXING=1) and FolderIndexingTest checks the run that "Übernehmen"
-# starts.
-INDEXING_RUN_BUILT = True
-
 
 def window_state(title):
     return dict(line.split("=") for line in drive_ok("window-state", title).splitlines())
@@ -198,8 +193,6 @@ class FolderDialogTest(DialogTestCase):
             self.assertEqual(read_settings(app), full)
 
 
-@unittest.skipUnless(INDEXING_RUN_BUILT or os.environ.get("TANDREL_E2E_INDEXING") == "1",
-                     "needs the indexing run")
 class FolderIndexingTest(DialogTestCase):
     def test_applying_starts_a_run_over_the_new_list(self):
         with Tandrel() as app:

@@ -17,7 +17,6 @@ namespace tandrel::ui {
 class HeadlessUi : public Ui {
  public:
   static constexpr int kStatusBarHeight = 23;
-  static constexpr int kMenuBarHeight = 20;
 
   struct Window {
     WindowStyle style = WindowStyle::kMain;
@@ -65,8 +64,7 @@ class HeadlessUi : public Ui {
   // Command lines whose first word (quoted or not) is one of these paths start; every
   // other command line is refused, as a document's or a folder's path is.
   void AcceptPrograms(std::set<std::string> paths) { programs_ = std::move(paths); }
-  // Whether the shell's default action and the selecting file browser succeed.
-  void ShellSucceeds(bool succeeds) { shell_succeeds_ = succeeds; }
+  // Whether the selecting file browser succeeds.
   void ShowInFolderSucceeds(bool succeeds) { show_in_folder_succeeds_ = succeeds; }
 
   struct ProgramStart {
@@ -95,7 +93,6 @@ class HeadlessUi : public Ui {
   std::string StatusText(int field) const;
   std::string MenuItemText(int item) const;
   bool MenuItemEnabled(int item) const;
-  const std::vector<MenuTitle>& MenuBar() const { return menu_bar_; }
   bool TrayPresent() const { return tray_present_; }
   bool TrayRemovedWhileItsWindowExisted() const { return tray_removed_with_window_; }
   int TrayImage() const { return tray_image_; }
@@ -140,7 +137,6 @@ class HeadlessUi : public Ui {
   void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
   std::int32_t RowCount(int window, int id) const override;
   void SelectRow(int window, int id, std::int32_t row) override;
-  bool IsRowSelected(int window, int id, std::int32_t row) const override;
   std::int32_t SelectedRow(int window, int id) const override;
   void SetColumnWidth(int window, int id, int column, int width) override;
   void SetListRedraw(int window, int id, bool redraw) override;
@@ -190,7 +186,6 @@ class HeadlessUi : public Ui {
   std::vector<std::pair<std::string, std::string>> boxes_;
   std::vector<int> popups_shown_;
   std::map<int, std::vector<MenuItem>> popups_;
-  std::vector<MenuTitle> menu_bar_;
   std::map<int, std::string> item_texts_;
   std::map<int, bool> item_enabled_;
   std::vector<std::string> status_;
@@ -212,7 +207,6 @@ class HeadlessUi : public Ui {
   std::optional<std::string> folder_answer_;
   std::vector<std::string> requester_titles_;
   std::set<std::string> programs_;
-  bool shell_succeeds_ = true;
   bool show_in_folder_succeeds_ = true;
   std::vector<ProgramStart> program_starts_;
   std::vector<ShellOpen> shell_opens_;
