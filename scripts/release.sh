@@ -37,6 +37,6 @@ printf 'Tandrel %s\r\n\r\nFinds files and folders by name. Start Tandrel.exe; ch
   "$version" > "$stage/README.txt"
 (cd "$out" && zip -qr "Tandrel-$version-win64.zip" "Tandrel-$version")
 (cd "$stage" && "$OLDPWD/$native/tools/tdl/tdl" publish --version "$version" --notes "$notes" --key "$key" \
-  --out "$OLDPWD/$out" Tandrel.exe Vexoran.exe tdl.exe version)
+  --out "$OLDPWD/$out" Tandrel.exe Vexoran.exe tdl.exe version README.txt)
 "$native/tools/tdl/tdl" verify "$out/version.def" "$out/update.pak"
 ls -l "$out"
