@@ -6,12 +6,12 @@
 #include <string>
 
 #include "app/object_numbers.h"
+#include "app/program_version.h"
 #include "platform/ui.h"
 #include "search/window/search_window.h"
 
 namespace tandrel {
 
-inline constexpr char kProgramVersion[] = "1.3.9";
 inline constexpr char kUpdaterFileName[] = "update.exe";
 
 // Main-thread state of the shell.

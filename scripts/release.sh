@@ -4,20 +4,22 @@
 #   update.pak, version.def    the update package of the same files, signed with KEYFILE
 # Usage: scripts/release.sh KEYFILE "NOTES"   (KEYFILE from tdl keygen; KEYFILE.pub.hex
 # beside it is compiled into the build as the key updates must be signed with).
-# The version is the program's own, kProgramVersion in app/shell.h.
+# The version is the project's (top CMakeLists.txt), as the build configures it into the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -eq 2 ] || { echo "usage: scripts/release.sh KEYFILE NOTES" >&2; exit 2; }
 key=$(realpath "$1")
 notes=$2
 [ -f "$key" ] && [ -f "$key.pub.hex" ] || { echo "release: $key and $key.pub.hex are needed" >&2; exit 1; }
-version=$(sed -n 's/.*kProgramVersion\[\] = "\([0-9]*\.[0-9]*\.[0-9]*\)".*/\1/p' app/shell.h)
-[ -n "$version" ] || { echo "release: no version in app/shell.h" >&2; exit 1; }
 
 windows=build/windows-publish
 cmake -S . -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_TESTS=OFF -DTANDREL_WERROR=ON \
   -DTANDREL_PUBLISHING_BUILD=ON -DTANDREL_UPDATE_PUBLIC_KEY="$key.pub.hex" >/dev/null
+# The version Tandrel.exe is built with.
+version=$(sed -n 's/.*kProgramVersion\[\] = "\([0-9]*\.[0-9]*\.[0-9]*\)".*/\1/p' \
+  "$windows/generated/app/program_version.h")
+[ -n "$version" ] || { echo "release: no version in $windows/generated/app/program_version.h" >&2; exit 1; }
 cmake --build "$windows" -j2 --target Tandrel Vexoran tdl
 # The publisher's tdl runs here, on Linux.
 native=build/publisher
@@ -35,6 +37,6 @@ printf 'Tandrel %s\r\n\r\nFinds files and folders by name. Start Tandrel.exe; ch
   "$version" > "$stage/README.txt"
 (cd "$out" && zip -qr "Tandrel-$version-win64.zip" "Tandrel-$version")
 (cd "$stage" && "$OLDPWD/$native/tools/tdl/tdl" publish --version "$version" --notes "$notes" --key "$key" \
-  --out "$OLDPWD/$out" Tandrel.exe Vexoran.exe tdl.exe version)
+  --out "$OLDPWD/$out" Tandrel.exe Vexoran.exe tdl.exe version README.txt)
 "$native/tools/tdl/tdl" verify "$out/version.def" "$out/update.pak"
 ls -l "$out"
