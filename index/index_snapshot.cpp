@@ -8,8 +8,7 @@
 //           folder starts, folder numbers, kinds.
 //
 // Reading takes the whole file as one image that the table then keeps (platform::FileImage:
-// mapped on POSIX, read into memory and closed at once on Windows, where a mapped file
-// could not be replaced by the next indexing run).
+// read into memory and closed at once, so the next indexing run can always replace it).
 #include "index/index_snapshot.h"
 
 #include <algorithm>

@@ -113,9 +113,9 @@ class File {
   bool write_failed_ = false;
 };
 
-// The whole contents of a file, read-only, for as long as the object lives. POSIX maps
-// the file, since a mapped file can still be renamed over there; Windows reads it into
-// memory, since there a file cannot be replaced while some process maps it.
+// The whole contents of a file, read-only, for as long as the object lives. Read into
+// memory, never mapped: on Windows a mapped file cannot be replaced, and on Linux a
+// first pass over a fresh mapping costs more than reading the file into large pages.
 class FileImage {
  public:
   // Null when the file cannot be opened or read.
@@ -131,7 +131,6 @@ class FileImage {
   FileImage() = default;
   char* data_ = nullptr;
   std::size_t size_ = 0;
-  bool mapped_ = false;
 };
 
 // Position of the first CR, LF or NUL (the bytes that end a line of a File) in
