@@ -61,11 +61,7 @@ int Bucket(const std::string& name) {
 
 }  // namespace
 
-const SampleIndex& SampleIndexFile(std::int64_t records) {
-  static std::map<std::int64_t, SampleIndex> made;
-  auto found = made.find(records);
-  if (found != made.end()) return found->second;
-
+SampleIndex WriteSampleIndex(std::int64_t records, const std::string& path) {
   Walker walker;
   walker.wanted = records;
   const std::array<std::string, 4> roots = {"C:\\Users\\Anna", "C:\\Program Files",
@@ -77,7 +73,7 @@ const SampleIndex& SampleIndexFile(std::int64_t records) {
   for (const IndexEntry& e : walker.walk) buckets[Bucket(e.name)].push_back(&e);
 
   SampleIndex sample;
-  sample.path = platform::TemporaryFolder() + "tandrel-bench-" + std::to_string(records) + ".db";
+  sample.path = path;
   sample.records = records;
   platform::File file(sample.path, platform::OpenMode::kCreate, 1 << 16);
   for (const auto& bucket : buckets) {
@@ -86,8 +82,17 @@ const SampleIndex& SampleIndexFile(std::int64_t records) {
       sample.bytes += static_cast<std::int64_t>(e->name.size() + e->folder.size() + 5);
     }
   }
-  file.Close();
-  return made.emplace(records, sample).first->second;
+  if (!file.Close()) sample.bytes = 0;
+  return sample;
+}
+
+const SampleIndex& SampleIndexFile(std::int64_t records) {
+  static std::map<std::int64_t, SampleIndex> made;
+  auto found = made.find(records);
+  if (found != made.end()) return found->second;
+  const std::string path =
+      platform::TemporaryFolder() + "tandrel-bench-" + std::to_string(records) + ".db";
+  return made.emplace(records, WriteSampleIndex(records, path)).first->second;
 }
 
 }  // namespace tandrel::bench

@@ -14,6 +14,10 @@ struct SampleIndex {
   std::int64_t bytes = 0;
 };
 
+// Writes a sample index of `records` records to `path`; `bytes` is 0 when it could not
+// be written.
+SampleIndex WriteSampleIndex(std::int64_t records, const std::string& path);
+
 // Writes (once per process and size) a sample index of `records` records into the
 // temporary folder and returns where it is.
 const SampleIndex& SampleIndexFile(std::int64_t records);

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/platform.h"
 #include "sample_index.h"
 
 int main(int argc, char** argv) {
@@ -12,8 +11,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: write_sample_index RECORDS PATH\n", stderr);
     return 2;
   }
-  const tandrel::bench::SampleIndex& sample = tandrel::bench::SampleIndexFile(std::atoll(argv[1]));
-  if (!tandrel::platform::ReplaceFileWhenFree(sample.path, argv[2])) {
+  if (tandrel::bench::WriteSampleIndex(std::atoll(argv[1]), argv[2]).bytes == 0) {
     std::fprintf(stderr, "write_sample_index: cannot write %s\n", argv[2]);
     return 1;
   }
