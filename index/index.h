@@ -165,10 +165,22 @@ struct LoadedIndex {
   std::function<bool()> renew_snapshot;
 };
 
+struct LoadOptions {
+  bool use_snapshot = true;
+  // For a short-lived process: the snapshot is mapped rather than read, so that only
+  // what the process reads is fetched. On Windows a writer that replaces it waits until
+  // the table is gone; a long-lived table must not be loaded so.
+  bool map_snapshot = false;
+  // The table will only be searched and counted, never listed: from a snapshot, only
+  // what a search reads is checked, so its names are not vouched for (though safe to
+  // read) and every folder reads as empty.
+  bool search_only = false;
+  PendingEventHook hook;  // for the text load
+};
+
 // Loads an index file: from its snapshot when one matches it (and `use_snapshot`),
 // otherwise from the text.
-LoadedIndex LoadIndexFile(const std::string& path, bool use_snapshot = true,
-                          const PendingEventHook& hook = {});
+LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options = {});
 
 // Reads the text of an index file and writes its snapshot; the table read (null when the
 // file cannot be opened). The indexing run calls it right after replacing db.db.

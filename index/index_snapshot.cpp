@@ -18,6 +18,10 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "index/table_parts.h"
 #include "platform/platform.h"
 
@@ -49,7 +53,8 @@ struct Header {
 };
 static_assert(sizeof(Header) == 224);
 
-// A 64-bit hash in four independent lanes, so that it runs at memory speed.
+// A 64-bit hash in four independent lanes: the header's checksum and the index file's
+// edge hash.
 constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ULL;
 constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4FULL;
 
@@ -69,6 +74,80 @@ std::uint64_t Checksum(const void* data, std::size_t size) {
   std::uint64_t h = size * kPrime1;
   for (const std::uint64_t lane : lanes) h = RotateLeft(h ^ lane, 27) * kPrime1 + kPrime2;
   for (; i < size; ++i) h = RotateLeft(h ^ (p[i] * kPrime1), 11) * kPrime2;
+  h ^= h >> 33;
+  h *= kPrime2;
+  h ^= h >> 29;
+  return h;
+}
+
+// The sections' checksum: per 32-bit word position modulo 8, the sum of the words and
+// the sum of those running sums (Fletcher's scheme, modulo 2^64), mixed at the end. It
+// runs at memory speed, which matters since a load checks every byte it uses; a flipped
+// bit always changes the first sum, a moved word the second.
+struct SectionSums {
+  std::uint64_t words[8] = {};
+  std::uint64_t running[8] = {};
+};
+
+#if defined(__SSE2__)
+void AddBlocks(const char* p, std::size_t blocks, SectionSums& sums) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i w01 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.words));
+  __m128i w23 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.words + 2));
+  __m128i w45 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.words + 4));
+  __m128i w67 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.words + 6));
+  __m128i r01 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.running));
+  __m128i r23 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.running + 2));
+  __m128i r45 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.running + 4));
+  __m128i r67 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums.running + 6));
+  for (std::size_t b = 0; b < blocks; ++b, p += 32) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    // unpacklo of words 0..3 holds words 0 and 1, unpackhi words 2 and 3.
+    w01 = _mm_add_epi64(w01, _mm_unpacklo_epi32(low, zero));
+    w23 = _mm_add_epi64(w23, _mm_unpackhi_epi32(low, zero));
+    w45 = _mm_add_epi64(w45, _mm_unpacklo_epi32(high, zero));
+    w67 = _mm_add_epi64(w67, _mm_unpackhi_epi32(high, zero));
+    r01 = _mm_add_epi64(r01, w01);
+    r23 = _mm_add_epi64(r23, w23);
+    r45 = _mm_add_epi64(r45, w45);
+    r67 = _mm_add_epi64(r67, w67);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.words), w01);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.words + 2), w23);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.words + 4), w45);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.words + 6), w67);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.running), r01);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.running + 2), r23);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.running + 4), r45);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(sums.running + 6), r67);
+}
+#else
+void AddBlocks(const char* p, std::size_t blocks, SectionSums& sums) {
+  for (std::size_t b = 0; b < blocks; ++b, p += 32) {
+    std::uint32_t words[8];
+    std::memcpy(words, p, sizeof words);
+    for (int k = 0; k < 8; ++k) {
+      sums.words[k] += words[k];
+      sums.running[k] += sums.words[k];
+    }
+  }
+}
+#endif
+
+std::uint64_t SectionChecksum(const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  SectionSums sums;
+  AddBlocks(p, size / 32, sums);
+  // The last part block as if zeros followed; the size in the mix tells them apart.
+  char last[32] = {};
+  if (size % 32 != 0) std::memcpy(last, p + size / 32 * 32, size % 32);
+  AddBlocks(last, 1, sums);
+  std::uint64_t h = size * kPrime1;
+  for (int k = 0; k < 8; ++k) {
+    h = RotateLeft(h ^ (sums.words[k] * kPrime2), 29) * kPrime1;
+    h = RotateLeft(h ^ (sums.running[k] * kPrime1), 31) * kPrime2;
+  }
   h ^= h >> 33;
   h *= kPrime2;
   h ^= h >> 29;
@@ -129,9 +208,12 @@ SnapshotVerdict Fail(SnapshotVerdict* out, SnapshotVerdict verdict) {
   return verdict;
 }
 
+// The sections a search reads; a search-only reading holds only these to their checksums.
+constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true};
+
 // Checks an image in place and, when it holds, describes the table in it.
 SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileIdentity& identity,
-                           IndexTableParts& parts) {
+                           bool search_only, IndexTableParts& parts) {
   Header header;
   if (size < sizeof(Header)) return SnapshotVerdict::kDamagedHeader;
   std::memcpy(&header, image, sizeof(Header));
@@ -167,7 +249,8 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
   }
   if (s[kKinds].offset + s[kKinds].bytes != size) return SnapshotVerdict::kDamagedSection;
   for (int k = 0; k < kSectionCount; ++k) {
-    if (Checksum(image + s[k].offset, s[k].bytes) != s[k].checksum) {
+    if ((kSearched[k] || !search_only) &&
+        SectionChecksum(image + s[k].offset, s[k].bytes) != s[k].checksum) {
       return SnapshotVerdict::kDamagedSection;
     }
   }
@@ -183,25 +266,73 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
   // The search reads past the last name into the padding, and relies on the offsets.
   const char* padding = parts.folded_names + name_bytes;
   if (std::any_of(padding, padding + IndexTable::kFoldedArenaPadding, [](char c) { return c != 0; }) ||
-      !StartsAscend(parts.name_starts, count, name_bytes) ||
-      !StartsAscend(parts.folder_starts, folders, s[kFolders].bytes) ||
-      !FolderNumbersBelow(parts.folder_of, count, static_cast<std::uint32_t>(folders))) {
+      !StartsAscend(parts.name_starts, count, name_bytes)) {
+    return SnapshotVerdict::kInconsistent;
+  }
+  if (!search_only && (!StartsAscend(parts.folder_starts, folders, s[kFolders].bytes) ||
+                       !FolderNumbersBelow(parts.folder_of, count, static_cast<std::uint32_t>(folders)))) {
     return SnapshotVerdict::kInconsistent;
   }
   parts.memory_bytes = size;
   return SnapshotVerdict::kUsed;
 }
 
+// A search-only table puts every entry in one empty folder: the snapshot's folder
+// numbers were never checked, so nothing may follow them. The zeros cost no memory
+// until they are read.
+struct FolderlessStorage {
+  std::shared_ptr<const void> image;
+  std::unique_ptr<std::uint32_t, decltype(&std::free)> zeros{nullptr, &std::free};
+};
+
+std::shared_ptr<const IndexTable> AssembleChecked(IndexTableParts parts,
+                                                  std::shared_ptr<const void> image,
+                                                  bool search_only) {
+  if (!search_only) {
+    parts.storage = std::move(image);
+    return IndexTableParts::Assemble(std::move(parts));
+  }
+  static constexpr char kNoFolderText[1] = {};
+  static constexpr std::uint32_t kNoFolderStarts[2] = {0, 0};
+  auto storage = std::make_shared<FolderlessStorage>();
+  storage->image = std::move(image);
+  storage->zeros.reset(static_cast<std::uint32_t*>(
+      std::calloc(static_cast<std::size_t>(parts.count) + 1, sizeof(std::uint32_t))));
+  if (!storage->zeros) return nullptr;
+  parts.folders = kNoFolderText;
+  parts.folder_starts = kNoFolderStarts;
+  parts.folder_of = storage->zeros.get();
+  parts.folder_count = 1;
+  parts.storage = std::move(storage);
+  return IndexTableParts::Assemble(std::move(parts));
+}
+
 std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> block,
                                                  std::size_t size,
                                                  const IndexFileIdentity& identity,
-                                                 SnapshotVerdict* verdict) {
+                                                 bool search_only, SnapshotVerdict* verdict) {
   IndexTableParts parts;
-  if (Fail(verdict, CheckImage(block->data, size, identity, parts)) != SnapshotVerdict::kUsed) {
+  if (Fail(verdict, CheckImage(block->data, size, identity, search_only, parts)) !=
+      SnapshotVerdict::kUsed) {
     return nullptr;
   }
-  parts.storage = std::move(block);
-  return IndexTableParts::Assemble(std::move(parts));
+  return AssembleChecked(std::move(parts), std::move(block), search_only);
+}
+
+// Fetches the parts of a mapped image that the check reads in full: all of it, or for a
+// search-only reading the searched sections.
+// A header that does not hold is refused later; fetching by it is harmless.
+void FetchWhatIsChecked(const platform::FileImage& image, bool search_only) {
+  Header header;
+  if (!search_only || image.Size() < sizeof(Header)) {
+    image.Fetch(0, image.Size());
+    return;
+  }
+  std::memcpy(&header, image.Data(), sizeof(Header));
+  image.Fetch(0, sizeof(Header));
+  for (int k = 0; k < kSectionCount; ++k) {
+    if (kSearched[k]) image.Fetch(header.sections[k].offset, header.sections[k].bytes);
+  }
 }
 
 // Snapshot writers of this process, one at a time: they share the temporary name.
@@ -230,25 +361,28 @@ std::optional<IndexFileIdentity> IdentifyIndexFile(const std::string& index_path
 
 std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std::size_t size,
                                                          const IndexFileIdentity& identity,
-                                                         SnapshotVerdict* verdict) {
+                                                         SnapshotVerdict* verdict,
+                                                         bool search_only) {
   auto block = std::make_shared<ImageBlock>(size);
   if (block->data == nullptr) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
   if (size > 0) std::memcpy(block->data, bytes, size);
-  return TableFromBlock(std::move(block), size, identity, verdict);
+  return TableFromBlock(std::move(block), size, identity, search_only, verdict);
 }
 
 std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_path,
                                                     const IndexFileIdentity& identity,
-                                                    SnapshotVerdict* verdict) {
-  std::shared_ptr<const platform::FileImage> image = platform::FileImage::Open(snapshot_path);
+                                                    SnapshotVerdict* verdict,
+                                                    SnapshotReading reading) {
+  std::shared_ptr<const platform::FileImage> image =
+      reading.map ? platform::FileImage::Map(snapshot_path) : platform::FileImage::Open(snapshot_path);
   if (!image) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
+  if (reading.map) FetchWhatIsChecked(*image, reading.search_only);
   IndexTableParts parts;
-  if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity, parts)) !=
-      SnapshotVerdict::kUsed) {
+  if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity, reading.search_only,
+                               parts)) != SnapshotVerdict::kUsed) {
     return nullptr;
   }
-  parts.storage = std::move(image);
-  return IndexTableParts::Assemble(std::move(parts));
+  return AssembleChecked(std::move(parts), std::move(image), reading.search_only);
 }
 
 bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
@@ -265,7 +399,7 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   header.folder_count = static_cast<std::uint32_t>(table.DistinctFolderCount());
   std::uint64_t end = AlignUp(sizeof(Header));
   for (int k = 0; k < kSectionCount; ++k) {
-    header.sections[k] = {end, sections[k].bytes, Checksum(sections[k].data, sections[k].bytes)};
+    header.sections[k] = {end, sections[k].bytes, SectionChecksum(sections[k].data, sections[k].bytes)};
     end = AlignUp(end + sections[k].bytes);
   }
   header.header_checksum = HeaderChecksum(header);

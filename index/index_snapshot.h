@@ -26,7 +26,7 @@ inline constexpr std::size_t kIdentityBlockBytes = 16 * 1024;
 // None when the file cannot be opened or read.
 std::optional<IndexFileIdentity> IdentifyIndexFile(const std::string& index_path);
 
-inline constexpr std::uint32_t kSnapshotVersion = 1;
+inline constexpr std::uint32_t kSnapshotVersion = 2;
 
 // Why a snapshot was or was not used.
 enum class SnapshotVerdict {
@@ -39,16 +39,29 @@ enum class SnapshotVerdict {
   kInconsistent,     // checksums right, contents impossible (offsets out of order, ...)
 };
 
+// How a snapshot is read.
+struct SnapshotReading {
+  // Mapped rather than read into memory (platform::FileImage::Map): for a short-lived
+  // process, which then fetches only what it reads.
+  bool map = false;
+  // For a table that is only searched and counted, never listed: only the sections a
+  // search reads (folded names, name starts, kinds) are checked and fetched. The names
+  // stay safe to read but are not vouched for, and every folder reads as empty.
+  bool search_only = false;
+};
+
 // Reads the snapshot at `snapshot_path` if it was made from the index file version
 // `identity`; null with the reason otherwise.
 std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_path,
                                                     const IndexFileIdentity& identity,
-                                                    SnapshotVerdict* verdict = nullptr);
+                                                    SnapshotVerdict* verdict = nullptr,
+                                                    SnapshotReading reading = {});
 // The same check on a snapshot image already in memory (the fuzzer's entry); the table
 // keeps its own copy of the bytes.
 std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std::size_t size,
                                                          const IndexFileIdentity& identity,
-                                                         SnapshotVerdict* verdict = nullptr);
+                                                         SnapshotVerdict* verdict = nullptr,
+                                                         bool search_only = false);
 
 // Writes the snapshot of `table`, made from the index file version `identity`, under a
 // temporary name and then renames it into place, so that `snapshot_path` is always

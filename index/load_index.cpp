@@ -153,20 +153,20 @@ platform::Thread& SnapshotWriter() {
 
 }  // namespace
 
-LoadedIndex LoadIndexFile(const std::string& path, bool use_snapshot,
-                          const PendingEventHook& hook) {
+LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options) {
   LoadedIndex loaded;
   // Taken before the text is read: a change while it is read then keeps a snapshot of
   // the older text from being written as if it were the newer one.
   const std::optional<IndexFileIdentity> identity = IdentifyIndexFile(path);
-  if (identity && use_snapshot) {
-    loaded.table = ReadIndexSnapshot(SnapshotPathFor(path), *identity);
+  if (identity && options.use_snapshot) {
+    loaded.table = ReadIndexSnapshot(SnapshotPathFor(path), *identity, nullptr,
+                                     {.map = options.map_snapshot, .search_only = options.search_only});
     if (loaded.table) {
       loaded.from_snapshot = true;
       return loaded;
     }
   }
-  loaded.table = ReadIndexFile(path, hook);
+  loaded.table = ReadIndexFile(path, options.hook);
   if (loaded.table && identity) {
     loaded.renew_snapshot = [path, before = *identity, table = loaded.table] {
       return RenewSnapshotOf(path, before, *table);
@@ -176,14 +176,18 @@ LoadedIndex LoadIndexFile(const std::string& path, bool use_snapshot,
 }
 
 std::shared_ptr<const IndexTable> RenewIndexSnapshot(const std::string& index_path) {
-  LoadedIndex loaded = LoadIndexFile(index_path, false);
+  LoadOptions text_only;
+  text_only.use_snapshot = false;
+  LoadedIndex loaded = LoadIndexFile(index_path, text_only);
   if (loaded.renew_snapshot) loaded.renew_snapshot();
   return loaded.table;
 }
 
 void LoadIndex(const PendingEventHook& hook) {
   WaitForIndexSnapshotWrite();
-  LoadedIndex loaded = LoadIndexFile(kIndexFileName, true, hook);
+  LoadOptions options;
+  options.hook = hook;
+  LoadedIndex loaded = LoadIndexFile(kIndexFileName, options);
   if (!loaded.table) return;
   PublishIndexTable(loaded.table);
   if (loaded.renew_snapshot) {

@@ -113,24 +113,33 @@ class File {
   bool write_failed_ = false;
 };
 
-// The whole contents of a file, read-only, for as long as the object lives. Read into
-// memory, never mapped: on Windows a mapped file cannot be replaced, and on Linux a
-// first pass over a fresh mapping costs more than reading the file into large pages.
+// The whole contents of a file, read-only, for as long as the object lives.
 class FileImage {
  public:
-  // Null when the file cannot be opened or read.
+  // Read into memory and closed at once: the file can be replaced the moment this
+  // returns, which a long-lived reader needs (on Windows a mapped file cannot be
+  // replaced). On Linux the read lands in large pages, cheaper on the first pass than a
+  // fresh mapping. Null when the file cannot be opened or read.
   static std::unique_ptr<FileImage> Open(const std::string& path);
+  // Mapped instead, for a short-lived reader that touches only parts of a large file: no
+  // copy, and no pages but the ones it fetches. On Windows a writer that replaces the
+  // file waits until the image is gone. Null when the file cannot be opened or mapped.
+  static std::unique_ptr<FileImage> Map(const std::string& path);
   ~FileImage();
   FileImage(const FileImage&) = delete;
   FileImage& operator=(const FileImage&) = delete;
   // At least 16-byte aligned.
   const char* Data() const { return data_; }
   std::size_t Size() const { return size_; }
+  // Asks for [offset, offset + size) of a mapped image to be fetched in one go rather
+  // than page by page as it is first read. A hint: nothing changes if it is not taken.
+  void Fetch(std::size_t offset, std::size_t size) const;
 
  private:
   FileImage() = default;
   char* data_ = nullptr;
   std::size_t size_ = 0;
+  bool mapped_ = false;
 };
 
 // Position of the first CR, LF or NUL (the bytes that end a line of a File) in

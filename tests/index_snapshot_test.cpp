@@ -46,15 +46,8 @@ std::string RandomIndexText(std::mt19937& random, int records) {
   return text;
 }
 
-void ExpectSameTables(const IndexTable& a, const IndexTable& b) {
-  ASSERT_EQ(a.EntryCount(), b.EntryCount());
-  EXPECT_EQ(a.DistinctFolderCount(), b.DistinctFolderCount());
-  for (std::int32_t i = 0; i < a.EntryCount(); ++i) {
-    ASSERT_EQ(a.Name(i), b.Name(i)) << i;
-    ASSERT_EQ(a.FoldedName(i), b.FoldedName(i)) << i;
-    ASSERT_EQ(a.Folder(i), b.Folder(i)) << i;
-    ASSERT_EQ(a.Kind(i), b.Kind(i)) << i;
-  }
+// The same hits for every query, with either filter.
+void ExpectSameSearches(const IndexTable& a, const IndexTable& b) {
   for (const char* query : {"   ", "a", "\xE4*b", "ab c", "F1", "\xFC\xDF"}) {
     for (const KindFilter filter : {KindFilter::kFilesAndFolders, KindFilter::kFoldersOnly}) {
       std::vector<std::int32_t> hits_a, hits_b;
@@ -66,6 +59,28 @@ void ExpectSameTables(const IndexTable& a, const IndexTable& b) {
     }
   }
 }
+
+void ExpectSameTables(const IndexTable& a, const IndexTable& b) {
+  ASSERT_EQ(a.EntryCount(), b.EntryCount());
+  EXPECT_EQ(a.DistinctFolderCount(), b.DistinctFolderCount());
+  for (std::int32_t i = 0; i < a.EntryCount(); ++i) {
+    ASSERT_EQ(a.Name(i), b.Name(i)) << i;
+    ASSERT_EQ(a.FoldedName(i), b.FoldedName(i)) << i;
+    ASSERT_EQ(a.Folder(i), b.Folder(i)) << i;
+    ASSERT_EQ(a.Kind(i), b.Kind(i)) << i;
+  }
+  ExpectSameSearches(a, b);
+}
+
+// Where section `k` of a snapshot image lies (the header's table of sections follows
+// 48 bytes of magic, version, sizes, identity and counts).
+std::pair<std::size_t, std::size_t> SectionOf(const std::string& image, int k) {
+  std::uint64_t at[2];
+  std::memcpy(at, image.data() + 48 + 24 * k, sizeof at);
+  return {static_cast<std::size_t>(at[0]), static_cast<std::size_t>(at[1])};
+}
+enum { kNamesSection = 0, kFoldedSection = 1, kStartsSection = 2, kFoldersSection = 3,
+       kFolderOfSection = 5, kKindsSection = 6 };
 
 class IndexSnapshotTest : public test::ScratchFolder {
  protected:
@@ -114,6 +129,41 @@ TEST_F(IndexSnapshotTest, RoundTripEqualsTheTextLoadInEveryFieldAndSearch) {
     EXPECT_FALSE(loaded.renew_snapshot);
     ExpectSameTables(*loaded.table, *from_text);
     EXPECT_LE(loaded.table->MemoryBytes(), text.size() * 3 + 1024);
+  }
+}
+
+TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
+  std::mt19937 random(21);
+  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 3000));
+  LoadOptions mapped;
+  mapped.map_snapshot = true;
+  const LoadedIndex whole = LoadIndexFile(db_, mapped);
+  ASSERT_TRUE(whole.from_snapshot);
+  ExpectSameTables(*whole.table, *from_text);
+  mapped.search_only = true;
+  const LoadedIndex searched = LoadIndexFile(db_, mapped);
+  ASSERT_TRUE(searched.from_snapshot);
+  ExpectSameSearches(*searched.table, *from_text);
+  EXPECT_EQ(searched.table->Folder(7), "") << "unchecked folders are never shown";
+
+  // A search-only reading holds the searched sections to their checksums, and only
+  // those: the others may be damaged, even out of bounds, without harm.
+  const std::string good = test::ReadWholeFile(snap_);
+  const IndexFileIdentity identity = *IdentifyIndexFile(db_);
+  for (const int k : {kFoldedSection, kStartsSection, kKindsSection, kNamesSection,
+                      kFoldersSection, kFolderOfSection}) {
+    SCOPED_TRACE(k);
+    const auto [offset, bytes] = SectionOf(good, k);
+    std::string bad = good;
+    std::memset(bad.data() + offset + bytes / 2, 0xFF, 4);
+    EXPECT_FALSE(ReadIndexSnapshotImage(bad.data(), bad.size(), identity));
+    const auto table = ReadIndexSnapshotImage(bad.data(), bad.size(), identity, nullptr, true);
+    const bool searched_section = k == kFoldedSection || k == kStartsSection || k == kKindsSection;
+    ASSERT_EQ(table == nullptr, searched_section);
+    if (table) {
+      ExpectSameSearches(*table, *from_text);
+      EXPECT_EQ(table->Folder(table->EntryCount() - 1), "");
+    }
   }
 }
 
@@ -253,6 +303,34 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     EXPECT_TRUE(RenewIndexSnapshot(db_));
     EXPECT_EQ(held.table->EntryCount(), 300) << "the held table stays whole";
     EXPECT_TRUE(LoadIndexFile(db_).from_snapshot);
+  }
+  {
+    // A short-lived tdl with the snapshot mapped: the writer's rename waits until the
+    // mapping is gone where the system refuses to replace a mapped file.
+    LoadOptions mapped;
+    mapped.map_snapshot = true;
+    LoadedIndex held = LoadIndexFile(db_, mapped);
+    ASSERT_TRUE(held.from_snapshot);
+    const std::string before = test::ReadWholeFile(snap_);
+    bool writer_came = false;
+    std::int32_t held_count = 0;
+    std::thread release_later([&] {
+#ifdef _WIN32
+      writer_came = test::WaitUntil([&] { return std::filesystem::exists(snap_ + ".new"); });
+#else
+      writer_came = test::WaitUntil([&] { return test::ReadWholeFile(snap_) != before; });
+#endif
+      held_count = held.table->EntryCount();
+      held.table.reset();
+    });
+    EXPECT_TRUE(test::WriteWholeFile(db_, RandomIndexText(random, 100)));
+    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    release_later.join();
+    EXPECT_TRUE(writer_came);
+    EXPECT_EQ(held_count, 200) << "the mapped table stayed whole while it was replaced";
+    const LoadedIndex loaded = LoadIndexFile(db_);
+    EXPECT_TRUE(loaded.from_snapshot) << "the new snapshot is in place";
+    ExpectSameTables(*loaded.table, *ReadIndexFile(db_));
   }
   EXPECT_FALSE(test::FileExists(snap_ + ".new"));
 }

@@ -137,6 +137,36 @@ TEST_F(FileTest, ReadersShareAFileAndAFolderIsNoFile) {
   EXPECT_FALSE(File(Root(), OpenMode::kRead).IsOpen());
 }
 
+TEST_F(FileTest, AnImageReadOrMappedHoldsTheWholeFileAsItWasWhenOpened) {
+  const std::string path = Path("image.bin");
+  std::string bytes(70000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  ASSERT_TRUE(WriteWholeFile(path, bytes));
+  ASSERT_TRUE(WriteWholeFile(Path("empty.bin"), ""));
+  for (const bool map : {false, true}) {
+    SCOPED_TRACE(map ? "mapped" : "read");
+    const auto open = [map](const std::string& p) {
+      return map ? platform::FileImage::Map(p) : platform::FileImage::Open(p);
+    };
+    auto image = open(path);
+    ASSERT_TRUE(image);
+    image->Fetch(4000, 100000);  // past the end: clipped
+    EXPECT_EQ(std::string(image->Data(), image->Size()), bytes);
+    const auto empty = open(Path("empty.bin"));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Size(), 0u);
+    EXPECT_FALSE(open(Path("missing.bin")));
+    EXPECT_FALSE(open(Root()));
+#ifndef _WIN32
+    // Renamed over while held: the image keeps the file it was opened on.
+    ASSERT_TRUE(WriteWholeFile(Path("newer.bin"), "newer"));
+    ASSERT_TRUE(platform::ReplaceFileWhenFree(Path("newer.bin"), path));
+    EXPECT_EQ(std::string(image->Data(), image->Size()), bytes);
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+#endif
+  }
+}
+
 TEST_F(FileTest, WritingAfterReadingContinuesWhereTheReaderStood) {
   const std::string path = Path("mixed.bin");
   ASSERT_TRUE(WriteWholeFile(path, "0123456789"));

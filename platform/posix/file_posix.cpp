@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -101,7 +102,49 @@ std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
   return image;
 }
 
-FileImage::~FileImage() { std::free(data_); }
+std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
+  const int fd = static_cast<int>(native::OpenFile(path, OpenMode::kRead));
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  std::unique_ptr<FileImage> image(new FileImage);
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  image->size_ = static_cast<std::size_t>(st.st_size);
+  // An empty file has nothing to map; its image is an empty block all the same.
+  void* data = image->size_ > 0 ? MAP_FAILED : std::malloc(16);
+  if (image->size_ > 0) {
+    data = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    image->mapped_ = data != MAP_FAILED;
+  }
+  ::close(fd);  // the mapping keeps the file, even when it is renamed over
+  if (data == MAP_FAILED || data == nullptr) return nullptr;
+  image->data_ = static_cast<char*>(data);
+  return image;
+}
+
+void FileImage::Fetch(std::size_t offset, std::size_t size) const {
+#ifdef MADV_POPULATE_READ
+  if (!mapped_ || offset >= size_) return;
+  constexpr std::size_t kPage = 4096;
+  const std::size_t begin = offset & ~(kPage - 1);
+  const std::size_t end = std::min(size_, offset + std::min(size, size_ - offset));
+  // Older kernels refuse the advice; the pages then come one fault at a time.
+  if (end > begin) ::madvise(data_ + begin, end - begin, MADV_POPULATE_READ);
+#else
+  (void)offset;
+  (void)size;
+#endif
+}
+
+FileImage::~FileImage() {
+  if (mapped_) {
+    ::munmap(data_, size_);
+  } else {
+    std::free(data_);
+  }
+}
 
 void AdviseLargePages(void* data, std::size_t size) {
   constexpr std::uintptr_t kLargePage = 2u << 20;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/native_file.h"
+#include "platform/win32/handles.h"
 #include "platform/platform.h"
 
 namespace tandrel::platform {
@@ -89,7 +90,43 @@ std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
   return image;
 }
 
-FileImage::~FileImage() { std::free(data_); }
+std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
+  const std::intptr_t opened = native::OpenFile(path, OpenMode::kRead);
+  if (opened == native::kNoHandle) return nullptr;
+  const win32::Owned<HANDLE, ::CloseHandle> file(reinterpret_cast<HANDLE>(opened));
+  FileStamp stamp;
+  if (!native::StampFile(reinterpret_cast<std::intptr_t>(file.get()), stamp) ||
+      stamp.size > (std::uint64_t{1} << 40)) {
+    return nullptr;
+  }
+  std::unique_ptr<FileImage> image(new FileImage);
+  image->size_ = static_cast<std::size_t>(stamp.size);
+  // An empty file cannot be mapped; its image is an empty block all the same.
+  if (image->size_ == 0) {
+    image->data_ = static_cast<char*>(std::malloc(16));
+    return image->data_ != nullptr ? std::move(image) : nullptr;
+  }
+  // The view keeps the file and its mapping object alive after both handles are closed.
+  const win32::Owned<HANDLE, ::CloseHandle> mapping(
+      ::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) return nullptr;
+  void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+  if (view == nullptr) return nullptr;
+  image->data_ = static_cast<char*>(view);
+  image->mapped_ = true;
+  return image;
+}
+
+// The first reads of a view fetch their pages as they go; nothing to ask for here.
+void FileImage::Fetch(std::size_t, std::size_t) const {}
+
+FileImage::~FileImage() {
+  if (mapped_) {
+    ::UnmapViewOfFile(data_);
+  } else {
+    std::free(data_);
+  }
+}
 
 void AdviseLargePages(void*, std::size_t) {}
 

@@ -113,16 +113,22 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
     return kExitUsage;
   }
-  LoadedIndex loaded = LoadIndexFile(parsed.db, parsed.snapshot);
+  // This process lives for one search: the snapshot is mapped, and for a count only
+  // what the search reads is fetched and checked.
+  LoadOptions options;
+  options.use_snapshot = parsed.snapshot;
+  options.map_snapshot = true;
+  options.search_only = parsed.count;
+  LoadedIndex loaded = LoadIndexFile(parsed.db, options);
   const std::shared_ptr<const IndexTable> table = loaded.table;
   if (!table) {
     std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
     return kExitUsage;
   }
   std::vector<std::int32_t> hits;
-  ScanOptions options;
-  options.filter = parsed.filter;
-  ScanIndex(*table, *parsed.query, options, hits);
+  ScanOptions scan;
+  scan.filter = parsed.filter;
+  ScanIndex(*table, *parsed.query, scan, hits);
   platform::UseBinaryStandardOutput();
   if (parsed.count) {
     std::printf("%zu\n", hits.size());
