@@ -10,9 +10,13 @@ function(tandrel_warnings target)
   endif()
 endfunction()
 
-# Windows executables run on machines that have none of the MinGW runtime DLLs.
+# Windows executables run on machines that have none of the MinGW runtime DLLs. Native
+# ones keep the C library shared (its name service needs it) and, on request, link the
+# rest in at a fixed address, so that starting them binds and relocates next to nothing.
 function(tandrel_static_exe target)
   if(WIN32)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  elseif(TANDREL_STATIC_RUNTIME)
+    target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -no-pie)
   endif()
 endfunction()
