@@ -32,7 +32,7 @@ namespace {
 struct QueryClass {
   const char* label;
   const char* query;                 // as typed into the query field
-  std::vector<std::string> plocate;  // the same question for plocate -i -c
+  std::vector<std::string> plocate;  // the same question for plocate -i -c, in UTF-8
   std::string grep;                  // grep -F takes one string: the first piece
 };
 
@@ -43,6 +43,8 @@ const std::vector<QueryClass>& QueryClasses() {
       {"two_words", "bericht pdf", {"bericht", "pdf"}, "bericht"},
       {"word_with_star", "projekt*doc", {"*projekt*doc*"}, "projekt"},
       {"three_spaces", "   ", {"/"}, ""},
+      {"umlaut_word", "m\xFCller", {"m\xC3\xBCller"}, "m\xFCller"},
+      {"no_hits", "quittung", {"quittung"}, "quittung"},
   };
   return classes;
 }
@@ -75,6 +77,22 @@ int RunQuiet(const std::vector<std::string>& argv) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// plocate takes names and queries in UTF-8 only. The sample's names hold no bytes in
+// 0x80-0x9F, where the code page differs from Latin-1, so each byte is its code point.
+std::string Utf8Of(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return out;
+}
+
 const Corpus& CorpusOf(std::int64_t records) {
   static std::map<std::int64_t, Corpus> made;
   auto found = made.find(records);
@@ -93,7 +111,7 @@ const Corpus& CorpusOf(std::int64_t records) {
       names.Write(corpus.table->Name(i));
       names.Write("\n");
       paths.Write("/");
-      paths.Write(corpus.table->Name(i));
+      paths.Write(Utf8Of(corpus.table->Name(i)));
       paths.Write("\n");
     }
   }
