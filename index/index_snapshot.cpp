@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -135,13 +137,18 @@ void AddBlocks(const char* p, std::size_t blocks, SectionSums& sums) {
 }
 #endif
 
-std::uint64_t SectionChecksum(const void* data, std::size_t size) {
-  const auto* p = static_cast<const char*>(data);
-  SectionSums sums;
-  AddBlocks(p, size / 32, sums);
+// The sums of a run of blocks followed by another of `blocks` blocks with sums `next`.
+void AppendSums(SectionSums& sums, const SectionSums& next, std::size_t blocks) {
+  for (int k = 0; k < 8; ++k) {
+    sums.running[k] += next.running[k] + blocks * sums.words[k];
+    sums.words[k] += next.words[k];
+  }
+}
+
+std::uint64_t FinishChecksum(SectionSums sums, const char* data, std::size_t size) {
   // The last part block as if zeros followed; the size in the mix tells them apart.
   char last[32] = {};
-  if (size % 32 != 0) std::memcpy(last, p + size / 32 * 32, size % 32);
+  if (size % 32 != 0) std::memcpy(last, data + size / 32 * 32, size % 32);
   AddBlocks(last, 1, sums);
   std::uint64_t h = size * kPrime1;
   for (int k = 0; k < 8; ++k) {
@@ -152,6 +159,57 @@ std::uint64_t SectionChecksum(const void* data, std::size_t size) {
   h *= kPrime2;
   h ^= h >> 29;
   return h;
+}
+
+std::uint64_t SectionChecksum(const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  SectionSums sums;
+  AddBlocks(p, size / 32, sums);
+  return FinishChecksum(sums, p, size);
+}
+
+// Below this many bytes to check, a second thread costs more than it saves.
+constexpr std::size_t kSplitCheckBytes = 256 * 1024;
+
+// Whether every section [data, data + size) matches its checksum. With enough bytes the
+// front half of each section is summed on a second thread (the two cores then also fetch
+// a mapped image's pages side by side), and the halves' sums are joined.
+struct CheckedSection {
+  const char* data;
+  std::size_t size;
+  std::uint64_t checksum;
+};
+
+bool ChecksumsHold(const std::vector<CheckedSection>& sections, const platform::FileImage* fetch) {
+  std::size_t total = 0;
+  for (const CheckedSection& section : sections) total += section.size;
+  std::vector<SectionSums> front(sections.size());
+  const auto sum_front = [&] {
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      const std::size_t blocks = sections[i].size / 64;
+      if (fetch) fetch->Fetch(static_cast<std::size_t>(sections[i].data - fetch->Data()), blocks * 32);
+      AddBlocks(sections[i].data, blocks, front[i]);
+    }
+  };
+  std::thread helper;
+  if (total >= kSplitCheckBytes) {
+    helper = std::thread(sum_front);
+  } else {
+    sum_front();
+  }
+  std::vector<SectionSums> back(sections.size());
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const std::size_t skip = sections[i].size / 64 * 32;
+    if (fetch) fetch->Fetch(static_cast<std::size_t>(sections[i].data - fetch->Data()) + skip, sections[i].size - skip);
+    AddBlocks(sections[i].data + skip, (sections[i].size - skip) / 32, back[i]);
+  }
+  if (helper.joinable()) helper.join();
+  bool hold = true;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    AppendSums(front[i], back[i], (sections[i].size - sections[i].size / 64 * 32) / 32);
+    hold = hold && FinishChecksum(front[i], sections[i].data, sections[i].size) == sections[i].checksum;
+  }
+  return hold;
 }
 
 std::uint64_t AlignUp(std::uint64_t n) { return (n + kAlignment - 1) / kAlignment * kAlignment; }
@@ -211,9 +269,11 @@ SnapshotVerdict Fail(SnapshotVerdict* out, SnapshotVerdict verdict) {
 // The sections a search reads; a search-only reading holds only these to their checksums.
 constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true};
 
-// Checks an image in place and, when it holds, describes the table in it.
+// Checks an image in place and, when it holds, describes the table in it. `fetch`, when
+// given, is the mapped image to fetch the checked sections of.
 SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileIdentity& identity,
-                           bool search_only, IndexTableParts& parts) {
+                           bool search_only, const platform::FileImage* fetch,
+                           IndexTableParts& parts) {
   Header header;
   if (size < sizeof(Header)) return SnapshotVerdict::kDamagedHeader;
   std::memcpy(&header, image, sizeof(Header));
@@ -248,12 +308,11 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
     end = AlignUp(gap);
   }
   if (s[kKinds].offset + s[kKinds].bytes != size) return SnapshotVerdict::kDamagedSection;
+  std::vector<CheckedSection> checked;
   for (int k = 0; k < kSectionCount; ++k) {
-    if ((kSearched[k] || !search_only) &&
-        SectionChecksum(image + s[k].offset, s[k].bytes) != s[k].checksum) {
-      return SnapshotVerdict::kDamagedSection;
-    }
+    if (kSearched[k] || !search_only) checked.push_back({image + s[k].offset, s[k].bytes, s[k].checksum});
   }
+  if (!ChecksumsHold(checked, fetch)) return SnapshotVerdict::kDamagedSection;
   parts.names = image + s[kNames].offset;
   parts.folded_names = image + s[kFoldedNames].offset;
   parts.name_starts = reinterpret_cast<const std::uint32_t*>(image + s[kNameStarts].offset);
@@ -312,27 +371,11 @@ std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> blo
                                                  const IndexFileIdentity& identity,
                                                  bool search_only, SnapshotVerdict* verdict) {
   IndexTableParts parts;
-  if (Fail(verdict, CheckImage(block->data, size, identity, search_only, parts)) !=
+  if (Fail(verdict, CheckImage(block->data, size, identity, search_only, nullptr, parts)) !=
       SnapshotVerdict::kUsed) {
     return nullptr;
   }
   return AssembleChecked(std::move(parts), std::move(block), search_only);
-}
-
-// Fetches the parts of a mapped image that the check reads in full: all of it, or for a
-// search-only reading the searched sections.
-// A header that does not hold is refused later; fetching by it is harmless.
-void FetchWhatIsChecked(const platform::FileImage& image, bool search_only) {
-  Header header;
-  if (!search_only || image.Size() < sizeof(Header)) {
-    image.Fetch(0, image.Size());
-    return;
-  }
-  std::memcpy(&header, image.Data(), sizeof(Header));
-  image.Fetch(0, sizeof(Header));
-  for (int k = 0; k < kSectionCount; ++k) {
-    if (kSearched[k]) image.Fetch(header.sections[k].offset, header.sections[k].bytes);
-  }
 }
 
 // Snapshot writers of this process, one at a time: they share the temporary name.
@@ -376,10 +419,9 @@ std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_
   std::shared_ptr<const platform::FileImage> image =
       reading.map ? platform::FileImage::Map(snapshot_path) : platform::FileImage::Open(snapshot_path);
   if (!image) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
-  if (reading.map) FetchWhatIsChecked(*image, reading.search_only);
   IndexTableParts parts;
   if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity, reading.search_only,
-                               parts)) != SnapshotVerdict::kUsed) {
+                               reading.map ? image.get() : nullptr, parts)) != SnapshotVerdict::kUsed) {
     return nullptr;
   }
   return AssembleChecked(std::move(parts), std::move(image), reading.search_only);

@@ -134,7 +134,9 @@ TEST_F(IndexSnapshotTest, RoundTripEqualsTheTextLoadInEveryFieldAndSearch) {
 
 TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
   std::mt19937 random(21);
-  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 3000));
+  // Large enough for the checksums to be summed in two halves on two threads.
+  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 20000));
+  ASSERT_GT(std::filesystem::file_size(snap_), 400'000u);
   LoadOptions mapped;
   mapped.map_snapshot = true;
   const LoadedIndex whole = LoadIndexFile(db_, mapped);
