@@ -71,56 +71,67 @@ bool StampFile(std::intptr_t handle, FileStamp& stamp) {
 
 }  // namespace native
 
-std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
-  const int fd = static_cast<int>(native::OpenFile(path, OpenMode::kRead));
-  if (fd < 0) return nullptr;
-  struct stat st {};
-  std::unique_ptr<FileImage> image(new FileImage);
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return nullptr;
+namespace {
+
+// An open file and its size, closed when the image is made.
+struct ImageSource {
+  explicit ImageSource(const std::string& path)
+      : fd(static_cast<int>(native::OpenFile(path, OpenMode::kRead))) {
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0) {
+      size = static_cast<std::size_t>(st.st_size);
+      ok = true;
+    }
   }
-  image->size_ = static_cast<std::size_t>(st.st_size);
+  ~ImageSource() {
+    if (fd >= 0) ::close(fd);
+  }
+  ImageSource(const ImageSource&) = delete;
+  ImageSource& operator=(const ImageSource&) = delete;
+  int fd;
+  std::size_t size = 0;
+  bool ok = false;
+};
+
+}  // namespace
+
+std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
+  const ImageSource source(path);
+  if (!source.ok) return nullptr;
+  std::unique_ptr<FileImage> image(new FileImage);
+  image->size_ = source.size;
   // Read into large pages rather than mapped: a fresh mapping of the page cache costs a
   // fault or a TLB miss per 4 KiB page on the first pass, several times the copy.
   constexpr std::size_t kLargePage = 2u << 20;
   const std::size_t capacity = (image->size_ + kLargePage) & ~(kLargePage - 1);
   image->data_ = static_cast<char*>(std::aligned_alloc(kLargePage, capacity));
-  if (image->data_ == nullptr) {
-    ::close(fd);
-    return nullptr;
-  }
+  if (image->data_ == nullptr) return nullptr;
   AdviseLargePages(image->data_, capacity);
   std::size_t got = 0;
   while (got < image->size_) {
-    const std::ptrdiff_t n = native::ReadFile(fd, image->data_ + got, image->size_ - got);
+    const std::ptrdiff_t n = native::ReadFile(source.fd, image->data_ + got, image->size_ - got);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   if (got != image->size_) return nullptr;
   return image;
 }
 
 std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
-  const int fd = static_cast<int>(native::OpenFile(path, OpenMode::kRead));
-  if (fd < 0) return nullptr;
-  struct stat st {};
+  // The mapping keeps the file once the source is closed, even when it is renamed over.
+  const ImageSource source(path);
+  if (!source.ok) return nullptr;
   std::unique_ptr<FileImage> image(new FileImage);
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return nullptr;
-  }
-  image->size_ = static_cast<std::size_t>(st.st_size);
+  image->size_ = source.size;
   // An empty file has nothing to map; its image is an empty block all the same.
-  void* data = image->size_ > 0 ? MAP_FAILED : std::malloc(16);
-  if (image->size_ > 0) {
-    data = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, fd, 0);
-    image->mapped_ = data != MAP_FAILED;
+  if (image->size_ == 0) {
+    image->data_ = static_cast<char*>(std::malloc(16));
+    return image->data_ != nullptr ? std::move(image) : nullptr;
   }
-  ::close(fd);  // the mapping keeps the file, even when it is renamed over
-  if (data == MAP_FAILED || data == nullptr) return nullptr;
+  void* data = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, source.fd, 0);
+  if (data == MAP_FAILED) return nullptr;
   image->data_ = static_cast<char*>(data);
+  image->mapped_ = true;
   return image;
 }
 
