@@ -291,6 +291,10 @@ def wait_for(condition, timeout_s, step_s=0.1):
     return True
 
 
+class StartFailed(RuntimeError):
+    pass
+
+
 class Bench:
     def __init__(self, args, wine, watch):
         self.wine, self.watch = wine, watch
@@ -298,7 +302,8 @@ class Bench:
         self.driver = os.path.join(args.windows_build, "tests", "e2e", "tandrel_driver.exe")
         self.writer = os.path.join(args.release_build, "benchmarks", "write_sample_index")
         self.work = args.work
-        self.rows = {}  # (entries, kind) -> list of (main ms, splash-to-main ms, peak KiB)
+        self.rows = {}  # (entries, kind) -> list of the starts' figures
+        self.restarted = False
 
     def folder(self, entries):
         folder = os.path.join(self.work, "program-%d" % entries)
@@ -351,7 +356,7 @@ class Bench:
         finally:
             self.close(process)
         if seen[MAIN] is None:
-            raise RuntimeError("the main window of %s did not show" % folder)
+            raise StartFailed("the main window of %s did not show" % folder)
         row = {"main": since(t0, seen[MAIN]), "splash": since(t0, seen[SPLASH]),
                "fade": since(seen[SPLASH], seen["fade-in end"]),
                "hold": since(seen["fade-in end"], seen[MAIN]),
@@ -361,6 +366,18 @@ class Bench:
               " (splash closed at %.0f); peak %s"
               % (entries, kind, row["main"], row["splash"], row["fade"], row["hold"], row["closed"],
                             "%.0f MiB" % (peak / 1024) if peak else "?"), file=sys.stderr)
+
+    def start(self, entries, kind):
+        """One timed start; a start whose window never shows gets one more, once per run,
+        as in the e2e tests: now and then a Wine start never shows its first window."""
+        try:
+            self.start_once(entries, kind)
+        except StartFailed as failure:
+            if self.restarted:
+                raise
+            self.restarted = True
+            print("  %s; starting once more" % failure, file=sys.stderr)
+            self.start_once(entries, kind)
 
     def median(self, entries, kind, column):
         values = [row[column] for row in self.rows.get((entries, kind), [])
@@ -424,15 +441,15 @@ def main():
         wine.prepare()
         latency = watch.latency_ms(display.name)
         # One unmeasured start: the first window of a fresh server pays for Wine's desktop.
-        bench.start_once(TINY, "text")
+        bench.start(TINY, "text")
         bench.rows.clear()
         for round_number in range(runs):
             for entries in [TINY] + sizes:
                 text_runs = args.text_runs_10m if entries >= 10_000_000 and args.text_runs_10m else runs
                 # A text start writes the snapshot that the snapshot start after it reads.
                 if round_number < text_runs or not snapshot_written(bench.folder(entries)):
-                    bench.start_once(entries, "text")
-                bench.start_once(entries, "snapshot")
+                    bench.start(entries, "text")
+                bench.start(entries, "snapshot")
         print("\nmedians; each start timed from just before the Wine loader starts until the main"
               " window is mapped;\nthe X event that reports a map arrives %.2f ms after it (median of"
               " 20 probes). Load average at the end: %.1f %.1f %.1f" % ((latency,) + os.getloadavg()))
