@@ -2,7 +2,8 @@
 # Sets up the machine, builds everything and starts Tandrel under Wine.
 # With no DISPLAY it starts a virtual one, waits until the main window is shown and saves a
 # screenshot to build/tandrel-screenshot.png (use a real X display to work with it).
-# `scripts/run.sh --benchmark` runs the index-load, search and indexing benchmarks instead.
+# `scripts/run.sh --benchmark` runs the index-load, search, start-up (under Wine) and indexing
+# benchmarks instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -16,6 +17,7 @@ done
 if [ "${1:-}" = "--benchmark" ]; then
   build/release/benchmarks/index_load_benchmark --benchmark_color=false
   build/release/benchmarks/search_benchmark --benchmark_color=false
+  python3 benchmarks/startup_benchmark.py build/windows build/release
   exec python3 benchmarks/indexing_benchmark.py build/release --scale
 fi
 
