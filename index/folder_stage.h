@@ -1,0 +1,64 @@
+// The second thread of a text load: the reading thread parses each block and copies its
+// names, then hands it here, where its folders are interned while the next block is
+// read. Internal to index/.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+#include "index/index.h"
+
+namespace tandrel {
+
+class FolderStage {
+ public:
+  struct Block {
+    std::vector<char> bytes;
+    std::vector<IndexTableBuilder::BlockEntry> entries;
+  };
+
+  // Starts the thread; when the system has none to give, Hand interns on the caller's.
+  explicit FolderStage(IndexTableBuilder& builder);
+  ~FolderStage();
+  FolderStage(const FolderStage&) = delete;
+  FolderStage& operator=(const FolderStage&) = delete;
+
+  // The block to fill next, once the stage is done with what it held before. The block
+  // handed last stays untouched until the one after this is handed.
+  Block& Next();
+  // Hands the block Next gave, with the first `count` of its entries to intern.
+  void Hand(std::size_t count);
+  // True once the folders of a handed block did not all fit into the table.
+  bool Failed() const { return failed_.load(std::memory_order_relaxed); }
+  // Waits until every handed block is interned.
+  void Finish();
+
+ private:
+  // Enough blocks in flight that neither thread waits for the other at every block; a
+  // thread that waits is woken once a few blocks are ready for it, since each wake-up
+  // costs about as much as the work on a block.
+  static constexpr std::size_t kBlocks = 12;
+  static constexpr std::size_t kWakeAfter = 4;
+
+  void Run();
+  void Intern(Block& block, std::size_t count);
+
+  IndexTableBuilder& builder_;
+  std::array<Block, kBlocks> blocks_;
+  std::array<std::size_t, kBlocks> counts_{};
+  std::mutex lock_;
+  std::condition_variable handed_more_;
+  std::condition_variable done_more_;
+  std::size_t handed_ = 0;  // blocks handed so far
+  std::size_t done_ = 0;    // blocks interned so far
+  bool closed_ = false;     // nothing more will be handed
+  std::atomic<bool> failed_{false};
+  platform::Thread thread_;
+  bool threaded_ = false;
+};
+
+}  // namespace tandrel
