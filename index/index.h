@@ -133,17 +133,6 @@ class IndexTableBuilder {
   // calls of Add would; how many were added (fewer only when the table cannot take more).
   std::size_t AddBlock(const char* block, std::size_t block_size, const BlockEntry* entries,
                        std::size_t count);
-  // AddBlock in two halves, for a loader that splits the work between two threads:
-  // AddBlockNames takes the names and kinds, AddBlockFolders the folded names and the
-  // folders, each touching sections of its own, so that one thread may run each at the
-  // same time on a builder that has its sections (a new one, or one that took an entry
-  // since Finish). Both take the same blocks in the same order; each returns how many
-  // entries it took, and an entry counts once both did (Finish drops the rest). Not
-  // mixed with Add.
-  std::size_t AddBlockNames(const char* block, std::size_t block_size, const BlockEntry* entries,
-                            std::size_t count);
-  std::size_t AddBlockFolders(const char* block, std::size_t block_size, const BlockEntry* entries,
-                              std::size_t count);
   std::int32_t EntryCount() const;
   // Hands over the finished table; the builder is empty afterwards.
   std::shared_ptr<const IndexTable> Finish();
@@ -151,10 +140,6 @@ class IndexTableBuilder {
  private:
   struct Sections;
   class FolderSet;
-  Sections& EnsureSections();
-  bool AddName(std::string_view name, std::int8_t kind);
-  std::size_t AddFoldedNames(const char* block, std::size_t block_size, const BlockEntry* entries,
-                             std::size_t count);
   std::unique_ptr<Sections> sections_;
   std::unique_ptr<FolderSet> folder_set_;
 };

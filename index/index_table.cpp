@@ -52,8 +52,8 @@ std::uint64_t HashText(std::string_view text) {
   return Mix(h);
 }
 
-// FoldNameBytes over kCopyStep bytes.
-void FoldStep(const char* from, char* to) {
+// Copies kCopyStep bytes of names and their folded form (FoldNameBytes).
+void CopyAndFoldStep(const char* from, char* to, char* folded_to) {
 #if defined(__SSE2__)
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
   // a-z moved to the bottom of the signed range, where one comparison finds them.
@@ -61,9 +61,11 @@ void FoldStep(const char* from, char* to) {
   const __m128i letter = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
   const __m128i high = _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(0xE0))), bytes);
   const __m128i lower = _mm_and_si128(_mm_or_si128(letter, high), _mm_set1_epi8(0x20));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_sub_epi8(bytes, lower));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(folded_to), _mm_sub_epi8(bytes, lower));
 #else
-  FoldNameBytes(from, kCopyStep, to);
+  std::memcpy(to, from, kCopyStep);
+  FoldNameBytes(from, kCopyStep, folded_to);
 #endif
 }
 
@@ -79,20 +81,9 @@ struct IndexTableBuilder::Sections {
   TableArena<std::uint32_t> folder_of;
   TableArena<std::int8_t> kinds;
 
-  // The first offsets, one per half of an entry: AddBlockNames and AddBlockFolders may
-  // run on two threads, each touching its own sections only (the names, their starts
-  // and the kinds; the folded names and the folders).
-  bool NamesReady() { return name_starts.size() > 0 || name_starts.PushBack(0); }
-  bool FoldersReady() { return folder_starts.size() > 0 || folder_starts.PushBack(0); }
-  bool Ready() { return NamesReady() && FoldersReady(); }
-  // Takes back the entries from `count` on (their folders may stay, unused).
-  void Truncate(std::size_t count) {
-    if (count >= kinds.size() && count >= folder_of.size()) return;
-    folder_of.Truncate(count);
-    names.Truncate(name_starts.data()[count]);
-    folded_names.Truncate(name_starts.data()[count]);
-    name_starts.Truncate(count + 1);
-    kinds.Truncate(count);
+  bool Ready() {
+    return (name_starts.size() > 0 || name_starts.PushBack(0)) &&
+           (folder_starts.size() > 0 || folder_starts.PushBack(0));
   }
   std::size_t Bytes() const {
     return names.capacity() + folded_names.capacity() + folders.capacity() + kinds.capacity() +
@@ -276,7 +267,11 @@ bool IndexTableBuilder::Add(std::string_view name, std::string_view folder, std:
 }
 
 bool IndexTableBuilder::BeginEntry(std::string_view name) {
-  Sections& s = EnsureSections();
+  if (!sections_) {
+    sections_ = std::make_unique<Sections>();
+    folder_set_ = std::make_unique<FolderSet>(*sections_);
+  }
+  Sections& s = *sections_;
   if (!s.Ready() || s.kinds.size() == static_cast<std::size_t>(kMaxEntries) ||
       s.names.size() + name.size() > kMaxArenaBytes) {
     return false;
@@ -308,143 +303,69 @@ bool IndexTableBuilder::EndEntry(std::string_view folder, std::int8_t kind) {
   return added;
 }
 
-IndexTableBuilder::Sections& IndexTableBuilder::EnsureSections() {
+std::size_t IndexTableBuilder::AddBlock(const char* block, std::size_t block_size,
+                                        const BlockEntry* entries, std::size_t count) {
+  if (count == 0) return 0;
   if (!sections_) {
     sections_ = std::make_unique<Sections>();
     folder_set_ = std::make_unique<FolderSet>(*sections_);
   }
-  return *sections_;
-}
-
-std::size_t IndexTableBuilder::AddBlock(const char* block, std::size_t block_size,
-                                        const BlockEntry* entries, std::size_t count) {
-  EnsureSections();
-  const std::size_t before = sections_->kinds.size();
-  const std::size_t named = AddBlockNames(block, block_size, entries, count);
-  const std::size_t added = AddBlockFolders(block, block_size, entries, named);
-  sections_->Truncate(before + added);
-  return added;
-}
-
-// One entry's name and kind, for AddBlockNames near a limit; false (nothing changed)
-// when the table cannot take it.
-bool IndexTableBuilder::AddName(std::string_view name, std::int8_t kind) {
   Sections& s = *sections_;
-  const std::size_t entries = s.kinds.size();
-  if (!s.NamesReady() || entries == static_cast<std::size_t>(kMaxEntries) ||
-      s.names.size() + name.size() > kMaxArenaBytes) {
-    return false;
-  }
-  const std::size_t at = s.names.size();
-  const bool added = s.names.Append(name.data(), name.size()) &&
-                     s.name_starts.PushBack(static_cast<std::uint32_t>(s.names.size())) && s.kinds.PushBack(kind);
-  if (!added) {
-    s.names.Truncate(at);
-    s.name_starts.Truncate(entries + 1);
-  }
-  return added;
-}
-
-std::size_t IndexTableBuilder::AddBlockNames(const char* block, std::size_t block_size,
-                                             const BlockEntry* entries, std::size_t count) {
-  if (count == 0) return 0;
-  Sections& s = EnsureSections();
   std::size_t name_bytes = 0;
   for (std::size_t i = 0; i < count; ++i) name_bytes += entries[i].name_size;
   const std::size_t before = s.kinds.size();
-  const bool fits = s.NamesReady() && count <= static_cast<std::size_t>(kMaxEntries) - before &&
+  const bool fits = s.Ready() && count <= static_cast<std::size_t>(kMaxEntries) - before &&
                     name_bytes <= kMaxArenaBytes - s.names.size() &&
-                    s.names.ReserveMore(name_bytes + kCopyStep) && s.name_starts.ReserveMore(count) &&
+                    s.names.ReserveMore(name_bytes + kCopyStep) &&
+                    s.folded_names.ReserveMore(name_bytes + kCopyStep) &&
+                    s.name_starts.ReserveMore(count) && s.folder_of.ReserveMore(count) &&
                     s.kinds.ReserveMore(count);
   if (!fits) {
     // Near a limit: one at a time, up to the entry that no longer fits.
     std::size_t added = 0;
-    while (added < count && AddName({block + entries[added].name, entries[added].name_size}, entries[added].kind)) {
-      ++added;
+    for (; added < count; ++added) {
+      const BlockEntry& e = entries[added];
+      if (!Add({block + e.name, e.name_size}, {block + e.folder, e.folder_size}, e.kind)) break;
     }
     return added;
   }
   // Room is reserved, so none of the growing below can fail.
+  s.folder_of.GrowForOverwrite(count);
+  const std::size_t added = folder_set_->InternBlock(block, entries, count, s.folder_of.data() + before);
+  s.folder_of.Truncate(before + added);
+  if (added < count) {
+    name_bytes = 0;
+    for (std::size_t i = 0; i < added; ++i) name_bytes += entries[i].name_size;
+  }
   const std::size_t name_at = s.names.size();
   s.names.GrowForOverwrite(name_bytes);
-  s.name_starts.GrowForOverwrite(count);
-  s.kinds.GrowForOverwrite(count);
+  s.folded_names.GrowForOverwrite(name_bytes);
+  s.name_starts.GrowForOverwrite(added);
+  s.kinds.GrowForOverwrite(added);
   char* names = s.names.data() + name_at;
+  char* folded = s.folded_names.data() + name_at;
   std::uint32_t* starts = s.name_starts.data() + before + 1;
   std::int8_t* kinds = s.kinds.data() + before;
   auto end = static_cast<std::uint32_t>(name_at);
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < added; ++i) {
     const BlockEntry& e = entries[i];
     // Names are short: whole steps (past the name's end, within the block and the
-    // reserved room) instead of a call that sorts out the length first.
+    // reserved room) instead of calls that sort out the length first.
     if (std::size_t{e.name} + e.name_size + kCopyStep <= block_size) {
       for (std::uint32_t k = 0; k < e.name_size; k += kCopyStep) {
-        std::memcpy(names + k, block + e.name + k, kCopyStep);
+        CopyAndFoldStep(block + e.name + k, names + k, folded + k);
       }
     } else {
       std::memcpy(names, block + e.name, e.name_size);
+      FoldNameBytes(block + e.name, e.name_size, folded);
     }
     names += e.name_size;
+    folded += e.name_size;
     end += e.name_size;
     starts[i] = end;
     kinds[i] = e.kind;
   }
-  return count;
-}
-
-std::size_t IndexTableBuilder::AddBlockFolders(const char* block, std::size_t block_size,
-                                               const BlockEntry* entries, std::size_t count) {
-  if (count == 0) return 0;
-  Sections& s = EnsureSections();
-  if (!s.FoldersReady()) return 0;
-  const std::size_t folded = AddFoldedNames(block, block_size, entries, count);
-  const std::size_t before = s.folder_of.size();
-  if (!s.folder_of.ReserveMore(folded)) {
-    std::size_t added = 0;
-    for (std::uint32_t number = 0; added < folded; ++added) {
-      const BlockEntry& e = entries[added];
-      if (!folder_set_->Intern({block + e.folder, e.folder_size}, number) || !s.folder_of.PushBack(number)) break;
-    }
-    return added;
-  }
-  s.folder_of.GrowForOverwrite(folded);
-  const std::size_t added = folder_set_->InternBlock(block, entries, folded, s.folder_of.data() + before);
-  s.folder_of.Truncate(before + added);
   return added;
-}
-
-// The folded names of AddBlockFolders, straight from the block; how many fit.
-std::size_t IndexTableBuilder::AddFoldedNames(const char* block, std::size_t block_size,
-                                              const BlockEntry* entries, std::size_t count) {
-  TableArena<char>& folded = sections_->folded_names;
-  std::size_t name_bytes = 0;
-  for (std::size_t i = 0; i < count; ++i) name_bytes += entries[i].name_size;
-  if (!folded.ReserveMore(name_bytes + kCopyStep)) {
-    std::size_t added = 0;
-    for (; added < count; ++added) {
-      const BlockEntry& e = entries[added];
-      const std::size_t at = folded.size();
-      if (!folded.GrowForOverwrite(e.name_size)) break;
-      FoldNameBytes(block + e.name, e.name_size, folded.data() + at);
-    }
-    return added;
-  }
-  char* to = folded.data() + folded.size();
-  folded.GrowForOverwrite(name_bytes);
-  for (std::size_t i = 0; i < count; ++i) {
-    const BlockEntry& e = entries[i];
-    // As the names are copied: whole steps, which the compiler folds sixteen bytes at a
-    // time, where the block and the reserved room allow them.
-    if (std::size_t{e.name} + e.name_size + kCopyStep <= block_size) {
-      for (std::uint32_t k = 0; k < e.name_size; k += kCopyStep) {
-        FoldStep(block + e.name + k, to + k);
-      }
-    } else {
-      FoldNameBytes(block + e.name, e.name_size, to);
-    }
-    to += e.name_size;
-  }
-  return count;
 }
 
 // Branch-free, so that the compiler handles many bytes per step.
@@ -462,8 +383,6 @@ std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
   std::shared_ptr<Sections> s(sections_.release());
   // Without even a first offset there is no memory to build anything in.
   if (!s->Ready()) return nullptr;
-  // An entry counts once both halves took it.
-  s->Truncate(std::min(s->kinds.size(), s->folder_of.size()));
   // The names were folded as they came.
   static constexpr char kPadding[IndexTable::kFoldedArenaPadding] = {};
   if (!s->folded_names.Append(kPadding, sizeof kPadding)) return nullptr;

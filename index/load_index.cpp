@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "index/folder_stage.h"
+#include "index/block_stage.h"
 #include "index/index.h"
 #include "index/index_snapshot.h"
 
@@ -111,16 +111,16 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
   if (!file.IsOpen()) return nullptr;
   const std::optional<platform::FileStamp> stamp = file.Stamp();
   IndexTableBuilder builder(stamp ? stamp->size : 0);
-  // This thread reads, splits and copies the names; the stage's thread interns the
-  // folders of the blocks before, which is as much work again.
-  FolderStage folders(builder);
+  // This thread reads and splits the records; the stage's thread adds those of the
+  // blocks before to the table, which is about as much work again.
+  BlockStage stage(builder);
   const char* rest_of_last = nullptr;  // a record begun in the last read, in its block
   std::size_t filled = 0;              // its bytes, which come first in the next block
   std::size_t wanted_size = kLoadBufferSize;
   std::string_view previous_folder;  // in the block handed last or the current one
   std::uint32_t last_hook = platform::TickCount();
   for (;;) {
-    FolderStage::Block& block = folders.Next();
+    BlockStage::Block& block = stage.Next();
     if (block.bytes.size() < wanted_size) block.bytes.resize(wanted_size);
     if (filled > 0) std::memcpy(block.bytes.data(), rest_of_last, filled);
     // One system read at a time: the hook then also runs while a slow disk or a pipe
@@ -139,10 +139,10 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
       block.entries.push_back(ParseLastRecord(begin, rest, end));
       rest = end;
     }
-    const std::size_t named = builder.AddBlockNames(begin, filled, block.entries.data(), block.entries.size());
-    folders.Hand(named);
+    block.size = filled;
+    stage.Hand(block.entries.size());
     // A table that cannot grow any further keeps what it has, as if the file ended here.
-    if (named < block.entries.size() || at_end || folders.Failed()) break;
+    if (at_end || stage.Failed()) break;
     if (hook) {
       const std::uint32_t now = platform::TickCount();
       if (now - last_hook >= kHookIntervalMs) {
@@ -158,7 +158,7 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
     if (filled > std::numeric_limits<std::uint32_t>::max() / 2) break;
     wanted_size = std::max(kLoadBufferSize, 2 * filled);
   }
-  folders.Finish();
+  stage.Finish();
   return builder.Finish();
 }
 

@@ -1,14 +1,14 @@
-#include "index/folder_stage.h"
+#include "index/block_stage.h"
 
 namespace tandrel {
 
-FolderStage::FolderStage(IndexTableBuilder& builder) : builder_(builder) {
+BlockStage::BlockStage(IndexTableBuilder& builder) : builder_(builder) {
   threaded_ = thread_.Start([this](std::stop_token) { Run(); });
 }
 
-FolderStage::~FolderStage() { Finish(); }
+BlockStage::~BlockStage() { Finish(); }
 
-FolderStage::Block& FolderStage::Next() {
+BlockStage::Block& BlockStage::Next() {
   std::unique_lock<std::mutex> hold(lock_);
   if (handed_ - done_ == kBlocks) {
     done_more_.wait(hold, [this] { return handed_ - done_ <= kBlocks - kWakeAfter; });
@@ -16,9 +16,9 @@ FolderStage::Block& FolderStage::Next() {
   return blocks_[handed_ % kBlocks];
 }
 
-void FolderStage::Hand(std::size_t count) {
+void BlockStage::Hand(std::size_t count) {
   if (!threaded_) {
-    Intern(blocks_[handed_ % kBlocks], count);
+    Add(blocks_[handed_ % kBlocks], count);
     ++handed_;
     ++done_;
     return;
@@ -33,7 +33,7 @@ void FolderStage::Hand(std::size_t count) {
   if (wake) handed_more_.notify_one();
 }
 
-void FolderStage::Finish() {
+void BlockStage::Finish() {
   {
     std::lock_guard<std::mutex> hold(lock_);
     closed_ = true;
@@ -42,7 +42,7 @@ void FolderStage::Finish() {
   thread_.Wait();
 }
 
-void FolderStage::Run() {
+void BlockStage::Run() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
     if (done_ == handed_) {
@@ -52,16 +52,16 @@ void FolderStage::Run() {
     const std::size_t slot = done_ % kBlocks;
     const std::size_t count = counts_[slot];
     hold.unlock();
-    Intern(blocks_[slot], count);
+    Add(blocks_[slot], count);
     hold.lock();
     ++done_;
     if (handed_ - done_ == kBlocks - kWakeAfter) done_more_.notify_one();
   }
 }
 
-void FolderStage::Intern(Block& block, std::size_t count) {
+void BlockStage::Add(Block& block, std::size_t count) {
   if (Failed()) return;
-  if (builder_.AddBlockFolders(block.bytes.data(), block.bytes.size(), block.entries.data(), count) < count) {
+  if (builder_.AddBlock(block.bytes.data(), block.size, block.entries.data(), count) < count) {
     failed_.store(true, std::memory_order_relaxed);
   }
 }

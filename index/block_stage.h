@@ -1,6 +1,6 @@
-// The second thread of a text load: the reading thread parses each block and copies its
-// names, then hands it here, where its folders are interned while the next block is
-// read. Internal to index/.
+// The second thread of a text load: the reading thread splits each block it reads into
+// records and hands it here, where the records go into the table while the next block
+// is read. Internal to index/.
 #pragma once
 
 #include <array>
@@ -14,27 +14,28 @@
 
 namespace tandrel {
 
-class FolderStage {
+class BlockStage {
  public:
   struct Block {
     std::vector<char> bytes;
+    std::size_t size = 0;  // of `bytes`, those read
     std::vector<IndexTableBuilder::BlockEntry> entries;
   };
 
-  // Starts the thread; when the system has none to give, Hand interns on the caller's.
-  explicit FolderStage(IndexTableBuilder& builder);
-  ~FolderStage();
-  FolderStage(const FolderStage&) = delete;
-  FolderStage& operator=(const FolderStage&) = delete;
+  // Starts the thread; when the system has none to give, Hand adds on the caller's.
+  explicit BlockStage(IndexTableBuilder& builder);
+  ~BlockStage();
+  BlockStage(const BlockStage&) = delete;
+  BlockStage& operator=(const BlockStage&) = delete;
 
   // The block to fill next, once the stage is done with what it held before. The block
   // handed last stays untouched until the one after this is handed.
   Block& Next();
-  // Hands the block Next gave, with the first `count` of its entries to intern.
+  // Hands the block Next gave, with the first `count` of its entries to add.
   void Hand(std::size_t count);
-  // True once the folders of a handed block did not all fit into the table.
+  // True once the entries of a handed block did not all fit into the table.
   bool Failed() const { return failed_.load(std::memory_order_relaxed); }
-  // Waits until every handed block is interned.
+  // Waits until every handed block is added.
   void Finish();
 
  private:
@@ -45,7 +46,7 @@ class FolderStage {
   static constexpr std::size_t kWakeAfter = 4;
 
   void Run();
-  void Intern(Block& block, std::size_t count);
+  void Add(Block& block, std::size_t count);
 
   IndexTableBuilder& builder_;
   std::array<Block, kBlocks> blocks_;
@@ -54,7 +55,7 @@ class FolderStage {
   std::condition_variable handed_more_;
   std::condition_variable done_more_;
   std::size_t handed_ = 0;  // blocks handed so far
-  std::size_t done_ = 0;    // blocks interned so far
+  std::size_t done_ = 0;    // blocks added so far
   bool closed_ = false;     // nothing more will be handed
   std::atomic<bool> failed_{false};
   platform::Thread thread_;
