@@ -42,8 +42,8 @@ class BlockStage {
   // Enough blocks in flight that neither thread waits for the other at every block; a
   // thread that waits is woken once a few blocks are ready for it, since each wake-up
   // costs about as much as the work on a block.
-  static constexpr std::size_t kBlocks = 12;
-  static constexpr std::size_t kWakeAfter = 4;
+  static constexpr std::size_t kBlocks = 16;
+  static constexpr std::size_t kWakeAfter = 8;
 
   void Run();
   void Add(Block& block, std::size_t count);
