@@ -1,3 +1,4 @@
+// The hand-over of blocks between the two threads of a text load.
 #include "index/block_stage.h"
 
 namespace tandrel {

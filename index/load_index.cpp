@@ -132,8 +132,8 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
     const char* end = begin + filled;
     block.entries.clear();
     const char* rest = ParseRecords(begin, end, previous_folder, block.entries);
-    // Only the block handed last stays as it is; a record that spans many blocks would
-    // leave the previous folder in one given out again.
+    // The previous folder may lie in the block handed last, which stays as it is, but no
+    // further back: after a block without a record it would, in one given out again.
     if (block.entries.empty()) previous_folder = {};
     if (at_end && rest != end) {
       block.entries.push_back(ParseLastRecord(begin, rest, end));
