@@ -81,7 +81,8 @@ void BM_ReadIndexFile(benchmark::State& state) {
   state.counters["file_bytes_per_record"] = static_cast<double>(sample.bytes) / static_cast<double>(sample.records);
   state.counters["distinct_folders"] = folders;
 }
-BENCHMARK(BM_ReadIndexFile)->Unit(benchmark::kMillisecond);
+// The load parses on two threads: its CPU time is the process's, both threads summed.
+BENCHMARK(BM_ReadIndexFile)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 // The same table from the snapshot an indexing run leaves beside the file.
 void BM_LoadIndexSnapshot(benchmark::State& state) {
@@ -128,11 +129,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void PrintRatios() const {
     std::printf("\nratios of the fastest repetitions, wall (CPU); lower is better for the table:\n");
-    PrintRatio("text load / sequential read, 64 KiB", "BM_ReadIndexFile", "BM_SequentialRead/65536");
-    PrintRatio("text load / sequential read, 4 KiB", "BM_ReadIndexFile", "BM_SequentialRead/4096");
-    PrintRatio("text load / string-vector load", "BM_ReadIndexFile", "BM_LoadIntoStringVector");
+    PrintRatio("text load / sequential read, 64 KiB", "BM_ReadIndexFile/process_time", "BM_SequentialRead/65536");
+    PrintRatio("text load / sequential read, 4 KiB", "BM_ReadIndexFile/process_time", "BM_SequentialRead/4096");
+    PrintRatio("text load / string-vector load", "BM_ReadIndexFile/process_time", "BM_LoadIntoStringVector");
     PrintRatio("snapshot load / sequential read, 64 KiB", "BM_LoadIndexSnapshot", "BM_SequentialRead/65536");
-    PrintRatio("snapshot load / text load", "BM_LoadIndexSnapshot", "BM_ReadIndexFile");
+    PrintRatio("snapshot load / text load", "BM_LoadIndexSnapshot", "BM_ReadIndexFile/process_time");
   }
 
  private:

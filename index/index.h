@@ -125,6 +125,9 @@ class IndexTableBuilder {
     std::uint32_t folder = 0;
     std::uint32_t folder_size = 0;
     std::int8_t kind = kEntryFile;
+    // The reader found the folder text equal to the previous entry's (the last of the
+    // block before, for the first); false says nothing.
+    bool same_folder = false;
   };
   // Adds `count` entries of the `block_size` bytes at `block` in their order, as many
   // calls of Add would; how many were added (fewer only when the table cannot take more).

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "index/index.h"
 #include "index/table_arena.h"
 #include "index/table_parts.h"
@@ -46,6 +50,23 @@ std::uint64_t HashText(std::string_view text) {
     take(p, 8);
   }
   return Mix(h);
+}
+
+// Copies kCopyStep bytes of names and their folded form (FoldNameBytes).
+void CopyAndFoldStep(const char* from, char* to, char* folded_to) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  // a-z moved to the bottom of the signed range, where one comparison finds them.
+  const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(0x80 - 0x61));
+  const __m128i letter = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+  const __m128i high = _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(0xE0))), bytes);
+  const __m128i lower = _mm_and_si128(_mm_or_si128(letter, high), _mm_set1_epi8(0x20));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(folded_to), _mm_sub_epi8(bytes, lower));
+#else
+  std::memcpy(to, from, kCopyStep);
+  FoldNameBytes(from, kCopyStep, folded_to);
+#endif
 }
 
 }  // namespace
@@ -107,6 +128,11 @@ class IndexTableBuilder::FolderSet {
     };
     std::uint64_t previous_hash = last_hash_;
     auto prepare = [&](std::size_t j) {
+      if (entries[j].same_folder && (j > 0 || last_ != kEmpty)) {
+        hashes[j % kRing] = previous_hash;
+        same_as_previous[j % kRing] = true;
+        return;
+      }
       const std::uint64_t hash = HashText(folder(j));
       const bool same = hash == previous_hash &&
                         (j > 0 ? folder(j) == folder(j - 1) : last_ != kEmpty && Text(last_) == folder(0));
@@ -290,7 +316,8 @@ std::size_t IndexTableBuilder::AddBlock(const char* block, std::size_t block_siz
   const std::size_t before = s.kinds.size();
   const bool fits = s.Ready() && count <= static_cast<std::size_t>(kMaxEntries) - before &&
                     name_bytes <= kMaxArenaBytes - s.names.size() &&
-                    s.names.ReserveMore(name_bytes + kCopyStep) && s.folded_names.ReserveMore(name_bytes) &&
+                    s.names.ReserveMore(name_bytes + kCopyStep) &&
+                    s.folded_names.ReserveMore(name_bytes + kCopyStep) &&
                     s.name_starts.ReserveMore(count) && s.folder_of.ReserveMore(count) &&
                     s.kinds.ReserveMore(count);
   if (!fits) {
@@ -316,27 +343,28 @@ std::size_t IndexTableBuilder::AddBlock(const char* block, std::size_t block_siz
   s.name_starts.GrowForOverwrite(added);
   s.kinds.GrowForOverwrite(added);
   char* names = s.names.data() + name_at;
+  char* folded = s.folded_names.data() + name_at;
   std::uint32_t* starts = s.name_starts.data() + before + 1;
   std::int8_t* kinds = s.kinds.data() + before;
   auto end = static_cast<std::uint32_t>(name_at);
   for (std::size_t i = 0; i < added; ++i) {
     const BlockEntry& e = entries[i];
     // Names are short: whole steps (past the name's end, within the block and the
-    // reserved room) instead of a call that sorts out the length first.
+    // reserved room) instead of calls that sort out the length first.
     if (std::size_t{e.name} + e.name_size + kCopyStep <= block_size) {
       for (std::uint32_t k = 0; k < e.name_size; k += kCopyStep) {
-        std::memcpy(names + k, block + e.name + k, kCopyStep);
+        CopyAndFoldStep(block + e.name + k, names + k, folded + k);
       }
     } else {
       std::memcpy(names, block + e.name, e.name_size);
+      FoldNameBytes(block + e.name, e.name_size, folded);
     }
     names += e.name_size;
+    folded += e.name_size;
     end += e.name_size;
     starts[i] = end;
     kinds[i] = e.kind;
   }
-  // The block's names are still in the cache: folding them now is no second pass.
-  FoldNameBytes(s.names.data() + name_at, name_bytes, s.folded_names.data() + name_at);
   return added;
 }
 

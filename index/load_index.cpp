@@ -1,9 +1,11 @@
 // Loading an index file into a new table: from its snapshot when one matches, else
 // from the text, whose table then gets its snapshot.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "index/block_stage.h"
 #include "index/index.h"
 #include "index/index_snapshot.h"
 
@@ -20,11 +22,10 @@ constexpr std::uint32_t kHookIntervalMs = 2;
 
 using BlockEntry = IndexTableBuilder::BlockEntry;
 
-// The end of the line that starts at `p`, and where the next text starts after its
-// terminator (CR LF counts as one). False when [p, end) does not settle both: no
-// terminator yet, or a CR whose next byte is not read yet.
-bool SplitLine(const char* p, const char* end, const char*& line_end, const char*& next) {
-  line_end = platform::FindLineEnd(p, end);
+// Where the next text starts after the terminator at `line_end` (CR LF counts as one).
+// False when [line_end, end) does not settle it: no terminator yet, or a CR whose next
+// byte is not read yet.
+bool SkipLineEnd(const char* line_end, const char* end, const char*& next) {
   if (line_end == end) return false;
   next = line_end + 1;
   if (*line_end == '\r') {
@@ -34,23 +35,49 @@ bool SplitLine(const char* p, const char* end, const char*& line_end, const char
   return true;
 }
 
-// Parses the records that lie complete in [block + at, end) into `entries`; where the
-// first record that goes on past `end` starts.
-const char* ParseRecords(const char* block, const char* at, const char* end,
+// The end of the line that starts at `p`, and where the next text starts; false as
+// for SkipLineEnd.
+bool SplitLine(const char* p, const char* end, const char*& line_end, const char*& next) {
+  line_end = platform::FindLineEnd(p, end);
+  return SkipLineEnd(line_end, end, next);
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+// Whether the line at `p` is `previous` (and a terminator follows it within `end`).
+// Four records in ten repeat the folder of the one before: one comparison then finds
+// both the line's end and that the folder set need not look it up.
+bool RepeatsLine(const char* p, const char* end, std::string_view previous) {
+  const std::size_t n = previous.size();
+  return n > 0 && static_cast<std::size_t>(end - p) > n && IsLineEnd(p[n]) && p[n - 1] == previous[n - 1] &&
+         std::memcmp(p, previous.data(), n) == 0;
+}
+
+// Parses the records that lie complete in [block, end) into `entries`; where the first
+// record that goes on past `end` starts. `previous_folder` is the folder of the record
+// before (in this block or the one before, which must stay unchanged), updated.
+const char* ParseRecords(const char* block, const char* end, std::string_view& previous_folder,
                          std::vector<BlockEntry>& entries) {
-  const char* p = at;
+  const char* p = block;
   while (p != end) {
     const char* name_end = nullptr;
     const char* folder = nullptr;
     const char* folder_end = nullptr;
     const char* kind = nullptr;
-    if (!SplitLine(p, end, name_end, folder) || !SplitLine(folder, end, folder_end, kind) ||
-        kind == end) {
+    if (!SplitLine(p, end, name_end, folder)) break;
+    const bool same_folder = RepeatsLine(folder, end, previous_folder);
+    if (same_folder) {
+      folder_end = folder + previous_folder.size();
+      if (!SkipLineEnd(folder_end, end, kind)) break;
+    } else if (!SplitLine(folder, end, folder_end, kind)) {
       break;
     }
+    if (kind == end) break;
     entries.push_back({static_cast<std::uint32_t>(p - block), static_cast<std::uint32_t>(name_end - p),
                        static_cast<std::uint32_t>(folder - block),
-                       static_cast<std::uint32_t>(folder_end - folder), static_cast<std::int8_t>(*kind)});
+                       static_cast<std::uint32_t>(folder_end - folder), static_cast<std::int8_t>(*kind),
+                       same_folder});
+    previous_folder = std::string_view(folder, static_cast<std::size_t>(folder_end - folder));
     p = kind + 1;
   }
   return p;
@@ -78,33 +105,44 @@ BlockEntry ParseLastRecord(const char* block, const char* p, const char* end) {
 
 std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
                                                 const PendingEventHook& hook) {
-  // The file's own buffer is bypassed: the records are parsed in place in `block`, and
+  // The file's own buffer is bypassed: the records are parsed in place in the block, and
   // each read fills it straight from the system.
   platform::File file(path, platform::OpenMode::kRead, 16);
   if (!file.IsOpen()) return nullptr;
   const std::optional<platform::FileStamp> stamp = file.Stamp();
   IndexTableBuilder builder(stamp ? stamp->size : 0);
-  std::vector<char> block(kLoadBufferSize);
-  std::vector<BlockEntry> entries;
-  std::size_t filled = 0;  // bytes in `block`; a record begun in the last read comes first
+  // This thread reads and splits the records; the stage's thread adds those of the
+  // blocks before to the table, which is about as much work again.
+  BlockStage stage(builder);
+  const char* rest_of_last = nullptr;  // a record begun in the last read, in its block
+  std::size_t filled = 0;              // its bytes, which come first in the next block
+  std::size_t wanted_size = kLoadBufferSize;
+  std::string_view previous_folder;  // in the block handed last or the current one
   std::uint32_t last_hook = platform::TickCount();
   for (;;) {
-    const std::size_t wanted = block.size() - filled;
+    BlockStage::Block& block = stage.Next();
+    if (block.bytes.size() < wanted_size) block.bytes.resize(wanted_size);
+    if (filled > 0) std::memcpy(block.bytes.data(), rest_of_last, filled);
     // One system read at a time: the hook then also runs while a slow disk or a pipe
     // trickles the file in.
-    const std::size_t got = file.ReadSome(block.data() + filled, wanted);
+    const std::size_t got = file.ReadSome(block.bytes.data() + filled, block.bytes.size() - filled);
     filled += got;
     const bool at_end = got == 0;
-    const char* begin = block.data();
+    const char* begin = block.bytes.data();
     const char* end = begin + filled;
-    entries.clear();
-    const char* rest = ParseRecords(begin, begin, end, entries);
+    block.entries.clear();
+    const char* rest = ParseRecords(begin, end, previous_folder, block.entries);
+    // The previous folder may lie in the block handed last, which stays as it is, but no
+    // further back: after a block without a record it would, in one given out again.
+    if (block.entries.empty()) previous_folder = {};
     if (at_end && rest != end) {
-      entries.push_back(ParseLastRecord(begin, rest, end));
+      block.entries.push_back(ParseLastRecord(begin, rest, end));
       rest = end;
     }
+    block.size = filled;
+    stage.Hand(block.entries.size());
     // A table that cannot grow any further keeps what it has, as if the file ended here.
-    if (builder.AddBlock(begin, filled, entries.data(), entries.size()) < entries.size() || at_end) break;
+    if (at_end || stage.Failed()) break;
     if (hook) {
       const std::uint32_t now = platform::TickCount();
       if (now - last_hook >= kHookIntervalMs) {
@@ -112,16 +150,15 @@ std::shared_ptr<const IndexTable> ReadIndexFile(const std::string& path,
         last_hook = now;
       }
     }
+    rest_of_last = rest;
     filled = static_cast<std::size_t>(end - rest);
-    std::memmove(block.data(), rest, filled);
-    // A record longer than the block takes a larger one, up to what the offsets into it
+    // A record longer than a block takes a larger one, up to what the offsets into it
     // can address; no table takes a text that long, so the load ends there as at a
     // table that cannot grow.
-    if (filled == block.size()) {
-      if (block.size() > std::numeric_limits<std::uint32_t>::max() / 2) break;
-      block.resize(block.size() * 2);
-    }
+    if (filled > std::numeric_limits<std::uint32_t>::max() / 2) break;
+    wanted_size = std::max(kLoadBufferSize, 2 * filled);
   }
+  stage.Finish();
   return builder.Finish();
 }
 
