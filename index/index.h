@@ -178,6 +178,10 @@ struct LoadOptions {
   // what a search reads is checked, so its names are not vouched for (though safe to
   // read) and every folder reads as empty.
   bool search_only = false;
+  // With search_only: case-folded texts that every name looked for holds (a query's
+  // pieces). When the snapshot shows that no name holds one of them, the table comes
+  // back empty, and nothing but that proof is read.
+  std::vector<std::string> required_pieces;
   PendingEventHook hook;  // for the text load
 };
 

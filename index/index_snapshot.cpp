@@ -1,17 +1,20 @@
-// The snapshot file: a header, then the table's seven sections, each at an offset that
-// is a multiple of 64. All numbers little-endian, as every machine this runs on is.
+// The snapshot file: a header, then the table's seven sections and the runs, each at an
+// offset that is a multiple of 64. All numbers little-endian, as every machine this runs
+// on is.
 //
 //   header: magic "TdlSnap\n", version, header size, the index file's identity, entry
 //           and folder counts, per section its offset, size and checksum, and last the
 //           checksum of the header bytes before it.
 //   sections: names, folded names (with their zero padding), name starts, folders,
-//           folder starts, folder numbers, kinds.
+//           folder starts, folder numbers, kinds, the three-byte runs of the names.
 //
 // Reading takes the whole file as one image that the table then keeps (platform::FileImage:
-// read into memory and closed at once, so the next indexing run can always replace it).
+// read into memory and closed at once, so the next indexing run can always replace it;
+// or mapped, for a short-lived process).
 #include "index/index_snapshot.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cstddef>
 #include <cstdlib>
@@ -32,8 +35,8 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'd', 'l', 'S', 'n', 'a', 'p', '\n'};
 constexpr std::size_t kAlignment = 64;
-constexpr int kSectionCount = 7;
-enum Section { kNames, kFoldedNames, kNameStarts, kFolders, kFolderStarts, kFolderOf, kKinds };
+constexpr int kSectionCount = 8;
+enum Section { kNames, kFoldedNames, kNameStarts, kFolders, kFolderStarts, kFolderOf, kKinds, kRuns };
 
 struct SectionEntry {
   std::uint64_t offset;
@@ -53,7 +56,7 @@ struct Header {
   SectionEntry sections[kSectionCount];
   std::uint64_t header_checksum;
 };
-static_assert(sizeof(Header) == 224);
+static_assert(sizeof(Header) == 248);
 
 // A 64-bit hash in four independent lanes: the header's checksum and the index file's
 // edge hash.
@@ -224,7 +227,66 @@ struct SectionBytes {
   std::size_t bytes;
 };
 
-std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table) {
+// The run section: which three-byte runs occur inside some folded name, one bit per run
+// hashed into a power of two of bits, about eight bits for each different run. A query
+// piece holding a run whose bit is clear occurs in no name: such a count is answered
+// from this section alone. (A set bit proves nothing.)
+constexpr std::size_t kMinRunBytes = 64;
+constexpr std::size_t kMaxRunBytes = std::size_t{1} << 21;
+
+std::uint32_t RunAt(const char* p) {
+  return static_cast<std::uint32_t>(static_cast<std::uint8_t>(p[0])) << 16 |
+         static_cast<std::uint32_t>(static_cast<std::uint8_t>(p[1])) << 8 |
+         static_cast<std::uint8_t>(p[2]);
+}
+
+std::size_t RunBit(std::uint32_t run, std::size_t bits) {
+  const int shift = 64 - std::countr_zero(bits);
+  return static_cast<std::size_t>((run * kPrime1) >> shift);
+}
+
+bool ValidRunBytes(std::uint64_t bytes) {
+  return bytes >= kMinRunBytes && bytes <= kMaxRunBytes && std::has_single_bit(bytes);
+}
+
+std::vector<std::uint8_t> RunBits(const IndexTable& table) {
+  // First exactly, one bit for each of the 2^24 runs, to count the different ones.
+  std::vector<std::uint64_t> exact(std::size_t{1} << 18);
+  const char* arena = table.FoldedNameArena();
+  const std::uint32_t* starts = table.NameStarts();
+  for (std::int32_t i = 0; i < table.EntryCount(); ++i) {
+    for (std::uint32_t at = starts[i]; at + 3 <= starts[i + 1]; ++at) {
+      const std::uint32_t run = RunAt(arena + at);
+      exact[run >> 6] |= std::uint64_t{1} << (run & 63);
+    }
+  }
+  std::size_t different = 0;
+  for (const std::uint64_t word : exact) different += static_cast<std::size_t>(std::popcount(word));
+  const std::size_t bytes = std::clamp(std::bit_ceil(different), kMinRunBytes, kMaxRunBytes);
+  std::vector<std::uint8_t> bits(bytes);
+  for (std::size_t w = 0; w < exact.size(); ++w) {
+    for (std::uint64_t word = exact[w]; word != 0; word &= word - 1) {
+      const auto run = static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(word)));
+      const std::size_t bit = RunBit(run, bytes * 8);
+      bits[bit / 8] = static_cast<std::uint8_t>(bits[bit / 8] | (1u << (bit % 8)));
+    }
+  }
+  return bits;
+}
+
+// Whether some piece holds a run that no name holds.
+bool RunsRuleOut(const std::uint8_t* bits, std::size_t bytes, const std::vector<std::string>& pieces) {
+  for (const std::string& piece : pieces) {
+    for (std::size_t at = 0; at + 3 <= piece.size(); ++at) {
+      const std::size_t bit = RunBit(RunAt(piece.data() + at), bytes * 8);
+      if ((bits[bit / 8] & (1u << (bit % 8))) == 0) return true;
+    }
+  }
+  return false;
+}
+
+std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table,
+                                                   const std::vector<std::uint8_t>& runs) {
   const auto count = static_cast<std::size_t>(table.EntryCount());
   const auto folders = static_cast<std::size_t>(table.DistinctFolderCount());
   const std::size_t name_bytes = table.NameStarts()[count];
@@ -234,7 +296,8 @@ std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table) {
            {table.FolderArena(), table.FolderStarts()[folders]},
            {table.FolderStarts(), sizeof(std::uint32_t) * (folders + 1)},
            {table.FolderOf(), sizeof(std::uint32_t) * count},
-           {table.Kinds(), count}}};
+           {table.Kinds(), count},
+           {runs.data(), runs.size()}}};
 }
 
 // Offsets ascending from 0, the last one `end`.
@@ -266,14 +329,25 @@ SnapshotVerdict Fail(SnapshotVerdict* out, SnapshotVerdict verdict) {
   return verdict;
 }
 
-// The sections a search reads; a search-only reading holds only these to their checksums.
-constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true};
+// What a reading checks of an image: everything, what a search reads, or only the runs.
+enum class Reach { kWhole, kSearch, kRuns };
+constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true, false};
 
-// Checks an image in place and, when it holds, describes the table in it. `fetch`, when
-// given, is the mapped image to fetch the checked sections of.
+bool Checks(Reach reach, int section) {
+  switch (reach) {
+    case Reach::kWhole: return true;
+    case Reach::kSearch: return kSearched[section];
+    case Reach::kRuns: return section == kRuns;
+  }
+  return true;
+}
+
+// Checks an image in place and, when it holds, describes the table in it (the runs
+// alone for Reach::kRuns). `fetch`, when given, is the mapped image to fetch the checked
+// sections of.
 SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileIdentity& identity,
-                           bool search_only, const platform::FileImage* fetch,
-                           IndexTableParts& parts) {
+                           Reach reach, const platform::FileImage* fetch, IndexTableParts& parts,
+                           const std::uint8_t** runs = nullptr) {
   Header header;
   if (size < sizeof(Header)) return SnapshotVerdict::kDamagedHeader;
   std::memcpy(&header, image, sizeof(Header));
@@ -295,7 +369,8 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
   const std::uint64_t name_bytes = s[kNames].bytes;
   const std::uint64_t expected[kSectionCount] = {
       name_bytes, name_bytes + IndexTable::kFoldedArenaPadding, 4 * (count + 1),
-      s[kFolders].bytes, 4 * (folders + 1), 4 * count, count};
+      s[kFolders].bytes, 4 * (folders + 1), 4 * count, count, s[kRuns].bytes};
+  if (!ValidRunBytes(s[kRuns].bytes)) return SnapshotVerdict::kDamagedSection;
   std::uint64_t end = AlignUp(sizeof(Header));
   std::uint64_t gap = sizeof(Header);  // where the zero bytes before this section begin
   for (int k = 0; k < kSectionCount; ++k) {
@@ -307,12 +382,18 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
     gap = s[k].offset + s[k].bytes;
     end = AlignUp(gap);
   }
-  if (s[kKinds].offset + s[kKinds].bytes != size) return SnapshotVerdict::kDamagedSection;
+  if (s[kRuns].offset + s[kRuns].bytes != size) return SnapshotVerdict::kDamagedSection;
   std::vector<CheckedSection> checked;
   for (int k = 0; k < kSectionCount; ++k) {
-    if (kSearched[k] || !search_only) checked.push_back({image + s[k].offset, s[k].bytes, s[k].checksum});
+    if (Checks(reach, k)) checked.push_back({image + s[k].offset, s[k].bytes, s[k].checksum});
   }
   if (!ChecksumsHold(checked, fetch)) return SnapshotVerdict::kDamagedSection;
+  if (reach == Reach::kRuns) {
+    *runs = reinterpret_cast<const std::uint8_t*>(image + s[kRuns].offset);
+    parts.memory_bytes = s[kRuns].bytes;
+    return SnapshotVerdict::kUsed;
+  }
+  const bool search_only = reach == Reach::kSearch;
   parts.names = image + s[kNames].offset;
   parts.folded_names = image + s[kFoldedNames].offset;
   parts.name_starts = reinterpret_cast<const std::uint32_t*>(image + s[kNameStarts].offset);
@@ -371,7 +452,8 @@ std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> blo
                                                  const IndexFileIdentity& identity,
                                                  bool search_only, SnapshotVerdict* verdict) {
   IndexTableParts parts;
-  if (Fail(verdict, CheckImage(block->data, size, identity, search_only, nullptr, parts)) !=
+  if (Fail(verdict, CheckImage(block->data, size, identity, search_only ? Reach::kSearch : Reach::kWhole,
+                               nullptr, parts)) !=
       SnapshotVerdict::kUsed) {
     return nullptr;
   }
@@ -420,16 +502,34 @@ std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_
       reading.map ? platform::FileImage::Map(snapshot_path) : platform::FileImage::Open(snapshot_path);
   if (!image) return Fail(verdict, SnapshotVerdict::kMissing), nullptr;
   IndexTableParts parts;
-  if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity, reading.search_only,
+  if (Fail(verdict, CheckImage(image->Data(), image->Size(), identity,
+                               reading.search_only ? Reach::kSearch : Reach::kWhole,
                                reading.map ? image.get() : nullptr, parts)) != SnapshotVerdict::kUsed) {
     return nullptr;
   }
   return AssembleChecked(std::move(parts), std::move(image), reading.search_only);
 }
 
+bool SnapshotImageRulesOut(const char* image, std::size_t size, const IndexFileIdentity& identity,
+                           const std::vector<std::string>& folded_pieces,
+                           const platform::FileImage* fetch) {
+  IndexTableParts parts;
+  const std::uint8_t* runs = nullptr;
+  return CheckImage(image, size, identity, Reach::kRuns, fetch, parts, &runs) == SnapshotVerdict::kUsed &&
+         RunsRuleOut(runs, parts.memory_bytes, folded_pieces);
+}
+
+bool SnapshotRulesOut(const std::string& snapshot_path, const IndexFileIdentity& identity,
+                      const std::vector<std::string>& folded_pieces) {
+  // Mapped: only the header and the run section are read.
+  const std::unique_ptr<platform::FileImage> image = platform::FileImage::Map(snapshot_path);
+  return image && SnapshotImageRulesOut(image->Data(), image->Size(), identity, folded_pieces, image.get());
+}
+
 bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
                         const std::string& snapshot_path) {
-  const std::array<SectionBytes, kSectionCount> sections = SectionsOf(table);
+  const std::vector<std::uint8_t> runs = RunBits(table);
+  const std::array<SectionBytes, kSectionCount> sections = SectionsOf(table, runs);
   Header header{};
   std::memcpy(header.magic, kMagic, sizeof(kMagic));
   header.version = kSnapshotVersion;

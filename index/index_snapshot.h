@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "index/index.h"
 
@@ -62,6 +63,17 @@ std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std:
                                                          const IndexFileIdentity& identity,
                                                          SnapshotVerdict* verdict = nullptr,
                                                          bool search_only = false);
+
+// Whether the snapshot at `snapshot_path`, made from the index file version `identity`,
+// shows that no name holds all of `folded_pieces` (a query's pieces, case-folded), from
+// the three-byte runs the names hold, without reading the names. False when it cannot
+// tell: no usable snapshot, or every run of the pieces occurs somewhere.
+bool SnapshotRulesOut(const std::string& snapshot_path, const IndexFileIdentity& identity,
+                      const std::vector<std::string>& folded_pieces);
+// The same on an image in memory; `fetch` is the mapped image it lies in, if any.
+bool SnapshotImageRulesOut(const char* image, std::size_t size, const IndexFileIdentity& identity,
+                           const std::vector<std::string>& folded_pieces,
+                           const platform::FileImage* fetch = nullptr);
 
 // Writes the snapshot of `table`, made from the index file version `identity`, under a
 // temporary name and then renames it into place, so that `snapshot_path` is always

@@ -42,6 +42,15 @@ CompiledQuery CompileQuery(std::string_view query) {
   return q;
 }
 
+}  // namespace
+
+std::vector<std::string> QueryPieces(std::string_view query) {
+  const CompiledQuery compiled = CompileQuery(query);
+  return {compiled.pieces.begin(), compiled.pieces.end()};
+}
+
+namespace {
+
 bool Qualifies(KindFilter filter, std::int8_t kind) {
   switch (filter) {
     case KindFilter::kFilesAndFolders: return true;

@@ -32,6 +32,10 @@ std::string FoldCase(std::string_view text);
 // first occurrence of the piece before it.
 bool MatchName(std::string_view folded_name, std::string_view folded_query);
 
+// The query's pieces, case-folded: the texts between spaces and "*", every one of which
+// a matching name holds.
+std::vector<std::string> QueryPieces(std::string_view query);
+
 // The length test: more than 2 bytes besides the asterisks.
 bool QueryLongEnough(std::string_view query);
 

@@ -80,7 +80,13 @@ std::pair<std::size_t, std::size_t> SectionOf(const std::string& image, int k) {
   return {static_cast<std::size_t>(at[0]), static_cast<std::size_t>(at[1])};
 }
 enum { kNamesSection = 0, kFoldedSection = 1, kStartsSection = 2, kFoldersSection = 3,
-       kFolderOfSection = 5, kKindsSection = 6 };
+       kFolderOfSection = 5, kKindsSection = 6, kRunsSection = 7 };
+
+std::size_t CountHits(const IndexTable& table, std::string_view query) {
+  std::vector<std::int32_t> hits;
+  ScanIndex(table, query, {}, hits);
+  return hits.size();
+}
 
 class IndexSnapshotTest : public test::ScratchFolder {
  protected:
@@ -153,7 +159,7 @@ TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
   const std::string good = test::ReadWholeFile(snap_);
   const IndexFileIdentity identity = *IdentifyIndexFile(db_);
   for (const int k : {kFoldedSection, kStartsSection, kKindsSection, kNamesSection,
-                      kFoldersSection, kFolderOfSection}) {
+                      kFoldersSection, kFolderOfSection, kRunsSection}) {
     SCOPED_TRACE(k);
     const auto [offset, bytes] = SectionOf(good, k);
     std::string bad = good;
@@ -167,6 +173,48 @@ TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
       EXPECT_EQ(table->Folder(table->EntryCount() - 1), "");
     }
   }
+}
+
+TEST_F(IndexSnapshotTest, ACountThatTheRunsRuleOutIsTheTextsAndDamagedRunsProveNothing) {
+  std::mt19937 random(33);
+  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 3000));
+  std::int32_t held = 0;
+  while (from_text->Name(held).size() < 4) ++held;
+  LoadOptions counting;
+  counting.map_snapshot = true;
+  counting.search_only = true;
+  const auto count_through_snapshot = [&](const std::string& query) {
+    counting.required_pieces = QueryPieces(query);
+    const LoadedIndex loaded = LoadIndexFile(db_, counting);
+    EXPECT_TRUE(loaded.table);
+    return loaded.table ? std::make_pair(CountHits(*loaded.table, query), loaded.table->EntryCount() == 0)
+                        : std::make_pair(std::size_t{0}, false);
+  };
+  int ruled_out = 0;
+  for (int i = 0; i < 40; ++i) {
+    // A name's own text, then random ones that few names if any hold.
+    std::string query(from_text->Name(held));
+    if (i > 0) {
+      query.clear();
+      for (int n = 0; n < 5; ++n) query.push_back(static_cast<char>('A' + random() % 60));
+    }
+    SCOPED_TRACE(query);
+    const auto [hits, empty] = count_through_snapshot(query);
+    EXPECT_EQ(hits, CountHits(*from_text, query));
+    ruled_out += empty ? 1 : 0;
+    if (i == 0) {
+      EXPECT_GT(hits, 0u);
+    }
+  }
+  EXPECT_GT(ruled_out, 20) << "most queries held by no name are answered from the runs";
+
+  // Runs zeroed would rule out every query; their checksum keeps them from being used.
+  std::string damaged = test::ReadWholeFile(snap_);
+  const auto [offset, bytes] = SectionOf(damaged, kRunsSection);
+  std::memset(damaged.data() + offset, 0, bytes);
+  ASSERT_TRUE(test::WriteWholeFile(snap_, damaged));
+  const std::string query(from_text->Name(held));
+  EXPECT_EQ(count_through_snapshot(query).first, CountHits(*from_text, query));
 }
 
 TEST_F(IndexSnapshotTest, EveryDamageOrMismatchFallsBackToTheText) {

@@ -119,6 +119,8 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   options.use_snapshot = parsed.snapshot;
   options.map_snapshot = true;
   options.search_only = parsed.count;
+  // A count of a query that some piece rules out is answered from the snapshot's runs.
+  if (parsed.count) options.required_pieces = QueryPieces(*parsed.query);
   LoadedIndex loaded = LoadIndexFile(parsed.db, options);
   const std::shared_ptr<const IndexTable> table = loaded.table;
   if (!table) {
