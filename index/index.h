@@ -180,7 +180,8 @@ struct LoadOptions {
   bool search_only = false;
   // With search_only: case-folded texts that every name looked for holds (a query's
   // pieces). When the snapshot shows that no name holds one of them, the table comes
-  // back empty, and nothing but that proof is read.
+  // back empty; when it shows that only a few blocks of entries can, the table holds
+  // just those. Either way it gives the right count and little else is read.
   std::vector<std::string> required_pieces;
   PendingEventHook hook;  // for the text load
 };

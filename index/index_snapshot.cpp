@@ -1,12 +1,13 @@
-// The snapshot file: a header, then the table's seven sections and the runs, each at an
-// offset that is a multiple of 64. All numbers little-endian, as every machine this runs
-// on is.
+// The snapshot file: a header, then the table's seven sections and four for counts,
+// each at an offset that is a multiple of 64. All numbers little-endian, as every
+// machine this runs on is.
 //
 //   header: magic "TdlSnap\n", version, header size, the index file's identity, entry
 //           and folder counts, per section its offset, size and checksum, and last the
 //           checksum of the header bytes before it.
 //   sections: names, folded names (with their zero padding), name starts, folders,
-//           folder starts, folder numbers, kinds, the three-byte runs of the names.
+//           folder starts, folder numbers, kinds, the three-byte runs of the names,
+//           and the block rows with their row sums and block sums.
 //
 // Reading takes the whole file as one image that the table then keeps (platform::FileImage:
 // read into memory and closed at once, so the next indexing run can always replace it;
@@ -35,8 +36,11 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'd', 'l', 'S', 'n', 'a', 'p', '\n'};
 constexpr std::size_t kAlignment = 64;
-constexpr int kSectionCount = 8;
-enum Section { kNames, kFoldedNames, kNameStarts, kFolders, kFolderStarts, kFolderOf, kKinds, kRuns };
+constexpr int kSectionCount = 11;
+enum Section {
+  kNames, kFoldedNames, kNameStarts, kFolders, kFolderStarts, kFolderOf, kKinds, kRuns,
+  kBlockRows, kRowSums, kBlockSums
+};
 
 struct SectionEntry {
   std::uint64_t offset;
@@ -56,7 +60,7 @@ struct Header {
   SectionEntry sections[kSectionCount];
   std::uint64_t header_checksum;
 };
-static_assert(sizeof(Header) == 248);
+static_assert(sizeof(Header) == 320);
 
 // A 64-bit hash in four independent lanes: the header's checksum and the index file's
 // edge hash.
@@ -285,8 +289,76 @@ bool RunsRuleOut(const std::uint8_t* bits, std::size_t bytes, const std::vector<
   return false;
 }
 
+// The block rows: the entries in blocks of kBlockEntries, and per block which of a power
+// of two of hashed rows its names' runs fall into, stored row by row, one bit per block,
+// so that a query's runs read a few rows and AND them into the blocks that may hold it.
+// Each row has its own checksum (the row sums), and each block the checksums of its
+// name starts, folded names and kinds (the block sums): a count then reads and checks
+// only the candidate blocks.
+constexpr std::size_t kBlockEntries = 256;
+// Narrowing pays while at most one block in this many remains: copying a candidate
+// entry into the new table costs some twenty times what checking and scanning it costs.
+constexpr std::size_t kNarrowShare = 32;
+// Rows: about eight per block, so that a small table keeps a small snapshot, up to 2048
+// (a block's 256 names hold some thousand different runs).
+constexpr std::size_t kMinRows = 64;
+constexpr std::size_t kMaxRows = 2048;
+
+std::size_t RowOf(std::uint32_t run, std::size_t rows) {
+  return static_cast<std::size_t>((run * kPrime2) >> (64 - std::countr_zero(rows)));
+}
+
+std::size_t BlockCount(std::uint64_t entries) {
+  return static_cast<std::size_t>((entries + kBlockEntries - 1) / kBlockEntries);
+}
+std::size_t RowWords(std::uint64_t entries) { return (BlockCount(entries) + 63) / 64; }
+std::size_t RowCount(std::uint64_t entries) {
+  return std::clamp(std::bit_ceil(BlockCount(entries) * 8), kMinRows, kMaxRows);
+}
+
+struct BlockSums {
+  std::uint64_t starts;  // of the block's name starts, the one after its last entry included
+  std::uint64_t folded;  // of its folded names
+  std::uint64_t kinds;
+};
+static_assert(sizeof(BlockSums) == 24);
+
+// The block rows, the row sums and the block sums of a table.
+struct BlockIndex {
+  std::vector<std::uint64_t> rows;
+  std::vector<std::uint64_t> row_sums;
+  std::vector<BlockSums> block_sums;
+};
+
+BlockIndex IndexBlocks(const IndexTable& table) {
+  const auto count = static_cast<std::size_t>(table.EntryCount());
+  const std::size_t words = RowWords(count);
+  const std::size_t row_count = RowCount(count);
+  BlockIndex index;
+  index.rows.assign(row_count * words, 0);
+  const char* arena = table.FoldedNameArena();
+  const std::uint32_t* starts = table.NameStarts();
+  for (std::size_t block = 0; block < BlockCount(count); ++block) {
+    const std::size_t first = block * kBlockEntries;
+    const std::size_t last = std::min(count, first + kBlockEntries);
+    for (std::size_t i = first; i < last; ++i) {
+      for (std::uint32_t at = starts[i]; at + 3 <= starts[i + 1]; ++at) {
+        index.rows[RowOf(RunAt(arena + at), row_count) * words + block / 64] |= std::uint64_t{1} << (block % 64);
+      }
+    }
+    index.block_sums.push_back({SectionChecksum(starts + first, sizeof(std::uint32_t) * (last - first + 1)),
+                                SectionChecksum(arena + starts[first], starts[last] - starts[first]),
+                                SectionChecksum(table.Kinds() + first, last - first)});
+  }
+  for (std::size_t row = 0; row < row_count; ++row) {
+    index.row_sums.push_back(SectionChecksum(index.rows.data() + row * words, sizeof(std::uint64_t) * words));
+  }
+  return index;
+}
+
 std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table,
-                                                   const std::vector<std::uint8_t>& runs) {
+                                                   const std::vector<std::uint8_t>& runs,
+                                                   const BlockIndex& blocks) {
   const auto count = static_cast<std::size_t>(table.EntryCount());
   const auto folders = static_cast<std::size_t>(table.DistinctFolderCount());
   const std::size_t name_bytes = table.NameStarts()[count];
@@ -297,7 +369,10 @@ std::array<SectionBytes, kSectionCount> SectionsOf(const IndexTable& table,
            {table.FolderStarts(), sizeof(std::uint32_t) * (folders + 1)},
            {table.FolderOf(), sizeof(std::uint32_t) * count},
            {table.Kinds(), count},
-           {runs.data(), runs.size()}}};
+           {runs.data(), runs.size()},
+           {blocks.rows.data(), sizeof(std::uint64_t) * blocks.rows.size()},
+           {blocks.row_sums.data(), sizeof(std::uint64_t) * blocks.row_sums.size()},
+           {blocks.block_sums.data(), sizeof(BlockSums) * blocks.block_sums.size()}}};
 }
 
 // Offsets ascending from 0, the last one `end`.
@@ -331,13 +406,14 @@ SnapshotVerdict Fail(SnapshotVerdict* out, SnapshotVerdict verdict) {
 
 // What a reading checks of an image: everything, what a search reads, or only the runs.
 enum class Reach { kWhole, kSearch, kRuns };
-constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true, false};
+constexpr bool kSearched[kSectionCount] = {false, true, true, false, false, false, true, false, false, false, false};
 
 bool Checks(Reach reach, int section) {
   switch (reach) {
     case Reach::kWhole: return true;
     case Reach::kSearch: return kSearched[section];
-    case Reach::kRuns: return section == kRuns;
+    // The rows are checked one by one as they are read, the blocks likewise.
+    case Reach::kRuns: return section == kRuns || section == kRowSums || section == kBlockSums;
   }
   return true;
 }
@@ -369,7 +445,8 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
   const std::uint64_t name_bytes = s[kNames].bytes;
   const std::uint64_t expected[kSectionCount] = {
       name_bytes, name_bytes + IndexTable::kFoldedArenaPadding, 4 * (count + 1),
-      s[kFolders].bytes, 4 * (folders + 1), 4 * count, count, s[kRuns].bytes};
+      s[kFolders].bytes, 4 * (folders + 1), 4 * count, count, s[kRuns].bytes,
+      8 * RowCount(count) * RowWords(count), 8 * RowCount(count), sizeof(BlockSums) * BlockCount(count)};
   if (!ValidRunBytes(s[kRuns].bytes)) return SnapshotVerdict::kDamagedSection;
   std::uint64_t end = AlignUp(sizeof(Header));
   std::uint64_t gap = sizeof(Header);  // where the zero bytes before this section begin
@@ -382,7 +459,7 @@ SnapshotVerdict CheckImage(const char* image, std::size_t size, const IndexFileI
     gap = s[k].offset + s[k].bytes;
     end = AlignUp(gap);
   }
-  if (s[kRuns].offset + s[kRuns].bytes != size) return SnapshotVerdict::kDamagedSection;
+  if (s[kBlockSums].offset + s[kBlockSums].bytes != size) return SnapshotVerdict::kDamagedSection;
   std::vector<CheckedSection> checked;
   for (int k = 0; k < kSectionCount; ++k) {
     if (Checks(reach, k)) checked.push_back({image + s[k].offset, s[k].bytes, s[k].checksum});
@@ -510,26 +587,116 @@ std::shared_ptr<const IndexTable> ReadIndexSnapshot(const std::string& snapshot_
   return AssembleChecked(std::move(parts), std::move(image), reading.search_only);
 }
 
-bool SnapshotImageRulesOut(const char* image, std::size_t size, const IndexFileIdentity& identity,
-                           const std::vector<std::string>& folded_pieces,
-                           const platform::FileImage* fetch) {
-  IndexTableParts parts;
-  const std::uint8_t* runs = nullptr;
-  return CheckImage(image, size, identity, Reach::kRuns, fetch, parts, &runs) == SnapshotVerdict::kUsed &&
-         RunsRuleOut(runs, parts.memory_bytes, folded_pieces);
+namespace {
+
+// The blocks whose rows hold every run of the pieces, or none when the pieces hold no
+// run or a row does not match its checksum.
+std::optional<std::vector<std::size_t>> CandidateBlocks(const char* image, const Header& header,
+                                                        const std::vector<std::string>& pieces) {
+  const SectionEntry* s = header.sections;
+  const std::size_t words = RowWords(header.entry_count);
+  const std::size_t row_count = RowCount(header.entry_count);
+  const auto* rows = reinterpret_cast<const std::uint64_t*>(image + s[kBlockRows].offset);
+  const auto* row_sums = reinterpret_cast<const std::uint64_t*>(image + s[kRowSums].offset);
+  std::vector<bool> wanted(row_count);
+  for (const std::string& piece : pieces) {
+    for (std::size_t at = 0; at + 3 <= piece.size(); ++at) {
+      wanted[RowOf(RunAt(piece.data() + at), row_count)] = true;
+    }
+  }
+  std::vector<std::uint64_t> blocks(words, ~std::uint64_t{0});
+  bool any = false;
+  for (std::size_t row = 0; row < row_count; ++row) {
+    if (!wanted[row]) continue;
+    const std::uint64_t* bits = rows + row * words;
+    if (SectionChecksum(bits, sizeof(std::uint64_t) * words) != row_sums[row]) return std::nullopt;
+    for (std::size_t w = 0; w < words; ++w) blocks[w] &= bits[w];
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  std::vector<std::size_t> candidates;
+  for (std::size_t w = 0; w < words; ++w) {
+    for (std::uint64_t word = blocks[w]; word != 0; word &= word - 1) {
+      const std::size_t block = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+      if (block < BlockCount(header.entry_count)) candidates.push_back(block);
+    }
+  }
+  return candidates;
 }
 
-bool SnapshotRulesOut(const std::string& snapshot_path, const IndexFileIdentity& identity,
-                      const std::vector<std::string>& folded_pieces) {
-  // Mapped: only the header and the run section are read.
+// A table of the candidate blocks' entries alone, their folded names as names and no
+// folders, each block checked against its sums; null when one does not match.
+std::shared_ptr<const IndexTable> TableOfBlocks(const char* image, const Header& header,
+                                                const std::vector<std::size_t>& blocks) {
+  const SectionEntry* s = header.sections;
+  const auto* starts = reinterpret_cast<const std::uint32_t*>(image + s[kNameStarts].offset);
+  const char* folded = image + s[kFoldedNames].offset;
+  const auto* kinds = reinterpret_cast<const std::int8_t*>(image + s[kKinds].offset);
+  const auto* sums = reinterpret_cast<const BlockSums*>(image + s[kBlockSums].offset);
+  const std::size_t count = header.entry_count;
+  // Sized once, as for a text of the blocks' records: names and five bytes each.
+  std::uint64_t text_bytes = 0;
+  for (const std::size_t block : blocks) {
+    const std::size_t first = block * kBlockEntries;
+    const std::size_t last = std::min(count, first + kBlockEntries);
+    text_bytes += 5 * (last - first) + (starts[last] >= starts[first] ? starts[last] - starts[first] : 0);
+  }
+  IndexTableBuilder builder(std::min<std::uint64_t>(text_bytes, s[kNames].bytes + 5 * count));
+  for (const std::size_t block : blocks) {
+    const std::size_t first = block * kBlockEntries;
+    const std::size_t last = std::min(count, first + kBlockEntries);
+    if (SectionChecksum(starts + first, sizeof(std::uint32_t) * (last - first + 1)) != sums[block].starts ||
+        SectionChecksum(kinds + first, last - first) != sums[block].kinds) {
+      return nullptr;
+    }
+    for (std::size_t i = first; i < last; ++i) {
+      if (starts[i] > starts[i + 1]) return nullptr;
+    }
+    if (starts[last] > s[kNames].bytes ||
+        SectionChecksum(folded + starts[first], starts[last] - starts[first]) != sums[block].folded) {
+      return nullptr;
+    }
+    for (std::size_t i = first; i < last; ++i) {
+      const std::string_view name(folded + starts[i], starts[i + 1] - starts[i]);
+      if (!builder.Add(name, {}, kinds[i])) return nullptr;
+    }
+  }
+  return builder.Finish();
+}
+
+}  // namespace
+
+std::shared_ptr<const IndexTable> SnapshotImageCountTable(const char* image, std::size_t size,
+                                                          const IndexFileIdentity& identity,
+                                                          const std::vector<std::string>& folded_pieces,
+                                                          const platform::FileImage* fetch) {
+  IndexTableParts parts;
+  const std::uint8_t* runs = nullptr;
+  if (CheckImage(image, size, identity, Reach::kRuns, fetch, parts, &runs) != SnapshotVerdict::kUsed) {
+    return nullptr;
+  }
+  if (RunsRuleOut(runs, parts.memory_bytes, folded_pieces)) return IndexTableBuilder().Finish();
+  Header header;
+  std::memcpy(&header, image, sizeof(Header));
+  const std::optional<std::vector<std::size_t>> blocks = CandidateBlocks(image, header, folded_pieces);
+  if (!blocks || blocks->size() * kNarrowShare > BlockCount(header.entry_count)) return nullptr;
+  return TableOfBlocks(image, header, *blocks);
+}
+
+std::shared_ptr<const IndexTable> SnapshotCountTable(const std::string& snapshot_path,
+                                                     const IndexFileIdentity& identity,
+                                                     const std::vector<std::string>& folded_pieces) {
+  // Mapped: only the header, the small sections and the rows and blocks used are read.
   const std::unique_ptr<platform::FileImage> image = platform::FileImage::Map(snapshot_path);
-  return image && SnapshotImageRulesOut(image->Data(), image->Size(), identity, folded_pieces, image.get());
+  return image ? SnapshotImageCountTable(image->Data(), image->Size(), identity, folded_pieces, image.get())
+               : nullptr;
 }
 
 bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
                         const std::string& snapshot_path) {
   const std::vector<std::uint8_t> runs = RunBits(table);
-  const std::array<SectionBytes, kSectionCount> sections = SectionsOf(table, runs);
+  const BlockIndex blocks = IndexBlocks(table);
+  const std::array<SectionBytes, kSectionCount> sections = SectionsOf(table, runs, blocks);
   Header header{};
   std::memcpy(header.magic, kMagic, sizeof(kMagic));
   header.version = kSnapshotVersion;

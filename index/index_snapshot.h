@@ -64,16 +64,21 @@ std::shared_ptr<const IndexTable> ReadIndexSnapshotImage(const void* bytes, std:
                                                          SnapshotVerdict* verdict = nullptr,
                                                          bool search_only = false);
 
-// Whether the snapshot at `snapshot_path`, made from the index file version `identity`,
-// shows that no name holds all of `folded_pieces` (a query's pieces, case-folded), from
-// the three-byte runs the names hold, without reading the names. False when it cannot
-// tell: no usable snapshot, or every run of the pieces occurs somewhere.
-bool SnapshotRulesOut(const std::string& snapshot_path, const IndexFileIdentity& identity,
-                      const std::vector<std::string>& folded_pieces);
+// A table for counting the names that hold all of `folded_pieces` (a query's pieces,
+// case-folded), read from the snapshot at `snapshot_path` of the index file version
+// `identity` without its whole name sections: empty when the names' three-byte runs show
+// that no name holds them all, else the entries of the blocks that may hold them (their
+// folded names as names, no folders), when those are few. Null when it cannot narrow the
+// search so (no usable snapshot, pieces without runs, too many blocks): then the whole
+// table is needed.
+std::shared_ptr<const IndexTable> SnapshotCountTable(const std::string& snapshot_path,
+                                                     const IndexFileIdentity& identity,
+                                                     const std::vector<std::string>& folded_pieces);
 // The same on an image in memory; `fetch` is the mapped image it lies in, if any.
-bool SnapshotImageRulesOut(const char* image, std::size_t size, const IndexFileIdentity& identity,
-                           const std::vector<std::string>& folded_pieces,
-                           const platform::FileImage* fetch = nullptr);
+std::shared_ptr<const IndexTable> SnapshotImageCountTable(const char* image, std::size_t size,
+                                                          const IndexFileIdentity& identity,
+                                                          const std::vector<std::string>& folded_pieces,
+                                                          const platform::FileImage* fetch = nullptr);
 
 // Writes the snapshot of `table`, made from the index file version `identity`, under a
 // temporary name and then renames it into place, so that `snapshot_path` is always

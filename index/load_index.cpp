@@ -195,11 +195,12 @@ LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options) {
   // Taken before the text is read: a change while it is read then keeps a snapshot of
   // the older text from being written as if it were the newer one.
   const std::optional<IndexFileIdentity> identity = IdentifyIndexFile(path);
-  if (identity && options.use_snapshot && options.search_only && !options.required_pieces.empty() &&
-      SnapshotRulesOut(SnapshotPathFor(path), *identity, options.required_pieces)) {
-    loaded.table = IndexTableBuilder().Finish();
-    loaded.from_snapshot = true;
-    return loaded;
+  if (identity && options.use_snapshot && options.search_only && !options.required_pieces.empty()) {
+    loaded.table = SnapshotCountTable(SnapshotPathFor(path), *identity, options.required_pieces);
+    if (loaded.table) {
+      loaded.from_snapshot = true;
+      return loaded;
+    }
   }
   if (identity && options.use_snapshot) {
     loaded.table = ReadIndexSnapshot(SnapshotPathFor(path), *identity, nullptr,

@@ -80,7 +80,8 @@ std::pair<std::size_t, std::size_t> SectionOf(const std::string& image, int k) {
   return {static_cast<std::size_t>(at[0]), static_cast<std::size_t>(at[1])};
 }
 enum { kNamesSection = 0, kFoldedSection = 1, kStartsSection = 2, kFoldersSection = 3,
-       kFolderOfSection = 5, kKindsSection = 6, kRunsSection = 7 };
+       kFolderOfSection = 5, kKindsSection = 6, kRunsSection = 7, kRowsSection = 8,
+       kRowSumsSection = 9, kBlockSumsSection = 10 };
 
 std::size_t CountHits(const IndexTable& table, std::string_view query) {
   std::vector<std::int32_t> hits;
@@ -134,7 +135,7 @@ TEST_F(IndexSnapshotTest, RoundTripEqualsTheTextLoadInEveryFieldAndSearch) {
     EXPECT_TRUE(loaded.from_snapshot);
     EXPECT_FALSE(loaded.renew_snapshot);
     ExpectSameTables(*loaded.table, *from_text);
-    EXPECT_LE(loaded.table->MemoryBytes(), text.size() * 3 + 1024);
+    EXPECT_LE(loaded.table->MemoryBytes(), text.size() * 3 + 2048);  // header, runs and rows: 2 KiB
   }
 }
 
@@ -159,7 +160,8 @@ TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
   const std::string good = test::ReadWholeFile(snap_);
   const IndexFileIdentity identity = *IdentifyIndexFile(db_);
   for (const int k : {kFoldedSection, kStartsSection, kKindsSection, kNamesSection,
-                      kFoldersSection, kFolderOfSection, kRunsSection}) {
+                      kFoldersSection, kFolderOfSection, kRunsSection, kRowsSection,
+                      kRowSumsSection, kBlockSumsSection}) {
     SCOPED_TRACE(k);
     const auto [offset, bytes] = SectionOf(good, k);
     std::string bad = good;
@@ -175,46 +177,64 @@ TEST_F(IndexSnapshotTest, MappedAndSearchOnlyReadingsAnswerAsTheTextDoes) {
   }
 }
 
-TEST_F(IndexSnapshotTest, ACountThatTheRunsRuleOutIsTheTextsAndDamagedRunsProveNothing) {
+TEST_F(IndexSnapshotTest, ACountFromTheRunsOrTheCandidateBlocksIsTheTextsEvenWhenThoseAreDamaged) {
   std::mt19937 random(33);
-  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 3000));
-  std::int32_t held = 0;
-  while (from_text->Name(held).size() < 4) ++held;
+  const auto from_text = WriteIndexAndSnapshot(RandomIndexText(random, 20000));
   LoadOptions counting;
   counting.map_snapshot = true;
   counting.search_only = true;
+  // The count through the snapshot, and how many entries the table it gave holds.
   const auto count_through_snapshot = [&](const std::string& query) {
     counting.required_pieces = QueryPieces(query);
     const LoadedIndex loaded = LoadIndexFile(db_, counting);
     EXPECT_TRUE(loaded.table);
-    return loaded.table ? std::make_pair(CountHits(*loaded.table, query), loaded.table->EntryCount() == 0)
-                        : std::make_pair(std::size_t{0}, false);
+    return loaded.table ? std::make_pair(CountHits(*loaded.table, query), loaded.table->EntryCount())
+                        : std::make_pair(std::size_t{0}, 0);
   };
-  int ruled_out = 0;
-  for (int i = 0; i < 40; ++i) {
-    // A name's own text, then random ones that few names if any hold.
-    std::string query(from_text->Name(held));
-    if (i > 0) {
-      query.clear();
-      for (int n = 0; n < 5; ++n) query.push_back(static_cast<char>('A' + random() % 60));
-    }
-    SCOPED_TRACE(query);
-    const auto [hits, empty] = count_through_snapshot(query);
-    EXPECT_EQ(hits, CountHits(*from_text, query));
-    ruled_out += empty ? 1 : 0;
-    if (i == 0) {
-      EXPECT_GT(hits, 0u);
-    }
+  // Names' own texts, mostly held by a block or two; random ones, mostly by none.
+  std::vector<std::string> queries;
+  std::int32_t first_named = -1;
+  for (std::int32_t i = 0; queries.size() < 20; i += 97) {
+    if (from_text->Name(i).size() < 10) continue;
+    queries.emplace_back(from_text->Name(i));
+    if (first_named < 0) first_named = i;
   }
-  EXPECT_GT(ruled_out, 20) << "most queries held by no name are answered from the runs";
+  for (int q = 0; q < 20; ++q) {
+    std::string query;
+    for (int n = 0; n < 5; ++n) query.push_back(static_cast<char>('A' + random() % 60));
+    queries.push_back(query + (q % 2 ? "" : " ab*c"));
+  }
+  const auto expect_text_counts = [&](const char* why) {
+    SCOPED_TRACE(why);
+    int ruled_out = 0;
+    int narrowed = 0;
+    for (const std::string& query : queries) {
+      SCOPED_TRACE(query);
+      const auto [hits, entries] = count_through_snapshot(query);
+      EXPECT_EQ(hits, CountHits(*from_text, query));
+      ruled_out += entries == 0 ? 1 : 0;
+      narrowed += entries > 0 && entries < from_text->EntryCount() ? 1 : 0;
+    }
+    return std::make_pair(ruled_out, narrowed);
+  };
+  const auto [ruled_out, narrowed] = expect_text_counts("intact");
+  EXPECT_GT(ruled_out, 10) << "queries held by no name are answered from the runs";
+  EXPECT_GT(narrowed, 4) << "names' own texts are counted in a few blocks";
 
-  // Runs zeroed would rule out every query; their checksum keeps them from being used.
-  std::string damaged = test::ReadWholeFile(snap_);
-  const auto [offset, bytes] = SectionOf(damaged, kRunsSection);
-  std::memset(damaged.data() + offset, 0, bytes);
-  ASSERT_TRUE(test::WriteWholeFile(snap_, damaged));
-  const std::string query(from_text->Name(held));
-  EXPECT_EQ(count_through_snapshot(query).first, CountHits(*from_text, query));
+  // Zeroed runs or rows would rule out every query, changed block sums, name starts or
+  // a queried name would count wrong blocks or miss a hit; checksums keep each from
+  // being used.
+  const std::string good = test::ReadWholeFile(snap_);
+  for (const int k : {kRunsSection, kRowsSection, kRowSumsSection, kBlockSumsSection, kStartsSection,
+                      kFoldedSection}) {
+    std::string damaged = good;
+    auto [offset, bytes] = SectionOf(damaged, k);
+    if (k == kStartsSection) offset += bytes / 3, bytes = 64;
+    if (k == kFoldedSection) offset += from_text->NameStarts()[first_named], bytes = 4;
+    std::memset(damaged.data() + offset, 0, bytes);
+    ASSERT_TRUE(test::WriteWholeFile(snap_, damaged));
+    expect_text_counts(("section " + std::to_string(k)).c_str());
+  }
 }
 
 TEST_F(IndexSnapshotTest, EveryDamageOrMismatchFallsBackToTheText) {
