@@ -119,7 +119,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   options.use_snapshot = parsed.snapshot;
   options.map_snapshot = true;
   options.search_only = parsed.count;
-  // A count of a query that some piece rules out is answered from the snapshot's runs.
+  // A count can be answered from the snapshot's runs, or from the few blocks they leave.
   if (parsed.count) options.required_pieces = QueryPieces(*parsed.query);
   LoadedIndex loaded = LoadIndexFile(parsed.db, options);
   const std::shared_ptr<const IndexTable> table = loaded.table;
