@@ -31,6 +31,48 @@ done
 # The Windows build compiles libpng from Debian's own source package.
 png_src=$(ls -d "$cache_dir"/libpng1.6-*/ 2>/dev/null | head -n 1 || true)
 
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+
+# Prints a deb-src stanza for each binary archive entry of this release, read from the
+# machine's own apt configuration (both the one-line and the deb822 form).
+debian_source_entries() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    awk -v cn="$codename" '
+      $1 == "deb" {
+        i = 2; signed = ""
+        if ($2 ~ /^\[/) { while (i <= NF && $i !~ /\]$/) { if ($i ~ /signed-by=/) signed = $i; i++ }
+                           if ($i ~ /signed-by=/) signed = $i; i++ }
+        sub(/.*signed-by=/, "", signed); sub(/\]$/, "", signed)
+        if ($(i + 1) !~ "^" cn) next
+        printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents:", $i, $(i + 1)
+        for (j = i + 2; j <= NF; j++) printf " %s", $j
+        printf "\n"; if (signed != "") printf "Signed-By: %s\n", signed
+        printf "\n"
+      }' "$f"
+  done
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    [ "$f" = /etc/apt/sources.list.d/tandrel-deb-src.sources ] && continue
+    # deb822: stanzas are separated by blank lines; comments are dropped.
+    awk -v cn="$codename" '
+      function flush() {
+        if (types ~ /(^| )deb( |$)/ && suites ~ "(^| )" cn && enabled != "no") {
+          printf "Types: deb-src\n%s\n\n", body
+        }
+        types = ""; suites = ""; enabled = ""; body = ""
+      }
+      /^[ \t]*#/ { next }
+      /^[ \t]*$/ { flush(); next }
+      /^Types:/ { types = $0; sub(/^Types:[ \t]*/, "", types); next }
+      /^Enabled:/ { enabled = tolower($2) }
+      /^Suites:/ { suites = $0; sub(/^Suites:[ \t]*/, "", suites) }
+      { body = body (body == "" ? "" : "\n") $0 }
+      END { flush() }' "$f"
+  done
+}
+
 updated=0
 apt_update() {
   [ "$updated" -eq 1 ] && return
@@ -55,14 +97,16 @@ fi
 if [ -z "$png_src" ]; then
   src_list=/etc/apt/sources.list.d/tandrel-deb-src.sources
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    # Same mirror and suite as the binary packages, so the source matches libpng-dev.
-    $sudo tee "$src_list" >/dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+    # The source packages come from the very archive the binary ones do, so the source
+    # matches libpng-dev: every enabled binary entry of this release is repeated as a
+    # source entry, whatever mirror the machine is configured with.
+    mkdir -p "$cache_dir"
+    debian_source_entries > "$cache_dir/deb-src.sources"
+    if [ ! -s "$cache_dir/deb-src.sources" ]; then
+      echo "setup: no Debian archive for '$codename' in the apt sources; cannot fetch the libpng source" >&2
+      exit 1
+    fi
+    $sudo cp "$cache_dir/deb-src.sources" "$src_list"
     updated=0
   fi
   apt_update
