@@ -116,8 +116,17 @@ if [ -z "$png_src" ]; then
   png_version=$(dpkg-query -W -f='${Version}' libpng-dev)
   echo "setup: fetching the libpng $png_version source package into $cache_dir"
   if ! (cd "$cache_dir" && apt-get source -qq "libpng1.6=$png_version" > "$cache_dir/apt-source.log" 2>&1); then
-    echo "setup: libpng $png_version is no longer in the archive; fetching its newest source" >&2
-    (cd "$cache_dir" && apt-get source -qq libpng1.6 > "$cache_dir/apt-source.log" 2>&1) ||
+    # Otherwise the newest source that one of the archives really serves: a mirror may
+    # list a security update's source that it does not carry.
+    echo "setup: libpng $png_version is no longer in the archive; fetching the newest source there is" >&2
+    fetched=0
+    for v in $(apt-cache showsrc libpng1.6 | sed -n 's/^Version: //p' | sort -ruV); do
+      if (cd "$cache_dir" && apt-get source -qq "libpng1.6=$v" >> "$cache_dir/apt-source.log" 2>&1); then
+        fetched=1
+        break
+      fi
+    done
+    [ "$fetched" -eq 1 ] ||
       { cat "$cache_dir/apt-source.log" >&2; echo "setup: apt-get source libpng1.6 failed" >&2; exit 1; }
   fi
   png_src=$(ls -d "$cache_dir"/libpng1.6-*/ | head -n 1)
