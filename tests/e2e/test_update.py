@@ -92,10 +92,11 @@ class UpdateTest(unittest.TestCase):
             self.assertEqual(os.stat(app.path("settings.conf")).st_mtime_ns, settings_before)
             with open(app.path("settings.conf"), "rb") as f:
                 self.assertEqual(f.read(), settings_bytes)
-            # The updater runs on: with no server it finds nothing newer than nothing.
+            # The updater runs on: with no server it says so, never "up to date".
             title, body = message_box()
-            screenshot("update_up_to_date")
-            self.assertEqual((title, body), ("Update", "Sie haben die aktuellste Version ()"))
+            screenshot("update_no_server")
+            self.assertEqual((title, body), ("Error", "Die Updatebeschreibung konnte nicht geladen werden!\n"
+                                                      "Bitte sp\u00e4ter erneut versuchen."))
             close_message_box()
             # It starts Tandrel again, whose start-up removes update.exe.
             self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
@@ -127,8 +128,11 @@ class UpdateTest(unittest.TestCase):
                 for name in RELEASE_FILES:
                     self.assertTrue(filecmp.cmp(os.path.join(RELEASE, "files", name), app.path(name),
                                                 shallow=False), name)
-                for left in ("version.def", "update.pak", "updatelist.tmp"):
+                for left in ("version.def", "update.pak", "update.journal", "version.serial.tdl-new"):
                     self.assertFalse(os.path.exists(app.path(left)), left)
+                # The updater keeps the installed release's serial beside "version".
+                with open(app.path("version.serial"), "rb") as f:
+                    self.assertEqual(f.read(), b"1\r\n")
                 close_message_box()
                 self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
                 self.assertTrue(poll(lambda: tandrel_started_with("update"), 10))
