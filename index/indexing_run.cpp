@@ -1,6 +1,4 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
-#include <thread>
-
 #include "index/indexing.h"
 
 namespace tandrel {
@@ -84,7 +82,7 @@ std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds) {
          std::to_string(seconds) + " sek";
 }
 
-void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop,
+void IndexTicker(IndexRunObserver& observer, const platform::StopToken& stop,
                  const std::atomic<std::int32_t>& count) {
   // The stop ends the wait at once, never an update half-way.
   platform::StoppableWait period(stop);
@@ -123,7 +121,9 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   const std::uint32_t start = platform::TickCount();
   if (state.walk_file.Create(plan.walk_file)) {
     {
-      std::jthread ticker([&observer, &state](std::stop_token stop) {
+      // Without a thread to spare the walk goes on, only its count is not shown.
+      platform::Thread ticker;
+      (void)ticker.Start([&observer, &state](const platform::StopToken& stop) {
         IndexTicker(observer, stop, state.file_count);
       });
       for (const std::string& folder : plan.folders) {

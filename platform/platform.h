@@ -1,23 +1,21 @@
 // The operating system as the rest of Tandrel sees it: files, folder listings, a few
-// well-known paths, the millisecond clock and threads. Text is bytes of the ANSI code
-// page and is never converted; paths are passed through to the system unchanged.
+// well-known paths, the millisecond clock and threads (threads.h). Text is bytes of the
+// ANSI code page and is never converted; paths are passed through to the system unchanged.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
-#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/threads.h"
 
 namespace tandrel::platform {
 
@@ -280,53 +278,5 @@ bool StandardErrorIsTerminal();
 // tick counts by unsigned subtraction.
 std::uint32_t TickCount();
 void Sleep(std::uint32_t milliseconds);
-
-// ---------------------------------------------------------------------------------------
-// Threads
-
-// The one way threads wait for a time: a condition variable with a time-out towards a
-// deadline, ended by a stop request on `stop` within a few milliseconds. A period holds
-// on Windows, where a loop of short sleeps loses up to one timer tick (15.6 ms) per step.
-// Without a stop token it is a plain wait.
-class StoppableWait {
- public:
-  explicit StoppableWait(std::stop_token stop = {}) : stop_(std::move(stop)) {}
-  StoppableWait(const StoppableWait&) = delete;
-  StoppableWait& operator=(const StoppableWait&) = delete;
-
-  // Waits `milliseconds`; true when they passed, false as soon as a stop is requested
-  // (at once when it was requested before).
-  bool For(std::uint32_t milliseconds);
-
- private:
-  std::stop_token stop_;
-  std::mutex lock_;
-  std::condition_variable_any wake_;
-};
-
-// A worker thread whose owner can ask it to stop and can ask whether it still runs.
-// Destroying a running Thread asks it to stop and waits for it.
-class Thread {
- public:
-  using Body = std::function<void(std::stop_token)>;
-
-  Thread() = default;
-  ~Thread();
-  Thread(const Thread&) = delete;
-  Thread& operator=(const Thread&) = delete;
-
-  // Starts `body` on a new thread, after waiting for a thread started earlier.
-  // False when the system could not start one.
-  bool Start(Body body);
-  // True from Start until the body has returned.
-  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
-  void RequestStop();
-  // Waits until the body has returned; returns at once when nothing runs.
-  void Wait();
-
- private:
-  std::atomic<bool> running_{false};
-  std::jthread thread_;
-};
 
 }  // namespace tandrel::platform

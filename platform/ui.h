@@ -13,11 +13,12 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/threads.h"
 
 namespace tandrel::ui {
 
@@ -284,7 +285,7 @@ class Ui {
     };
     std::vector<ListRows> list_rows;  // the newest per list
   };
-  std::mutex posted_lock_;
+  platform::Mutex posted_lock_;
   Posted posted_;
   std::atomic<bool> posted_any_{false};  // lets the main thread skip the lock when idle
 };

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <latch>
-#include <thread>
 
 #include "indexing_support.h"
 
@@ -240,12 +238,13 @@ TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
   ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
   platform::File brief(plan_.index_file, platform::OpenMode::kRead);
   ASSERT_TRUE(brief.IsOpen());
-  std::jthread closer([&brief] {
+  platform::Thread closer;
+  ASSERT_TRUE(closer.Start([&brief](const platform::StopToken&) {
     platform::Sleep(150);
     brief.Close();
-  });
+  }));
   EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced);
-  closer.join();
+  closer.Wait();
 #else
   EXPECT_EQ(outcome, IndexRunOutcome::kReplaced);
 #endif
@@ -262,8 +261,10 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   IndexRunResult first;
   IndexRunResult second;
   {
-    std::jthread a([&] { first = RunIndexing(plan_, first_observer); });
-    std::jthread b([&] { second = RunIndexing(plan_, second_observer); });
+    platform::Thread a;
+    platform::Thread b;
+    ASSERT_TRUE(a.Start([&](const platform::StopToken&) { first = RunIndexing(plan_, first_observer); }));
+    ASSERT_TRUE(b.Start([&](const platform::StopToken&) { second = RunIndexing(plan_, second_observer); }));
   }
   EXPECT_EQ(first.outcome, IndexRunOutcome::kReplaced);
   EXPECT_EQ(second.outcome, IndexRunOutcome::kReplaced);
@@ -279,7 +280,9 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   plan_.wait_for_other_run = false;
   test::RecordingObserver observer;
   IndexRunResult busy;
-  std::jthread([&] { busy = RunIndexing(plan_, observer); }).join();
+  platform::Thread other_thread;
+  ASSERT_TRUE(other_thread.Start([&](const platform::StopToken&) { busy = RunIndexing(plan_, observer); }));
+  other_thread.Wait();
   EXPECT_EQ(busy.outcome, IndexRunOutcome::kOtherRunBusy);
   EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
@@ -288,13 +291,21 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
 TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecords) {
   // Both runs have walked and neither has merged when they go on: each one's walk file
   // and count must hold its own tree alone.
-  std::latch walked(2);
+  // Each run waits there until both have arrived.
+  struct Meeting {
+    platform::Mutex lock;
+    platform::ConditionVariable all_here;
+    int missing = 2;
+  } walked;
   struct MeetAfterWalk : test::RecordingObserver {
-    explicit MeetAfterWalk(std::latch& meet) : meet_(meet) {}
+    explicit MeetAfterWalk(Meeting& meet) : meet_(meet) {}
     void ShowProgress(std::string_view text) override {
-      if (text == "Optimiere Index...") meet_.arrive_and_wait();
+      if (text != "Optimiere Index...") return;
+      platform::LockGuard hold(meet_.lock);
+      if (--meet_.missing == 0) meet_.all_here.NotifyAll();
+      EXPECT_TRUE(meet_.all_here.WaitFor(hold, 20000, [this] { return meet_.missing == 0; }));
     }
-    std::latch& meet_;
+    Meeting& meet_;
   };
   struct Side {
     IndexRunPlan plan;
@@ -325,8 +336,14 @@ TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecor
   {
     MeetAfterWalk first(walked);
     MeetAfterWalk second(walked);
-    std::jthread a([&] { sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state); });
-    std::jthread b([&] { sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state); });
+    platform::Thread a;
+    platform::Thread b;
+    ASSERT_TRUE(a.Start([&](const platform::StopToken&) {
+      sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state);
+    }));
+    ASSERT_TRUE(b.Start([&](const platform::StopToken&) {
+      sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state);
+    }));
   }
   for (Side& side : sides) {
     SCOPED_TRACE(side.plan.index_file);
@@ -387,7 +404,8 @@ TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
     void ShowTooltip(std::string_view text) override { EXPECT_EQ(text, "Indexieren (42 Dateien)"); }
   } counting;
   {
-    std::jthread ticker([&](std::stop_token stop) { IndexTicker(counting, stop); });
+    platform::Thread ticker;
+    ASSERT_TRUE(ticker.Start([&](const platform::StopToken& stop) { IndexTicker(counting, stop); }));
     ASSERT_TRUE(test::WaitUntil([&] { return counting.updates.load() >= 2; })) << "no updates";
   }
   // The wait that saw the running ticker's updates sees none for three periods now.

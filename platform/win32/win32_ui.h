@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/drive_probe.h"
 #include "platform/splitter.h"
 #include "platform/ui.h"
 #include "platform/win32/handles.h"
@@ -170,6 +171,11 @@ class Win32Ui : public Ui {
   std::map<std::pair<int, int>, HWND> controls_;
   std::map<std::pair<int, int>, ListData> lists_;
   std::set<std::pair<int, int>> trees_;
+  // Outlives every folder tree: a drive's probe that still hangs when its dialog closes
+  // keeps its thread here, and the next tree waits for that probe instead of starting
+  // another. The program ends without destroying it, so a hanging probe never holds up
+  // the quit.
+  platform::DriveProber drive_prober_;
   std::map<std::pair<int, int>, Splitter> splitters_;
   struct BarDrag {
     int window = -1;

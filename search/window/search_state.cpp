@@ -1,5 +1,4 @@
 // Process-wide state of the search. Each value names the threads that touch it.
-#include <mutex>
 
 #include "platform/platform.h"
 #include "search/window/search_window_internal.h"
@@ -15,11 +14,11 @@ namespace {
 
 // Written by the search thread when it begins, cleared by an indexing run, read by the
 // main thread.
-std::mutex last_query_lock;
+platform::Mutex last_query_lock;
 std::string last_query;
 
 // The finished search's hits; written by the search thread at its end.
-std::mutex hits_lock;
+platform::Mutex hits_lock;
 std::shared_ptr<const SearchHitRows> last_hits;
 
 }  // namespace
@@ -37,24 +36,24 @@ platform::Thread CopyThread;
 bool SearchRunning() { return SearchThread.IsRunning(); }
 
 std::string LastQuery() {
-  std::lock_guard<std::mutex> hold(last_query_lock);
+  platform::LockGuard hold(last_query_lock);
   return last_query;
 }
 
 void SetLastQuery(std::string query) {
-  std::lock_guard<std::mutex> hold(last_query_lock);
+  platform::LockGuard hold(last_query_lock);
   last_query = std::move(query);
 }
 
 void ClearLastQuery() { SetLastQuery({}); }
 
 std::shared_ptr<const SearchHitRows> LastSearchHits() {
-  std::lock_guard<std::mutex> hold(hits_lock);
+  platform::LockGuard hold(hits_lock);
   return last_hits;
 }
 
 void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits) {
-  std::lock_guard<std::mutex> hold(hits_lock);
+  platform::LockGuard hold(hits_lock);
   last_hits = std::move(hits);
 }
 
