@@ -50,22 +50,46 @@ TEST(Release, EveryByteOfTheDescriptionAndThePackageIsChecked) {
   const std::vector<std::uint8_t> definition = ReleaseFile("version.def");
   const std::vector<std::uint8_t> package = ReleaseFile("update.pak");
   ASSERT_GT(definition.size(), 500u);
-  const platform::RsaPublicKey key = UpdatePublicKey();
-  ASSERT_EQ(CheckReleaseDescription(definition, package, key), ReleaseCheck::kAuthentic);
+  const std::vector<platform::RsaPublicKey> keys = UpdatePublicKeys();
+  ASSERT_EQ(CheckReleaseDescription(definition, package, keys), ReleaseCheck::kAuthentic);
   for (std::size_t at = 0; at < definition.size(); ++at) {
     std::vector<std::uint8_t> changed = definition;
     changed[at] ^= 0x20;
-    EXPECT_NE(CheckReleaseDescription(changed, package, key), ReleaseCheck::kAuthentic) << at;
+    EXPECT_NE(CheckReleaseDescription(changed, package, keys), ReleaseCheck::kAuthentic) << at;
   }
   for (std::size_t at = 0; at < package.size(); at += 7) {
     std::vector<std::uint8_t> changed = package;
     changed[at] ^= 0x01;
-    EXPECT_EQ(CheckReleaseDescription(definition, changed, key), ReleaseCheck::kPackageMismatch) << at;
+    EXPECT_EQ(CheckReleaseDescription(definition, changed, keys), ReleaseCheck::kPackageMismatch) << at;
   }
   std::vector<std::uint8_t> longer = definition;
   longer.push_back('x');
-  EXPECT_EQ(CheckReleaseDescription(longer, package, key), ReleaseCheck::kMalformed);
-  EXPECT_EQ(CheckReleaseDescription(std::span(definition).first(3), package, key), ReleaseCheck::kMalformed);
+  EXPECT_EQ(CheckReleaseDescription(longer, package, keys), ReleaseCheck::kMalformed);
+  EXPECT_EQ(CheckReleaseDescription(std::span(definition).first(3), package, keys), ReleaseCheck::kMalformed);
+}
+
+// The committed release is signed with the test key, which only a test build trusts. A
+// build configured with other keys refuses it; one that carries it as its next key, as a
+// build does while keys are rotated, takes it.
+TEST(Release, OnlyASignatureByTheCurrentOrTheNextKeyOfTheBuildCounts) {
+  const std::vector<std::uint8_t> definition = ReleaseFile("version.def");
+  const std::vector<std::uint8_t> package = ReleaseFile("update.pak");
+  const std::vector<platform::RsaPublicKey> test_build = UpdatePublicKeys();
+  ASSERT_EQ(test_build.size(), 1u);
+  const platform::RsaPublicKey test_key = test_build[0];
+  platform::RsaPublicKey users_key = test_key;
+  users_key.modulus[17] ^= 1;
+  platform::RsaPublicKey users_next_key = test_key;
+  users_next_key.modulus[40] ^= 1;
+
+  using Keys = std::vector<platform::RsaPublicKey>;
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key}),
+            ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key, users_next_key}),
+            ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{}), ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key, test_key}),
+            ReleaseCheck::kAuthentic);
 }
 
 }  // namespace

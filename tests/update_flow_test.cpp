@@ -383,7 +383,7 @@ TEST_F(UpdateFlowTest, EmptyListLineTakesNoEntry) {
 class SystemWiredOperations : public ScriptedOperations {
  public:
   SystemWiredOperations()
-      : system_(CreateSystemOperations("", UpdatePublicKey(), [](std::string_view, std::string_view) {})) {}
+      : system_(CreateSystemOperations("", UpdatePublicKeys(), [](std::string_view, std::string_view) {})) {}
   std::string Md5OfFile(const std::string& file) override { return system_->Md5OfFile(file); }
   std::string Sha256OfFile(const std::string& file) override { return system_->Sha256OfFile(file); }
   bool VerifySignature(std::string_view data, std::span<const std::uint8_t> signature) override {

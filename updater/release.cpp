@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "updater/update_public_key.h"
+
 namespace tandrel::updater {
 namespace {
 
@@ -99,7 +101,7 @@ std::string UnsignedReleaseDescription(VersionTriple version, std::string_view p
 
 ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
                                      std::span<const std::uint8_t> package,
-                                     const platform::RsaPublicKey& key) {
+                                     std::span<const platform::RsaPublicKey> keys) {
   if (version_def.size() < 3) return ReleaseCheck::kMalformed;
   std::size_t at = 3;
   const std::string_view md5_line = NextLine(version_def, at);
@@ -117,7 +119,7 @@ ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
   // Lower-case only, like the digests: a second spelling would be a changed byte that
   // still verifies.
   if (!signature || platform::LowerHex(*signature) != sig_line.substr(4)) return ReleaseCheck::kMalformed;
-  if (!platform::VerifyRsaSha256(key, version_def.first(signed_end), *signature)) {
+  if (!SignedByAnyKey(keys, version_def.first(signed_end), *signature)) {
     return ReleaseCheck::kBadSignature;
   }
   std::string_view md5 = md5_line;

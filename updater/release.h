@@ -39,9 +39,10 @@ std::string UnsignedReleaseDescription(VersionTriple version, std::string_view p
 
 enum class ReleaseCheck { kAuthentic, kMalformed, kPackageMismatch, kBadSignature };
 
-// Checks a whole version.def against the package's digests and the trusted key.
+// Checks a whole version.def against the package's digests and the trusted keys (a
+// signature by any one of them will do).
 ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
                                      std::span<const std::uint8_t> package,
-                                     const platform::RsaPublicKey& key);
+                                     std::span<const platform::RsaPublicKey> keys);
 
 }  // namespace tandrel::updater

@@ -30,8 +30,8 @@ const char kKeygenUsage[] =
     "KEYFILE.pub.hex (the form a build compiles in, see TANDREL_UPDATE_PUBLIC_KEY).\n";
 const char kVerifyUsage[] =
     "usage: tdl verify VERSION_DEF PAK [--key KEYFILE.pub.hex]\n"
-    "Checks the digests and the signature of a release against the key this tdl was\n"
-    "built with, or the given one.\n";
+    "Checks the digests and the signature of a release against the keys this tdl was\n"
+    "built with (the current and the next one), or the given one.\n";
 
 namespace {
 
@@ -238,16 +238,16 @@ int RunVerifyCommand(std::span<const std::string_view> args) {
                                                    .max_operands = 2});
   if (parsed.help) return ShowUsage(kVerifyUsage);
   if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 2) return UsageFault(kVerifyUsage);
-  platform::RsaPublicKey key = updater::UpdatePublicKey();
+  std::vector<platform::RsaPublicKey> keys = updater::UpdatePublicKeys();
   if (key_given) {
     const auto given = ReadPublicKeyFile(key_path);
     if (!given) return Fail("not a public key file: ", key_path);
-    key = *given;
+    keys = {*given};
   }
   const auto description = ReadBytes(std::string(parsed.operands[0]));
   const auto package = ReadBytes(std::string(parsed.operands[1]));
   if (!description || !package) return Fail("cannot read the release files");
-  switch (updater::CheckReleaseDescription(*description, *package, key)) {
+  switch (updater::CheckReleaseDescription(*description, *package, keys)) {
     case updater::ReleaseCheck::kAuthentic: std::puts("authentic"); return 0;
     case updater::ReleaseCheck::kMalformed: return Fail("version.def has no signature lines");
     case updater::ReleaseCheck::kPackageMismatch: return Fail("the package does not match version.def");
