@@ -272,6 +272,11 @@ void UseBinaryStandardOutput();
 bool StandardErrorIsTerminal();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
+// Libraries that the process loads while it runs come from the system folder alone, never
+// from the program's folder or the current folder, where whoever can write there could
+// put one under a system library's name (Windows; nothing to do elsewhere). The first
+// call of every program.
+void LoadLibrariesFromSystemFolderOnly();
 
 // ---------------------------------------------------------------------------------------
 // Time

@@ -10,6 +10,7 @@
 
 int main() {
   using namespace tandrel;
+  platform::LoadLibrariesFromSystemFolderOnly();
   const std::string folder = platform::ProgramFolder();
   platform::SetCurrentFolder(folder);
   const auto ops = updater::CreateSystemOperations(folder, updater::UpdatePublicKeys(),

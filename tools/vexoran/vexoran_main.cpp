@@ -13,6 +13,7 @@
 
 int main() {
   using namespace tandrel;
+  platform::LoadLibrariesFromSystemFolderOnly();
   if (!platform::SetCurrentFolder(platform::ProgramFolder())) platform::EndProcess(1);
   // Without a settings file there is no folder list to renew the index from; an empty
   // index must not replace the one there is.
