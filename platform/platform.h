@@ -225,10 +225,12 @@ std::vector<std::string> ListSubfolders(const std::string& folder);
 // system's collation without regard to case (Windows), or bytes with ASCII letters folded.
 int CompareNamesForDisplay(std::string_view a, std::string_view b);
 
-// An exclusive claim on a folder's indexing files, held by at most one claimant on the
-// machine at a time: processes and threads alike (Windows: a named mutex per folder;
-// POSIX: flock on the folder). A process that ends gives its claims up.
-// Windows ties the claim to the thread that made it: release it on that thread.
+// An exclusive claim on a folder's indexing files, held by at most one claimant at a
+// time: processes and threads alike. Windows: a named mutex per folder and user, in every
+// session of the user, which other users can neither hold nor open, so that none of them
+// can stand in the way of the user's runs; POSIX: flock on the folder. A process that
+// ends gives its claims up. Windows ties the claim to the thread that made it: release
+// it on that thread.
 class FolderClaim {
  public:
   FolderClaim() = default;
