@@ -42,6 +42,8 @@ enum class OpenMode {
   kRead,        // reading only, the file must exist; others may read it too
   kReadWrite,   // reading and writing, created empty when missing, contents kept
   kCreate,      // reading and writing, created or emptied
+  kCreateNew,   // reading and writing, created; fails when anything has the name, a link
+                // included (never followed). POSIX: for the owner alone (mode 0600)
 };
 
 // A buffered file. Sequential reads and writes go through one buffer, so reading a
@@ -261,6 +263,28 @@ class FolderClaim {
 
 // The user's temporary folder in its long form, ending with the path separator.
 std::string TemporaryFolder();
+
+// A folder made for one task inside the temporary folder under a name nobody had, open
+// to its user alone (POSIX: mkdtemp, mode 0700; Windows: an access list that names the
+// user alone); removed with the object once empty.
+class PrivateFolder {
+ public:
+  // None when no folder could be made.
+  static std::optional<PrivateFolder> Create();
+  ~PrivateFolder();
+  PrivateFolder(PrivateFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+  PrivateFolder& operator=(PrivateFolder&&) = delete;
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+  // Ends with the path separator.
+  const std::string& Path() const { return path_; }
+
+ private:
+  explicit PrivateFolder(std::string path) : path_(std::move(path)) {}
+  std::string path_;
+};
+
 // The full path of the running executable.
 std::string ProgramPath();
 // The folder part of `path`: cut after its last "\" or "/", empty without either.
