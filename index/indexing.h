@@ -139,7 +139,8 @@ struct IndexRunPlan {
   std::vector<std::string> folders;
   std::string index_file = kIndexFileName;
   std::string walk_file = kWalkFileName;
-  // Ends in a separator; empty: the user's temporary folder.
+  // Ends in a separator; empty: a private folder that the run makes for itself in the
+  // user's temporary folder and removes at its end.
   std::string bucket_folder;
   // Waits for the running search and reloads the table from the new index at the end.
   bool reload = true;

@@ -40,6 +40,8 @@ enum class OpenMode {
   kRead,        // reading only, the file must exist; others may read it too
   kReadWrite,   // reading and writing, created empty when missing, contents kept
   kCreate,      // reading and writing, created or emptied
+  kCreateNew,   // reading and writing, created; fails when anything has the name, a link
+                // included (never followed). POSIX: for the owner alone (mode 0600)
 };
 
 // A buffered file. Sequential reads and writes go through one buffer, so reading a
@@ -223,10 +225,12 @@ std::vector<std::string> ListSubfolders(const std::string& folder);
 // system's collation without regard to case (Windows), or bytes with ASCII letters folded.
 int CompareNamesForDisplay(std::string_view a, std::string_view b);
 
-// An exclusive claim on a folder's indexing files, held by at most one claimant on the
-// machine at a time: processes and threads alike (Windows: a named mutex per folder;
-// POSIX: flock on the folder). A process that ends gives its claims up.
-// Windows ties the claim to the thread that made it: release it on that thread.
+// An exclusive claim on a folder's indexing files, held by at most one claimant at a
+// time: processes and threads alike. Windows: a named mutex per folder and user, in every
+// session of the user, which other users can neither hold nor open, so that none of them
+// can stand in the way of the user's runs; POSIX: flock on the folder. A process that
+// ends gives its claims up. Windows ties the claim to the thread that made it: release
+// it on that thread.
 class FolderClaim {
  public:
   FolderClaim() = default;
@@ -257,6 +261,28 @@ class FolderClaim {
 
 // The user's temporary folder in its long form, ending with the path separator.
 std::string TemporaryFolder();
+
+// A folder made for one task inside the temporary folder under a name nobody had, open
+// to its user alone (POSIX: mkdtemp, mode 0700; Windows: an access list that names the
+// user alone); removed with the object once empty.
+class PrivateFolder {
+ public:
+  // None when no folder could be made.
+  static std::optional<PrivateFolder> Create();
+  ~PrivateFolder();
+  PrivateFolder(PrivateFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+  PrivateFolder& operator=(PrivateFolder&&) = delete;
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+  // Ends with the path separator.
+  const std::string& Path() const { return path_; }
+
+ private:
+  explicit PrivateFolder(std::string path) : path_(std::move(path)) {}
+  std::string path_;
+};
+
 // The full path of the running executable.
 std::string ProgramPath();
 // The folder part of `path`: cut after its last "\" or "/", empty without either.
@@ -270,6 +296,11 @@ void UseBinaryStandardOutput();
 bool StandardErrorIsTerminal();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
+// Libraries that the process loads while it runs come from the system folder alone, never
+// from the program's folder or the current folder, where whoever can write there could
+// put one under a system library's name (Windows; nothing to do elsewhere). The first
+// call of every program.
+void LoadLibrariesFromSystemFolderOnly();
 
 // ---------------------------------------------------------------------------------------
 // Time

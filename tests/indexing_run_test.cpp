@@ -10,6 +10,7 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -287,6 +288,56 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
 }
+
+#ifndef _WIN32
+// Without a bucket folder of its own a run regroups in a folder that it makes for itself in
+// the temporary folder, open to its user alone, and removes afterwards: names another user
+// planted in a shared temporary folder are never opened.
+TEST_F(IndexingRunTest, BucketsGoIntoAPrivateFolderMadeForTheRun) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.bucket_folder.clear();
+  const std::string shared = Path("shared-tmp");
+  const std::string victim = Path("victim");
+  ASSERT_TRUE(platform::CreateFolder(shared));
+  ASSERT_TRUE(test::WriteWholeFile(victim, "keep"));
+  for (const char* planted : {"a.db", "t.db", "!.db"}) {
+    ASSERT_EQ(::symlink(victim.c_str(), Join(shared, planted).c_str()), 0);
+  }
+  struct SeesTheTemporaryFolder : test::RecordingObserver {
+    std::string folder;
+    std::vector<std::string> merge_folders;  // new folders at the merge, with their modes
+    void ShowProgress(std::string_view text) override {
+      if (text != "Optimiere Index...") return;
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const bool own = st.st_uid == ::geteuid();
+        merge_folders.push_back(std::to_string(st.st_mode & 07777) + (own ? " own" : " other"));
+      }
+    }
+  } observer;
+  observer.folder = shared;
+  const char* saved = std::getenv("TMPDIR");
+  const std::string previous = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", shared.c_str(), 1);
+  const IndexRunResult result = Run(observer);
+  if (saved != nullptr) {
+    ::setenv("TMPDIR", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  EXPECT_EQ(observer.merge_folders, std::vector<std::string>{std::to_string(0700) + " own"});
+  EXPECT_EQ(test::ReadWholeFile(victim), "keep");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(shared)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"!.db", "a.db", "t.db"})) << "only the planted links stay";
+}
+#endif
 
 TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecords) {
   // Both runs have walked and neither has merged when they go on: each one's walk file

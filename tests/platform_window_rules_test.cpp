@@ -1,5 +1,5 @@
-// Window-layer rules that are portable: type-ahead in lists, the place of a folder claim,
-// and which drives a folder tree waits for.
+// Window-layer rules that are portable: type-ahead in lists and which drives a folder
+// tree waits for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/claim_namespace.h"
 #include "platform/drive_probe.h"
 #include "platform/platform.h"
 #include "platform/type_ahead.h"
@@ -53,23 +52,6 @@ TEST(TypeAheadTest, FindsTheNextRowStartingWithTheTypedTextFoldedAndWraps) {
   EXPECT_EQ(ui::FindRowByPrefix(rows, "beta!", 0, true, fold), -1) << "longer than the name";
   EXPECT_EQ(ui::FindRowByPrefix(rows, "b", 99, false, fold), 1) << "a start past the rows is row 0";
   EXPECT_EQ(ui::FindRowByPrefix(Names({}), "a", 0, true, fold), -1);
-}
-
-TEST(ClaimPlaceTest, OnlyASessionThatCannotUseTheMachineWideNamespaceClaimsLocally) {
-  using platform::ChooseClaimPlace;
-  using A = platform::ClaimAttempt;
-  using P = platform::ClaimPlace;
-  EXPECT_EQ(ChooseClaimPlace(A::kOk, A::kNotFound), P::kMachineWide);
-  // Denied with an object there that opens: shared as it should be.
-  EXPECT_EQ(ChooseClaimPlace(A::kAccessDenied, A::kOk), P::kMachineWide);
-  // Denied with an object there that does not open: another user holds the folder, and
-  // a local claim would let both runs write it.
-  EXPECT_EQ(ChooseClaimPlace(A::kAccessDenied, A::kAccessDenied), P::kTakenElsewhere);
-  // Denied with nothing there: no right to create machine-wide objects.
-  EXPECT_EQ(ChooseClaimPlace(A::kAccessDenied, A::kNotFound), P::kSessionLocal);
-  EXPECT_EQ(ChooseClaimPlace(A::kAccessDenied, A::kOtherFailure), P::kSessionLocal);
-  EXPECT_EQ(ChooseClaimPlace(A::kNotFound, A::kOk), P::kSessionLocal);
-  EXPECT_EQ(ChooseClaimPlace(A::kOtherFailure, A::kOk), P::kSessionLocal);
 }
 
 // A probe of "N:" that hangs like an offline share until the test lets it go.

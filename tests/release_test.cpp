@@ -91,31 +91,56 @@ TEST(Release, EveryByteOfTheDescriptionAndThePackageIsChecked) {
   const std::vector<std::uint8_t> definition = ReleaseFile("version.def");
   const std::vector<std::uint8_t> package = ReleaseFile("update.pak");
   ASSERT_GT(definition.size(), 1000u);
-  const platform::RsaPublicKey key = UpdatePublicKey();
+  const std::vector<platform::RsaPublicKey> keys = UpdatePublicKeys();
   constexpr std::int64_t kNow = 1'700'000'000;
-  ASSERT_EQ(CheckReleaseDescription(definition, package, key, kNow), ReleaseCheck::kAuthentic);
+  ASSERT_EQ(CheckReleaseDescription(definition, package, keys, kNow), ReleaseCheck::kAuthentic);
   for (std::size_t at = 0; at < definition.size(); ++at) {
     std::vector<std::uint8_t> changed = definition;
     changed[at] ^= 0x20;
-    EXPECT_NE(CheckReleaseDescription(changed, package, key, kNow), ReleaseCheck::kAuthentic) << at;
+    EXPECT_NE(CheckReleaseDescription(changed, package, keys, kNow), ReleaseCheck::kAuthentic) << at;
   }
   for (std::size_t at = 0; at < package.size(); at += 7) {
     std::vector<std::uint8_t> changed = package;
     changed[at] ^= 0x01;
-    EXPECT_EQ(CheckReleaseDescription(definition, changed, key, kNow), ReleaseCheck::kPackageMismatch) << at;
+    EXPECT_EQ(CheckReleaseDescription(definition, changed, keys, kNow), ReleaseCheck::kPackageMismatch) << at;
   }
   std::vector<std::uint8_t> longer = definition;
   longer.push_back('x');
-  EXPECT_EQ(CheckReleaseDescription(longer, package, key, kNow), ReleaseCheck::kMalformed);
-  EXPECT_EQ(CheckReleaseDescription(std::span(definition).first(3), package, key, kNow), ReleaseCheck::kMalformed);
+  EXPECT_EQ(CheckReleaseDescription(longer, package, keys, kNow), ReleaseCheck::kMalformed);
+  EXPECT_EQ(CheckReleaseDescription(std::span(definition).first(3), package, keys, kNow), ReleaseCheck::kMalformed);
   std::vector<std::uint8_t> junk_after = package;
   junk_after.push_back(0);
-  EXPECT_EQ(CheckReleaseDescription(definition, junk_after, key, kNow), ReleaseCheck::kPackageMismatch);
+  EXPECT_EQ(CheckReleaseDescription(definition, junk_after, keys, kNow), ReleaseCheck::kPackageMismatch);
 
   const auto fields = ParseReleaseDescription({reinterpret_cast<const char*>(definition.data()), definition.size()});
   ASSERT_TRUE(fields);
-  EXPECT_EQ(CheckReleaseDescription(definition, package, key, fields->expires - 1), ReleaseCheck::kAuthentic);
-  EXPECT_EQ(CheckReleaseDescription(definition, package, key, fields->expires), ReleaseCheck::kExpired);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, keys, fields->expires - 1), ReleaseCheck::kAuthentic);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, keys, fields->expires), ReleaseCheck::kExpired);
+}
+
+// The committed release is signed with the test key, which only a test build trusts. A
+// build configured with other keys refuses it; one that carries it as its next key, as a
+// build does while keys are rotated, takes it.
+TEST(Release, OnlyASignatureByTheCurrentOrTheNextKeyOfTheBuildCounts) {
+  const std::vector<std::uint8_t> definition = ReleaseFile("version.def");
+  const std::vector<std::uint8_t> package = ReleaseFile("update.pak");
+  const std::vector<platform::RsaPublicKey> test_build = UpdatePublicKeys();
+  ASSERT_EQ(test_build.size(), 1u);
+  const platform::RsaPublicKey test_key = test_build[0];
+  platform::RsaPublicKey users_key = test_key;
+  users_key.modulus[17] ^= 1;
+  platform::RsaPublicKey users_next_key = test_key;
+  users_next_key.modulus[40] ^= 1;
+
+  using Keys = std::vector<platform::RsaPublicKey>;
+  constexpr std::int64_t kNow = 1'700'000'000;
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key}, kNow),
+            ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key, users_next_key}, kNow),
+            ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{}, kNow), ReleaseCheck::kBadSignature);
+  EXPECT_EQ(CheckReleaseDescription(definition, package, Keys{users_key, test_key}, kNow),
+            ReleaseCheck::kAuthentic);
 }
 
 }  // namespace

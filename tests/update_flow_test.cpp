@@ -603,7 +603,7 @@ TEST_F(UpdateFlowTest, EmptyListLineTakesNoEntry) {
 class SystemWiredOperations : public ScriptedOperations {
  public:
   SystemWiredOperations()
-      : system_(CreateSystemOperations("", UpdatePublicKey(), [](std::string_view, std::string_view) {})) {}
+      : system_(CreateSystemOperations("", UpdatePublicKeys(), [](std::string_view, std::string_view) {})) {}
   bool VerifySignature(std::string_view data, std::span<const std::uint8_t> signature) override {
     return system_->VerifySignature(data, signature);
   }

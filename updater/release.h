@@ -84,11 +84,11 @@ std::optional<std::string> WriteReleaseDescription(const ReleaseContent& content
 enum class ReleaseCheck { kAuthentic, kMalformed, kPackageMismatch, kBadSignature, kExpired };
 
 // Checks a whole version.def as this updater and earlier ones take it: both signatures
-// against `key`, the package's digests and length, and the expiry against `now` (seconds
-// since 1970).
+// against the trusted keys (a signature by any one of them will do), the package's
+// digests and length, and the expiry against `now` (seconds since 1970).
 ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
                                      std::span<const std::uint8_t> package,
-                                     const platform::RsaPublicKey& key, std::int64_t now);
+                                     std::span<const platform::RsaPublicKey> keys, std::int64_t now);
 
 // Files the updater keeps beside the program for itself: the serial of the installed
 // release, and the journal of an install while it moves files into place. New files are

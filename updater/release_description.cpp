@@ -118,13 +118,12 @@ std::optional<std::string> WriteReleaseDescription(const ReleaseContent& content
 
 ReleaseCheck CheckReleaseDescription(std::span<const std::uint8_t> version_def,
                                      std::span<const std::uint8_t> package,
-                                     const platform::RsaPublicKey& key, std::int64_t now) {
+                                     std::span<const platform::RsaPublicKey> keys, std::int64_t now) {
   const std::optional<ReleaseDescription> description = ParseReleaseDescription(
       std::string_view(reinterpret_cast<const char*>(version_def.data()), version_def.size()));
   if (!description) return ReleaseCheck::kMalformed;
-  if (!platform::VerifyRsaSha256(key, version_def.first(description->first_signed_size),
-                                 description->first_signature) ||
-      !platform::VerifyRsaSha256(key, version_def.first(description->signed_size), description->signature)) {
+  if (!SignedByAnyKey(keys, version_def.first(description->first_signed_size), description->first_signature) ||
+      !SignedByAnyKey(keys, version_def.first(description->signed_size), description->signature)) {
     return ReleaseCheck::kBadSignature;
   }
   if (ChecksumDigest(*description) != HexDigest(platform::HashKind::kMd5, package) ||

@@ -9,6 +9,7 @@
 #include "updater/http.h"
 #include "updater/package.h"
 #include "updater/system_operations.h"
+#include "updater/update_public_key.h"
 
 namespace tandrel::updater {
 namespace {
@@ -30,8 +31,9 @@ class ReaderEntries : public PackageEntries {
 
 class SystemOperations : public UpdateOperations {
  public:
-  SystemOperations(std::string program_folder, platform::RsaPublicKey key, MessageSink show)
-      : program_folder_(std::move(program_folder)), key_(std::move(key)), show_(std::move(show)) {}
+  SystemOperations(std::string program_folder, std::vector<platform::RsaPublicKey> keys,
+                   MessageSink show)
+      : program_folder_(std::move(program_folder)), keys_(std::move(keys)), show_(std::move(show)) {}
 
   bool StartNetwork() override { return StartHttpNetwork(); }
   bool Download(const std::string& url, const std::string& file, const HttpLimits& limits) override {
@@ -43,8 +45,8 @@ class SystemOperations : public UpdateOperations {
         .count();
   }
   bool VerifySignature(std::string_view data, std::span<const std::uint8_t> signature) override {
-    return platform::VerifyRsaSha256(
-        key_, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, signature);
+    return SignedByAnyKey(keys_, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()},
+                          signature);
   }
   std::unique_ptr<PackageEntries> OpenPackage(std::span<const std::uint8_t> bytes) override {
     return std::make_unique<ReaderEntries>(bytes);
@@ -63,16 +65,16 @@ class SystemOperations : public UpdateOperations {
 
  private:
   std::string program_folder_;
-  platform::RsaPublicKey key_;
+  std::vector<platform::RsaPublicKey> keys_;
   MessageSink show_;
 };
 
 }  // namespace
 
-std::unique_ptr<UpdateOperations> CreateSystemOperations(std::string program_folder,
-                                                         platform::RsaPublicKey publisher_key,
-                                                         MessageSink show_message) {
-  return std::make_unique<SystemOperations>(std::move(program_folder), std::move(publisher_key),
+std::unique_ptr<UpdateOperations> CreateSystemOperations(
+    std::string program_folder, std::vector<platform::RsaPublicKey> publisher_keys,
+    MessageSink show_message) {
+  return std::make_unique<SystemOperations>(std::move(program_folder), std::move(publisher_keys),
                                             std::move(show_message));
 }
 

@@ -104,6 +104,18 @@ class UpdateTest(unittest.TestCase):
             drive("command", MAIN, 12)
             poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
 
+    def test_an_updater_that_cannot_be_written_is_reported_and_nothing_is_started(self):
+        app = Tandrel({"settings.conf": b"0\r\n"})
+        # A folder of that name: the start cannot remove it, and no file can take its place.
+        os.mkdir(app.path("update.exe"))
+        with app:
+            app.wait_main()
+            drive_ok("command", MAIN, ITEM_PROGRAM_UPDATE)
+            self.assertEqual(message_box(), ("Fehler", "Konnte update.exe nicht schreiben!"))
+            close_message_box()
+            self.assertTrue(app.wait_exit(30), "Tandrel did not end")
+            self.assertTrue(os.path.isdir(app.path("update.exe")))
+
     def test_update_installs_a_release_made_by_tdl_publish(self):
         served = {}
         for name in ("version.def", "update.pak"):

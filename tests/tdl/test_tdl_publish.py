@@ -10,6 +10,7 @@ import filecmp
 import os
 import random
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -92,6 +93,28 @@ class TdlPublishTest(unittest.TestCase):
         for name in ["update.pak", "version.def"]:
             self.assertTrue(filecmp.cmp(os.path.join(RELEASE, name), os.path.join(self.folder, name),
                                         shallow=False), name)
+
+    def test_keygen_makes_the_private_key_for_its_owner_alone_and_never_writes_through_a_link(self):
+        if WINDOWS:
+            self.skipTest("keygen is Linux-only")
+        key = os.path.join(self.folder, "key")
+        umask = os.umask(0)
+        try:
+            code, out = self.run_tdl("keygen", key)
+        finally:
+            os.umask(umask)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(stat.S_IMODE(os.stat(key).st_mode), 0o600)
+        with open(key, "rb") as f:
+            private = f.read()
+        self.assertNotEqual(self.run_tdl("keygen", key)[0], 0)
+        with open(key, "rb") as f:
+            self.assertEqual(f.read(), private, "an existing key was overwritten")
+        # A link in the key's place, even one that leads nowhere yet, is refused.
+        elsewhere = os.path.join(self.folder, "elsewhere")
+        os.symlink(elsewhere, os.path.join(self.folder, "link"))
+        self.assertNotEqual(self.run_tdl("keygen", os.path.join(self.folder, "link"))[0], 0)
+        self.assertFalse(os.path.lexists(elsewhere))
 
     def test_publish_then_unpack_gives_the_same_files_and_every_byte_is_signed(self):
         if WINDOWS:

@@ -34,12 +34,13 @@ const char kUnpackUsage[] =
     "Installs the package PAK into FOLDER by the updater's rules (folders must exist).\n";
 const char kKeygenUsage[] =
     "usage: tdl keygen KEYFILE\n"
-    "Makes an RSA-2048 signing key: KEYFILE (private, PEM), KEYFILE.pub (PEM) and\n"
-    "KEYFILE.pub.hex (the form a build compiles in, see TANDREL_UPDATE_PUBLIC_KEY).\n";
+    "Makes an RSA-2048 signing key: KEYFILE (private, PEM; a new file, readable by its\n"
+    "owner alone), KEYFILE.pub (PEM) and KEYFILE.pub.hex (the form a build compiles in,\n"
+    "see TANDREL_UPDATE_PUBLIC_KEY).\n";
 const char kVerifyUsage[] =
     "usage: tdl verify VERSION_DEF PAK [--key KEYFILE.pub.hex]\n"
     "Checks the digests, the length, both signatures and the expiry of a release against\n"
-    "the key this tdl was built with, or the given one.\n";
+    "the keys this tdl was built with (the current and the next one), or the given one.\n";
 
 namespace {
 
@@ -171,18 +172,23 @@ int RunKeygenCommand(std::span<const std::string_view> args) {
   if (parsed.help) return ShowUsage(kKeygenUsage);
   if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 1) return UsageFault(kKeygenUsage);
   const std::string path(parsed.operands[0]);
-  if (std::filesystem::exists(path)) return Fail("refusing to overwrite ", path);
+  // Made new, for the owner alone from its first byte: nothing that has the name already
+  // (a file, a link) is overwritten or followed, and no one can open it while it is written.
+  platform::File private_key(path, platform::OpenMode::kCreateNew);
+  if (!private_key.IsOpen()) return Fail("cannot make a new file (refusing to overwrite anything): ", path);
   const auto pair = platform::GenerateRsaKey(2048);
-  if (!pair) return Fail("could not make a key");
+  if (!pair || !private_key.Write(pair->private_pem) || !private_key.Sync() || !private_key.Close()) {
+    private_key.Close();
+    platform::RemoveFile(path);
+    return Fail(pair ? "cannot write " : "could not make a key for ", path);
+  }
   const std::string hex = platform::LowerHex(Bytes{static_cast<std::uint8_t>(pair->public_key.exponent >> 16),
                                                   static_cast<std::uint8_t>(pair->public_key.exponent >> 8),
                                                   static_cast<std::uint8_t>(pair->public_key.exponent)}) +
                           " " + platform::LowerHex(pair->public_key.modulus) + "\n";
-  if (!WriteBytes(path, AsBytes(pair->private_pem))) return Fail("cannot write ", path);
-  std::error_code ignored;
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               ignored);
   if (!WriteBytes(path + ".pub", AsBytes(pair->public_pem)) || !WriteBytes(path + ".pub.hex", AsBytes(hex))) {
+    // A private key without its public half signs nothing anyone can check.
+    platform::RemoveFile(path);
     return Fail("cannot write the public key beside ", path);
   }
   std::printf("private key: %s (keep it out of any repository)\npublic key: %s.pub, %s.pub.hex\n", path.c_str(),
@@ -292,18 +298,18 @@ int RunVerifyCommand(std::span<const std::string_view> args) {
                                                    .max_operands = 2});
   if (parsed.help) return ShowUsage(kVerifyUsage);
   if (parsed.fault != OptionFault::kNone || parsed.operands.size() != 2) return UsageFault(kVerifyUsage);
-  platform::RsaPublicKey key = updater::UpdatePublicKey();
+  std::vector<platform::RsaPublicKey> keys = updater::UpdatePublicKeys();
   if (key_given) {
     const auto given = ReadPublicKeyFile(key_path);
     if (!given) return Fail("not a public key file: ", key_path);
-    key = *given;
+    keys = {*given};
   }
   const auto description = ReadBytes(std::string(parsed.operands[0]));
   const auto package = ReadBytes(std::string(parsed.operands[1]));
   if (!description || !package) return Fail("cannot read the release files");
   const auto fields = updater::ParseReleaseDescription(
       std::string_view(reinterpret_cast<const char*>(description->data()), description->size()));
-  switch (updater::CheckReleaseDescription(*description, *package, key, SecondsSince1970())) {
+  switch (updater::CheckReleaseDescription(*description, *package, keys, SecondsSince1970())) {
     case updater::ReleaseCheck::kAuthentic:
       std::printf("authentic: serial %llu, expires %s\n", static_cast<unsigned long long>(fields->serial),
                   UtcText(fields->expires).c_str());
