@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "updater/release.h"
+#include "updater/update_public_key.h"
 
 namespace tandrel::updater {
 namespace {
