@@ -9,12 +9,12 @@
 
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/threads.h"
 #include "platform/win32/folder_names.h"
 #include "test_support.h"
 
@@ -145,7 +145,9 @@ PSID UserSid(std::vector<std::uint8_t>& token_user) {
 template <class Take>
 bool OnAnotherThread(Take take) {  // as another process would: mutexes belong to threads
   bool got = false;
-  std::thread([&] { got = take(); }).join();
+  platform::Thread thread;
+  EXPECT_TRUE(thread.Start([&](const platform::StopToken&) { got = take(); }));
+  thread.Wait();
   return got;
 }
 
