@@ -19,6 +19,9 @@ BUILD = os.environ.get("TANDREL_BUILD_DIR") or os.path.dirname(os.path.dirname(E
 PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "wineprefix")
 ARTIFACTS = os.environ.get("TANDREL_ARTIFACTS") or os.path.join(BUILD, "e2e-artifacts")
 WINE_RUN = os.path.join(REPO, "cmake", "wine-run.sh")
+# Program folders and other scratch folders of the tests; each made with a unique name, so
+# runs at the same time never share one.
+RUNS = os.path.join(BUILD, "e2e-run")
 WINE = subprocess.run(["bash", WINE_RUN, "--which"], stdout=subprocess.PIPE, check=True,
                       timeout=30).stdout.decode().strip()
 
@@ -39,12 +42,16 @@ def wine_env():
 
 def drive(*args, timeout=90):
     """Runs one driver verb; returns (exit code, stdout as Windows-1252 text)."""
-    done = subprocess.run([WINE, DRIVER] + [str(a) for a in args], env=wine_env(),
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-    text = done.stdout.decode("cp1252", errors="replace")
+    # Into a file, not a pipe: a Wine process the driver starts (the desktop's) may hold
+    # its output open long after the driver has ended.
+    with tempfile.TemporaryFile() as out:
+        code = subprocess.run([WINE, DRIVER] + [str(a) for a in args], env=wine_env(),
+                              stdout=out, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+        out.seek(0)
+        text = out.read().decode("cp1252", errors="replace")
     if text.endswith("\n"):
         text = text[:-1]
-    return done.returncode, text
+    return code, text
 
 
 def drive_ok(*args):
@@ -62,6 +69,11 @@ def screenshot(name):
     os.makedirs(ARTIFACTS, exist_ok=True)
     subprocess.run(["import", "-window", "root", os.path.join(ARTIFACTS, name + ".png")],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
+def scratch_folder(prefix):
+    os.makedirs(RUNS, exist_ok=True)
+    return tempfile.mkdtemp(prefix=prefix, dir=RUNS)
 
 
 def poll(condition, timeout_s=20.0):
@@ -82,8 +94,7 @@ class Tandrel:
     """The program started in a folder of its own; always ended on leaving."""
 
     def __init__(self, files=None, folder_prefix="t"):
-        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
-        self.folder = tempfile.mkdtemp(prefix=folder_prefix, dir=os.path.join(BUILD, "e2e-run"))
+        self.folder = scratch_folder(folder_prefix)
         shutil.copy(EXE, os.path.join(self.folder, "Tandrel.exe"))
         for name, data in (files or {}).items():
             with open(os.path.join(self.folder, name), "wb") as out:

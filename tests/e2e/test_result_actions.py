@@ -5,7 +5,6 @@ and dragging hits onto a drop target window of the driver's."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
 from e2e_support import *  # noqa: F401,F403
@@ -18,6 +17,12 @@ SIZE = 160 << 20  # large enough that copying eight of them takes a few seconds
 
 def win(path):
     return "Z:" + path.replace("/", "\\")
+
+
+def dropped_lines(path):
+    """What the drop target has printed so far."""
+    with open(path, "rb") as got:
+        return got.read().decode("cp1252").split("\n")
 
 
 class ResultActionsTest(unittest.TestCase):
@@ -65,13 +70,14 @@ class ResultActionsTest(unittest.TestCase):
             os.makedirs(target)
             drive_ok("command", MAIN, ITEM_COPY_TO)
             self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
-            time.sleep(0.5)
             screenshot("copy_requester")
             watch_path = app.path("watched.txt")
             with open(watch_path, "wb") as out:
                 watch = subprocess.Popen([WINE, DRIVER, "watch-fields", MAIN, "2", "3", "120000"], env=wine_env(),
                                          stdout=out, stderr=subprocess.DEVNULL)
-            time.sleep(2)  # the watcher is reading before the first copy starts
+            # The watcher prints the fields as it finds them: reading before the first copy.
+            self.assertTrue(poll(lambda: os.path.getsize(watch_path) > 0 or watch.poll() is not None, 30))
+            self.assertIsNone(watch.poll(), "the watcher ended before the copy")
             drive_ok("browse-folder", win(target), 30000)
             self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
             screenshot("copy_in_progress")
@@ -101,8 +107,8 @@ class ResultActionsTest(unittest.TestCase):
             self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2) == "", 60))
             made = os.listdir(cancelled)
             self.assertLess(len(made), len(names), "cancel stopped the queue")
-            time.sleep(1)
-            for name in made:  # the copy under way was finished
+            # Field 2 empties only once the worker has finished the copy under way.
+            for name in made:
                 self.assertEqual(os.path.getsize(os.path.join(cancelled, name)), SIZE, name)
             self.assertEqual(sorted(os.listdir(cancelled)), sorted(made), "nothing more after cancel")
 
@@ -154,20 +160,30 @@ class ResultActionsTest(unittest.TestCase):
                 steps = [(px + (950 - px) * i // 10, py + (250 - py) * i // 10) for i in range(11)]
                 subprocess.run(["xdotool", "mousemove", str(px), str(py), "mousedown", "1"], timeout=10)
                 for x, y in steps:
-                    time.sleep(0.1)
                     subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10)
-                time.sleep(0.5)
+                # Released only once the drag has arrived over the target; meanwhile the
+                # pointer moves a pixel to and fro there, as a hand does.
+                nudges = []
+
+                def arrived():
+                    if dropped_lines(out_path)[0] == "entered":
+                        return True
+                    nudges.append(len(nudges) % 2)
+                    subprocess.run(["xdotool", "mousemove", str(950 + nudges[-1]), "250"], timeout=10)
+                    return False
+
+                over = poll(arrived, 30)
                 subprocess.run(["xdotool", "mouseup", "1"], timeout=10)
+                self.assertTrue(over, "the drag never came over the target")
                 target.wait(timeout=60)
             finally:
                 if target.poll() is None:
                     target.kill()
                     target.wait(timeout=30)
-            with open(out_path, "rb") as got:
-                lines = got.read().decode("cp1252").split("\n")
+            lines = dropped_lines(out_path)
             self.assertEqual(target.returncode, 0, lines)
-            self.assertEqual(lines[:2], expected)
-            self.assertEqual(lines[2], "allowed=%d" % 1, "copying is the only effect offered")
+            self.assertEqual(lines[1:3], expected)
+            self.assertEqual(lines[3], "allowed=%d" % 1, "copying is the only effect offered")
 
 
 if __name__ == "__main__":

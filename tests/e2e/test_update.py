@@ -7,12 +7,11 @@ import http.server
 import os
 import shutil
 import subprocess
-import tempfile
 import threading
 import unittest
 
-from e2e_support import (BUILD, MAIN, REPO, Tandrel, drive, drive_ok, poll, screenshot,
-                         wine_env)
+from e2e_support import (MAIN, REPO, Tandrel, drive, drive_ok, poll, scratch_folder,
+                         screenshot, wine_env)
 
 UPDATER = os.environ.get("TANDREL_UPDATER", "")
 # Where the test builds' update.exe fetches from (the UpdateServerHost cache variable).
@@ -47,7 +46,7 @@ class UpdateServer:
     """A plain static web server on the loopback address the updater was built for."""
 
     def __init__(self, files):
-        self.root = tempfile.mkdtemp(prefix="srv", dir=os.path.join(BUILD, "e2e-run"))
+        self.root = scratch_folder("srv")
         os.makedirs(os.path.join(self.root, RELEASE_FOLDER))
         for name, data in files.items():
             with open(os.path.join(self.root, RELEASE_FOLDER, name), "wb") as out:

@@ -23,19 +23,22 @@ struct RequesterSearch {
   HWND found = nullptr;
 };
 
-BOOL CALLBACK HasTree(HWND child, LPARAM found) {
-  if (ClassName(child) == "SysTreeView32") {
+// A folder tree that holds items: the requester has filled it and is ready for the user.
+BOOL CALLBACK HasFilledTree(HWND child, LPARAM found) {
+  LRESULT items = 0;
+  if (ClassName(child) == "SysTreeView32" && SendWithTimeout(child, TVM_GETCOUNT, 0, 0, &items) &&
+      items > 0) {
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
   }
   return TRUE;
 }
 
-// The folder requester: a visible dialog holding a folder tree.
+// The folder requester: a visible dialog holding a filled folder tree.
 BOOL CALLBACK MatchRequester(HWND window, LPARAM lparam) {
   if (!IsWindowVisible(window) || ClassName(window) != "#32770") return TRUE;
   bool tree = false;
-  EnumChildWindows(window, HasTree, reinterpret_cast<LPARAM>(&tree));
+  EnumChildWindows(window, HasFilledTree, reinterpret_cast<LPARAM>(&tree));
   if (!tree) return TRUE;
   reinterpret_cast<RequesterSearch*>(lparam)->found = window;
   return FALSE;
@@ -46,7 +49,8 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
   return TRUE;
 }
 
-// Prints the dropped files, one a line, then "allowed=" and the effects the source allowed.
+// Prints "entered" when a drag first comes over the window, then the dropped files, one a
+// line, and "allowed=" and the effects the source allowed.
 class PrintingDropTarget final : public IDropTarget {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -61,6 +65,8 @@ class PrintingDropTarget final : public IDropTarget {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the stack
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+    if (!entered_) PrintLine("entered");
+    entered_ = true;
     *effect &= DROPEFFECT_COPY;
     return S_OK;
   }
@@ -93,6 +99,7 @@ class PrintingDropTarget final : public IDropTarget {
  private:
   std::atomic<ULONG> references_{1};
   DWORD allowed_ = 0;
+  bool entered_ = false;
   bool dropped_ = false;
 };
 
@@ -204,7 +211,8 @@ int BrowseFolderVerb(const Args& args) {
 }
 
 // drop-target TITLE X Y TIMEOUT_MS: opens a 300 x 300 window at X, Y registered as a drop
-// target and prints what is dropped on it (exit 0), or times out (exit 1).
+// target and prints when a drag arrives and what is dropped on it (exit 0), or times out
+// (exit 1).
 int DropTargetVerb(const Args& args) {
   long long x = 0;
   long long y = 0;
