@@ -4,6 +4,7 @@
 Every test starts the program in a fresh copy of its folder, so files it writes there
 (settings.conf) and files a test prepares (db.db, update.exe) belong to that test alone.
 """
+import fcntl
 import os
 import shutil
 import subprocess
@@ -85,6 +86,34 @@ def poll(condition, timeout_s=20.0):
         time.sleep(0.1)
 
 
+TREES = os.path.join(BUILD, "e2e-trees")
+BIG_FOLDERS, BIG_FILES = 200, 500  # 100,000 files: a walk of a few seconds under Wine
+
+
+def windows_path(path):
+    """The folder as the program under Wine sees it: drive Z: is the host's root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def big_tree():
+    """A tree of 100,000 files, made once for every run; runs at the same time wait while
+    one of them makes it."""
+    root = os.path.join(TREES, "big")
+    done = os.path.join(TREES, "big.done")
+    os.makedirs(TREES, exist_ok=True)
+    with open(os.path.join(TREES, "big.lock"), "wb") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(done):
+            shutil.rmtree(root, ignore_errors=True)
+            for d in range(BIG_FOLDERS):
+                folder = os.path.join(root, "Ordner %03d" % d)
+                os.makedirs(folder)
+                for f in range(BIG_FILES):
+                    open(os.path.join(folder, "Datei %d.txt" % f), "wb").close()
+            open(done, "wb").close()
+    return root
+
+
 def index_bytes(records):
     return b"".join(name + b"\r\n" + folder + b"\r\n" + bytes([kind])
                     for name, folder, kind in records)
@@ -144,7 +173,11 @@ class Tandrel:
         except subprocess.TimeoutExpired:
             return False
 
-    def __exit__(self, *exc):
+    def __exit__(self, kind, *exc):
+        if kind is not None:
+            # What the screen showed when the test failed, named by the program folder.
+            screenshot("failed-" + os.path.basename(self.folder))
+            print("e2e: screenshot failed-%s.png" % os.path.basename(self.folder), file=sys.stderr)
         if self.process.poll() is None:
             drive("command", MAIN, 12)
             if not self.wait_exit(15):

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of what users expect of a Windows program: the tray icon's life, the
 keyboard focus, the end of the session, updates during modal loops and dialog keys."""
-import os
 import time
 import unittest
 
@@ -85,16 +84,9 @@ class FocusTest(unittest.TestCase):
 
 class ModalLoopTest(unittest.TestCase):
     def test_status_text_changes_while_a_popup_menu_is_open(self):
-        app = Tandrel()
-        tree = app.path("tree")
         # Big enough that the run still walks when the menu has opened.
-        for d in range(250):
-            os.makedirs(os.path.join(tree, "d%03d" % d))
-            for f in range(300):
-                open(os.path.join(tree, "d%03d" % d, "f%03d.txt" % f), "wb").close()
-        with open(app.path("settings.conf"), "wb") as conf:
-            conf.write(b"0\r\n" + app.windows_path("tree").encode("cp1252") + b"\r\n")
-        with app:
+        settings = b"0\r\n" + windows_path(big_tree()).encode("cp1252") + b"\r\n"
+        with Tandrel({"settings.conf": settings}) as app:
             app.wait_main()
             drive_ok("command", MAIN, 2)
             drive_ok("tray", MAIN, WM_RBUTTONDOWN)

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of indexing: "Aktualisieren", quitting during a run, tdl index killed
 at random moments, and the companion re-indexer Vexoran.exe."""
-import fcntl
 import os
 import random
 import re
@@ -14,33 +13,6 @@ from e2e_support import *  # noqa: F401,F403
 
 TDL = os.environ.get("TANDREL_TDL", "")
 VEXORAN = os.environ.get("TANDREL_VEXORAN", "")
-TREES = os.path.join(BUILD, "e2e-trees")
-BIG_FOLDERS, BIG_FILES = 200, 500  # 100,000 files: a walk of a few seconds under Wine
-
-
-def windows_path(path):
-    """The folder as the program under Wine sees it: drive Z: is the host's root."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def big_tree():
-    """Made once for every run; runs at the same time wait while one of them makes it."""
-    root = os.path.join(TREES, "big")
-    done = os.path.join(TREES, "big.done")
-    os.makedirs(TREES, exist_ok=True)
-    with open(os.path.join(TREES, "big.lock"), "wb") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        if not os.path.exists(done):
-            shutil.rmtree(root, ignore_errors=True)
-            for d in range(BIG_FOLDERS):
-                folder = os.path.join(root, "Ordner %03d" % d)
-                os.makedirs(folder)
-                for f in range(BIG_FILES):
-                    open(os.path.join(folder, "Datei %d.txt" % f), "wb").close()
-            open(done, "wb").close()
-    return root
-
-
 def small_tree(parent):
     root = os.path.join(parent, "zwei")
     os.makedirs(os.path.join(root, "Unter"))
