@@ -71,19 +71,21 @@ class ResultActionsTest(unittest.TestCase):
             drive_ok("command", MAIN, ITEM_COPY_TO)
             self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
             screenshot("copy_requester")
-            watch_path = app.path("watched.txt")
-            with open(watch_path, "wb") as out:
-                watch = subprocess.Popen([WINE, DRIVER, "watch-fields", MAIN, "2", "3", "120000"], env=wine_env(),
-                                         stdout=out, stderr=subprocess.DEVNULL)
-            # The watcher prints the fields as it finds them: reading before the first copy.
-            self.assertTrue(poll(lambda: os.path.getsize(watch_path) > 0 or watch.poll() is not None, 30))
-            self.assertIsNone(watch.poll(), "the watcher ended before the copy")
+            # The program logs each change of fields 2 and 3 itself, the first line at once.
+            log_path = app.path("fields.txt")
+            drive_ok("log-fields", MAIN, 2, 3, win(log_path))
             drive_ok("browse-folder", win(target), 30000)
             self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
             screenshot("copy_in_progress")
-            self.assertEqual(watch.wait(timeout=150), 0)
-            with open(watch_path, "rb") as got:
-                seen = [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+
+            def logged():
+                with open(log_path, "rb") as got:
+                    return [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+
+            # Done when both fields, field 2 having shown the count, are empty again.
+            self.assertTrue(poll(lambda: logged()[-1:] == [["", ""]] and any(a for a, _ in logged()), 120),
+                            logged())
+            seen = logged()
             busy = [(a, b) for a, b in seen if a]
             counts = [int(a[len("\tWorking... ("):-1]) for a, _ in busy]
             self.assertEqual(counts[0], len(names), seen)

@@ -1,6 +1,6 @@
 // What the result actions need: the folder requester driven from outside, a drop target
-// window that receives a dragged file list, the clipboard's file list, and screen
-// positions for a pointer moved by the X server.
+// window that receives a dragged file list, the clipboard's file list, screen positions
+// for a pointer moved by the X server, and a log of the copy's status fields.
 #include "verbs.h"
 // After windows.h, which verbs.h brings in: they rely on its types.
 #include <ole2.h>
@@ -13,6 +13,8 @@
 
 #include <commctrl.h>
 
+#include "menu_probe.h"
+#include "menus.h"
 #include "remote_buffer.h"
 #include "tree_walk.h"
 
@@ -262,38 +264,27 @@ int ClipboardFilesVerb(const Args&) {
   return kOk;
 }
 
-// watch-fields TITLE FIELD_A FIELD_B TIMEOUT_MS: prints "A|B" each time the pair of status
-// fields changes, until field A, having shown a text, is empty again (exit 0) or the time
-// is up (exit 1).
-int WatchFieldsVerb(const Args& args) {
+// log-fields TITLE FIELD_A FIELD_B FILE: from now on the program itself appends "A|B" to
+// FILE (a path as the program sees it) each time the pair of status fields changes, the
+// pair as it is first; no change escapes, however briefly it shows.
+int LogFieldsVerb(const Args& args) {
   long long first = 0;
   long long second = 0;
-  long long timeout = 0;
-  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || !ParseNumber(args[3], &timeout)) {
+  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || first < 0 || first > 255 ||
+      second < 0 || second > 255 || args[3].size() >= MAX_PATH) {
     return kUsage;
   }
   HWND window = RequireWindow(args);
   HWND bar = window != nullptr ? FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr) : nullptr;
   if (bar == nullptr) return kNotFound;
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
-  std::string last;
-  bool shown = false;
-  for (bool start = true;; start = false) {
-    std::string a;
-    std::string b;
-    if (!ReadStatusField(bar, static_cast<WPARAM>(first), &a) || !ReadStatusField(bar, static_cast<WPARAM>(second), &b)) {
-      return kNotFound;
-    }
-    const std::string pair = a + "|" + b;
-    if (start || pair != last) {
-      PrintLine(pair);
-      last = pair;
-    }
-    if (!a.empty()) shown = true;
-    if (shown && a.empty()) return kOk;
-    if (GetTickCount64() >= deadline) return kNotFound;
-    Sleep(1);
+  StatusLogBlock log{bar, static_cast<unsigned>(first), static_cast<unsigned>(second), {}};
+  std::memcpy(log.path, args[3].c_str(), args[3].size());
+  RemoteBuffer block(bar, sizeof log);
+  if (!block.Write(0, &log, sizeof log) || !RunInProbe(bar, kStatusLogEntry, block)) {
+    PrintError("the status log could not start in the target");
+    return kNotFound;
   }
+  return kOk;
 }
 
 // screen-point TITLE X Y: the screen position of a point of the window's client area.
