@@ -1,6 +1,6 @@
 // The Run-key registration of the companion re-indexer.
 #include "app/dialogs.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 

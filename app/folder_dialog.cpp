@@ -5,7 +5,7 @@
 #include "app/dialogs.h"
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {

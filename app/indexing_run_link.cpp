@@ -3,7 +3,7 @@
 // from any thread.
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"
 
@@ -51,7 +51,7 @@ void StartIndexingRun(ui::Ui& ui) {
   // Empty slots from a settings.conf that could not be read are no folder list: a run
   // over them would replace the index with an empty one. The file may have become
   // readable since.
-  if (SettingsReadFailed && !ReloadSettings()) {
+  if (SettingsSession.read_failed && !ReloadSettings()) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }

@@ -4,7 +4,7 @@
 #include "app/app.h"
 #include "app/dialogs.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
 #include "platform/platform.h"

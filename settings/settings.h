@@ -23,10 +23,20 @@ extern FolderSlots IndexedFolders;
 // ReadSettings and the settings dialog, read by the quit sequence: main thread only.
 extern std::int32_t AutostartFlag;
 
-// The value the settings dialog applied in this session, none before the first apply.
-// settings.conf gets it only at quit or with the next folder list, so until then the
-// file still holds the older value. Main thread only.
-extern std::optional<std::int32_t> AppliedAutostartFlag;
+// What this process knows about its settings beyond the file's two values; main thread
+// only. Reset gives the state of a fresh process.
+struct SettingsSessionState {
+  // The value the settings dialog applied in this session, none before the first apply.
+  // settings.conf gets it only at quit or with the next folder list, so until then the
+  // file still holds the older value.
+  std::optional<std::int32_t> applied_autostart_flag;
+  // True when the last ReadSettings could not read the file: the empty slots then say
+  // nothing about the folders, and no run may walk them.
+  bool read_failed = false;
+
+  void Reset() { *this = SettingsSessionState{}; }
+};
+extern SettingsSessionState SettingsSession;
 
 // What a settings file holds.
 struct StoredSettings {
@@ -36,11 +46,7 @@ struct StoredSettings {
 
 // Reads the file without creating or changing it, for programs that only read it; none
 // when it cannot be read. Lines beyond the last slot are ignored.
-std::optional<StoredSettings> ReadSettingsFile(const std::string& path);
-
-// True when the last ReadSettings could not read the file: the empty slots then say
-// nothing about the folders, and no run may walk them. Main thread only.
-extern bool SettingsReadFailed;
+[[nodiscard]] std::optional<StoredSettings> ReadSettingsFile(const std::string& path);
 
 // Fills AutostartFlag and IndexedFolders from the file, creating an empty file when it
 // is missing; a file that cannot be written is read all the same. Lines beyond the last

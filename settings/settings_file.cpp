@@ -1,7 +1,7 @@
 // Reading and writing "settings.conf".
 #include <string>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/platform.h"
 
 namespace tandrel {
@@ -87,8 +87,8 @@ bool ReadSettings(const std::string& path) {
   // A file this user may not write (its read-only attribute, another user's file) still
   // holds the folder list.
   if (!file.IsOpen()) file = platform::File(path, platform::OpenMode::kRead);
-  SettingsReadFailed = !file.IsOpen();
-  if (SettingsReadFailed) return false;
+  SettingsSession.read_failed = !file.IsOpen();
+  if (SettingsSession.read_failed) return false;
   ReadLines(file, AutostartFlag, IndexedFolders);
   return true;
 }
@@ -103,7 +103,7 @@ std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
 
 bool ReloadSettings(const std::string& path) {
   const bool read = ReadSettings(path);
-  if (AppliedAutostartFlag) AutostartFlag = *AppliedAutostartFlag;
+  if (SettingsSession.applied_autostart_flag) AutostartFlag = *SettingsSession.applied_autostart_flag;
   return read;
 }
 

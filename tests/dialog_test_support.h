@@ -10,7 +10,7 @@
 #include "app/dialogs.h"
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "app/shell.h"
 #include "tests/support/headless_ui.h"
 #include "test_support.h"
@@ -31,9 +31,8 @@ class DialogTest : public ScratchCurrentFolder {
   }
   static void ResetSettings() {
     AutostartFlag = 0;
-    AppliedAutostartFlag.reset();
+    SettingsSession.Reset();
     IndexedFolders.fill(std::string());
-    SettingsReadFailed = false;
   }
 
   void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }

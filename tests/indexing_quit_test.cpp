@@ -4,7 +4,7 @@
 
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"

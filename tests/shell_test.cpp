@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
 #include "tests/support/headless_ui.h"

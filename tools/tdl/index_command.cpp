@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
 #include "tools/tdl/commands.h"

@@ -7,7 +7,7 @@
 // as new, and the two never write the same files.
 #include <optional>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
 
