@@ -50,7 +50,6 @@ void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const std:
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
   auto rows = std::make_shared<const SearchHitRows>(SearchHits(std::move(table), std::move(hits)));
-  SetLastSearchHits(rows);
   ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
   ui.PostProgress(IndexEntryCount(), 0);
   ui.PostStatusText(c.state_field, "\tFertig!");

@@ -18,10 +18,6 @@ namespace {
 std::mutex last_query_lock;
 std::string last_query;
 
-// The finished search's hits; written by the search thread at its end.
-std::mutex hits_lock;
-std::shared_ptr<const SearchHitRows> last_hits;
-
 }  // namespace
 
 // Started and ended by the main thread only; IsRunning is safe from any thread.
@@ -47,16 +43,6 @@ void SetLastQuery(std::string query) {
 }
 
 void ClearLastQuery() { SetLastQuery({}); }
-
-std::shared_ptr<const SearchHitRows> LastSearchHits() {
-  std::lock_guard<std::mutex> hold(hits_lock);
-  return last_hits;
-}
-
-void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits) {
-  std::lock_guard<std::mutex> hold(hits_lock);
-  last_hits = std::move(hits);
-}
 
 void EndRunningSearch() {
   SearchThread.RequestStop();

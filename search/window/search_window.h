@@ -67,8 +67,6 @@ bool SearchRunning();
 // Any thread.
 std::string LastQuery();
 void ClearLastQuery();
-// The hits of the last search that finished (null before the first).
-std::shared_ptr<const SearchHitRows> LastSearchHits();
 
 // Ends a running search and waits for it (the quit sequence and tests use it too).
 void EndRunningSearch();

@@ -24,6 +24,5 @@ struct Hit {
 std::vector<Hit> SelectedHits(const ui::Ui& ui, const ResultControls& c);
 
 void SetLastQuery(std::string query);
-void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits);
 
 }  // namespace tandrel
