@@ -2,10 +2,11 @@
 // reaches the status bar, the tray icon and the menu through the calls that are safe
 // from any thread.
 #include "app/handlers.h"
+#include "app/indexing_run_testing.h"
 #include "app/object_numbers.h"
-#include "settings/settings.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {

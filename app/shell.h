@@ -8,6 +8,7 @@
 #include "app/object_numbers.h"
 #include "app/program_version.h"
 #include "platform/ui.h"
+#include "search/actions/result_actions.h"
 #include "search/window/search_window.h"
 
 namespace tandrel {

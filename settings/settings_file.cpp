@@ -1,8 +1,8 @@
 // Reading and writing "settings.conf".
 #include <string>
 
-#include "settings/settings.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {

@@ -9,11 +9,12 @@
 
 #include "app/dialogs.h"
 #include "app/handlers.h"
+#include "app/indexing_run_testing.h"
 #include "app/object_numbers.h"
-#include "settings/settings.h"
 #include "app/shell.h"
-#include "tests/support/headless_ui.h"
+#include "settings/settings.h"
 #include "test_support.h"
+#include "tests/support/headless_ui.h"
 
 namespace tandrel::test {
 

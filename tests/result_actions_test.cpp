@@ -11,6 +11,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
+#include "search/actions/copy_worker_testing.h"
 #include "tests/support/headless_ui.h"
 #include "test_support.h"
 

@@ -5,6 +5,7 @@
 #include "dialog_test_support.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "platform/registry_testing.h"
 
 namespace tandrel {
 namespace {

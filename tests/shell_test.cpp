@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "app/object_numbers.h"
-#include "settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
-#include "tests/support/headless_ui.h"
+#include "settings/settings.h"
 #include "test_support.h"
+#include "tests/support/headless_ui.h"
 
 namespace tandrel {
 namespace {

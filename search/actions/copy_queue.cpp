@@ -1,4 +1,4 @@
-#include "search/window/copy_queue.h"
+#include "search/actions/copy_queue.h"
 
 namespace tandrel {
 

@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "search/window/search_window_internal.h"
+#include "index/index.h"
+#include "search/actions/copy_worker_testing.h"
+#include "search/actions/result_actions_internal.h"
 
 namespace tandrel {
 namespace {

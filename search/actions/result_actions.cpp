@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "search/window/search_window_internal.h"
+#include "search/actions/result_actions_internal.h"
 
 namespace tandrel {
 namespace {

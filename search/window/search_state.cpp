@@ -23,13 +23,6 @@ std::string last_query;
 // Started and ended by the main thread only; IsRunning is safe from any thread.
 platform::Thread SearchThread;
 
-// Filled by the main thread (QueueCopies), emptied by the copy worker and by
-// CancelCopies (main thread); its own lock guards every hand-off.
-CopyJobQueue CopyQueue;
-// Started by the main thread only, never waited for by the quit sequence: a worker still
-// copying ends with the process.
-platform::Thread CopyThread;
-
 bool SearchRunning() { return SearchThread.IsRunning(); }
 
 std::string LastQuery() {
