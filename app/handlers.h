@@ -3,7 +3,7 @@
 // launcher's.)
 #pragma once
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 

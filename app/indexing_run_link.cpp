@@ -13,12 +13,12 @@ namespace {
 
 class WindowRunObserver final : public IndexRunObserver {
  public:
-  explicit WindowRunObserver(ui::Ui& ui) : ui_(ui) {}
+  explicit WindowRunObserver(ui::StatusPoster& ui) : ui_(ui) {}
 
   void ShowProgress(std::string_view text) override {
-    ui_.PostStatusText(kProgressField, "\t" + std::string(text));
+    ui_.PostStatusText(kProgressField, ui::Centred(text));
   }
-  void ShowDone() override { ui_.PostStatusText(kStateField, "\tFertig!"); }
+  void ShowDone() override { ui_.PostStatusText(kStateField, ui::Centred("Fertig!")); }
   void ShowBusy(bool busy) override { ui_.PostTrayImage(busy ? kTrayBusyIcon : kTrayIdleIcon); }
   void ShowTooltip(std::string_view text) override { ui_.PostTrayTooltip(text); }
   void EnableStartItems(bool enabled) override {
@@ -30,7 +30,7 @@ class WindowRunObserver final : public IndexRunObserver {
   void ClearLastQuery() override { tandrel::ClearLastQuery(); }
 
  private:
-  ui::Ui& ui_;
+  ui::StatusPoster& ui_;
 };
 
 // The run threads, started by the main thread and never waited for by it. Two, because

@@ -40,7 +40,7 @@ void CloseSettingsDialog(ui::Ui& ui) {
 void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
   if (event.kind == ui::EventKind::kClose) {
     CloseSettingsDialog(ui);
-  } else if (event.kind == ui::EventKind::kControl && event.id == kSettingsApplyButton) {
+  } else if (event.kind == ui::EventKind::kControl && event.control == kSettingsApplyButton) {
     ApplySettingsDialog(ui);
   }
 }

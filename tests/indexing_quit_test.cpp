@@ -53,7 +53,7 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
 };
 
 TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
-  ASSERT_TRUE(DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, kItemUpdateIndex}));
+  ASSERT_TRUE(DispatchEvent(ui_, ui::MenuEvent(kMainWindow, kItemUpdateIndex)));
   EXPECT_EQ(IndexRunActive.load(), 1) << "set before the run's thread starts";
   ASSERT_TRUE(test::WaitUntil([&] {
     ui_.ApplyPosted();

@@ -13,7 +13,7 @@
 #include "platform/claim_namespace.h"
 #include "platform/drive_probe.h"
 #include "platform/platform.h"
-#include "platform/type_ahead.h"
+#include "platform/window/type_ahead.h"
 #include "test_support.h"
 
 namespace tandrel {

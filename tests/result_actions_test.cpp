@@ -92,9 +92,9 @@ class ResultActionsTest : public test::ScratchFolder {
   void Select(std::initializer_list<std::int32_t> rows) {
     for (std::int32_t row : rows) ui_.SelectRow(kMainWindow, kResultList, row);
   }
-  void Choose(int item) { DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, item}); }
+  void Choose(ui::ItemId item) { DispatchEvent(ui_, ui::MenuEvent(kMainWindow, item)); }
   void ListAction(ui::Action action) {
-    DispatchEvent(ui_, {ui::EventKind::kControl, kMainWindow, kResultList, action});
+    DispatchEvent(ui_, ui::ControlEvent(kMainWindow, kResultList, action));
   }
   void PaceCopies() {
     SetCopyGate([this](const std::string& name) { pacer_.AtCopy(name); });

@@ -1,11 +1,11 @@
 // The geometry of a splitter, the same on every window layer.
-#include "platform/splitter.h"
+#include "platform/window/splitter.h"
 
 #include <algorithm>
 
 namespace tandrel::ui {
 
-Splitter::Splitter(Rect area, int upper_id, int lower_id)
+Splitter::Splitter(Rect area, ControlId upper_id, ControlId lower_id)
     : area_(area), upper_id_(upper_id), lower_id_(lower_id), upper_height_(Room() / 2) {}
 
 int Splitter::Room() const { return std::max(0, area_.height - kSplitterBarHeight); }

@@ -3,7 +3,7 @@
 // the splitter is resized.
 #pragma once
 
-#include "platform/ui.h"
+#include "platform/window/values.h"
 
 namespace tandrel::ui {
 
@@ -16,10 +16,10 @@ struct SplitPanes {
 class Splitter {
  public:
   Splitter() = default;
-  Splitter(Rect area, int upper_id, int lower_id);
+  Splitter(Rect area, ControlId upper_id, ControlId lower_id);
 
-  int UpperId() const { return upper_id_; }
-  int LowerId() const { return lower_id_; }
+  ControlId UpperId() const { return upper_id_; }
+  ControlId LowerId() const { return lower_id_; }
   Rect Area() const { return area_; }
   SplitPanes Panes() const;
   // Resizes the splitter; the upper pane keeps its share of the room.
@@ -29,8 +29,8 @@ class Splitter {
 
  private:
   Rect area_;
-  int upper_id_ = -1;
-  int lower_id_ = -1;
+  ControlId upper_id_{-1};
+  ControlId lower_id_{-1};
   int upper_height_ = 0;  // of Room(), for the bar's share
   int Room() const;
 };

@@ -1,4 +1,4 @@
-#include "platform/type_ahead.h"
+#include "platform/window/type_ahead.h"
 
 namespace tandrel::ui {
 namespace {

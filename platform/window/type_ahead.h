@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/ui.h"
+#include "platform/window/values.h"
 
 namespace tandrel::ui {
 

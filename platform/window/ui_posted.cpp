@@ -1,11 +1,12 @@
 // Updates that worker threads post to the window layer. Each kind keeps only its newest
 // value (menu states keep their order), so a worker that reports every few milliseconds
 // costs one short lock and nothing more; the main thread shows the result once per pass.
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel::ui {
 
-void Ui::PostStatusText(int field, std::string_view text) {
+void Ui::PostStatusText(FieldId field_id, std::string_view text) {
+  const int field = NumberOf(field_id);
   if (field < 0) return;
   std::lock_guard<std::mutex> hold(posted_lock_);
   if (posted_.status_texts.size() <= static_cast<std::size_t>(field)) {
@@ -21,7 +22,7 @@ void Ui::PostProgress(int maximum, int position) {
   posted_any_.store(true, std::memory_order_release);
 }
 
-void Ui::PostTrayImage(int image) {
+void Ui::PostTrayImage(ImageId image) {
   std::lock_guard<std::mutex> hold(posted_lock_);
   posted_.tray_image = image;
   posted_any_.store(true, std::memory_order_release);
@@ -33,7 +34,7 @@ void Ui::PostTrayTooltip(std::string_view tooltip) {
   posted_any_.store(true, std::memory_order_release);
 }
 
-void Ui::PostMenuItemEnabled(int item, bool enabled) {
+void Ui::PostMenuItemEnabled(ItemId item, bool enabled) {
   std::lock_guard<std::mutex> hold(posted_lock_);
   auto& states = posted_.menu_states;
   std::erase_if(states, [item](const auto& s) { return s.first == item; });
@@ -41,7 +42,7 @@ void Ui::PostMenuItemEnabled(int item, bool enabled) {
   posted_any_.store(true, std::memory_order_release);
 }
 
-void Ui::PostListRows(int window, int id, std::shared_ptr<const RowSource> rows,
+void Ui::PostListRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows,
                       int fill_column) {
   std::lock_guard<std::mutex> hold(posted_lock_);
   auto& lists = posted_.list_rows;
@@ -61,7 +62,7 @@ void Ui::ApplyPostedUpdates() {
   }
   // Shown outside the lock: a window call may take a while, and workers must not wait.
   for (std::size_t field = 0; field < taken.status_texts.size(); ++field) {
-    if (taken.status_texts[field]) ApplyStatusText(static_cast<int>(field), *taken.status_texts[field]);
+    if (taken.status_texts[field]) ApplyStatusText(FieldId(field), *taken.status_texts[field]);
   }
   if (taken.progress) ApplyProgress(taken.progress->first, taken.progress->second);
   if (taken.tray_image) ApplyTrayImage(*taken.tray_image);

@@ -17,7 +17,7 @@ constexpr char kRequesterTitle[] = "Kopieren nach...";
 std::function<void(const std::string&)> copy_gate;
 
 std::string WorkingText(std::int32_t pending) {
-  return "\tWorking... (" + std::to_string(pending) + ")";
+  return ui::Centred("Working... (" + std::to_string(pending) + ")");
 }
 
 // A folder hit: the last level of the target is created if need be, and the files
@@ -42,18 +42,18 @@ void CopyHit(const CopyJob& job) {
   CopyFolderFiles(source, job.destination);
 }
 
-void ClearCopyFields(ui::Ui& ui, const ResultControls& c) {
+void ClearCopyFields(ui::StatusPoster& ui, const ResultControls& c) {
   ui.PostStatusText(c.copy_field, "");
   // An indexing run shows its progress there; its text stays.
   if (IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, "");
 }
 
-void CopyWorker(ui::Ui& ui, const ResultControls c) {
+void CopyWorker(ui::StatusPoster& ui, const ResultControls c) {
   for (;;) {
     std::optional<CopyJobQueue::Taken> taken = CopyQueue.Take([&] { ClearCopyFields(ui, c); });
     if (!taken) return;
     ui.PostStatusText(c.copy_field, WorkingText(taken->pending));
-    if (IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, "\t" + taken->job.name);
+    if (IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, ui::Centred(taken->job.name));
     if (copy_gate) copy_gate(taken->job.name);
     CopyHit(taken->job);
     const std::int32_t left = CopyQueue.Finish();

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/process.h"
 #include "search/actions/result_actions_internal.h"
 
 namespace tandrel {
@@ -22,16 +23,6 @@ std::vector<std::string> FullPaths(const std::vector<Hit>& hits) {
   paths.reserve(hits.size());
   for (const Hit& hit : hits) paths.push_back(WithSeparator(hit.folder) + hit.name);
   return paths;
-}
-
-// Starts `path` as a program (quoted, so spaces in it hold) in `working_folder`; what is
-// no program goes to the shell's default action for it.
-void ShellStart(ui::Ui& ui, const std::string& path, const std::string& parameters,
-                const std::string& working_folder) {
-  std::string command_line = "\"" + path + "\"";
-  if (!parameters.empty()) command_line += " " + parameters;
-  if (ui.StartProgram(command_line, working_folder)) return;
-  ui.OpenWithShell(path, parameters, working_folder);
 }
 
 struct FolderHits {
@@ -71,7 +62,7 @@ void OpenHits(ui::Ui& ui, const ResultControls& c) {
   for (const Hit& hit : SelectedHits(ui, c)) {
     if (hit.name.empty()) continue;
     const std::string folder = WithSeparator(hit.folder);
-    ShellStart(ui, folder + hit.name, "", folder);
+    platform::StartOrOpen(ui, folder + hit.name, "", folder);
   }
 }
 
@@ -80,7 +71,7 @@ void OpenFirstHit(ui::Ui& ui, const ResultControls& c) {
   const std::int32_t row = ui.SelectedRow(c.window, c.result_list);
   if (!rows || row < 0 || row >= rows->RowCount()) return;
   const std::string folder = WithSeparator(std::string(rows->Cell(row, 1)));
-  ShellStart(ui, folder + std::string(rows->Cell(row, 0)), "", folder);
+  platform::StartOrOpen(ui, folder + std::string(rows->Cell(row, 0)), "", folder);
 }
 
 void OpenHitFolders(ui::Ui& ui, const ResultControls& c) {
@@ -90,7 +81,7 @@ void OpenHitFolders(ui::Ui& ui, const ResultControls& c) {
     if (ui.ShowInFolder(group.folder, group.names)) continue;
     // The file browser's own command line selects one item: the folder's first hit.
     const std::string first = group.folder + group.names.front();
-    if (ui.StartProgram("explorer.exe /select,\"" + first + "\"", group.folder)) continue;
+    if (ui.StartCommandLine("explorer.exe /select,\"" + first + "\"", group.folder)) continue;
     ui.OpenWithShell(group.folder, "", group.folder);
   }
 }

@@ -4,16 +4,16 @@
 
 #include <cstdint>
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 
 // The window's numbers that the actions touch; the shell fills this in once.
 struct ResultControls {
-  int window = 0;
-  int result_list = 0;
-  int copy_field = 0;  // "Working... (N)" while copies are pending
-  int name_field = 0;  // the name being copied, unless an indexing run owns the field
+  ui::WindowId window{};
+  ui::ControlId result_list{};
+  ui::FieldId copy_field{};  // "Working... (N)" while copies are pending
+  ui::FieldId name_field{};  // the name being copied, unless an indexing run owns the field
 };
 
 // Opens every hit with the shell (programs in their own folder).

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 #include "search/search.h"
 
 namespace tandrel {
@@ -35,16 +35,16 @@ class SearchHitRows final : public ui::RowSource {
 
 // The window's numbers that the search touches; the shell fills this in once.
 struct SearchControls {
-  int window = 0;
-  int query_field = 0;
-  int folders_check_box = 0;
-  int files_check_box = 0;
-  int result_list = 0;
-  int progress_bar = 0;
-  int hit_count_field = 0;
-  int state_field = 0;
-  int item_manage_folders = 0;
-  int item_update_index = 0;
+  ui::WindowId window{};
+  ui::ControlId query_field{};
+  ui::ControlId folders_check_box{};
+  ui::ControlId files_check_box{};
+  ui::ControlId result_list{};
+  ui::ControlId progress_bar{};
+  ui::FieldId hit_count_field{};
+  ui::FieldId state_field{};
+  ui::ItemId item_manage_folders{};
+  ui::ItemId item_update_index{};
 };
 
 // Main thread: the same-search and length tests, then ends a running search and

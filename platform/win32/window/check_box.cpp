@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 

@@ -1,7 +1,7 @@
 // Hits on the clipboard: a file list, as a file browser puts it there, and the full
 // paths as text.
-#include "platform/win32/win32_com.h"
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/com.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 namespace {

@@ -8,8 +8,9 @@
 #include <shlobj.h>
 
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "platform/win32/handles.h"
 
 namespace tandrel::win32 {
 
@@ -28,85 +29,20 @@ class OleSession {
   bool initialised_;
 };
 
+template <typename Interface>
+void ReleaseComObject(Interface* object) {
+  object->Release();
+}
 // One reference to a COM object, released when the wrapper goes.
 template <typename Interface>
-class ComRef {
- public:
-  ComRef() = default;
-  explicit ComRef(Interface* adopted) : object_(adopted) {}
-  ~ComRef() { Reset(); }
-  ComRef(ComRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  ComRef& operator=(ComRef&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      object_ = std::exchange(other.object_, nullptr);
-    }
-    return *this;
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-
-  Interface* get() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-  void Reset() {
-    if (object_ != nullptr) object_->Release();
-    object_ = nullptr;
-  }
-
- private:
-  Interface* object_ = nullptr;
-};
+using ComRef = Owned<Interface*, ReleaseComObject<Interface>>;
 
 // An item identifier list the shell allocated; freed with the task allocator.
-class OwnedIdList {
- public:
-  OwnedIdList() = default;
-  explicit OwnedIdList(PIDLIST_ABSOLUTE list) : list_(list) {}
-  ~OwnedIdList() { CoTaskMemFree(list_); }
-  OwnedIdList(OwnedIdList&& other) noexcept : list_(std::exchange(other.list_, nullptr)) {}
-  OwnedIdList& operator=(OwnedIdList&& other) noexcept {
-    if (this != &other) {
-      CoTaskMemFree(list_);
-      list_ = std::exchange(other.list_, nullptr);
-    }
-    return *this;
-  }
-  OwnedIdList(const OwnedIdList&) = delete;
-  OwnedIdList& operator=(const OwnedIdList&) = delete;
+using OwnedIdList = Owned<PIDLIST_ABSOLUTE, CoTaskMemFree>;
 
-  PIDLIST_ABSOLUTE get() const { return list_; }
-  explicit operator bool() const { return list_ != nullptr; }
-
- private:
-  PIDLIST_ABSOLUTE list_ = nullptr;
-};
-
-// Global memory that is freed unless it was handed over (the clipboard takes it over).
-class OwnedGlobal {
- public:
-  OwnedGlobal() = default;
-  explicit OwnedGlobal(HGLOBAL memory) : memory_(memory) {}
-  ~OwnedGlobal() {
-    if (memory_ != nullptr) GlobalFree(memory_);
-  }
-  OwnedGlobal(OwnedGlobal&& other) noexcept : memory_(std::exchange(other.memory_, nullptr)) {}
-  OwnedGlobal& operator=(OwnedGlobal&& other) noexcept {
-    if (this != &other) {
-      if (memory_ != nullptr) GlobalFree(memory_);
-      memory_ = std::exchange(other.memory_, nullptr);
-    }
-    return *this;
-  }
-  OwnedGlobal(const OwnedGlobal&) = delete;
-  OwnedGlobal& operator=(const OwnedGlobal&) = delete;
-
-  HGLOBAL get() const { return memory_; }
-  explicit operator bool() const { return memory_ != nullptr; }
-  HGLOBAL Release() { return std::exchange(memory_, nullptr); }
-
- private:
-  HGLOBAL memory_ = nullptr;
-};
+// Global memory that is freed unless it was handed over (Release; the clipboard takes it
+// over).
+using OwnedGlobal = Owned<HGLOBAL, GlobalFree>;
 
 // A movable global block holding `bytes` (null when out of memory).
 OwnedGlobal GlobalCopyOf(const std::string& bytes);

@@ -2,8 +2,8 @@
 // (CF_HDROP) and a drop source that allows copying only.
 #include <atomic>
 
-#include "platform/win32/win32_com.h"
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/com.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 namespace {

@@ -1,7 +1,7 @@
 // The file list that drag and drop and the clipboard hand out.
 #include <cstring>
 
-#include "platform/win32/win32_com.h"
+#include "platform/win32/window/com.h"
 
 namespace tandrel::win32 {
 

@@ -1,6 +1,6 @@
 // The system's folder requester.
-#include "platform/win32/win32_com.h"
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/com.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 

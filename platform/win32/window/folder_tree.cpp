@@ -6,7 +6,7 @@
 
 #include "platform/drive_probe.h"
 #include "platform/platform.h"
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 namespace {
@@ -88,7 +88,7 @@ std::string ItemPath(HWND tree, HTREEITEM item) {
 
 }  // namespace
 
-LRESULT Win32Ui::HandleTreeNotify(int window, int id, const NMHDR& header, LPARAM lparam) {
+LRESULT Win32Ui::HandleTreeNotify(WindowId window, ControlId id, const NMHDR& header, LPARAM lparam) {
   if (QueueMouseNotify(window, id, header.code)) return 0;
   // The tree sends the wide form when its parent asks for it; only the item is read,
   // which both forms hold at the same place.
@@ -99,7 +99,7 @@ LRESULT Win32Ui::HandleTreeNotify(int window, int id, const NMHDR& header, LPARA
   return 0;  // FALSE to TVN_ITEMEXPANDING: let it expand
 }
 
-void Win32Ui::AddFolderTree(int window, int id, Rect at) {
+void Win32Ui::AddFolderTree(WindowId window, ControlId id, Rect at) {
   HWND tree = AddChild(window, id, WC_TREEVIEWA,
                        WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                        WS_EX_CLIENTEDGE, at, "");

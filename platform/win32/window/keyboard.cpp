@@ -1,9 +1,8 @@
-// The keyboard of dialog windows, the focus kept across activations, and type-ahead in
-// owner-data lists.
+// The keyboard of dialog windows, and the focus kept across activations. (Type-ahead in
+// owner-data lists: owner_data_list.cpp.)
 #include <string>
 
-#include "platform/type_ahead.h"
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 
@@ -24,10 +23,10 @@ bool Win32Ui::TranslateDialogKey(const MSG& message) {
     } else if (message.wParam == VK_ESCAPE) {
       Queue({EventKind::kClose, number});
     } else {
-      const int id = DefaultButton(number);
-      HWND button = Control(number, id);
+      const std::optional<ControlId> id = DefaultButton(number);
+      HWND button = id ? Control(number, *id) : nullptr;
       if (button != nullptr && IsWindowEnabled(button)) {
-        Queue({EventKind::kControl, number, id, Action::kLeftClick});
+        Queue(ControlEvent(number, *id, Action::kLeftClick));
       }
     }
     return true;
@@ -37,46 +36,20 @@ bool Win32Ui::TranslateDialogKey(const MSG& message) {
 
 // Without this the window itself would get the focus back on activation (after Alt+Tab,
 // a message box or a dialog), and typing would go nowhere.
-void Win32Ui::RememberFocus(int window, HWND hwnd) {
+void Win32Ui::RememberFocus(WindowId window, HWND hwnd) {
   auto found = windows_.find(window);
   if (found == windows_.end()) return;
   HWND focus = GetFocus();
   if (focus != nullptr && IsChild(hwnd, focus)) found->second.focus = focus;
 }
 
-bool Win32Ui::RestoreFocus(int window, HWND hwnd) {
+bool Win32Ui::RestoreFocus(WindowId window, HWND hwnd) {
   auto found = windows_.find(window);
   if (found == windows_.end()) return false;
   HWND focus = found->second.focus;
   if (focus == nullptr || !IsWindow(focus) || !IsChild(hwnd, focus) || !IsWindowVisible(focus)) return false;
   SetFocus(focus);
   return true;
-}
-
-LRESULT Win32Ui::AnswerFindItem(int window, int id, LPARAM lparam, bool wide) const {
-  auto found = lists_.find({window, id});
-  if (found == lists_.end() || !found->second.rows) return -1;
-  std::string typed;
-  int start = 0;
-  bool wrap = false;
-  if (wide) {
-    const auto* find = reinterpret_cast<const NMLVFINDITEMW*>(lparam);
-    if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) return -1;
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return -1;
-    typed.resize(static_cast<std::size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed.data(), bytes, nullptr, nullptr);
-    typed.resize(static_cast<std::size_t>(bytes) - 1);
-    start = find->iStart;
-    wrap = (find->lvfi.flags & LVFI_WRAP) != 0;
-  } else {
-    const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(lparam);
-    if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) return -1;
-    typed = find->lvfi.psz;
-    start = find->iStart;
-    wrap = (find->lvfi.flags & LVFI_WRAP) != 0;
-  }
-  return FindRowByPrefix(*found->second.rows, typed, start, wrap, TypeAheadFold());
 }
 
 }  // namespace tandrel::ui

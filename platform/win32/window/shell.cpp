@@ -1,29 +1,10 @@
-// The shell for the result actions: starting programs, the default action for a path,
-// folder windows with items selected, and the Yes/No question before opening many.
-#include "platform/win32/win32_ui.h"
-// After windows.h: it relies on its types.
-#include <shellapi.h>
+// The shell for the result actions: starting programs and the default action for a path
+// (the process starts of platform/process.h), folder windows with items selected, and the
+// Yes/No question before opening many.
+#include "platform/process.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
-namespace {
-
-// Process and thread handles of a started program: it runs on, nobody waits for it.
-class StartedProcess {
- public:
-  StartedProcess() = default;
-  ~StartedProcess() {
-    if (info.hThread != nullptr) CloseHandle(info.hThread);
-    if (info.hProcess != nullptr) CloseHandle(info.hProcess);
-  }
-  StartedProcess(const StartedProcess&) = delete;
-  StartedProcess& operator=(const StartedProcess&) = delete;
-
-  PROCESS_INFORMATION info{};
-};
-
-const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
-
-}  // namespace
 
 const Win32Ui::WindowData* Win32Ui::MainWindowData() const {
   for (const auto& [number, data] : windows_) {
@@ -43,27 +24,13 @@ bool Win32Ui::AskYesNo(std::string_view title, std::string_view text) {
   return MessageBoxA(MainHwnd(), m.c_str(), t.c_str(), MB_YESNO) == IDYES;
 }
 
-bool Win32Ui::StartProgram(const std::string& command_line, const std::string& working_folder) {
-  std::string writable = command_line;  // CreateProcessA may write into its command line
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  StartedProcess started;
-  return CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, OrNull(working_folder),
-                        &startup, &started.info) != 0;
+bool Win32Ui::StartCommandLine(const std::string& command_line, const std::string& working_folder) {
+  return platform::StartCommandLine(command_line, working_folder);
 }
 
-bool Win32Ui::OpenWithShell(const std::string& path, const std::string& parameters,
+bool Win32Ui::OpenWithShell(const std::string& path, std::string_view parameters,
                             const std::string& working_folder) {
-  SHELLEXECUTEINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_FLAG_NO_UI;  // a failure shows nothing
-  info.hwnd = MainHwnd();
-  info.lpVerb = nullptr;  // the default verb
-  info.lpFile = path.c_str();
-  info.lpParameters = OrNull(parameters);
-  info.lpDirectory = OrNull(working_folder);
-  info.nShow = SW_SHOWNORMAL;
-  return ShellExecuteExA(&info) != 0;
+  return platform::OpenWithShell(path, parameters, working_folder);
 }
 
 bool Win32Ui::ShowInFolder(const std::string& folder, const std::vector<std::string>& names) {

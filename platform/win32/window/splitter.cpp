@@ -1,7 +1,7 @@
 // Splitters: no window of their own. The two panes are children of the splitter's window,
 // and the bar between them is a strip of that window's client area, dragged with the
 // mouse captured.
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/win32_ui.h"
 
 namespace tandrel::ui {
 namespace {
@@ -14,13 +14,13 @@ POINT PointOf(LPARAM lparam) { return {static_cast<short>(LOWORD(lparam)), stati
 
 }  // namespace
 
-void Win32Ui::AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) {
+void Win32Ui::AddSplitter(WindowId window, ControlId id, Rect at, ControlId upper_id, ControlId lower_id) {
   if (Hwnd(window) == nullptr) return;
   const Splitter& splitter = splitters_[{window, id}] = Splitter(at, upper_id, lower_id);
   LayOutSplitter(window, splitter);
 }
 
-void Win32Ui::LayOutSplitter(int window, const Splitter& splitter) {
+void Win32Ui::LayOutSplitter(WindowId window, const Splitter& splitter) {
   const SplitPanes panes = splitter.Panes();
   // Moved with repainting, so the strip they uncover is erased as the bar.
   if (HWND upper = Control(window, splitter.UpperId())) {
@@ -32,7 +32,7 @@ void Win32Ui::LayOutSplitter(int window, const Splitter& splitter) {
 }
 
 // True when the message was a splitter's: the pointer over a bar, or a drag of one.
-bool Win32Ui::HandleSplitterMouse(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+bool Win32Ui::HandleSplitterMouse(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_SETCURSOR: {
       if (reinterpret_cast<HWND>(wparam) != hwnd || LOWORD(lparam) != HTCLIENT) return false;

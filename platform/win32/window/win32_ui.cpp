@@ -1,21 +1,22 @@
 // Windows, controls, events and the message pump.
-#include "platform/win32/win32_ui.h"
+#include "platform/win32/window/win32_ui.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/win32/window/message_ids.h"
+
 namespace tandrel::ui {
 namespace {
 
+using win32::kPostedTimer;
+using win32::kPostedTimerMs;
+using win32::kStatusBarSubclass;
+using win32::kTrayMessage;
+
 constexpr char kWindowClass[] = "TandrelWindow";
-constexpr UINT kTrayMessage = WM_APP + 1;
-constexpr UINT_PTR kStatusBarSubclass = 1;
-// Shows what workers posted while a modal loop of the system runs (a popup menu, a
-// message box, a frame drag), where WaitEvent is not reached.
-constexpr UINT_PTR kPostedTimer = 1;
-constexpr UINT kPostedTimerMs = 50;
 
 DWORD StyleOf(WindowStyle style) {
   switch (style) {
@@ -78,17 +79,17 @@ Win32Ui::~Win32Ui() {
 
 std::unique_ptr<Ui> CreateSystemUi() { return std::make_unique<Win32Ui>(); }
 
-HWND Win32Ui::Hwnd(int window) const {
+HWND Win32Ui::Hwnd(WindowId window) const {
   auto found = windows_.find(window);
   return found == windows_.end() ? nullptr : found->second.hwnd;
 }
 
-HWND Win32Ui::Control(int window, int id) const {
+HWND Win32Ui::Control(WindowId window, ControlId id) const {
   auto found = controls_.find({window, id});
   return found == controls_.end() ? nullptr : found->second;
 }
 
-bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, int width, int height) {
+bool Win32Ui::OpenWindow(WindowId window, WindowStyle style, std::string_view title, int width, int height) {
   CloseWindow(window);
   const DWORD ws = StyleOf(style);
   const DWORD ex = style == WindowStyle::kSplash ? WS_EX_LAYERED : 0;
@@ -113,11 +114,11 @@ bool Win32Ui::OpenWindow(int window, WindowStyle style, std::string_view title, 
   return true;
 }
 
-void Win32Ui::CloseWindow(int window) {
+void Win32Ui::CloseWindow(WindowId window) {
   HWND hwnd = Hwnd(window);
   if (hwnd == nullptr) return;
   // The icon's removal names its window, so it goes while the window still exists.
-  if (window == tray_window_) RemoveTrayIcon();
+  if (hwnd == tray_.Window()) tray_.Remove();
   // Events taken from the message queue before the close (two clicks handled in one pass)
   // belong to no window any more.
   std::erase_if(events_, [window](const Event& e) { return e.window == window; });
@@ -126,17 +127,13 @@ void Win32Ui::CloseWindow(int window) {
   std::erase_if(trees_, [window](const auto& c) { return c.first == window; });
   std::erase_if(splitters_, [window](const auto& c) { return c.first.first == window; });
   if (bar_drag_.window == window) bar_drag_ = BarDrag{};
-  if (GetMenu(hwnd) == menu_bar_ && menu_bar_ != nullptr) {
-    std::erase(menus_, menu_bar_);
-    menu_bar_ = nullptr;
-  }
-  if (accelerator_window_ == hwnd) accelerator_window_ = nullptr;
+  menus_.ForgetWindow(hwnd);
   // Out of the table, the record still serves the messages that the destruction sends.
   auto record = windows_.extract(window);
   DestroyWindow(hwnd);
 }
 
-void Win32Ui::SetSizeBounds(int window, int min_width, int min_height, int max_width, int max_height) {
+void Win32Ui::SetSizeBounds(WindowId window, int min_width, int min_height, int max_width, int max_height) {
   auto found = windows_.find(window);
   if (found == windows_.end()) return;
   found->second.min_size = {min_width, min_height};
@@ -151,7 +148,7 @@ int Win32Ui::MenuBarHeight(HWND hwnd) const {
   return info.rcBar.bottom - info.rcBar.top;
 }
 
-void Win32Ui::GetInnerSize(int window, int& width, int& height) const {
+void Win32Ui::GetInnerSize(WindowId window, int& width, int& height) const {
   width = height = 0;
   HWND hwnd = Hwnd(window);
   if (hwnd == nullptr) return;
@@ -161,39 +158,39 @@ void Win32Ui::GetInnerSize(int window, int& width, int& height) const {
   height = client.bottom + MenuBarHeight(hwnd);
 }
 
-void Win32Ui::SetOpacity(int window, std::uint8_t alpha) {
+void Win32Ui::SetOpacity(WindowId window, std::uint8_t alpha) {
   if (HWND hwnd = Hwnd(window)) SetLayeredWindowAttributes(hwnd, 0, alpha, LWA_ALPHA);
 }
 
-void Win32Ui::SetStayOnTop(int window) {
+void Win32Ui::SetStayOnTop(WindowId window) {
   if (HWND hwnd = Hwnd(window)) SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void Win32Ui::ShowWindow(int window, bool shown) {
+void Win32Ui::ShowWindow(WindowId window, bool shown) {
   // SW_SHOW brings the window back in the state it had: maximised, minimised or normal.
   if (HWND hwnd = Hwnd(window)) ::ShowWindow(hwnd, shown ? SW_SHOW : SW_HIDE);
 }
 
-void Win32Ui::EnableWindow(int window, bool enabled) {
+void Win32Ui::EnableWindow(WindowId window, bool enabled) {
   if (HWND hwnd = Hwnd(window)) ::EnableWindow(hwnd, enabled);
 }
 
-void Win32Ui::ActivateWindow(int window) {
+void Win32Ui::ActivateWindow(WindowId window) {
   if (HWND hwnd = Hwnd(window)) SetForegroundWindow(hwnd);
 }
 
-void Win32Ui::EnableFlickerFreeErase(int window) {
+void Win32Ui::EnableFlickerFreeErase(WindowId window) {
   auto found = windows_.find(window);
   if (found != windows_.end()) found->second.flicker_free = true;
 }
 
-HWND Win32Ui::AddChild(int window, int id, const char* window_class, DWORD style, DWORD ex_style, Rect at,
+HWND Win32Ui::AddChild(WindowId window, ControlId id, const char* window_class, DWORD style, DWORD ex_style, Rect at,
                        std::string_view text) {
   HWND parent = Hwnd(window);
   if (parent == nullptr) return nullptr;
   const std::string caption(text);
   HWND child = CreateWindowExA(ex_style, window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | style, at.x, at.y,
-                               at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(NumberOf(id))),
                                GetModuleHandleA(nullptr), nullptr);
   if (child == nullptr) return nullptr;
   SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -201,7 +198,7 @@ HWND Win32Ui::AddChild(int window, int id, const char* window_class, DWORD style
   return child;
 }
 
-void Win32Ui::AddPicture(int window, int id, Rect at, const Picture& picture) {
+void Win32Ui::AddPicture(WindowId window, ControlId id, Rect at, const Picture& picture) {
   HWND control = AddChild(window, id, "STATIC", SS_BITMAP, 0, at, "");
   if (control == nullptr || picture.width <= 0) return;
   BITMAPINFO info{};
@@ -215,29 +212,29 @@ void Win32Ui::AddPicture(int window, int id, Rect at, const Picture& picture) {
   pictures_.push_back(std::move(bitmap));
 }
 
-void Win32Ui::AddTextField(int window, int id, Rect at) {
+void Win32Ui::AddTextField(WindowId window, ControlId id, Rect at) {
   AddChild(window, id, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, at, "");
 }
 
-void Win32Ui::AddButton(int window, int id, Rect at, std::string_view text) {
+void Win32Ui::AddButton(WindowId window, ControlId id, Rect at, std::string_view text) {
   AddChild(window, id, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, at, text);
 }
 
-void Win32Ui::AddCheckBox(int window, int id, Rect at, std::string_view text) {
+void Win32Ui::AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) {
   if (HWND box = AddChild(window, id, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, at, text)) {
     const Rect fitted = FitCheckBoxToLabel(box, at);
     MoveWindow(box, fitted.x, fitted.y, fitted.width, fitted.height, TRUE);
   }
 }
 
-void Win32Ui::AddProgressBar(int window, int id, Rect at, int maximum) {
+void Win32Ui::AddProgressBar(WindowId window, ControlId id, Rect at, int maximum) {
   HWND bar = AddChild(window, id, PROGRESS_CLASSA, PBS_SMOOTH, 0, at, "");
   if (bar == nullptr) return;
   windows_[window].progress_bar = bar;
   SendMessageA(bar, PBM_SETRANGE32, 0, maximum);
 }
 
-void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+void Win32Ui::AddList(WindowId window, ControlId id, Rect at, const std::vector<std::string>& columns,
                       const std::vector<int>& widths, ListSelection selection) {
   const DWORD single = selection == ListSelection::kSingle ? LVS_SINGLESEL : 0;
   HWND list = AddChild(window, id, WC_LISTVIEWA,
@@ -254,10 +251,10 @@ void Win32Ui::AddList(int window, int id, Rect at, const std::vector<std::string
     column.cx = i < widths.size() ? widths[i] : 100;
     SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
   }
-  lists_[{window, id}] = ListData{};
+  lists_.insert_or_assign({window, id}, win32::OwnerDataList(list));
 }
 
-int Win32Ui::AddStatusBar(int window, const std::vector<int>& field_widths) {
+int Win32Ui::AddStatusBar(WindowId window, const std::vector<int>& field_widths) {
   auto found = windows_.find(window);
   if (found == windows_.end()) return 0;
   WindowData& parent = found->second;
@@ -278,7 +275,7 @@ int Win32Ui::AddStatusBar(int window, const std::vector<int>& field_widths) {
   return r.bottom - r.top;
 }
 
-void Win32Ui::MoveControl(int window, int id, Rect at) {
+void Win32Ui::MoveControl(WindowId window, ControlId id, Rect at) {
   auto splitter = splitters_.find({window, id});
   if (splitter != splitters_.end()) {
     splitter->second.MoveTo(at);
@@ -291,7 +288,7 @@ void Win32Ui::MoveControl(int window, int id, Rect at) {
   MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
 }
 
-std::optional<Rect> Win32Ui::ControlRect(int window, int id) const {
+std::optional<Rect> Win32Ui::ControlRect(WindowId window, ControlId id) const {
   auto splitter = splitters_.find({window, id});
   if (splitter != splitters_.end()) return splitter->second.Area();
   HWND control = Control(window, id);
@@ -302,7 +299,7 @@ std::optional<Rect> Win32Ui::ControlRect(int window, int id) const {
   return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void Win32Ui::SetFont(int window, int id, const FontSpec& font) {
+void Win32Ui::SetFont(WindowId window, ControlId id, const FontSpec& font) {
   HWND control = Control(window, id);
   if (control == nullptr) return;
   auto& owned = fonts_[{font.face, font.points}];
@@ -316,16 +313,16 @@ void Win32Ui::SetFont(int window, int id, const FontSpec& font) {
   if (owned) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(owned.get()), TRUE);
 }
 
-void Win32Ui::SetChecked(int window, int id, bool checked) {
+void Win32Ui::SetChecked(WindowId window, ControlId id, bool checked) {
   if (HWND control = Control(window, id)) SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-bool Win32Ui::IsChecked(int window, int id) const {
+bool Win32Ui::IsChecked(WindowId window, ControlId id) const {
   HWND control = Control(window, id);
   return control != nullptr && SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-std::string Win32Ui::Text(int window, int id) const {
+std::string Win32Ui::Text(WindowId window, ControlId id) const {
   HWND control = Control(window, id);
   if (control == nullptr) return {};
   if (IsFolderTree(window, id)) return SelectedFolderPath(control);
@@ -335,71 +332,54 @@ std::string Win32Ui::Text(int window, int id) const {
   return text;
 }
 
-void Win32Ui::Focus(int window, int id) {
+void Win32Ui::Focus(WindowId window, ControlId id) {
   if (HWND control = Control(window, id)) SetFocus(control);
 }
 
-void Win32Ui::SetRows(int window, int id, std::shared_ptr<const RowSource> rows) {
-  HWND list = Control(window, id);
+win32::OwnerDataList* Win32Ui::List(WindowId window, ControlId id) {
   auto found = lists_.find({window, id});
-  if (list == nullptr || found == lists_.end()) return;
-  found->second.rows = std::move(rows);
-  const std::int32_t count = found->second.rows ? found->second.rows->RowCount() : 0;
-  LVITEMA none{};
-  none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-  SendMessageA(list, LVM_SETITEMCOUNT, count, 0);
-  InvalidateRect(list, nullptr, TRUE);
+  return found == lists_.end() ? nullptr : &found->second;
 }
 
-std::int32_t Win32Ui::RowCount(int window, int id) const {
+const win32::OwnerDataList* Win32Ui::List(WindowId window, ControlId id) const {
   auto found = lists_.find({window, id});
-  return found == lists_.end() || !found->second.rows ? 0 : found->second.rows->RowCount();
+  return found == lists_.end() ? nullptr : &found->second;
 }
 
-void Win32Ui::SelectRow(int window, int id, std::int32_t row) {
-  HWND list = Control(window, id);
-  if (list == nullptr) return;
-  LVITEMA item{};
-  item.stateMask = LVIS_SELECTED;
-  item.state = LVIS_SELECTED;
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+void Win32Ui::SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SetRows(std::move(rows));
 }
 
-std::shared_ptr<const RowSource> Win32Ui::Rows(int window, int id) const {
-  auto found = lists_.find({window, id});
-  return found == lists_.end() ? nullptr : found->second.rows;
+std::int32_t Win32Ui::RowCount(WindowId window, ControlId id) const {
+  const win32::OwnerDataList* list = List(window, id);
+  return list == nullptr ? 0 : list->RowCount();
 }
 
-std::vector<std::int32_t> Win32Ui::SelectedRows(int window, int id) const {
-  std::vector<std::int32_t> rows;
-  HWND list = Control(window, id);
-  if (list == nullptr) return rows;
-  const LRESULT count = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0);
-  if (count > 0) rows.reserve(static_cast<std::size_t>(count));
-  for (LRESULT row = -1; (row = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) >= 0;) {
-    rows.push_back(static_cast<std::int32_t>(row));
-  }
-  return rows;
+void Win32Ui::SelectRow(WindowId window, ControlId id, std::int32_t row) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SelectRow(row);
 }
 
-std::int32_t Win32Ui::SelectedRow(int window, int id) const {
-  HWND list = Control(window, id);
-  if (list == nullptr) return -1;
-  return static_cast<std::int32_t>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+std::shared_ptr<const RowSource> Win32Ui::Rows(WindowId window, ControlId id) const {
+  const win32::OwnerDataList* list = List(window, id);
+  return list == nullptr ? nullptr : list->Rows();
 }
 
-void Win32Ui::SetColumnWidth(int window, int id, int column, int width) {
-  HWND list = Control(window, id);
-  if (list == nullptr) return;
-  SendMessageA(list, LVM_SETCOLUMNWIDTH, column, width == kFillHeader ? LVSCW_AUTOSIZE_USEHEADER : width);
+std::vector<std::int32_t> Win32Ui::SelectedRows(WindowId window, ControlId id) const {
+  const win32::OwnerDataList* list = List(window, id);
+  return list == nullptr ? std::vector<std::int32_t>{} : list->SelectedRows();
 }
 
-void Win32Ui::SetListRedraw(int window, int id, bool redraw) {
-  HWND list = Control(window, id);
-  if (list == nullptr) return;
-  SendMessageA(list, WM_SETREDRAW, redraw, 0);
-  if (redraw) InvalidateRect(list, nullptr, TRUE);
+std::int32_t Win32Ui::SelectedRow(WindowId window, ControlId id) const {
+  const win32::OwnerDataList* list = List(window, id);
+  return list == nullptr ? -1 : list->SelectedRow();
+}
+
+void Win32Ui::SetColumnWidth(WindowId window, ControlId id, int column, int width) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SetColumnWidth(column, width);
+}
+
+void Win32Ui::SetListRedraw(WindowId window, ControlId id, bool redraw) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SetRedraw(redraw);
 }
 
 void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
@@ -418,10 +398,10 @@ void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
 }
 
 // What workers post goes to the main window's bars.
-void Win32Ui::ApplyStatusText(int field, const std::string& text) {
+void Win32Ui::ApplyStatusText(FieldId field, const std::string& text) {
   const WindowData* main = MainWindowData();
   if (main == nullptr || main->status_bar == nullptr) return;
-  SendMessageA(main->status_bar, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageA(main->status_bar, SB_SETTEXTA, NumberOf(field), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void Win32Ui::ApplyProgress(int maximum, int position) {
@@ -444,16 +424,8 @@ void Win32Ui::Queue(const Event& event) {
   events_.push_back(event);
 }
 
-bool Win32Ui::Translate(MSG& message) {
-  if (accelerator_table_ && accelerator_window_ != nullptr &&
-      (message.hwnd == accelerator_window_ || IsChild(accelerator_window_, message.hwnd))) {
-    return TranslateAcceleratorA(accelerator_window_, accelerator_table_.get(), &message) != 0;
-  }
-  return false;
-}
-
 void Win32Ui::HandleMessageFromQueue(MSG& message) {
-  if (TranslateDialogKey(message) || Translate(message)) return;
+  if (TranslateDialogKey(message) || menus_.TranslateShortcut(message)) return;
   TranslateMessage(&message);
   DispatchMessageA(&message);
 }
@@ -507,53 +479,45 @@ bool Win32Ui::EraseAroundControls(HWND hwnd, HDC dc) {
 
 // Each notification goes to the control that sent it; the others' (the status bar's
 // clicks) mean nothing here.
-LRESULT Win32Ui::HandleNotify(int window, const NMHDR& header, LPARAM lparam) {
-  const int id = static_cast<int>(header.idFrom);
+LRESULT Win32Ui::HandleNotify(WindowId window, const NMHDR& header, LPARAM lparam) {
+  const ControlId id{static_cast<int>(header.idFrom)};
   if (IsFolderTree(window, id)) return HandleTreeNotify(window, id, header, lparam);
   auto list = lists_.find({window, id});
   if (list != lists_.end()) return HandleListNotify(window, id, list->second, header, lparam);
   return 0;
 }
 
-bool Win32Ui::QueueMouseNotify(int window, int id, UINT code) {
+bool Win32Ui::QueueMouseNotify(WindowId window, ControlId id, UINT code) {
   switch (code) {
-    case NM_DBLCLK: Queue({EventKind::kControl, window, id, Action::kLeftDoubleClick}); return true;
-    case NM_RCLICK: Queue({EventKind::kControl, window, id, Action::kRightClick}); return true;
-    case NM_CLICK: Queue({EventKind::kControl, window, id, Action::kLeftClick}); return true;
+    case NM_DBLCLK: Queue(ControlEvent(window, id, Action::kLeftDoubleClick)); return true;
+    case NM_RCLICK: Queue(ControlEvent(window, id, Action::kRightClick)); return true;
+    case NM_CLICK: Queue(ControlEvent(window, id, Action::kLeftClick)); return true;
     default: return false;
   }
 }
 
-LRESULT Win32Ui::HandleListNotify(int window, int id, const ListData& list, const NMHDR& header, LPARAM lparam) {
+LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::OwnerDataList& list,
+                                  const NMHDR& header, LPARAM lparam) {
   if (QueueMouseNotify(window, id, header.code)) return 0;
   switch (header.code) {
-    case LVN_GETDISPINFOA: {
-      auto* info = reinterpret_cast<NMLVDISPINFOA*>(lparam);
-      if (!list.rows || !(info->item.mask & LVIF_TEXT)) return 0;
-      if (info->item.cchTextMax <= 0 || info->item.pszText == nullptr) return 0;
-      const std::string_view cell = list.rows->Cell(info->item.iItem, info->item.iSubItem);
-      const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info->item.cchTextMax) - 1);
-      std::memcpy(info->item.pszText, cell.data(), n);
-      info->item.pszText[n] = '\0';
-      return 0;
-    }
-    case LVN_ODFINDITEMA: return AnswerFindItem(window, id, lparam, false);
-    case LVN_ODFINDITEMW: return AnswerFindItem(window, id, lparam, true);
+    case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam)); return 0;
+    case LVN_ODFINDITEMA: return list.AnswerFindItem(lparam, false, TypeAheadFold());
+    case LVN_ODFINDITEMW: return list.AnswerFindItem(lparam, true, TypeAheadFold());
     case LVN_KEYDOWN: {
       const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey;
-      if (key == VK_DELETE) Queue({EventKind::kControl, window, id, Action::kDeleteKey});
-      if (key == 'C' && GetKeyState(VK_CONTROL) < 0) Queue({EventKind::kControl, window, id, Action::kCopy});
+      if (key == VK_DELETE) Queue(ControlEvent(window, id, Action::kDeleteKey));
+      if (key == 'C' && GetKeyState(VK_CONTROL) < 0) Queue(ControlEvent(window, id, Action::kCopy));
       return 0;
     }
-    case LVN_BEGINDRAG: Queue({EventKind::kControl, window, id, Action::kDragStart}); return 0;
+    case LVN_BEGINDRAG: Queue(ControlEvent(window, id, Action::kDragStart)); return 0;
     default: return 0;
   }
 }
 
-LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleSplitterMouse(window, hwnd, message, wparam, lparam)) return message == WM_SETCURSOR ? TRUE : 0;
   if (message == taskbar_created_ && taskbar_created_ != 0) {
-    if (window == tray_window_) ReAddTrayIcon();
+    if (hwnd == tray_.Window()) tray_.AddAgain();
     return 0;
   }
   switch (message) {
@@ -607,9 +571,9 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       if (lparam == 0) {
-        Queue({EventKind::kMenu, window, id});  // menu item or shortcut
+        Queue(MenuEvent(window, ItemId{id}));  // menu item or shortcut
       } else if (HIWORD(wparam) == BN_CLICKED) {
-        Queue({EventKind::kControl, window, id, Action::kLeftClick});
+        Queue(ControlEvent(window, ControlId{id}, Action::kLeftClick));
       }
       return 0;
     }
@@ -617,21 +581,21 @@ LRESULT Win32Ui::HandleMessage(int window, HWND hwnd, UINT message, WPARAM wpara
     case WM_CONTEXTMENU: {
       // From the keyboard (context-menu key, Shift+F10) the position is -1, -1; a list
       // then opens its menu as a right click does, which has reported itself already.
-      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wparam));
+      const ControlId id{GetDlgCtrlID(reinterpret_cast<HWND>(wparam))};
       const bool from_keyboard = static_cast<short>(LOWORD(lparam)) == -1 && static_cast<short>(HIWORD(lparam)) == -1;
       if (from_keyboard && lists_.count({window, id}) != 0) {
-        Queue({EventKind::kControl, window, id, Action::kRightClick});
+        Queue(ControlEvent(window, id, Action::kRightClick));
         return 0;
       }
       break;
     }
     case WM_RBUTTONDOWN:
-      Queue({EventKind::kRightButtonDown, window, 0, Action::kNone, static_cast<short>(LOWORD(lparam)),
-             static_cast<short>(HIWORD(lparam))});
+      Queue({.kind = EventKind::kRightButtonDown, .window = window, .x = static_cast<short>(LOWORD(lparam)),
+             .y = static_cast<short>(HIWORD(lparam))});
       return 0;
     case kTrayMessage:
-      if (lparam == WM_LBUTTONDBLCLK) Queue({EventKind::kTray, window, 0, Action::kLeftDoubleClick});
-      if (lparam == WM_RBUTTONDOWN) Queue({EventKind::kTray, window, 0, Action::kRightButton});
+      if (lparam == WM_LBUTTONDBLCLK) Queue({.kind = EventKind::kTray, .window = window, .action = Action::kLeftDoubleClick});
+      if (lparam == WM_RBUTTONDOWN) Queue({.kind = EventKind::kTray, .window = window, .action = Action::kRightButton});
       return 0;
     default: break;
   }
@@ -644,8 +608,8 @@ LRESULT Win32Ui::HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT
   if (message == WM_RBUTTONDOWN) {
     POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
     MapWindowPoints(bar, parent.hwnd, &at, 1);
-    Queue({EventKind::kRightButtonDown, parent.number, 0, Action::kNone, static_cast<int>(at.x),
-           static_cast<int>(at.y)});
+    Queue({.kind = EventKind::kRightButtonDown, .window = parent.number, .x = static_cast<int>(at.x),
+           .y = static_cast<int>(at.y)});
     return 0;
   }
   return DefSubclassProc(bar, message, wparam, lparam);
