@@ -53,7 +53,8 @@ std::string FileCountText(const char* head, std::int32_t files) {
   return head + std::to_string(files) + " Dateien)";
 }
 
-// Steps 7 to 11 and the replacement; the walk file is complete here.
+// The regrouping: the walk file through the 27 buckets into a new index beside db.db,
+// which then replaces it in one step. The walk file is complete here.
 IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
   const std::string staged = plan.index_file + kNewIndexSuffix;
   if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;

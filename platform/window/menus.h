@@ -21,7 +21,7 @@ class Menus {
 
   // Images: icons from .ico bytes, and text drawn onto a picture in the drawing layer's
   // default font. (Names avoid LoadIcon/DrawText, which windows.h defines.)
-  virtual bool LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_t size) = 0;
+  [[nodiscard]] virtual bool LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_t size) = 0;
   virtual void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red,
                                std::uint8_t green, std::uint8_t blue, std::string_view text) = 0;
 

@@ -17,17 +17,17 @@ class Shell {
  public:
   // Starts a program by its command line in `working_folder`; false when the system
   // refuses (for instance because the first word names no program).
-  virtual bool StartCommandLine(const std::string& command_line, const std::string& working_folder) = 0;
+  [[nodiscard]] virtual bool StartCommandLine(const std::string& command_line, const std::string& working_folder) = 0;
   // The shell's default action for `path` (a document's registered application, the
   // file browser for a folder), in a normal window.
   virtual bool OpenWithShell(const std::string& path, std::string_view parameters,
                              const std::string& working_folder) = 0;
   // Opens `folder` (ending with the path separator) in the file browser with the items
   // `names` inside it selected: one window for all of them.
-  virtual bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) = 0;
+  [[nodiscard]] virtual bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) = 0;
   // The system's folder requester, owned by the main window: the chosen folder's path,
   // an empty text for a chosen place that has no file-system path, none when cancelled.
-  virtual std::optional<std::string> ChooseFolder(std::string_view title) = 0;
+  [[nodiscard]] virtual std::optional<std::string> ChooseFolder(std::string_view title) = 0;
   // Offers the files as a file list to drag and drop, for copying only; returns when the
   // drop (or its cancellation) is done.
   virtual void DragFiles(const std::vector<std::string>& paths) = 0;
