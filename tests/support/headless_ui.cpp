@@ -49,34 +49,6 @@ void HeadlessUi::Resize(WindowId window, int width, int height) {
   Push({.kind = EventKind::kSize, .window = window});
 }
 
-void HeadlessUi::GetInnerSize(WindowId window, int& width, int& height) const {
-  const Window* w = FindWindow(window);
-  width = w ? w->width : 0;
-  height = w ? w->height : 0;
-}
-
-void HeadlessUi::SetOpacity(WindowId window, std::uint8_t alpha) {
-  if (!windows_.count(window)) return;
-  windows_[window].opacity = alpha;
-  windows_[window].opacity_steps.push_back(alpha);
-}
-
-void HeadlessUi::SetStayOnTop(WindowId window) {
-  if (windows_.count(window)) windows_[window].on_top = true;
-}
-void HeadlessUi::ShowWindow(WindowId window, bool shown) {
-  if (windows_.count(window)) windows_[window].shown = shown;
-}
-void HeadlessUi::EnableWindow(WindowId window, bool enabled) {
-  if (windows_.count(window)) windows_[window].enabled = enabled;
-}
-void HeadlessUi::ActivateWindow(WindowId window) {
-  for (auto& [number, w] : windows_) w.active = number == window;
-}
-void HeadlessUi::EnableFlickerFreeErase(WindowId window) {
-  if (windows_.count(window)) windows_[window].flicker_free = true;
-}
-
 HeadlessUi::Control& HeadlessUi::AddControl(WindowId window, ControlId id, ControlKind kind, Rect at) {
   Control& c = controls_[{window, id}];
   c = Control{};
@@ -85,18 +57,6 @@ HeadlessUi::Control& HeadlessUi::AddControl(WindowId window, ControlId id, Contr
   return c;
 }
 
-void HeadlessUi::AddPicture(WindowId window, ControlId id, Rect at, const Picture&) {
-  AddControl(window, id, ControlKind::kPicture, at);
-}
-void HeadlessUi::AddTextField(WindowId window, ControlId id, Rect at) {
-  AddControl(window, id, ControlKind::kTextField, at);
-}
-void HeadlessUi::AddButton(WindowId window, ControlId id, Rect at, std::string_view text) {
-  AddControl(window, id, ControlKind::kButton, at).text = text;
-}
-void HeadlessUi::AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) {
-  AddControl(window, id, ControlKind::kCheckBox, at).text = text;
-}
 void HeadlessUi::AddProgressBar(WindowId window, ControlId id, Rect at, int maximum) {
   AddControl(window, id, ControlKind::kProgressBar, at).progress_max = maximum;
   progress_window_ = window;
@@ -109,10 +69,6 @@ void HeadlessUi::AddList(WindowId window, ControlId id, Rect at, const std::vect
   c.widths = widths;
   c.widths.resize(columns.size());
   c.selection = selection;
-}
-
-void HeadlessUi::AddFolderTree(WindowId window, ControlId id, Rect at) {
-  AddControl(window, id, ControlKind::kFolderTree, at);
 }
 
 void HeadlessUi::SelectTreeFolder(WindowId window, ControlId id, std::string_view path) {
@@ -155,42 +111,11 @@ void HeadlessUi::MoveControl(WindowId window, ControlId id, Rect at) {
   }
 }
 
-std::optional<Rect> HeadlessUi::ControlRect(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  if (c == nullptr) return std::nullopt;
-  return c->rect;
-}
-
-void HeadlessUi::SetFont(WindowId window, ControlId id, const FontSpec& font) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.font = font;
-}
-void HeadlessUi::SetChecked(WindowId window, ControlId id, bool checked) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.checked = checked;
-}
-bool HeadlessUi::IsChecked(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  return c != nullptr && c->checked;
-}
-std::string HeadlessUi::Text(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  return c ? c->text : std::string();
-}
-
 void HeadlessUi::SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;
   found->second.rows = std::move(rows);
   found->second.selected.clear();
-}
-std::int32_t HeadlessUi::SelectedRow(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  return c == nullptr || c->selected.empty() ? -1 : *c->selected.begin();
-}
-std::int32_t HeadlessUi::RowCount(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  return c && c->rows ? c->rows->RowCount() : 0;
 }
 void HeadlessUi::SelectRow(WindowId window, ControlId id, std::int32_t row) {
   auto found = controls_.find({window, id});
@@ -219,21 +144,6 @@ void HeadlessUi::SetColumnWidth(WindowId window, ControlId id, int column, int w
   }
   c.widths[column] = width;
 }
-void HeadlessUi::SetListRedraw(WindowId window, ControlId id, bool redraw) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.redraw = redraw;
-}
-
-std::shared_ptr<const RowSource> HeadlessUi::Rows(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  return c ? c->rows : nullptr;
-}
-std::vector<std::int32_t> HeadlessUi::SelectedRows(WindowId window, ControlId id) const {
-  const Control* c = FindControl(window, id);
-  if (c == nullptr) return {};
-  return std::vector<std::int32_t>(c->selected.begin(), c->selected.end());  // a set: in order
-}
-
 void HeadlessUi::SetMenuBar(WindowId, const std::vector<MenuTitle>& titles) {
   for (const MenuTitle& t : titles) {
     for (const MenuItem& item : t.items) {
@@ -248,9 +158,6 @@ void HeadlessUi::DefinePopupMenu(MenuId menu, const std::vector<MenuItem>& items
     item_texts_[item.id] = item.text;
     item_enabled_[item.id] = true;
   }
-}
-void HeadlessUi::ShowPopupMenu(WindowId, MenuId menu) {
-  if (popups_.count(menu)) popups_shown_.push_back(menu);
 }
 std::string HeadlessUi::MenuItemText(ItemId item) const {
   auto found = item_texts_.find(item);
@@ -282,16 +189,6 @@ bool HeadlessUi::AddTrayIcon(WindowId window, ImageId image, std::string_view to
 void HeadlessUi::ApplyTrayTooltip(const std::string& tooltip) {
   tray_tooltip_ = tooltip.substr(0, kTooltipLimit);
 }
-void HeadlessUi::AddShortcut(WindowId, Shortcut key, ItemId event_id) { shortcuts_.emplace_back(key, event_id); }
-void HeadlessUi::ShowMessage(std::string_view title, std::string_view text) {
-  boxes_.emplace_back(std::string(title), std::string(text));
-}
-
-bool HeadlessUi::AskYesNo(std::string_view title, std::string_view text) {
-  questions_.emplace_back(std::string(title), std::string(text));
-  return answer_yes_;
-}
-
 bool HeadlessUi::StartCommandLine(const std::string& command_line, const std::string& working_folder) {
   std::string first;
   if (!command_line.empty() && command_line[0] == '"') {
@@ -302,23 +199,6 @@ bool HeadlessUi::StartCommandLine(const std::string& command_line, const std::st
   const bool started = programs_.count(first) != 0;
   program_starts_.push_back({command_line, working_folder, started});
   return started;
-}
-
-bool HeadlessUi::OpenWithShell(const std::string& path, std::string_view parameters,
-                               const std::string& working_folder) {
-  shell_opens_.push_back({path, std::string(parameters), working_folder});
-  return true;
-}
-
-bool HeadlessUi::ShowInFolder(const std::string& folder, const std::vector<std::string>& names) {
-  if (!show_in_folder_succeeds_) return false;
-  folders_shown_.push_back({folder, names});
-  return true;
-}
-
-std::optional<std::string> HeadlessUi::ChooseFolder(std::string_view title) {
-  requester_titles_.emplace_back(title);
-  return folder_answer_;
 }
 
 Event HeadlessUi::WaitEvent(std::uint32_t) {

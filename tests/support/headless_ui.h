@@ -106,47 +106,115 @@ class HeadlessUi : public Ui {
   // Shows what workers posted, as the next wait for events would.
   void ApplyPosted() { ApplyPostedUpdates(); }
 
-  // Ui
+  // Windows, message boxes and events.
   bool OpenWindow(WindowId window, WindowStyle style, std::string_view title, int width, int height) override;
   void CloseWindow(WindowId window) override;
   bool WindowExists(WindowId window) const override { return windows_.count(window) != 0; }
   void SetSizeBounds(WindowId window, int min_width, int min_height, int max_width, int max_height) override;
-  void GetInnerSize(WindowId window, int& width, int& height) const override;
-  void SetOpacity(WindowId window, std::uint8_t alpha) override;
-  void SetStayOnTop(WindowId window) override;
-  void ShowWindow(WindowId window, bool shown) override;
-  void EnableWindow(WindowId window, bool enabled) override;
-  void ActivateWindow(WindowId window) override;
-  void EnableFlickerFreeErase(WindowId window) override;
-  void AddPicture(WindowId window, ControlId id, Rect at, const Picture& picture) override;
-  void AddTextField(WindowId window, ControlId id, Rect at) override;
-  void AddButton(WindowId window, ControlId id, Rect at, std::string_view text) override;
-  void AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) override;
+  void GetInnerSize(WindowId window, int& width, int& height) const override {
+    const Window* w = FindWindow(window);
+    width = w ? w->width : 0;
+    height = w ? w->height : 0;
+  }
+  void SetOpacity(WindowId window, std::uint8_t alpha) override {
+    if (Window* w = EditWindow(window)) w->opacity_steps.push_back(w->opacity = alpha);
+  }
+  void SetStayOnTop(WindowId window) override {
+    if (Window* w = EditWindow(window)) w->on_top = true;
+  }
+  void ShowWindow(WindowId window, bool shown) override {
+    if (Window* w = EditWindow(window)) w->shown = shown;
+  }
+  void EnableWindow(WindowId window, bool enabled) override {
+    if (Window* w = EditWindow(window)) w->enabled = enabled;
+  }
+  void ActivateWindow(WindowId window) override {
+    for (auto& [number, w] : windows_) w.active = number == window;
+  }
+  void EnableFlickerFreeErase(WindowId window) override {
+    if (Window* w = EditWindow(window)) w->flicker_free = true;
+  }
+  void ShowMessage(std::string_view title, std::string_view text) override { boxes_.emplace_back(title, text); }
+  bool AskYesNo(std::string_view title, std::string_view text) override {
+    questions_.emplace_back(title, text);
+    return answer_yes_;
+  }
+  Event WaitEvent(std::uint32_t timeout_ms) override;
+  void HandleOnePendingEvent() override { ++pending_handled_; }
+
+  // Controls and lists: each keeps what the window system would show.
+  void AddPicture(WindowId window, ControlId id, Rect at, const Picture&) override {
+    AddControl(window, id, ControlKind::kPicture, at);
+  }
+  void AddTextField(WindowId window, ControlId id, Rect at) override {
+    AddControl(window, id, ControlKind::kTextField, at);
+  }
+  void AddButton(WindowId window, ControlId id, Rect at, std::string_view text) override {
+    AddControl(window, id, ControlKind::kButton, at).text = text;
+  }
+  void AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) override {
+    AddControl(window, id, ControlKind::kCheckBox, at).text = text;
+  }
   void AddProgressBar(WindowId window, ControlId id, Rect at, int maximum) override;
   void AddList(WindowId window, ControlId id, Rect at, const std::vector<std::string>& columns,
                const std::vector<int>& widths, ListSelection selection) override;
-  void AddFolderTree(WindowId window, ControlId id, Rect at) override;
+  void AddFolderTree(WindowId window, ControlId id, Rect at) override {
+    AddControl(window, id, ControlKind::kFolderTree, at);
+  }
   void AddSplitter(WindowId window, ControlId id, Rect at, ControlId upper_id, ControlId lower_id) override;
   int AddStatusBar(WindowId window, const std::vector<int>& field_widths) override;
   void MoveControl(WindowId window, ControlId id, Rect at) override;
-  std::optional<Rect> ControlRect(WindowId window, ControlId id) const override;
-  void SetFont(WindowId window, ControlId id, const FontSpec& font) override;
-  void SetChecked(WindowId window, ControlId id, bool checked) override;
-  bool IsChecked(WindowId window, ControlId id) const override;
-  std::string Text(WindowId window, ControlId id) const override;
+  std::optional<Rect> ControlRect(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c == nullptr ? std::nullopt : std::optional<Rect>(c->rect);
+  }
+  void SetFont(WindowId window, ControlId id, const FontSpec& font) override {
+    if (Control* c = EditControl(window, id)) c->font = font;
+  }
+  void SetChecked(WindowId window, ControlId id, bool checked) override {
+    if (Control* c = EditControl(window, id)) c->checked = checked;
+  }
+  bool IsChecked(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c != nullptr && c->checked;
+  }
+  std::string Text(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c ? c->text : std::string();
+  }
   void Focus(WindowId window, ControlId id) override { focus_ = {window, id}; }
   void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
-  std::int32_t RowCount(WindowId window, ControlId id) const override;
+  std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c ? c->rows : nullptr;
+  }
+  std::int32_t RowCount(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c && c->rows ? c->rows->RowCount() : 0;
+  }
   void SelectRow(WindowId window, ControlId id, std::int32_t row) override;
-  std::int32_t SelectedRow(WindowId window, ControlId id) const override;
+  std::int32_t SelectedRow(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c == nullptr || c->selected.empty() ? -1 : *c->selected.begin();
+  }
+  std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    if (c == nullptr) return {};
+    return std::vector<std::int32_t>(c->selected.begin(), c->selected.end());  // a set: in order
+  }
   void SetColumnWidth(WindowId window, ControlId id, int column, int width) override;
-  void SetListRedraw(WindowId window, ControlId id, bool redraw) override;
-  std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override;
-  std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const override;
+  void SetListRedraw(WindowId window, ControlId id, bool redraw) override {
+    if (Control* c = EditControl(window, id)) c->redraw = redraw;
+  }
+
+  // Menus, the tray and images.
   void SetMenuBar(WindowId window, const std::vector<MenuTitle>& titles) override;
   void DefinePopupMenu(MenuId menu, const std::vector<MenuItem>& items) override;
-  void ShowPopupMenu(WindowId window, MenuId menu) override;
+  void ShowPopupMenu(WindowId, MenuId menu) override {
+    if (popups_.count(menu)) popups_shown_.push_back(menu);
+  }
   void SetMenuItemText(ItemId item, std::string_view text) override { item_texts_[item] = text; }
+  void AddShortcut(WindowId, Shortcut key, ItemId event_id) override { shortcuts_.emplace_back(key, event_id); }
   bool LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_t size) override;
   void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, std::uint8_t green,
                        std::uint8_t blue, std::string_view text) override;
@@ -156,18 +224,25 @@ class HeadlessUi : public Ui {
     if (tray_present_) tray_removed_with_window_ = WindowExists(tray_window_);
     tray_present_ = false;
   }
-  void AddShortcut(WindowId window, Shortcut key, ItemId event_id) override;
-  void ShowMessage(std::string_view title, std::string_view text) override;
-  bool AskYesNo(std::string_view title, std::string_view text) override;
+
+  // The shell: what was asked of it is recorded.
   bool StartCommandLine(const std::string& command_line, const std::string& working_folder) override;
   bool OpenWithShell(const std::string& path, std::string_view parameters,
-                     const std::string& working_folder) override;
-  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override;
-  std::optional<std::string> ChooseFolder(std::string_view title) override;
+                     const std::string& working_folder) override {
+    shell_opens_.push_back({path, std::string(parameters), working_folder});
+    return true;
+  }
+  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override {
+    if (!show_in_folder_succeeds_) return false;
+    folders_shown_.push_back({folder, names});
+    return true;
+  }
+  std::optional<std::string> ChooseFolder(std::string_view title) override {
+    requester_titles_.emplace_back(title);
+    return folder_answer_;
+  }
   void DragFiles(const std::vector<std::string>& paths) override { drags_.push_back(paths); }
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override { clipboards_.push_back(paths); }
-  Event WaitEvent(std::uint32_t timeout_ms) override;
-  void HandleOnePendingEvent() override { ++pending_handled_; }
 
  protected:
   void ApplyStatusText(FieldId field, const std::string& text) override;
@@ -178,6 +253,14 @@ class HeadlessUi : public Ui {
 
  private:
   Control& AddControl(WindowId window, ControlId id, ControlKind kind, Rect at);
+  Window* EditWindow(WindowId window) {
+    auto found = windows_.find(window);
+    return found == windows_.end() ? nullptr : &found->second;
+  }
+  Control* EditControl(WindowId window, ControlId id) {
+    auto found = controls_.find({window, id});
+    return found == controls_.end() ? nullptr : &found->second;
+  }
   void LayOutSplitter(WindowId window, const Splitter& splitter);
 
   std::map<WindowId, Window> windows_;
