@@ -53,8 +53,7 @@ class SearchWindowTest : public ::testing::Test {
   void SetUp() override {
     EndRunningSearch();
     ClearLastQuery();
-    LastFoldersOption = 0;
-    LastFilesOption = 0;
+    LastSearchRequest.Reset();
     IndexRunActive = 0;
     PublishIndexTable(SampleTable());
     OpenMainWindow(ui_);

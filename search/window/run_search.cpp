@@ -66,13 +66,14 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   const std::string query = ui.Text(c.window, c.query_field);
   const int folders = ui.IsChecked(c.window, c.folders_check_box) ? 1 : 0;
   const int files = ui.IsChecked(c.window, c.files_check_box) ? 1 : 0;
-  if (query == LastQuery() && folders == LastFoldersOption && files == LastFilesOption) {
+  if (query == LastQuery() && folders == LastSearchRequest.folders_option &&
+      files == LastSearchRequest.files_option) {
     ui.PostStatusText(c.state_field, ui::Centred("Selber Suchvorgang!"));
     return;
   }
   // Remembered before the length test, so a refused query still updates them.
-  LastFoldersOption = folders;
-  LastFilesOption = files;
+  LastSearchRequest.folders_option = folders;
+  LastSearchRequest.files_option = files;
   if (!QueryLongEnough(query)) {
     ui.PostStatusText(c.state_field, ui::Centred("Mindestens 3 Zeichen"));
     return;

@@ -8,8 +8,7 @@ namespace tandrel {
 
 std::atomic<int> FoldersOption{0};  // main thread writes, search thread reads
 std::atomic<int> FilesOption{0};    // main thread writes, search thread reads
-int LastFoldersOption = 0;          // main thread only
-int LastFilesOption = 0;            // main thread only
+SearchRequestState LastSearchRequest;  // main thread only
 
 namespace {
 

@@ -57,9 +57,15 @@ void ApplyFilesCheckBox(ui::Ui& ui, const SearchControls& controls);
 // Written by the main thread (check boxes); read by the search thread once per search.
 extern std::atomic<int> FoldersOption;
 extern std::atomic<int> FilesOption;
-// Main thread only: the options StartSearch remembered.
-extern int LastFoldersOption;
-extern int LastFilesOption;
+// The options StartSearch remembered from the last search it was asked for; main thread
+// only. Reset gives the state of a fresh process.
+struct SearchRequestState {
+  int folders_option = 0;
+  int files_option = 0;
+
+  void Reset() { *this = SearchRequestState{}; }
+};
+extern SearchRequestState LastSearchRequest;
 
 // True while the most recently started search thread has not ended. Any thread.
 bool SearchRunning();
