@@ -15,7 +15,11 @@ bool Win32Ui::LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_
   HICON icon = CreateIconFromResourceEx(data + offset, static_cast<DWORD>(size - offset), TRUE, 0x00030000, 16, 16,
                                         LR_DEFAULTCOLOR);
   if (icon == nullptr) return false;
-  icons_[image] = win32::OwnedIcon(icon);
+  win32::OwnedIcon& slot = icons_[image];
+  const HICON replaced = slot.get();
+  slot = win32::OwnedIcon(icon);
+  // The tray may show the icon just replaced, whose handle is gone now.
+  if (replaced != nullptr && tray_.Icon() == replaced) tray_.SetIcon(icon);
   return true;
 }
 

@@ -26,6 +26,8 @@ class TrayIcon {
   void SetTooltip(const std::string& tooltip);
   // The window the icon was added to, null when it has none.
   HWND Window() const { return window_; }
+  // The image it shows; owned by whoever set it, who sets another before freeing it.
+  HICON Icon() const { return icon_; }
 
  private:
   HWND window_ = nullptr;
