@@ -55,7 +55,8 @@ std::string FileCountText(const char* head, std::int32_t files) {
   return head + std::to_string(files) + " Dateien)";
 }
 
-// Steps 7 to 11 and the replacement; the walk file is complete here.
+// The regrouping: the walk file through the 27 buckets into a new index beside db.db,
+// which then replaces it in one step. The walk file is complete here.
 IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
   if (bucket_folder.empty()) {  // no folder for the buckets could be made
     platform::RemoveFile(plan.walk_file);

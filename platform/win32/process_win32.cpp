@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "platform/win32/folder_names.h"
+#include "platform/win32/handles.h"
 
 namespace tandrel::platform {
 namespace {
@@ -19,11 +20,8 @@ const char* FolderOrNull(const std::string& folder) {
 
 }  // namespace
 
-bool StartProgram(const std::string& program, std::string_view arguments,
-                  const std::string& working_folder) {
-  std::string line = "\"" + program + "\"";
-  if (!arguments.empty()) line += " " + std::string(arguments);
-  std::vector<char> command(line.begin(), line.end());  // CreateProcessA may write into it
+bool StartCommandLine(const std::string& command_line, const std::string& working_folder) {
+  std::vector<char> command(command_line.begin(), command_line.end());  // CreateProcessA may write into it
   command.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -32,9 +30,15 @@ bool StartProgram(const std::string& program, std::string_view arguments,
                         FolderOrNull(working_folder), &startup, &process)) {
     return false;
   }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // The program runs on; nobody waits for it.
+  win32::OwnedHandle thread(process.hThread);
+  win32::OwnedHandle started(process.hProcess);
   return true;
+}
+
+bool StartProgram(const std::string& program, std::string_view arguments,
+                  const std::string& working_folder) {
+  return StartCommandLine(ProgramCommandLine(program, arguments), working_folder);
 }
 
 bool OpenWithShell(const std::string& file, std::string_view arguments,
@@ -42,6 +46,7 @@ bool OpenWithShell(const std::string& file, std::string_view arguments,
   const std::string parameters(arguments);
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI;  // a failure shows nothing
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
   info.lpDirectory = FolderOrNull(working_folder);
