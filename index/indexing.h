@@ -102,6 +102,14 @@ extern WalkFile& IndexTempFile;
 bool ScanFolder(const std::string& folder, IndexRunState& run);
 // The same into the process-wide run: IndexTempFile and IndexFileCount.
 bool ScanFolder(const std::string& folder);
+// Where a walk that is not a run's puts what it finds (the live index's scans).
+class ScanSink {
+ public:
+  virtual ~ScanSink() = default;
+  virtual void Add(std::string_view name, std::string_view folder, std::int8_t kind) = 0;
+};
+// The same walk into `sink`.
+bool ScanFolder(const std::string& folder, ScanSink& sink);
 
 // The bucket a name goes to: 0 to 25 for a first byte a-z or A-Z, 26 otherwise.
 int BucketOf(std::string_view name);

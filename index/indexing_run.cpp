@@ -1,6 +1,7 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
 #include "index/indexing.h"
 
+#include "index/index_journal.h"
 #include "platform/staged_file.h"
 
 namespace tandrel {
@@ -68,6 +69,10 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
   const bool merged = MergeWalkFile(plan.walk_file, bucket_folder, index.Output());
   if (!index.Finish(merged, platform::Durability::kSynced)) return IndexRunOutcome::kMergeFailed;
   if (!index.PutInPlace(platform::ReplaceFileWhenFree)) return IndexRunOutcome::kNotReplaced;
+  // The live changes journaled against the previous index are in the walk, or gone from
+  // the disk. A journal left behind would be ignored (it names the previous index file),
+  // but it is not left to lie there.
+  platform::RemoveFile(JournalPathFor(plan.index_file));
   return IndexRunOutcome::kReplaced;
 }
 

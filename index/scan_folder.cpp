@@ -13,9 +13,10 @@ namespace {
 // would otherwise make the walk endless. Each folder on the current path keeps its
 // identity; where identities are costly (Windows) they are taken only once a link is
 // entered, and then for every folder on the path that does not have one yet.
+template <class Sink>
 class Walker {
  public:
-  explicit Walker(IndexRunState& run) : run_(run) {}
+  explicit Walker(Sink& run) : run_(run) {}
 
   // False when the folder could not be listed.
   bool Walk(const std::string& folder, bool via_link) {
@@ -66,14 +67,19 @@ class Walker {
     return false;
   }
 
-  IndexRunState& run_;
+  Sink& run_;
   std::vector<Level> path_;  // outermost first
 };
 
 }  // namespace
 
 bool ScanFolder(const std::string& folder, IndexRunState& run) {
-  Walker walker(run);
+  Walker<IndexRunState> walker(run);
+  return walker.Walk(folder, false);
+}
+
+bool ScanFolder(const std::string& folder, ScanSink& sink) {
+  Walker<ScanSink> walker(sink);
   return walker.Walk(folder, false);
 }
 

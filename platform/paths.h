@@ -50,6 +50,13 @@ bool SetCurrentFolder(const std::string& path);
 void UseBinaryStandardOutput();
 // True when standard error goes to a terminal (a console on Windows).
 bool StandardErrorIsTerminal();
+// Keeps the requests to end the process (Ctrl+C, termination, hang-up) for
+// WaitForEndRequest instead of ending it: called before any thread is started, since the
+// threads started afterwards keep them too.
+void HoldEndRequests();
+// Waits until the user or the system asks the process to end (POSIX; on Windows such a
+// request ends the process as usual, and this waits for ever).
+void WaitForEndRequest();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
 // Libraries that the process loads while it runs come from the system folder alone, never

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "index/index.h"
+#include "index/live_index.h"
 #include "platform/threads.h"
 
 namespace tandrel {
@@ -75,5 +76,11 @@ struct ScanOptions {
 // was stopped; `hits` is then incomplete.
 bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits);
+
+// Scans a live version: the table's entries but the removed ones, then the added ones,
+// in that order. A hit below the table's entry count is a table entry; one at or above
+// it is added entry (hit - table count). False when the scan was stopped.
+bool ScanLiveIndex(const LiveIndexVersion& version, std::string_view query,
+                   const ScanOptions& options, std::vector<std::int32_t>& hits);
 
 }  // namespace tandrel

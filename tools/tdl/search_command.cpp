@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "index/live_keeper.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "tools/tdl/commands.h"
@@ -79,17 +80,21 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
   return true;
 }
 
-void PrintHits(const IndexTable& table, const std::vector<std::int32_t>& hits, bool tsv) {
+// A hit at or above the table's count is an entry the journal added.
+void PrintHits(const IndexTable& base, const IndexTable* added, const std::vector<std::int32_t>& hits,
+               bool tsv) {
   std::string out;
   out.reserve(1 << 16);
-  for (const std::int32_t i : hits) {
+  for (const std::int32_t hit : hits) {
+    const IndexTable& from = hit < base.EntryCount() ? base : *added;
+    const std::int32_t i = hit < base.EntryCount() ? hit : hit - base.EntryCount();
     if (tsv) {
-      out.append(table.Name(i)).push_back('\t');
-      out.append(table.Folder(i)).push_back('\t');
-      out.push_back(table.Kind(i) == kEntryFolder ? '1' : '0');
+      out.append(from.Name(i)).push_back('\t');
+      out.append(from.Folder(i)).push_back('\t');
+      out.push_back(from.Kind(i) == kEntryFolder ? '1' : '0');
     } else {
-      out.append(table.Folder(i)).push_back(platform::kPathSeparator);
-      out.append(table.Name(i));
+      out.append(from.Folder(i)).push_back(platform::kPathSeparator);
+      out.append(from.Name(i));
     }
     out.push_back('\n');
     if (out.size() >= (1 << 16) - 512) {
@@ -98,6 +103,35 @@ void PrintHits(const IndexTable& table, const std::vector<std::int32_t>& hits, b
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+bool JournalHasRecords(const std::string& db) {
+  const platform::File journal(JournalPathFor(db), platform::OpenMode::kRead, 16);
+  const std::optional<platform::FileStamp> stamp = journal.Stamp();
+  return stamp && stamp->size > kJournalHeaderBytes;
+}
+
+int SearchLive(const SearchArgs& parsed, LoadOptions options) {
+  options.search_only = false;
+  options.required_pieces.clear();
+  const LoadedLiveIndex loaded = LoadLiveIndex(parsed.db, options);
+  if (!loaded.index_read) {
+    std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
+    return kExitUsage;
+  }
+  const LiveIndexVersion version = loaded.live->Publish();
+  std::vector<std::int32_t> hits;
+  ScanOptions scan;
+  scan.filter = parsed.filter;
+  ScanLiveIndex(version, *parsed.query, scan, hits);
+  platform::UseBinaryStandardOutput();
+  if (parsed.count) {
+    std::printf("%zu\n", hits.size());
+  } else {
+    PrintHits(*version.table, version.added.get(), hits, parsed.tsv);
+  }
+  if (!FinishStandardOutput("tdl search")) return kExitUsage;
+  return hits.empty() ? 1 : 0;
 }
 
 }  // namespace
@@ -121,6 +155,8 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   options.search_only = parsed.count;
   // A count can be answered from the snapshot's runs, or from the few blocks they leave.
   if (parsed.count) options.required_pieces = QueryPieces(*parsed.query);
+  // Changes journaled by tdl watch: the table is then needed whole, entry numbers and all.
+  if (JournalHasRecords(parsed.db)) return SearchLive(parsed, options);
   LoadedIndex loaded = LoadIndexFile(parsed.db, options);
   const std::shared_ptr<const IndexTable> table = loaded.table;
   if (!table) {
@@ -135,7 +171,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   if (parsed.count) {
     std::printf("%zu\n", hits.size());
   } else {
-    PrintHits(*table, hits, parsed.tsv);
+    PrintHits(*table, nullptr, hits, parsed.tsv);
   }
   if (!FinishStandardOutput("tdl search")) return kExitUsage;
   // After the answer: the next search of this index reads the snapshot instead. A

@@ -1,0 +1,239 @@
+// The live index's changes: the removed bits, the added entries, the lookup that finds
+// a table entry by its path without a pass over the table, and publishing.
+#include "index/live_index.h"
+
+#include <algorithm>
+#include <span>
+
+namespace tandrel {
+
+// The table's entries by folder, and within a folder by name: built once per table, so
+// that a change by path costs a hash look-up and a binary search.
+class LiveIndex::TableLookup {
+ public:
+  explicit TableLookup(const IndexTable& table) : table_(table) {
+    const std::int32_t folders = table.DistinctFolderCount();
+    const std::int32_t count = table.EntryCount();
+    folder_numbers_.reserve(static_cast<std::size_t>(folders));
+    for (std::int32_t f = 0; f < folders; ++f) {
+      const std::uint32_t begin = table.FolderStarts()[f];
+      folder_numbers_.emplace(std::string_view(table.FolderArena() + begin,
+                                               table.FolderStarts()[f + 1] - begin),
+                              static_cast<std::uint32_t>(f));
+    }
+    // Counting sort by folder, then each folder's entries by name.
+    first_.assign(static_cast<std::size_t>(folders) + 1, 0);
+    for (std::int32_t i = 0; i < count; ++i) ++first_[table.FolderOf()[i] + 1];
+    for (std::size_t f = 1; f < first_.size(); ++f) first_[f] += first_[f - 1];
+    by_folder_.resize(static_cast<std::size_t>(count));
+    std::vector<std::uint32_t> next(first_.begin(), first_.end() - 1);
+    for (std::int32_t i = 0; i < count; ++i) by_folder_[next[table.FolderOf()[i]]++] = i;
+    for (std::int32_t f = 0; f < folders; ++f) {
+      std::sort(by_folder_.begin() + first_[f], by_folder_.begin() + first_[f + 1],
+                [&](std::int32_t a, std::int32_t b) { return table.Name(a) < table.Name(b); });
+    }
+  }
+
+  std::span<const std::int32_t> InFolder(std::string_view folder) const {
+    const auto found = folder_numbers_.find(folder);
+    if (found == folder_numbers_.end()) return {};
+    return {by_folder_.data() + first_[found->second], first_[found->second + 1] - first_[found->second]};
+  }
+
+  std::span<const std::int32_t> WithPath(std::string_view folder, std::string_view name) const {
+    const std::span<const std::int32_t> all = InFolder(folder);
+    const auto range = std::equal_range(
+        all.begin(), all.end(), name, [&](const auto& a, const auto& b) { return NameOf(a) < NameOf(b); });
+    return {range.first, range.second};
+  }
+
+ private:
+  std::string_view NameOf(std::int32_t entry) const { return table_.Name(entry); }
+  static std::string_view NameOf(std::string_view name) { return name; }
+
+  const IndexTable& table_;
+  std::unordered_map<std::string_view, std::uint32_t> folder_numbers_;
+  std::vector<std::uint32_t> first_;
+  std::vector<std::int32_t> by_folder_;
+};
+
+LiveIndex::LiveIndex(std::shared_ptr<const IndexTable> table)
+    : table_(std::move(table)),
+      removed_((static_cast<std::size_t>(table_->EntryCount()) + 63) / 64, 0) {}
+
+LiveIndex::~LiveIndex() = default;
+
+std::string LiveIndex::PathKey(std::string_view folder, std::string_view name) {
+  // LF ends a text in the index records, so it never occurs in either part.
+  std::string key;
+  key.reserve(folder.size() + 1 + name.size());
+  key.append(folder).push_back('\n');
+  key.append(name);
+  return key;
+}
+
+bool LiveIndex::Apply(const LiveStep& step) {
+  switch (step.kind) {
+    case LiveStep::Kind::kRemoveTableEntry:
+      if (step.number >= static_cast<std::uint32_t>(table_->EntryCount())) return false;
+      if ((removed_[step.number >> 6] >> (step.number & 63)) & 1U) return false;
+      RemoveTableEntry(step.number);
+      return true;
+    case LiveStep::Kind::kAdd:
+      if (step.entry_kind != kEntryFile && step.entry_kind != kEntryFolder) return false;
+      if (added_.size() >= 0x7FFFFFFF) return false;
+      added_.push_back({step.name, step.folder, step.entry_kind, true});
+      ++added_live_;
+      ++step_count_;
+      changed_since_publish_ = true;
+      if (lookup_) IndexAdded(static_cast<std::uint32_t>(added_.size() - 1));
+      return true;
+    case LiveStep::Kind::kRemoveAdded:
+      if (step.number >= added_.size() || !added_[step.number].live) return false;
+      RemoveAdded(step.number);
+      return true;
+  }
+  return false;
+}
+
+void LiveIndex::RemoveTableEntry(std::uint32_t entry) {
+  removed_[entry >> 6] |= std::uint64_t{1} << (entry & 63);
+  ++removed_count_;
+  ++step_count_;
+  changed_since_publish_ = true;
+}
+
+void LiveIndex::RemoveAdded(std::uint32_t number) {
+  Added& added = added_[number];
+  added.live = false;
+  --added_live_;
+  ++step_count_;
+  changed_since_publish_ = true;
+  if (!lookup_) return;
+  const auto drop = [number](auto& map, const std::string& key) {
+    const auto found = map.find(key);
+    if (found == map.end()) return;
+    std::erase(found->second, number);
+    if (found->second.empty()) map.erase(found);
+  };
+  drop(added_by_path_, PathKey(added.folder, added.name));
+  drop(added_by_folder_, added.folder);
+}
+
+void LiveIndex::IndexAdded(std::uint32_t number) {
+  const Added& added = added_[number];
+  added_by_path_[PathKey(added.folder, added.name)].push_back(number);
+  added_by_folder_[added.folder].push_back(number);
+}
+
+void LiveIndex::EnsureLookup() {
+  if (lookup_) return;
+  lookup_ = std::make_unique<TableLookup>(*table_);
+  for (std::uint32_t n = 0; n < added_.size(); ++n) {
+    if (added_[n].live) IndexAdded(n);
+  }
+}
+
+void LiveIndex::Record(LiveStep step) {
+  const bool applied = Apply(step);
+  if (applied) steps_.push_back(std::move(step));
+}
+
+void LiveIndex::Add(std::string_view folder, std::string_view name, std::int8_t kind) {
+  EnsureLookup();
+  for (const std::int32_t entry : lookup_->WithPath(folder, name)) {
+    if (!((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U)) return;
+  }
+  if (added_by_path_.contains(PathKey(folder, name))) return;
+  LiveStep step;
+  step.kind = LiveStep::Kind::kAdd;
+  step.entry_kind = kind;
+  step.name = name;
+  step.folder = folder;
+  Record(std::move(step));
+}
+
+void LiveIndex::Remove(std::string_view folder, std::string_view name) {
+  EnsureLookup();
+  bool was_folder = false;
+  for (const std::int32_t entry : lookup_->WithPath(folder, name)) {
+    if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) continue;
+    was_folder = was_folder || table_->Kind(entry) == kEntryFolder;
+    Record({LiveStep::Kind::kRemoveTableEntry, static_cast<std::uint32_t>(entry), kEntryFile, {}, {}});
+  }
+  if (const auto found = added_by_path_.find(PathKey(folder, name)); found != added_by_path_.end()) {
+    const std::vector<std::uint32_t> numbers = found->second;  // Record changes the map
+    for (const std::uint32_t number : numbers) {
+      was_folder = was_folder || added_[number].kind == kEntryFolder;
+      Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
+    }
+  }
+  if (!was_folder) return;
+  std::string below(folder);
+  below.push_back(platform::kPathSeparator);
+  below.append(name);
+  RemoveBelow(below);
+}
+
+void LiveIndex::RemoveBelow(std::string_view folder) {
+  EnsureLookup();
+  // Depth first over the folders below, by what the entries say they hold.
+  std::vector<std::string> pending{std::string(folder)};
+  while (!pending.empty()) {
+    const std::string current = std::move(pending.back());
+    pending.pop_back();
+    const auto descend = [&](std::string_view name) {
+      std::string below = current;
+      below.push_back(platform::kPathSeparator);
+      below.append(name);
+      pending.push_back(std::move(below));
+    };
+    for (const std::int32_t entry : lookup_->InFolder(current)) {
+      if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) continue;
+      if (table_->Kind(entry) == kEntryFolder) descend(table_->Name(entry));
+      Record({LiveStep::Kind::kRemoveTableEntry, static_cast<std::uint32_t>(entry), kEntryFile, {}, {}});
+    }
+    if (const auto found = added_by_folder_.find(current); found != added_by_folder_.end()) {
+      const std::vector<std::uint32_t> numbers = found->second;
+      for (const std::uint32_t number : numbers) {
+        if (added_[number].kind == kEntryFolder) descend(added_[number].name);
+        Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
+      }
+    }
+  }
+}
+
+std::vector<LiveStep> LiveIndex::TakeSteps() { return std::exchange(steps_, {}); }
+
+LiveIndexVersion LiveIndex::Publish() {
+  if (!changed_since_publish_ && published_.table) return published_;
+  LiveIndexVersion version;
+  version.table = table_;
+  version.removed_count = removed_count_;
+  if (removed_count_ > 0) version.removed = std::make_shared<const std::vector<std::uint64_t>>(removed_);
+  if (added_live_ > 0) {
+    IndexTableBuilder builder;
+    for (const Added& added : added_) {
+      if (added.live) (void)builder.Add(added.name, added.folder, added.kind);
+    }
+    version.added = builder.Finish();
+  }
+  published_ = version;
+  changed_since_publish_ = false;
+  return version;
+}
+
+void LiveIndexSlot::Publish(LiveIndexVersion version) {
+  {
+    platform::LockGuard hold(lock_);
+    std::swap(version_, version);
+  }
+  // The previous version is freed here, outside the lock, if this was its last holder.
+}
+
+LiveIndexVersion LiveIndexSlot::Current() const {
+  platform::LockGuard hold(lock_);
+  return version_;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,137 @@
+// The writer of an index file, its journal and the live index.
+#include "index/live_keeper.h"
+
+#include <algorithm>
+
+#include "index/indexing.h"
+#include "platform/staged_file.h"
+
+namespace tandrel {
+namespace {
+
+// What a walk of a folder that appeared finds goes into the live index.
+class LiveSink final : public ScanSink {
+ public:
+  explicit LiveSink(LiveIndex& live) : live_(live) {}
+  void Add(std::string_view name, std::string_view folder, std::int8_t kind) override {
+    live_.Add(folder, name, kind);
+  }
+
+ private:
+  LiveIndex& live_;
+};
+
+std::string Below(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  path.push_back(platform::kPathSeparator);
+  path.append(name);
+  return path;
+}
+
+std::shared_ptr<const IndexTable> EmptyTable() { return IndexTableBuilder().Finish(); }
+
+}  // namespace
+
+LoadedLiveIndex LoadLiveIndex(const std::string& index_path, const LoadOptions& options) {
+  LoadedLiveIndex loaded;
+  // The identity is taken before and after the load: a file replaced in between is read
+  // once more, so that the journal is never applied to a table it does not belong to.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::optional<IndexFileIdentity> before = IdentifyIndexFile(index_path);
+    std::shared_ptr<const IndexTable> table = before ? LoadIndexFile(index_path, options).table : nullptr;
+    if (!table) break;
+    if (IdentifyIndexFile(index_path) != before) continue;
+    loaded.identity = *before;
+    loaded.index_read = true;
+    loaded.live = std::make_unique<LiveIndex>(std::move(table));
+    loaded.journal = ReplayJournal(JournalPathFor(index_path), loaded.identity, *loaded.live);
+    return loaded;
+  }
+  loaded.live = std::make_unique<LiveIndex>(EmptyTable());
+  return loaded;
+}
+
+bool LiveIndexKeeper::Open(const std::string& index_path, Options options) {
+  index_path_ = index_path;
+  options_ = options;
+  LoadedLiveIndex loaded = LoadLiveIndex(index_path);
+  live_ = std::move(loaded.live);
+  index_bytes_ = loaded.identity.size;
+  slot_.Publish(live_->Publish());
+  // Without an index file, or with a journal whose end did not apply, a new index file
+  // holds exactly what the table shows now.
+  if (!loaded.index_read || (loaded.journal.belongs && !loaded.journal.whole)) return Fold();
+  if (loaded.journal.belongs) return journal_.Continue(JournalPathFor(index_path), loaded.journal.good_bytes);
+  return journal_.Reset(JournalPathFor(index_path), loaded.identity);
+}
+
+void LiveIndexKeeper::Appeared(const std::string& folder, const std::string& name, bool is_folder) {
+  live_->Add(folder, name, is_folder ? kEntryFolder : kEntryFile);
+  if (!is_folder) return;
+  LiveSink sink(*live_);
+  ScanFolder(Below(folder, name), sink);
+}
+
+void LiveIndexKeeper::Rescan(const std::string& root) {
+  live_->RemoveBelow(root);
+  LiveSink sink(*live_);
+  ScanFolder(root, sink);
+}
+
+void LiveIndexKeeper::Apply(const std::vector<platform::FolderChange>& batch,
+                            const std::vector<std::string>& roots) {
+  using Kind = platform::FolderChange::Kind;
+  for (const platform::FolderChange& change : batch) {
+    switch (change.kind) {
+      case Kind::kAppeared: Appeared(change.folder, change.name, change.is_folder); break;
+      case Kind::kVanished: live_->Remove(change.folder, change.name); break;
+      case Kind::kMoved:
+        live_->Remove(change.from_folder, change.from_name);
+        Appeared(change.folder, change.name, change.is_folder);
+        break;
+      case Kind::kRescan:
+        if (change.root < roots.size()) Rescan(roots[change.root]);
+        break;
+    }
+  }
+  Commit();
+}
+
+void LiveIndexKeeper::Commit() {
+  const std::vector<LiveStep> steps = live_->TakeSteps();
+  if (steps.empty()) return;
+  // On the disk first; a journal that cannot be written any more does not hold the
+  // changes back from searches, and the fold below tries to save them in the index.
+  if (!journal_broken_ && !journal_.Append(steps)) journal_broken_ = true;
+  slot_.Publish(live_->Publish());
+  const std::uint64_t limit = std::max(options_.min_fold_bytes, index_bytes_ / options_.fold_divisor);
+  if (journal_broken_ || journal_.Size() > limit) (void)Fold();
+}
+
+bool LiveIndexKeeper::Fold() {
+  const LiveIndexVersion version = live_->Publish();
+  IndexTableBuilder builder;
+  platform::StagedFile staged(index_path_, kNewIndexSuffix);
+  bool written = staged.IsOpen();
+  ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
+    written = written && WriteIndexRecord(staged.Output(), name, folder, kind) &&
+              builder.Add(name, folder, kind);
+  });
+  if (!staged.Commit(written, platform::Durability::kSynced, platform::ReplaceFileWhenFree)) {
+    return false;
+  }
+  // From here the old journal names an index file that is gone, and no reader applies it.
+  const std::optional<IndexFileIdentity> identity = IdentifyIndexFile(index_path_);
+  if (!identity) return false;
+  std::shared_ptr<const IndexTable> table = builder.Finish();
+  journal_broken_ = !journal_.Reset(JournalPathFor(index_path_), *identity);
+  index_bytes_ = identity->size;
+  ++folds_;
+  // The snapshot is a cache: one that cannot be written costs the next reader time only.
+  (void)WriteIndexSnapshot(*table, *identity, SnapshotPathFor(index_path_));
+  live_ = std::make_unique<LiveIndex>(std::move(table));
+  slot_.Publish(live_->Publish());
+  return !journal_broken_;
+}
+
+}  // namespace tandrel

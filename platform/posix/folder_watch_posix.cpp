@@ -1,0 +1,307 @@
+// Folder watches on inotify. Each root has an instance of its own, so that an overflow
+// costs that root a rescan and no other. The watch thread sleeps in poll() on the
+// instances and an eventfd that Stop writes to; it wakes only when something happened.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/folder_watch.h"
+#include "platform/platform.h"
+
+namespace tandrel::platform {
+namespace {
+
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// A move's two halves come one after the other, but may straddle two reads: the first
+// half waits this long for its partner before it counts as a move out of the root.
+constexpr int kMovePartnerWaitMs = 20;
+
+std::string Join(const std::string& folder, const char* name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + std::strlen(name));
+  path.assign(folder).push_back(kPathSeparator);
+  path.append(name);
+  return path;
+}
+
+bool StartsBelow(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == kPathSeparator;
+}
+
+// The first half of a move, waiting for the second.
+struct PendingMove {
+  std::uint32_t cookie = 0;
+  std::string folder;
+  std::string name;
+  bool is_folder = false;
+};
+
+class RootWatch {
+ public:
+  RootWatch(std::string root, std::size_t number) : root_(std::move(root)), number_(number) {}
+  ~RootWatch() { Close(); }
+  RootWatch(const RootWatch&) = delete;
+  RootWatch& operator=(const RootWatch&) = delete;
+
+  // A new instance with a watch on every folder of the tree; false when the root itself
+  // cannot be watched.
+  bool Open() {
+    Close();
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0) return false;
+    limit_reached_ = false;
+    if (!WatchTree(root_) || limit_reached_) {
+      Close();
+      return false;
+    }
+    return true;
+  }
+  int Fd() const { return fd_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  bool HasPendingMove() const { return pending_.has_value(); }
+
+  // Reads everything queued into `out`; false when the instance broke down.
+  void Drain(std::vector<FolderChange>& out) {
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+      if (got <= 0) break;  // EAGAIN: all read
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (!Handle(*event, out)) return;  // the instance was renewed: the rest is moot
+      }
+    }
+  }
+
+  // The first half of a move found no partner in time: it left the root.
+  void FlushPendingMove(std::vector<FolderChange>& out) {
+    if (!pending_) return;
+    PendingMove move = std::move(*pending_);
+    pending_.reset();
+    if (move.is_folder) ForgetTree(Join(move.folder, move.name.c_str()));
+    out.push_back(Change(FolderChange::Kind::kVanished, move.folder, move.name, move.is_folder));
+  }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    paths_.clear();
+    pending_.reset();
+  }
+
+  FolderChange Change(FolderChange::Kind kind, std::string folder, std::string name,
+                      bool is_folder) const {
+    FolderChange change;
+    change.kind = kind;
+    change.root = number_;
+    change.folder = std::move(folder);
+    change.name = std::move(name);
+    change.is_folder = is_folder;
+    return change;
+  }
+
+  // Watches `folder` and every folder below it, as the scanner would enter them (links
+  // too; one that leads to a folder already watched is not entered again).
+  bool WatchTree(const std::string& folder) {
+    const int wd = ::inotify_add_watch(fd_, folder.c_str(), kWatchMask);
+    if (wd < 0) {
+      if (errno == ENOSPC || errno == ENOMEM) limit_reached_ = true;
+      return false;
+    }
+    if (!paths_.emplace(wd, folder).second) return true;  // reached before by another path
+    FolderListing listing(folder);
+    FolderEntry entry;
+    while (listing.Next(entry)) {
+      if (!entry.is_folder || entry.name == "." || entry.name == "..") continue;
+      if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
+      WatchTree(Join(folder, entry.name.c_str()));
+    }
+    return true;
+  }
+
+  // A folder left the root: its watches and those below it go.
+  void ForgetTree(const std::string& folder) {
+    for (auto it = paths_.begin(); it != paths_.end();) {
+      if (it->second == folder || StartsBelow(it->second, folder)) {
+        ::inotify_rm_watch(fd_, it->first);
+        it = paths_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  // A folder moved within the root: the watches stay, their paths follow it.
+  void RenameTree(const std::string& from, const std::string& to) {
+    for (auto& [wd, path] : paths_) {
+      if (path == from) {
+        path = to;
+      } else if (StartsBelow(path, from)) {
+        path = to + path.substr(from.size());
+      }
+    }
+  }
+
+  // False when the instance was renewed (an overflow, or the root went away).
+  bool Handle(const inotify_event& event, std::vector<FolderChange>& out) {
+    if (event.mask & IN_Q_OVERFLOW) return Renew(out);
+    if (event.mask & IN_IGNORED) {
+      paths_.erase(event.wd);
+      return true;
+    }
+    const auto found = paths_.find(event.wd);
+    if (found == paths_.end()) return true;
+    if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+      // Below the root the parent reports it; the root itself has no watched parent.
+      return found->second != root_ || Renew(out);
+    }
+    if (event.len == 0) return true;
+    const std::string folder = found->second;
+    const char* name = event.name;
+    if (std::strpbrk(name, "\r\n") != nullptr) return true;  // the scanner leaves these out
+    const bool is_folder = (event.mask & IN_ISDIR) != 0;
+    if (event.mask & IN_MOVED_FROM) {
+      FlushPendingMove(out);
+      pending_ = PendingMove{event.cookie, folder, name, is_folder};
+      return true;
+    }
+    if (event.mask & IN_MOVED_TO) {
+      if (pending_ && pending_->cookie == event.cookie) {
+        FolderChange change = Change(FolderChange::Kind::kMoved, folder, name, is_folder);
+        change.from_folder = std::move(pending_->folder);
+        change.from_name = std::move(pending_->name);
+        pending_.reset();
+        if (is_folder) {
+          const std::string to = Join(folder, name);
+          RenameTree(Join(change.from_folder, change.from_name.c_str()), to);
+          // A folder renamed before its creation was handled never got its watch.
+          WatchTree(to);
+        }
+        out.push_back(std::move(change));
+        return true;
+      }
+      FlushPendingMove(out);
+      return Appeared(folder, name, is_folder, out);
+    }
+    FlushPendingMove(out);
+    if (event.mask & IN_CREATE) return Appeared(folder, name, is_folder, out);
+    if (event.mask & IN_DELETE) {
+      out.push_back(Change(FolderChange::Kind::kVanished, folder, name, is_folder));
+    }
+    return true;
+  }
+
+  bool Appeared(const std::string& folder, const char* name, bool is_folder,
+                std::vector<FolderChange>& out) {
+    if (is_folder) {
+      WatchTree(Join(folder, name));
+      // Past the system's limit the root can no longer follow every folder.
+      if (limit_reached_) return Renew(out);
+    }
+    out.push_back(Change(FolderChange::Kind::kAppeared, folder, name, is_folder));
+    return true;
+  }
+
+  // Notifications were lost: watch the tree anew, then ask for a rescan, which starts
+  // after the watches are in place and so misses nothing.
+  bool Renew(std::vector<FolderChange>& out) {
+    Open();
+    out.push_back(Change(FolderChange::Kind::kRescan, root_, {}, true));
+    return false;
+  }
+
+  std::string root_;
+  std::size_t number_;
+  int fd_ = -1;
+  bool limit_reached_ = false;
+  std::unordered_map<int, std::string> paths_;  // watch descriptor: folder path
+  std::optional<PendingMove> pending_;
+};
+
+}  // namespace
+
+struct FolderWatch::State {
+  std::vector<std::unique_ptr<RootWatch>> roots;
+  std::unique_ptr<std::atomic<bool>[]> live;
+  int wake_fd = -1;
+  Receiver receive;
+  Thread thread;
+
+  ~State() {
+    if (wake_fd >= 0) ::close(wake_fd);
+  }
+
+  void Loop(const StopToken& stop) {
+    std::vector<pollfd> fds;
+    std::vector<FolderChange> batch;
+    while (!stop.StopRequested()) {
+      fds.assign(1, pollfd{wake_fd, POLLIN, 0});
+      bool pending_move = false;
+      for (const auto& root : roots) {
+        fds.push_back(pollfd{root->Fd(), POLLIN, 0});  // -1 for a root not watched: ignored
+        pending_move = pending_move || root->HasPendingMove();
+      }
+      const int ready = ::poll(fds.data(), fds.size(), pending_move ? kMovePartnerWaitMs : -1);
+      if (ready < 0 && errno != EINTR) return;
+      if (fds[0].revents != 0) return;  // Stop
+      batch.clear();
+      for (std::size_t i = 0; i < roots.size(); ++i) {
+        RootWatch& root = *roots[i];
+        if (fds[i + 1].revents != 0) {
+          root.Drain(batch);
+        } else if (ready == 0) {
+          root.FlushPendingMove(batch);
+        }
+        live[i].store(root.IsOpen(), std::memory_order_release);
+      }
+      if (!batch.empty()) receive(batch);
+    }
+  }
+};
+
+FolderWatch::FolderWatch() = default;
+
+FolderWatch::~FolderWatch() { Stop(); }
+
+bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive) {
+  Stop();
+  auto state = std::make_unique<State>();
+  state->wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (state->wake_fd < 0) return false;
+  state->live = std::make_unique<std::atomic<bool>[]>(roots.size());
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    state->roots.push_back(std::make_unique<RootWatch>(roots[i], i));
+    state->live[i].store(state->roots.back()->Open());
+  }
+  state->receive = std::move(receive);
+  State* raw = state.get();
+  if (!state->thread.Start([raw](const StopToken& stop) { raw->Loop(stop); })) return false;
+  state_ = std::move(state);
+  return true;
+}
+
+bool FolderWatch::IsLive(std::size_t root) const {
+  return state_ != nullptr && root < state_->roots.size() &&
+         state_->live[root].load(std::memory_order_acquire);
+}
+
+void FolderWatch::Stop() {
+  if (!state_) return;
+  state_->thread.RequestStop();
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(state_->wake_fd, &one, sizeof one);
+  state_->thread.Wait();
+  state_.reset();
+}
+
+}  // namespace tandrel::platform
