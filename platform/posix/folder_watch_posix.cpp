@@ -159,6 +159,10 @@ class RootWatch {
       paths_.erase(event.wd);
       return true;
     }
+    const bool partner = (event.mask & IN_MOVED_TO) && pending_ && pending_->cookie == event.cookie;
+    // Anything but its partner ends a waiting move first: a folder that left the root
+    // loses its watches before an event from one of them is read as still inside.
+    if (!partner) FlushPendingMove(out);
     const auto found = paths_.find(event.wd);
     if (found == paths_.end()) return true;
     if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
@@ -171,30 +175,24 @@ class RootWatch {
     if (std::strpbrk(name, "\r\n") != nullptr) return true;  // the scanner leaves these out
     const bool is_folder = (event.mask & IN_ISDIR) != 0;
     if (event.mask & IN_MOVED_FROM) {
-      FlushPendingMove(out);
       pending_ = PendingMove{event.cookie, folder, name, is_folder};
       return true;
     }
-    if (event.mask & IN_MOVED_TO) {
-      if (pending_ && pending_->cookie == event.cookie) {
-        FolderChange change = Change(FolderChange::Kind::kMoved, folder, name, is_folder);
-        change.from_folder = std::move(pending_->folder);
-        change.from_name = std::move(pending_->name);
-        pending_.reset();
-        if (is_folder) {
-          const std::string to = Join(folder, name);
-          RenameTree(Join(change.from_folder, change.from_name.c_str()), to);
-          // A folder renamed before its creation was handled never got its watch.
-          WatchTree(to);
-        }
-        out.push_back(std::move(change));
-        return true;
+    if (partner) {
+      FolderChange change = Change(FolderChange::Kind::kMoved, folder, name, is_folder);
+      change.from_folder = std::move(pending_->folder);
+      change.from_name = std::move(pending_->name);
+      pending_.reset();
+      if (is_folder) {
+        const std::string to = Join(folder, name);
+        RenameTree(Join(change.from_folder, change.from_name.c_str()), to);
+        // A folder renamed before its creation was handled never got its watch.
+        WatchTree(to);
       }
-      FlushPendingMove(out);
-      return Appeared(folder, name, is_folder, out);
+      out.push_back(std::move(change));
+      return true;
     }
-    FlushPendingMove(out);
-    if (event.mask & IN_CREATE) return Appeared(folder, name, is_folder, out);
+    if (event.mask & (IN_MOVED_TO | IN_CREATE)) return Appeared(folder, name, is_folder, out);
     if (event.mask & IN_DELETE) {
       out.push_back(Change(FolderChange::Kind::kVanished, folder, name, is_folder));
     }
