@@ -136,6 +136,13 @@ class DiskShuffle {
   int counter_ = 0;
 };
 
+// The shuffle's seed: a fixed one, or gtest's random seed when one is asked for
+// (--gtest_random_seed=N, or --gtest_shuffle, which gives each repetition its own).
+unsigned ShuffleSeed() {
+  if (GTEST_FLAG_GET(random_seed) == 0 && !GTEST_FLAG_GET(shuffle)) return 2311;
+  return static_cast<unsigned>(testing::UnitTest::GetInstance()->random_seed());
+}
+
 class LiveIndexTest : public test::ScratchFolder {};
 
 TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
@@ -143,7 +150,9 @@ TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
   for (const std::string& folder : {Path("one"), Path("two"), Path("outside"), Path("index")}) {
     ASSERT_TRUE(platform::CreateFolder(folder));
   }
-  DiskShuffle shuffle({Path("one"), Path("two"), Path("outside")}, 2311);
+  const unsigned seed = ShuffleSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  DiskShuffle shuffle({Path("one"), Path("two"), Path("outside")}, seed);
   for (int i = 0; i < 300; ++i) shuffle.Step();
 
   const std::string db = Path("index") + "/db.db";
