@@ -21,13 +21,6 @@ class LiveSink final : public ScanSink {
   LiveIndex& live_;
 };
 
-std::string Below(const std::string& folder, const std::string& name) {
-  std::string path = folder;
-  path.push_back(platform::kPathSeparator);
-  path.append(name);
-  return path;
-}
-
 std::shared_ptr<const IndexTable> EmptyTable() { return IndexTableBuilder().Finish(); }
 
 }  // namespace
@@ -66,10 +59,8 @@ bool LiveIndexKeeper::Open(const std::string& index_path, Options options) {
 }
 
 void LiveIndexKeeper::Appeared(const std::string& folder, const std::string& name, bool is_folder) {
+  // What a folder holds follows as changes of its own, listed by the watch.
   live_->Add(folder, name, is_folder ? kEntryFolder : kEntryFile);
-  if (!is_folder) return;
-  LiveSink sink(*live_);
-  ScanFolder(Below(folder, name), sink);
 }
 
 void LiveIndexKeeper::Rescan(const std::string& root) {

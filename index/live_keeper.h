@@ -41,8 +41,9 @@ class LiveIndexKeeper {
   [[nodiscard]] bool Open(const std::string& index_path, Options options);
   [[nodiscard]] bool Open(const std::string& index_path) { return Open(index_path, Options{}); }
 
-  // Applies a batch of the watch's changes (folders that appeared are walked), writes
-  // the steps to the journal, then publishes. `roots` are the watch's roots.
+  // Applies a batch of the watch's changes (a folder that appeared comes with its
+  // entries), writes the steps to the journal, then publishes. `roots` are the watch's
+  // roots.
   void Apply(const std::vector<platform::FolderChange>& batch, const std::vector<std::string>& roots);
   // Walks `root` again: everything below it is replaced by what the walk finds.
   void Rescan(const std::string& root);

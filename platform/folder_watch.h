@@ -39,8 +39,10 @@ struct FolderChange {
 
 // Watches roots on a thread of its own and hands over the changes in the order they
 // happened, in batches (whatever the system had queued when the thread woke). A folder
-// that appears is watched before its kAppeared is handed over, so that a scan of it
-// started then misses nothing created later.
+// that appears, or moves within its root, comes with what it holds: its kAppeared or
+// kMoved is followed by a kAppeared for every entry below it, listed once the folder was
+// watched, so that nothing made in it is missed. An entry made meanwhile may come twice;
+// the receiver keeps one entry per path.
 class FolderWatch {
  public:
   // Called on the watch's thread; it may take its time (changes queue meanwhile, up to

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/folder_watch.h"
 #include "platform/platform.h"
@@ -111,20 +112,45 @@ class RootWatch {
   }
 
   // Watches `folder` and every folder below it, as the scanner would enter them (links
-  // too; one that leads to a folder already watched is not entered again).
-  bool WatchTree(const std::string& folder) {
+  // too; a folder reached twice in one walk is not entered again). A folder watched
+  // already is still walked: a folder below it may have appeared and moved before its
+  // creation was read, so that its watch could not be added then.
+  //
+  // With `listed`, every entry below `folder` goes there as kAppeared, listed after its
+  // folder's watch was added: what came before the watch is listed, what comes after is
+  // reported by it, and what falls in between is both (the receiver adds a path once).
+  // The receiver cannot list it itself: by the time it does, the folder may have moved
+  // on, while changes read later still name it here.
+  bool WatchTree(const std::string& folder, std::vector<FolderChange>* listed = nullptr) {
+    std::unordered_set<int> walked;
+    return WatchTree(folder, walked, listed);
+  }
+  bool WatchTree(const std::string& folder, std::unordered_set<int>& walked,
+                 std::vector<FolderChange>* listed, bool via_link = false) {
     const int wd = ::inotify_add_watch(fd_, folder.c_str(), kWatchMask);
     if (wd < 0) {
       if (errno == ENOSPC || errno == ENOMEM) limit_reached_ = true;
       return false;
     }
-    if (!paths_.emplace(wd, folder).second) return true;  // reached before by another path
+    if (!walked.insert(wd).second) return true;
+    const auto [known, added] = paths_.emplace(wd, folder);
+    if (!added && known->second != folder) {
+      // A folder reached through a link keeps the path it was watched by.
+      if (via_link) return true;
+      // The folder moved into one that was not watched yet, so that the move's second
+      // half never came: it is here now, and its first half, still to be read, must
+      // not take its watches with it as a move out of the root.
+      RenameTree(std::string(known->second), folder);
+    }
     FolderListing listing(folder);
     FolderEntry entry;
     while (listing.Next(entry)) {
-      if (!entry.is_folder || entry.name == "." || entry.name == "..") continue;
+      if (entry.name == "." || entry.name == "..") continue;
       if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
-      WatchTree(Join(folder, entry.name.c_str()));
+      if (listed != nullptr) {
+        listed->push_back(Change(FolderChange::Kind::kAppeared, folder, entry.name, entry.is_folder));
+      }
+      if (entry.is_folder) WatchTree(Join(folder, entry.name.c_str()), walked, listed, entry.is_link);
     }
     return true;
   }
@@ -183,14 +209,17 @@ class RootWatch {
       change.from_folder = std::move(pending_->folder);
       change.from_name = std::move(pending_->name);
       pending_.reset();
-      if (is_folder) {
-        const std::string to = Join(folder, name);
-        RenameTree(Join(change.from_folder, change.from_name.c_str()), to);
-        // A folder renamed before its creation was handled never got its watch.
-        WatchTree(to);
+      if (!is_folder) {
+        out.push_back(std::move(change));
+        return true;
       }
+      const std::string to = Join(folder, name);
+      RenameTree(Join(change.from_folder, change.from_name.c_str()), to);
       out.push_back(std::move(change));
-      return true;
+      // A folder renamed before its creation was handled never got its watch; the
+      // receiver takes the moved subtree from the listing.
+      WatchTree(to, &out);
+      return limit_reached_ ? Renew(out) : true;
     }
     if (event.mask & (IN_MOVED_TO | IN_CREATE)) return Appeared(folder, name, is_folder, out);
     if (event.mask & IN_DELETE) {
@@ -201,13 +230,11 @@ class RootWatch {
 
   bool Appeared(const std::string& folder, const char* name, bool is_folder,
                 std::vector<FolderChange>& out) {
-    if (is_folder) {
-      WatchTree(Join(folder, name));
-      // Past the system's limit the root can no longer follow every folder.
-      if (limit_reached_) return Renew(out);
-    }
     out.push_back(Change(FolderChange::Kind::kAppeared, folder, name, is_folder));
-    return true;
+    if (!is_folder) return true;
+    WatchTree(Join(folder, name), &out);
+    // Past the system's limit the root can no longer follow every folder.
+    return limit_reached_ ? Renew(out) : true;
   }
 
   // Notifications were lost: watch the tree anew, then ask for a rescan, which starts
