@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 

@@ -1,8 +1,8 @@
 // The Run-key registration of the companion re-indexer.
 #include "app/dialogs.h"
-#include "app/settings/settings.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 

@@ -13,7 +13,7 @@ namespace tandrel {
 namespace {
 
 struct CarriedIcon {
-  int image;
+  ui::ImageId image;
   const unsigned char* bytes;
   const std::size_t* size;
 };

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 
@@ -50,7 +50,7 @@ void CloseSettingsDialog(ui::Ui& ui);
 void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event);
 
 // Closes `dialog`, enables the main window and makes it the active one.
-void ReturnToMainWindow(ui::Ui& ui, int dialog);
+void ReturnToMainWindow(ui::Ui& ui, ui::WindowId dialog);
 
 // ---- Autostart registration ---------------------------------------------------------
 

@@ -9,7 +9,7 @@
 namespace tandrel {
 namespace {
 
-bool DispatchMenu(ui::Ui& ui, int item) {
+bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
   switch (item) {
     case kShortcutSearch: StartSearch(ui, kSearchControls); break;
     case kShortcutSelectAll: SelectAllResults(ui); break;
@@ -35,7 +35,7 @@ bool DispatchMenu(ui::Ui& ui, int item) {
 }
 
 void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
-  switch (event.id) {
+  switch (event.control) {
     case kSearchButton:
       if (event.action == ui::Action::kLeftClick) StartSearch(ui, kSearchControls);
       break;
@@ -74,7 +74,7 @@ bool DispatchEvent(ui::Ui& ui, const ui::Event& event) {
     }
   }
   switch (event.kind) {
-    case ui::EventKind::kMenu: return DispatchMenu(ui, event.id);
+    case ui::EventKind::kMenu: return DispatchMenu(ui, event.item);
     case ui::EventKind::kClose: return event.window != kMainWindow;
     case ui::EventKind::kSize:
       if (event.window == kMainWindow) {
@@ -107,7 +107,8 @@ bool IsOverCopyField(ui::Ui& ui, int x, int y) {
   int height = 0;
   ui.GetInnerSize(kMainWindow, width, height);
   const int bar = StatusBarHeight();
-  return x > 240 && x < 360 && y > height - 2 * bar && y < height;
+  const FieldSpan field = StatusFieldSpan(kCopyField);
+  return x > field.left && x < field.right && y > height - 2 * bar && y < height;
 }
 
 void ToggleMainHidden(ui::Ui& ui) {

@@ -5,7 +5,7 @@
 #include "app/dialogs.h"
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {
@@ -158,7 +158,7 @@ void DispatchFolderDialog(ui::Ui& ui, const ui::Event& event) {
     case ui::EventKind::kControl: break;
     default: return;
   }
-  switch (event.id) {
+  switch (event.control) {
     case kFolderCancelButton: CancelFolderDialog(ui); break;
     case kFolderApplyButton: ApplyFolderDialog(ui); break;
     case kFolderTree:
@@ -175,7 +175,7 @@ void DispatchFolderDialog(ui::Ui& ui, const ui::Event& event) {
   }
 }
 
-void ReturnToMainWindow(ui::Ui& ui, int dialog) {
+void ReturnToMainWindow(ui::Ui& ui, ui::WindowId dialog) {
   // Enabled before the dialog goes, so the system does not hand the activation to
   // another program's window in between.
   ui.EnableWindow(kMainWindow, true);

@@ -1,9 +1,9 @@
 // Actions the event loop hands to other parts of the program. (The actions on the result
-// list's hits are the search's: search/window/search_window.h; the program update is the
+// list's hits are search/actions/result_actions.h; the program update is the
 // launcher's.)
 #pragma once
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 
@@ -13,9 +13,6 @@ namespace tandrel {
 void StartIndexingRun(ui::Ui& ui);
 inline constexpr char kSettingsUnreadableText[] =
     "Die Datei settings.conf kann nicht gelesen werden.\nDer bisherige Index bleibt erhalten.";
-// Waits until every run started by StartIndexingRun has ended (tests, before their
-// window layer goes away).
-void WaitForIndexingRuns();
 
 // Ends the process at once, without the quit sequence, but not before the tray icon is
 // gone: an icon whose window dies with the process would stay in the tray.

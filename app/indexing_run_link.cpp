@@ -2,22 +2,23 @@
 // reaches the status bar, the tray icon and the menu through the calls that are safe
 // from any thread.
 #include "app/handlers.h"
+#include "app/indexing_run_testing.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {
 
 class WindowRunObserver final : public IndexRunObserver {
  public:
-  explicit WindowRunObserver(ui::Ui& ui) : ui_(ui) {}
+  explicit WindowRunObserver(ui::StatusPoster& ui) : ui_(ui) {}
 
   void ShowProgress(std::string_view text) override {
-    ui_.PostStatusText(kProgressField, "\t" + std::string(text));
+    ui_.PostStatusText(kProgressField, ui::Centred(text));
   }
-  void ShowDone() override { ui_.PostStatusText(kStateField, "\tFertig!"); }
+  void ShowDone() override { ui_.PostStatusText(kStateField, ui::Centred("Fertig!")); }
   void ShowBusy(bool busy) override { ui_.PostTrayImage(busy ? kTrayBusyIcon : kTrayIdleIcon); }
   void ShowTooltip(std::string_view text) override { ui_.PostTrayTooltip(text); }
   void EnableStartItems(bool enabled) override {
@@ -29,7 +30,7 @@ class WindowRunObserver final : public IndexRunObserver {
   void ClearLastQuery() override { tandrel::ClearLastQuery(); }
 
  private:
-  ui::Ui& ui_;
+  ui::StatusPoster& ui_;
 };
 
 // The run threads, started by the main thread and never waited for by it. Two, because
@@ -51,7 +52,7 @@ void StartIndexingRun(ui::Ui& ui) {
   // Empty slots from a settings.conf that could not be read are no folder list: a run
   // over them would replace the index with an empty one. The file may have become
   // readable since.
-  if (SettingsReadFailed && !ReloadSettings()) {
+  if (SettingsSession.read_failed && !ReloadSettings()) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }

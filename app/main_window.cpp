@@ -64,6 +64,13 @@ void PlaceControls(ui::Ui& ui, int width, int height, int status_height, bool at
 
 int StatusBarHeight() { return status_bar_height; }
 
+FieldSpan StatusFieldSpan(ui::FieldId field) {
+  const std::size_t number = static_cast<std::size_t>(ui::NumberOf(field));
+  int left = 0;
+  for (std::size_t i = 0; i < number; ++i) left += kStatusFieldWidths[i];
+  return {left, left + kStatusFieldWidths[number]};
+}
+
 void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height) {
   PlaceControls(ui, width, height, status_height, false);
 }
@@ -76,9 +83,9 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.SetSizeBounds(kMainWindow, 600, 250, 2000, 2000);
   ui.SetMenuBar(kMainWindow, MainMenuTitles());
   DefinePopupMenus(ui);
-  status_bar_height = ui.AddStatusBar(kMainWindow, {120, 120, 120, -1});
+  status_bar_height = ui.AddStatusBar(kMainWindow, {kStatusFieldWidths.begin(), kStatusFieldWidths.end()});
   ui.PostStatusText(kHitCountField, "Gefunden: 0");
-  ui.PostStatusText(kStateField, "\tBereit");
+  ui.PostStatusText(kStateField, ui::Centred("Bereit"));
 
   // Created anywhere, then placed by the layout rule at the window's size now.
   ui.AddTextField(kMainWindow, kQueryField, {});

@@ -1,10 +1,10 @@
 // The quit sequence.
 #include "app/handlers.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 namespace {

@@ -1,7 +1,7 @@
 // The settings dialog: one check box for renewing the index at system start.
 #include "app/dialogs.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace tandrel {
 
@@ -28,7 +28,7 @@ void ApplySettingsDialog(ui::Ui& ui) {
   // A closed dialog's box reads unchecked: a late second apply would switch autostart off.
   if (!ui.WindowExists(kSettingsDialog)) return;
   AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
-  AppliedAutostartFlag = AutostartFlag;
+  SettingsSession.applied_autostart_flag = AutostartFlag;
   ReturnToMainWindow(ui, kSettingsDialog);
   SyncAutostart();
 }
@@ -40,7 +40,7 @@ void CloseSettingsDialog(ui::Ui& ui) {
 void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
   if (event.kind == ui::EventKind::kClose) {
     CloseSettingsDialog(ui);
-  } else if (event.kind == ui::EventKind::kControl && event.id == kSettingsApplyButton) {
+  } else if (event.kind == ui::EventKind::kControl && event.control == kSettingsApplyButton) {
     ApplySettingsDialog(ui);
   }
 }

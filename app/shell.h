@@ -1,13 +1,15 @@
 // The application shell's own pieces, shared by its files and its tests.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "app/object_numbers.h"
 #include "app/program_version.h"
-#include "platform/ui.h"
+#include "platform/window/ui.h"
+#include "search/actions/result_actions.h"
 #include "search/window/search_window.h"
 
 namespace tandrel {
@@ -53,6 +55,14 @@ void OpenMainWindow(ui::Ui& ui);
 void LayoutMainWindow(ui::Ui& ui, int width, int height, int status_height);
 // The status bar's outer height, noted when the bar is created.
 int StatusBarHeight();
+// The status bar's field widths, from field 0 on; the last takes the rest of the bar.
+inline constexpr std::array<int, 4> kStatusFieldWidths{120, 120, 120, -1};
+// Where a field of the status bar begins and ends, left to right (not the last field).
+struct FieldSpan {
+  int left = 0;
+  int right = 0;
+};
+FieldSpan StatusFieldSpan(ui::FieldId field);
 
 // Small actions of the loop.
 void ToggleMainHidden(ui::Ui& ui);
@@ -60,7 +70,7 @@ std::string AboutText();
 void ShowAbout(ui::Ui& ui);
 void SelectAllResults(ui::Ui& ui);
 // True when a right button press at client position x, y of the main window lies over
-// the status bar's third field.
+// the status bar's copy field (its edges and the row above the bar count).
 bool IsOverCopyField(ui::Ui& ui, int x, int y);
 
 // Images carried inside the program.

@@ -4,10 +4,10 @@
 #include "app/app.h"
 #include "app/dialogs.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 #include "updater/install_journal.h"
 
 namespace tandrel {

@@ -59,9 +59,6 @@ class IndexTable {
     return {folders_ + folder_starts_[f], folder_starts_[f + 1] - folder_starts_[f]};
   }
   std::int8_t Kind(std::int32_t i) const { return kinds_[i]; }
-  IndexEntry Entry(std::int32_t i) const {
-    return {std::string(Name(i)), std::string(Folder(i)), Kind(i)};
-  }
 
   // All names back to back; entry i's name is [NameStarts()[i], NameStarts()[i + 1]).
   const char* NameArena() const { return names_; }

@@ -1,6 +1,8 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
 #include "index/indexing.h"
 
+#include "platform/staged_file.h"
+
 namespace tandrel {
 namespace {
 
@@ -55,18 +57,17 @@ std::string FileCountText(const char* head, std::int32_t files) {
   return head + std::to_string(files) + " Dateien)";
 }
 
-// Steps 7 to 11 and the replacement; the walk file is complete here.
+// The regrouping: the walk file through the 27 buckets into a new index beside db.db,
+// which then replaces it in one step. The walk file is complete here.
 IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
   if (bucket_folder.empty()) {  // no folder for the buckets could be made
     platform::RemoveFile(plan.walk_file);
     return IndexRunOutcome::kMergeFailed;
   }
-  const std::string staged = plan.index_file + kNewIndexSuffix;
-  if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;
-  if (!platform::ReplaceFileWhenFree(staged, plan.index_file)) {
-    platform::RemoveFile(staged);
-    return IndexRunOutcome::kNotReplaced;
-  }
+  platform::StagedFile index(plan.index_file, kNewIndexSuffix);
+  const bool merged = MergeWalkFile(plan.walk_file, bucket_folder, index.Output());
+  if (!index.Finish(merged, platform::Durability::kSynced)) return IndexRunOutcome::kMergeFailed;
+  if (!index.PutInPlace(platform::ReplaceFileWhenFree)) return IndexRunOutcome::kNotReplaced;
   return IndexRunOutcome::kReplaced;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/ui.h"
+#include "platform/window/ui.h"
 
 namespace tandrel {
 

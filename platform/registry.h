@@ -44,10 +44,4 @@ class MachineKey {
   State* state_ = nullptr;
 };
 
-#ifndef _WIN32
-// The stand-in table only: refuses every key from now on, as a registry does to a user
-// without administrator rights, or grants them again.
-void RefuseMachineKeys(bool refuse);
-#endif
-
 }  // namespace tandrel::platform

@@ -9,11 +9,12 @@
 
 #include "app/dialogs.h"
 #include "app/handlers.h"
+#include "app/indexing_run_testing.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "app/shell.h"
-#include "tests/support/headless_ui.h"
+#include "settings/settings.h"
 #include "test_support.h"
+#include "tests/support/headless_ui.h"
 
 namespace tandrel::test {
 
@@ -31,22 +32,23 @@ class DialogTest : public ScratchCurrentFolder {
   }
   static void ResetSettings() {
     AutostartFlag = 0;
-    AppliedAutostartFlag.reset();
+    SettingsSession.Reset();
     IndexedFolders.fill(std::string());
-    SettingsReadFailed = false;
   }
 
   void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }
-  void Choose(int item, int window) { Dispatch({ui::EventKind::kMenu, window, item}); }
-  void Click(int window, int id) { Dispatch({ui::EventKind::kControl, window, id, ui::Action::kLeftClick}); }
-  void RightClick(int window, int id) { Dispatch({ui::EventKind::kControl, window, id, ui::Action::kRightClick}); }
-  void CloseBox(int window) { Dispatch({ui::EventKind::kClose, window}); }
-  void ResizeTo(int window, int width, int height) {
+  void Choose(ui::ItemId item, ui::WindowId window) { Dispatch(ui::MenuEvent(window, item)); }
+  void Click(ui::WindowId window, ui::ControlId id) { Dispatch(ui::ControlEvent(window, id, ui::Action::kLeftClick)); }
+  void RightClick(ui::WindowId window, ui::ControlId id) {
+    Dispatch(ui::ControlEvent(window, id, ui::Action::kRightClick));
+  }
+  void CloseBox(ui::WindowId window) { Dispatch({ui::EventKind::kClose, window}); }
+  void ResizeTo(ui::WindowId window, int width, int height) {
     ui_.Resize(window, width, height);
     Dispatch(ui_.WaitEvent(5));
   }
 
-  ui::Rect RectOf(int window, int id) const {
+  ui::Rect RectOf(ui::WindowId window, ui::ControlId id) const {
     const auto rect = ui_.ControlRect(window, id);
     return rect ? *rect : ui::Rect{-1, -1, -1, -1};
   }

@@ -102,7 +102,7 @@ TEST_F(FolderDialogTest, AddingTakesTheSelectedFolderWithoutItsBackslashOnce) {
   Add("E:\\Bilder und Filme\\2009\\");
   EXPECT_EQ(ListedFolders(),
             (std::vector<std::string>{"D:", "D:\\Daten", "d:\\daten", "E:\\Bilder und Filme\\2009"}));
-  EXPECT_EQ(ui_.PopupsShown(), std::vector<int>(6, kTreeMenu));
+  EXPECT_EQ(ui_.PopupsShown(), std::vector<ui::MenuId>(6, kTreeMenu));
   EXPECT_TRUE(ui_.MessageBoxes().empty()) << "refused additions are silent";
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "nothing is written before applying";
 }
@@ -140,7 +140,7 @@ TEST_F(FolderDialogTest, RemovingThenCancellingKeepsSettings) {
   EXPECT_EQ(ListedFolders().size(), 2u) << "nothing selected, nothing removed";
 
   RemoveRow(0);
-  EXPECT_EQ(ui_.PopupsShown(), std::vector<int>{kFolderListMenu});
+  EXPECT_EQ(ui_.PopupsShown(), std::vector<ui::MenuId>{kFolderListMenu});
   EXPECT_EQ(ListedFolders(), std::vector<std::string>{"D:\\B"});
   EXPECT_EQ(IndexedFolders[0], "D:\\A") << "the settings were read again, not changed";
   EXPECT_EQ(ui_.SelectedRow(kFolderDialog, kFolderList), -1);
@@ -185,8 +185,8 @@ TEST_F(FolderDialogTest, ApplyingAnUnchangedListRewritesTheFile) {
 TEST_F(FolderDialogTest, EventsOfTheClosedDialogChangeNothing) {
   const std::string original = "0\r\nD:\\A\r\nD:\\B\r\n";
   ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, original));
-  const ui::Event apply{ui::EventKind::kControl, kFolderDialog, kFolderApplyButton, ui::Action::kLeftClick};
-  const ui::Event cancel{ui::EventKind::kControl, kFolderDialog, kFolderCancelButton, ui::Action::kLeftClick};
+  const ui::Event apply = ui::ControlEvent(kFolderDialog, kFolderApplyButton, ui::Action::kLeftClick);
+  const ui::Event cancel = ui::ControlEvent(kFolderDialog, kFolderCancelButton, ui::Action::kLeftClick);
   const auto handle_queue = [this] {
     for (int i = 0; i < 4; ++i) Dispatch(ui_.WaitEvent(0));
   };

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/handlers.h"
+#include "app/indexing_run_testing.h"
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/indexing.h"
 #include "search/window/search_window.h"
-#include "tests/support/headless_ui.h"
+#include "settings/settings.h"
 #include "test_support.h"
+#include "tests/support/headless_ui.h"
 
 namespace tandrel {
 namespace {
@@ -52,7 +53,7 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
 };
 
 TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
-  ASSERT_TRUE(DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, kItemUpdateIndex}));
+  ASSERT_TRUE(DispatchEvent(ui_, ui::MenuEvent(kMainWindow, kItemUpdateIndex)));
   EXPECT_EQ(IndexRunActive.load(), 1) << "set before the run's thread starts";
   ASSERT_TRUE(test::WaitUntil([&] {
     ui_.ApplyPosted();

@@ -83,7 +83,11 @@ TEST_F(IndexingRunTest, MergeGroupsByFirstLetterKeepingWalkOrderWithinEachGroup)
   ASSERT_TRUE(test::WriteWholeFile(plan_.walk_file, test::IndexBytes(walk)));
   // Left over from an interrupted run: must not reach the new index.
   ASSERT_TRUE(test::WriteWholeFile(buckets_ + "a.db", test::IndexBytes({{"alt", "C:\\", 0}})));
-  ASSERT_TRUE(MergeWalkFile(plan_.walk_file, buckets_, plan_.index_file));
+  {
+    platform::File out(plan_.index_file, platform::OpenMode::kCreate);
+    ASSERT_TRUE(MergeWalkFile(plan_.walk_file, buckets_, out));
+    ASSERT_TRUE(out.Close());
+  }
   const std::vector<Record> expected = {
       {"apfel.txt", "C:\\w", 0}, {"banane.txt", "C:\\w", 1}, {"b2", "C:\\w\\q", 1},
       {"B1", "C:\\w", 0},        {"Zebra.txt", "C:\\w", 0},  {"_x.txt", "C:\\w", 0},

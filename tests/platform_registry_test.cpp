@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
+#include "platform/registry_testing.h"
 
 namespace tandrel {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/drive_probe.h"
 #include "platform/platform.h"
-#include "platform/type_ahead.h"
+#include "platform/window/type_ahead.h"
 #include "test_support.h"
 
 namespace tandrel {

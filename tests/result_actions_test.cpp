@@ -8,6 +8,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
+#include "search/actions/copy_worker_testing.h"
 #include "tests/support/headless_ui.h"
 #include "test_support.h"
 
@@ -88,9 +89,9 @@ class ResultActionsTest : public test::ScratchFolder {
   void Select(std::initializer_list<std::int32_t> rows) {
     for (std::int32_t row : rows) ui_.SelectRow(kMainWindow, kResultList, row);
   }
-  void Choose(int item) { DispatchEvent(ui_, {ui::EventKind::kMenu, kMainWindow, item}); }
+  void Choose(ui::ItemId item) { DispatchEvent(ui_, ui::MenuEvent(kMainWindow, item)); }
   void ListAction(ui::Action action) {
-    DispatchEvent(ui_, {ui::EventKind::kControl, kMainWindow, kResultList, action});
+    DispatchEvent(ui_, ui::ControlEvent(kMainWindow, kResultList, action));
   }
   void PaceCopies() {
     SetCopyGate([this](const std::string& name) { pacer_.AtCopy(name); });

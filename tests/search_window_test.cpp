@@ -32,19 +32,19 @@ std::shared_ptr<const IndexTable> SampleTable() {
 // repeats the text already there.
 class CountingUi : public HeadlessUi {
  public:
-  int StatusUpdates(int field) const {
+  int StatusUpdates(ui::FieldId field) const {
     const auto found = updates_.find(field);
     return found == updates_.end() ? 0 : found->second;
   }
 
  protected:
-  void ApplyStatusText(int field, const std::string& text) override {
+  void ApplyStatusText(ui::FieldId field, const std::string& text) override {
     ++updates_[field];
     HeadlessUi::ApplyStatusText(field, text);
   }
 
  private:
-  std::map<int, int> updates_;
+  std::map<ui::FieldId, int> updates_;
 };
 
 class SearchWindowTest : public ::testing::Test {
@@ -52,8 +52,7 @@ class SearchWindowTest : public ::testing::Test {
   void SetUp() override {
     EndRunningSearch();
     ClearLastQuery();
-    LastFoldersOption = 0;
-    LastFilesOption = 0;
+    LastSearchRequest.Reset();
     IndexRunActive = 0;
     PublishIndexTable(SampleTable());
     OpenMainWindow(ui_);
@@ -71,9 +70,9 @@ class SearchWindowTest : public ::testing::Test {
     ASSERT_TRUE(test::WaitUntil([] { return !SearchRunning(); })) << "the search never ended";
     ui_.ApplyPosted();
   }
-  void Click(int check_box) {
+  void Click(ui::ControlId check_box) {
     ui_.SetChecked(kMainWindow, check_box, !ui_.IsChecked(kMainWindow, check_box));
-    DispatchEvent(ui_, {ui::EventKind::kControl, kMainWindow, check_box, ui::Action::kLeftClick});
+    DispatchEvent(ui_, ui::ControlEvent(kMainWindow, check_box, ui::Action::kLeftClick));
   }
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;

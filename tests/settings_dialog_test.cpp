@@ -5,6 +5,7 @@
 #include "dialog_test_support.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "platform/registry_testing.h"
 
 namespace tandrel {
 namespace {
@@ -26,7 +27,7 @@ class SettingsDialogTest : public test::DialogTest {
   void SetBoxAndApply(bool checked) {
     OpenDialog();
     ui_.SetChecked(kSettingsDialog, kAutostartCheckBox, checked);
-    Dispatch({ui::EventKind::kControl, kSettingsDialog, kAutostartCheckBox, ui::Action::kLeftClick});
+    Dispatch(ui::ControlEvent(kSettingsDialog, kAutostartCheckBox, ui::Action::kLeftClick));
     Click(kSettingsDialog, kSettingsApplyButton);
   }
   bool BoxChecked() const { return ui_.IsChecked(kSettingsDialog, kAutostartCheckBox); }
@@ -77,7 +78,7 @@ TEST_F(SettingsDialogTest, ApplyingRegistersAtOnceAndTheCloseBoxChangesNothing) 
 
 // A second "Übernehmen" handled after the dialog closed would read its box as unchecked.
 TEST_F(SettingsDialogTest, EventsOfTheClosedDialogChangeNothing) {
-  const ui::Event apply{ui::EventKind::kControl, kSettingsDialog, kSettingsApplyButton, ui::Action::kLeftClick};
+  const ui::Event apply = ui::ControlEvent(kSettingsDialog, kSettingsApplyButton, ui::Action::kLeftClick);
   OpenDialog();
   ui_.SetChecked(kSettingsDialog, kAutostartCheckBox, true);
   ui_.Push(apply);

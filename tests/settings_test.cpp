@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 namespace tandrel {
@@ -37,7 +37,7 @@ class SettingsFileTest : public test::ScratchFolder {
     IndexedFolders.fill("stale");
   }
   void TearDown() override {
-    SettingsReadFailed = false;
+    SettingsSession.Reset();
     test::ScratchFolder::TearDown();
   }
   std::vector<std::string> FilledSlots() const {
@@ -137,7 +137,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReadAndOneThatCannotBeReadSay
     AutostartFlag = 0;
     StoreAutostartFlag(file_);  // cannot be written: stays as it is
   }
-  EXPECT_FALSE(SettingsReadFailed);
+  EXPECT_FALSE(SettingsSession.read_failed);
   EXPECT_EQ(AutostartFlag, 0);
   EXPECT_EQ(FilledSlots(), std::vector<std::string>{"0=D:\\Daten"});
 #ifndef _WIN32
@@ -146,7 +146,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReadAndOneThatCannotBeReadSay
 #endif
 
   EXPECT_FALSE(ReadSettings(Root()));  // a folder, not a file
-  EXPECT_TRUE(SettingsReadFailed);
+  EXPECT_TRUE(SettingsSession.read_failed);
   EXPECT_TRUE(FilledSlots().empty());
 }
 

@@ -4,11 +4,11 @@
 #include <atomic>
 
 #include "app/object_numbers.h"
-#include "app/settings/settings.h"
 #include "app/shell.h"
 #include "index/index.h"
-#include "tests/support/headless_ui.h"
+#include "settings/settings.h"
 #include "test_support.h"
+#include "tests/support/headless_ui.h"
 
 namespace tandrel {
 namespace {
@@ -28,7 +28,7 @@ class ShellTest : public test::ScratchCurrentFolder {
     ui_.ApplyPosted();
     return go_on;
   }
-  ui::Rect RectOf(int id) const { return *ui_.ControlRect(kMainWindow, id); }
+  ui::Rect RectOf(ui::ControlId id) const { return *ui_.ControlRect(kMainWindow, id); }
   HeadlessUi ui_;
 };
 
@@ -54,7 +54,7 @@ TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFilesCheckBox));
   EXPECT_EQ(FoldersOption.load(), 1);
   EXPECT_EQ(FilesOption.load(), 1);
-  EXPECT_EQ(ui_.FocusedControl(), kMainWindow * 1000 + kQueryField);
+  EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
   EXPECT_EQ(ui_.Shortcuts().size(), 2u);
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "a missing settings file is created empty";
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
@@ -107,11 +107,11 @@ TEST_F(ShellTest, LayoutFollowsTheRuleAtCreationAndAtTheMinimumSize) {
 TEST_F(ShellTest, CheckBoxesAreNeverBothOff) {
   Start();
   ui_.SetChecked(kMainWindow, kFoldersCheckBox, false);
-  Dispatch({EventKind::kControl, kMainWindow, kFoldersCheckBox, ui::Action::kLeftClick});
+  Dispatch(ui::ControlEvent(kMainWindow, kFoldersCheckBox, ui::Action::kLeftClick));
   EXPECT_EQ(FoldersOption.load(), 0);
   EXPECT_EQ(FilesOption.load(), 1);
   ui_.SetChecked(kMainWindow, kFilesCheckBox, false);
-  Dispatch({EventKind::kControl, kMainWindow, kFilesCheckBox, ui::Action::kLeftClick});
+  Dispatch(ui::ControlEvent(kMainWindow, kFilesCheckBox, ui::Action::kLeftClick));
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox)) << "the other box comes back on";
   EXPECT_EQ(FoldersOption.load(), 1);
   EXPECT_EQ(FilesOption.load(), 0);
@@ -123,15 +123,15 @@ TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
     for (int i = 0; i < 3; ++i) WriteIndexRecord(db, "f" + std::to_string(i), "C:", kEntryFile);
   }
   Start();
-  Dispatch({EventKind::kTray, kMainWindow, 0, ui::Action::kLeftDoubleClick});
+  Dispatch({.kind = EventKind::kTray, .window = kMainWindow, .action = ui::Action::kLeftDoubleClick});
   EXPECT_FALSE(ui_.FindWindow(kMainWindow)->shown);
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Wiederherstellen");
-  Dispatch({EventKind::kMenu, kMainWindow, kItemHideRestore});
+  Dispatch(ui::MenuEvent(kMainWindow, kItemHideRestore));
   EXPECT_TRUE(ui_.FindWindow(kMainWindow)->shown);
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
 
-  Dispatch({EventKind::kMenu, kMainWindow, kItemAbout});
-  Dispatch({EventKind::kMenu, kMainWindow, kItemHelp});
+  Dispatch(ui::MenuEvent(kMainWindow, kItemAbout));
+  Dispatch(ui::MenuEvent(kMainWindow, kItemHelp));
   ASSERT_EQ(ui_.MessageBoxes().size(), 2u);
   EXPECT_EQ(ui_.MessageBoxes()[0].first, "Tandrel");
   const std::string about_start = "Tandrel 1.3.9\nIndex enth\xE4lt 3 Dateien.\n\n\xA9 2009";
@@ -139,13 +139,13 @@ TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
   EXPECT_EQ(ui_.MessageBoxes()[1], (std::pair<std::string, std::string>{"Fehler", "Kann Hilfe nicht finden!"}));
 
   const int y = 600 - HeadlessUi::kStatusBarHeight / 2;
-  for (int x : {240, 360}) Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, x, y});
+  for (int x : {240, 360}) Dispatch({.kind = EventKind::kRightButtonDown, .window = kMainWindow, .x = x, .y = y});
   EXPECT_TRUE(ui_.PopupsShown().empty()) << "the field's edges do not count";
-  Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, 241, y});
-  Dispatch({EventKind::kRightButtonDown, kMainWindow, 0, ui::Action::kNone, 300, 100});
-  Dispatch({EventKind::kTray, kMainWindow, 0, ui::Action::kRightButton});
-  Dispatch({EventKind::kControl, kMainWindow, kResultList, ui::Action::kRightClick});
-  EXPECT_EQ(ui_.PopupsShown(), (std::vector<int>{kCancelMenu, kTrayMenu}))
+  Dispatch({.kind = EventKind::kRightButtonDown, .window = kMainWindow, .x = 241, .y = y});
+  Dispatch({.kind = EventKind::kRightButtonDown, .window = kMainWindow, .x = 300, .y = 100});
+  Dispatch({.kind = EventKind::kTray, .window = kMainWindow, .action = ui::Action::kRightButton});
+  Dispatch(ui::ControlEvent(kMainWindow, kResultList, ui::Action::kRightClick));
+  EXPECT_EQ(ui_.PopupsShown(), (std::vector<ui::MenuId>{kCancelMenu, kTrayMenu}))
       << "no result menu over an empty list";
 }
 
@@ -154,8 +154,8 @@ TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
   Start();
   EXPECT_EQ(IndexedFolders[1], "E:\\Archiv");
   EXPECT_TRUE(Dispatch({EventKind::kClose, kSplashWindow}));
-  EXPECT_FALSE(Dispatch({EventKind::kMenu, kMainWindow, kItemTrayQuit}));
-  EXPECT_FALSE(Dispatch({EventKind::kMenu, kMainWindow, kItemQuit}));
+  EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemTrayQuit)));
+  EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemQuit)));
   EXPECT_FALSE(Dispatch({EventKind::kClose, kMainWindow}));
   AutostartFlag = 1;  // as the settings dialog will set it
   QuitProgram(ui_);
@@ -175,7 +175,7 @@ class SlowShowingUi : public HeadlessUi {
   bool posted_while_showing = false;
 
  protected:
-  void ApplyStatusText(int field, const std::string& text) override {
+  void ApplyStatusText(ui::FieldId field, const std::string& text) override {
     if (!slow_done_) {
       slow_done_ = true;
       showing.Set();
@@ -200,25 +200,25 @@ TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
     platform::Thread worker;
     ASSERT_TRUE(worker.Start([&ui](const platform::StopToken&) {
       if (!ui.showing.WaitFor(20000)) return;
-      ui.PostStatusText(2, "\tw");
+      ui.PostStatusText(ui::FieldId{2}, "\tw");
       ui.PostProgress(2000, 7);
       ui.PostMenuItemEnabled(kItemUpdateIndex, false);
       ui.PostTrayTooltip("w");
       ui.worker_posted.Set();
     }));
-    ui.PostStatusText(1, "\tmain");
+    ui.PostStatusText(ui::FieldId{1}, "\tmain");
     ui.ApplyPosted();
     worker.Wait();
     EXPECT_TRUE(ui.posted_while_showing) << "a worker waited for the main thread to show";
     ui.ApplyPosted();
-    EXPECT_EQ(ui.StatusText(2), "\tw");
+    EXPECT_EQ(ui.StatusText(ui::FieldId{2}), "\tw");
     EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 7);
   }
   std::vector<platform::Thread> workers(3);
   for (int w = 0; w < 3; ++w) {
     ASSERT_TRUE(workers[static_cast<std::size_t>(w)].Start([&ui, w](const platform::StopToken&) {
       for (int i = 0; i <= 2000; ++i) {
-        ui.PostStatusText(w + 1, "\t" + std::to_string(i));
+        ui.PostStatusText(ui::FieldId{w + 1}, "\t" + std::to_string(i));
         ui.PostProgress(2000, i);
         ui.PostMenuItemEnabled(kItemUpdateIndex, i % 2 == 0);
         ui.PostTrayTooltip(std::string(100, 'x'));
@@ -233,7 +233,7 @@ TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
   main.RequestStop();
   main.Wait();
   ui.ApplyPosted();
-  for (int field = 1; field <= 3; ++field) EXPECT_EQ(ui.StatusText(field), "\t2000");
+  for (int field = 1; field <= 3; ++field) EXPECT_EQ(ui.StatusText(ui::FieldId{field}), "\t2000");
   EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 2000);
   EXPECT_TRUE(ui.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_EQ(ui.TrayTooltip().size(), 63u) << "a tooltip is cut to 63 characters";

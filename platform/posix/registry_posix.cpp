@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/registry.h"
+#include "platform/registry_testing.h"
 
 namespace tandrel::platform {
 namespace {

@@ -8,17 +8,19 @@
 
 namespace tandrel::win32 {
 
-template <typename Handle, BOOL(WINAPI* Free)(Handle)>
+// The one owner of a handle: move-only, it frees its handle exactly once with `Free`. A
+// value-initialised Handle (null, or 0 for the integer handles of CryptoAPI) is none.
+template <typename Handle, auto Free>
 class Owned {
  public:
   Owned() = default;
   explicit Owned(Handle handle) : handle_(handle) {}
   ~Owned() { Reset(); }
-  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
   Owned& operator=(Owned&& other) noexcept {
     if (this != &other) {
       Reset();
-      handle_ = std::exchange(other.handle_, nullptr);
+      handle_ = std::exchange(other.handle_, Handle{});
     }
     return *this;
   }
@@ -26,14 +28,16 @@ class Owned {
   Owned& operator=(const Owned&) = delete;
 
   Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
+  explicit operator bool() const { return handle_ != Handle{}; }
   void Reset() {
-    if (handle_ != nullptr) Free(handle_);
-    handle_ = nullptr;
+    if (handle_ != Handle{}) Free(handle_);
+    handle_ = Handle{};
   }
+  // Gives the handle up without freeing it (to an owner that frees it itself).
+  Handle Release() { return std::exchange(handle_, Handle{}); }
 
  private:
-  Handle handle_ = nullptr;
+  Handle handle_{};
 };
 
 inline BOOL WINAPI FreeBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
@@ -48,45 +52,17 @@ using OwnedMemoryDc = Owned<HDC, FreeMemoryDc>;
 using OwnedIcon = Owned<HICON, DestroyIcon>;
 using OwnedMenu = Owned<HMENU, DestroyMenu>;
 using OwnedAccelerators = Owned<HACCEL, DestroyAcceleratorTable>;
-// A kernel object: a thread, a file mapping, a mutex.
+// A kernel object: a started process or its thread, a file mapping, a mutex.
 using OwnedHandle = Owned<HANDLE, CloseHandle>;
 inline BOOL WINAPI FreeLocalMemory(PSECURITY_DESCRIPTOR memory) { return LocalFree(memory) == nullptr; }
 using OwnedSecurityDescriptor = Owned<PSECURITY_DESCRIPTOR, FreeLocalMemory>;
 
 // CryptoAPI handles are integers (0 for none) with free functions of their own.
-template <typename Handle, BOOL(WINAPI* Free)(Handle)>
-class OwnedCrypt {
- public:
-  OwnedCrypt() = default;
-  explicit OwnedCrypt(Handle handle) : handle_(handle) {}
-  ~OwnedCrypt() { Reset(); }
-  OwnedCrypt(OwnedCrypt&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-  OwnedCrypt& operator=(OwnedCrypt&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, 0);
-    }
-    return *this;
-  }
-  OwnedCrypt(const OwnedCrypt&) = delete;
-  OwnedCrypt& operator=(const OwnedCrypt&) = delete;
-
-  Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != 0; }
-  void Reset() {
-    if (handle_ != 0) Free(handle_);
-    handle_ = 0;
-  }
-
- private:
-  Handle handle_ = 0;
-};
-
 inline BOOL WINAPI ReleaseCryptProvider(HCRYPTPROV provider) { return CryptReleaseContext(provider, 0); }
 
-using CryptProvider = OwnedCrypt<HCRYPTPROV, ReleaseCryptProvider>;
-using CryptHash = OwnedCrypt<HCRYPTHASH, CryptDestroyHash>;
-using CryptKey = OwnedCrypt<HCRYPTKEY, CryptDestroyKey>;
+using CryptProvider = Owned<HCRYPTPROV, ReleaseCryptProvider>;
+using CryptHash = Owned<HCRYPTHASH, CryptDestroyHash>;
+using CryptKey = Owned<HCRYPTKEY, CryptDestroyKey>;
 
 // A GDI object selected into a device context for one scope.
 class Selected {

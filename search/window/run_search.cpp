@@ -11,7 +11,7 @@ constexpr std::uint32_t kTickerPeriodMs = 200;
 
 std::string HitCountText(std::int32_t count) { return "Gefunden: " + std::to_string(count); }
 
-void SearchTicker(ui::Ui& ui, const SearchControls& c, const std::atomic<std::int32_t>& count,
+void SearchTicker(ui::StatusPoster& ui, const SearchControls& c, const std::atomic<std::int32_t>& count,
                   const platform::StopToken& stop) {
   // Ending the search ends the wait at once, never half-way through an update.
   platform::StoppableWait period(stop);
@@ -20,7 +20,7 @@ void SearchTicker(ui::Ui& ui, const SearchControls& c, const std::atomic<std::in
   }
 }
 
-void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const platform::StopToken& stop) {
+void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, const platform::StopToken& stop) {
   // The snapshot this search scans; a reload publishes a new table and leaves this one
   // complete for as long as the hits refer to it.
   std::shared_ptr<const IndexTable> table = CurrentIndexTable();
@@ -40,7 +40,7 @@ void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const plat
     (void)ticker.Start([&](const platform::StopToken& ticker_stop) {
       SearchTicker(ui, c, hit_count, ticker_stop);
     });
-    ui.PostStatusText(c.state_field, "\tSuche...");
+    ui.PostStatusText(c.state_field, ui::Centred("Suche..."));
     ScanOptions options;
     options.filter = ChooseKindFilter(FilesOption.load(), FoldersOption.load());
     options.hit_count = &hit_count;
@@ -52,10 +52,9 @@ void RunSearch(ui::Ui& ui, const SearchControls c, std::string query, const plat
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
   auto rows = std::make_shared<const SearchHitRows>(SearchHits(std::move(table), std::move(hits)));
-  SetLastSearchHits(rows);
   ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
   ui.PostProgress(IndexEntryCount(), 0);
-  ui.PostStatusText(c.state_field, "\tFertig!");
+  ui.PostStatusText(c.state_field, ui::Centred("Fertig!"));
   // An indexing run disabled the items itself and enables them when its merge is done.
   if (IndexRunActive.load() == 0) {
     ui.PostMenuItemEnabled(c.item_manage_folders, true);
@@ -69,15 +68,16 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   const std::string query = ui.Text(c.window, c.query_field);
   const int folders = ui.IsChecked(c.window, c.folders_check_box) ? 1 : 0;
   const int files = ui.IsChecked(c.window, c.files_check_box) ? 1 : 0;
-  if (query == LastQuery() && folders == LastFoldersOption && files == LastFilesOption) {
-    ui.PostStatusText(c.state_field, "\tSelber Suchvorgang!");
+  if (query == LastQuery() && folders == LastSearchRequest.folders_option &&
+      files == LastSearchRequest.files_option) {
+    ui.PostStatusText(c.state_field, ui::Centred("Selber Suchvorgang!"));
     return;
   }
   // Remembered before the length test, so a refused query still updates them.
-  LastFoldersOption = folders;
-  LastFilesOption = files;
+  LastSearchRequest.folders_option = folders;
+  LastSearchRequest.files_option = files;
   if (!QueryLongEnough(query)) {
-    ui.PostStatusText(c.state_field, "\tMindestens 3 Zeichen");
+    ui.PostStatusText(c.state_field, ui::Centred("Mindestens 3 Zeichen"));
     return;
   }
   EndRunningSearch();

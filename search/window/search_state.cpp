@@ -7,8 +7,7 @@ namespace tandrel {
 
 std::atomic<int> FoldersOption{0};  // main thread writes, search thread reads
 std::atomic<int> FilesOption{0};    // main thread writes, search thread reads
-int LastFoldersOption = 0;          // main thread only
-int LastFilesOption = 0;            // main thread only
+SearchRequestState LastSearchRequest;  // main thread only
 
 namespace {
 
@@ -17,21 +16,10 @@ namespace {
 platform::Mutex last_query_lock;
 std::string last_query;
 
-// The finished search's hits; written by the search thread at its end.
-platform::Mutex hits_lock;
-std::shared_ptr<const SearchHitRows> last_hits;
-
 }  // namespace
 
 // Started and ended by the main thread only; IsRunning is safe from any thread.
 platform::Thread SearchThread;
-
-// Filled by the main thread (QueueCopies), emptied by the copy worker and by
-// CancelCopies (main thread); its own lock guards every hand-off.
-CopyJobQueue CopyQueue;
-// Started by the main thread only, never waited for by the quit sequence: a worker still
-// copying ends with the process.
-platform::Thread CopyThread;
 
 bool SearchRunning() { return SearchThread.IsRunning(); }
 
@@ -46,16 +34,6 @@ void SetLastQuery(std::string query) {
 }
 
 void ClearLastQuery() { SetLastQuery({}); }
-
-std::shared_ptr<const SearchHitRows> LastSearchHits() {
-  platform::LockGuard hold(hits_lock);
-  return last_hits;
-}
-
-void SetLastSearchHits(std::shared_ptr<const SearchHitRows> hits) {
-  platform::LockGuard hold(hits_lock);
-  last_hits = std::move(hits);
-}
 
 void EndRunningSearch() {
   SearchThread.RequestStop();

@@ -26,9 +26,13 @@ RUNS = os.path.join(BUILD, "e2e-run")
 WINE = subprocess.run(["bash", WINE_RUN, "--which"], stdout=subprocess.PIPE, check=True,
                       timeout=30).stdout.decode().strip()
 
+# The program's numbers of controls, menu items and status fields, written by the build
+# from app/object_numbers.h, so that the tests use the numbers the program was built with.
+sys.path.insert(0, os.path.join(BUILD, "generated", "python"))
+from object_numbers import ControlId, FieldId, ItemId  # noqa: E402
+
 MAIN = "Tandrel"
 SPLASH = "Lade..."
-QUERY, RESULTS, SEARCH, FOLDERS, FILES, PROGRESS = 1, 2, 3, 4, 5, 6
 # Wine's first start of a window in a loaded prefix can take many seconds.
 START_TIMEOUT_MS = 60000
 # Starts whose main window never showed and that were started again.
@@ -179,7 +183,7 @@ class Tandrel:
             screenshot("failed-" + os.path.basename(self.folder))
             print("e2e: screenshot failed-%s.png" % os.path.basename(self.folder), file=sys.stderr)
         if self.process.poll() is None:
-            drive("command", MAIN, 12)
+            drive("command", MAIN, ItemId.kItemQuit)
             if not self.wait_exit(15):
                 self.process.kill()
                 self.process.wait(timeout=30)

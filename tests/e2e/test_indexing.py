@@ -14,6 +14,8 @@ from e2e_support import *  # noqa: F401,F403
 
 TDL = os.environ.get("TANDREL_TDL", "")
 VEXORAN = os.environ.get("TANDREL_VEXORAN", "")
+# The menu items an indexing run greys out while it walks.
+BUSY_ITEMS = (ItemId.kItemManageFolders, ItemId.kItemUpdateIndex, ItemId.kItemProgramUpdate)
 def small_tree(parent):
     root = os.path.join(parent, "zwei")
     os.makedirs(os.path.join(root, "Unter"))
@@ -42,7 +44,7 @@ class Watcher:
         self.path = os.path.join(folder, "watched.txt")
         with open(self.path, "wb") as out:
             self.process = subprocess.Popen(
-                [WINE, DRIVER, "watch-status", MAIN, "3", "120000", "\tIndexierung erfolgreich"],
+                [WINE, DRIVER, "watch-status", MAIN, str(FieldId.kProgressField), "120000", "\tIndexierung erfolgreich"],
                 env=wine_env(), stdout=out, stderr=subprocess.DEVNULL)
 
     def reading(self):
@@ -75,18 +77,18 @@ class UpdateIndexTest(unittest.TestCase):
             out.write(settings(tree, zwei))
         with app:
             app.wait_main()
-            drive_ok("command", MAIN, 4)
+            drive_ok("command", MAIN, ItemId.kItemAbout)
             self.assertIn("Index enth\xe4lt 7 Dateien.", drive_ok("message-box", 20000))
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
 
             watcher = Watcher(app.folder)
             self.assertTrue(poll(watcher.reading, 30), "the status watcher did not start")
-            drive_ok("command", MAIN, 2)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexieren ("), 30))
             states = menu_states()
             screenshot("indexing_walk")
-            self.assertEqual([states[i] for i in (1, 2, 16)], ["greyed"] * 3,
-                             "still walking when the menu was read: %s" % drive_ok("status", MAIN, 3))
+            self.assertEqual([states[i] for i in BUSY_ITEMS], ["greyed"] * 3,
+                             "still walking when the menu was read: %s" % drive_ok("status", MAIN, FieldId.kProgressField))
             code, texts = watcher.wait(150)
             self.assertEqual(code, 0, texts[-5:])
             files = BIG_FOLDERS * BIG_FILES + 3
@@ -99,11 +101,11 @@ class UpdateIndexTest(unittest.TestCase):
             self.assertIn(seen, (expected, expected + ["\tLade Index neu"]), texts)
             self.assertLess(texts.index("\tIndexiere (0 Dateien)"),
                             texts.index("\tIndexieren (%d Dateien)" % counts[0]))
-            self.assertEqual(drive_ok("status", MAIN, 1), "\tFertig!")
-            self.assertTrue(poll(lambda: [menu_states()[i] for i in (1, 2, 16)] == ["enabled"] * 3, 10))
+            self.assertEqual(drive_ok("status", MAIN, FieldId.kStateField), "\tFertig!")
+            self.assertTrue(poll(lambda: [menu_states()[i] for i in BUSY_ITEMS] == ["enabled"] * 3, 10))
 
             entries = files + BIG_FOLDERS + 1
-            drive_ok("command", MAIN, 4)
+            drive_ok("command", MAIN, ItemId.kItemAbout)
             self.assertIn("Index enth\xe4lt %d Dateien." % entries, drive_ok("message-box", 20000))
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
             with open(app.path("db.db"), "rb") as index:
@@ -117,10 +119,10 @@ class UpdateIndexTest(unittest.TestCase):
         # Ten times the tree: a walk far longer than the driver needs to quit.
         with Tandrel({"db.db": OLD_INDEX, "settings.conf": settings(*[tree] * 10)}) as app:
             app.wait_main()
-            drive_ok("command", MAIN, 2)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexieren ("), 30))
             self.assertTrue(os.path.exists(app.path("dbtemp.db")))
-            drive_ok("command", MAIN, 12)
+            drive_ok("command", MAIN, ItemId.kItemQuit)
             self.assertTrue(app.wait_exit(30), "still running")
             self.assertFalse(os.path.exists(app.path("dbtemp.db")))
             with open(app.path("db.db"), "rb") as index:

@@ -11,7 +11,6 @@ from e2e_support import *  # noqa: F401,F403
 
 VK_RETURN = 13
 PROBE = os.path.join(os.path.dirname(DRIVER), "tandrel_cwd_probe.exe")
-ITEM_OPEN, ITEM_COPY_TO = 5, 7
 SIZE = 160 << 20  # large enough that copying eight of them takes a few seconds
 
 
@@ -27,9 +26,9 @@ def dropped_lines(path):
 
 class ResultActionsTest(unittest.TestCase):
     def search(self, query):
-        drive_ok("set-text", MAIN, QUERY, query)
-        drive_ok("key", MAIN, QUERY, VK_RETURN)
-        self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+        drive_ok("set-text", MAIN, ControlId.kQueryField, query)
+        drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+        self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
 
     def test_a_program_hit_starts_in_its_own_folder(self):
         app = Tandrel()
@@ -41,8 +40,8 @@ class ResultActionsTest(unittest.TestCase):
         with app:
             app.wait_main()
             self.search("probe")
-            drive_ok("list-select", MAIN, RESULTS, 0)
-            drive_ok("command", MAIN, ITEM_OPEN)
+            drive_ok("list-select", MAIN, ControlId.kResultList, 0)
+            drive_ok("command", MAIN, ItemId.kItemOpen)
             told = os.path.join(apps, "probe.exe.cwd")
             self.assertTrue(poll(lambda: os.path.exists(told) and os.path.getsize(told) > 0, 30))
             with open(told, "rb") as got:
@@ -64,25 +63,26 @@ class ResultActionsTest(unittest.TestCase):
             app.wait_main()
             self.search("big")
             for row in range(len(names)):
-                drive_ok("list-select", MAIN, RESULTS, row)
+                drive_ok("list-select", MAIN, ControlId.kResultList, row)
 
             target = app.path("target")
             os.makedirs(target)
-            drive_ok("command", MAIN, ITEM_COPY_TO)
+            drive_ok("command", MAIN, ItemId.kItemCopyTo)
             self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
             screenshot("copy_requester")
-            # The program logs each change of fields 2 and 3 itself, the first line at once.
+            # The program logs each change of the copy and progress fields itself, the first
+            # line at once.
             log_path = app.path("fields.txt")
-            drive_ok("log-fields", MAIN, 2, 3, win(log_path))
+            drive_ok("log-fields", MAIN, FieldId.kCopyField, FieldId.kProgressField, win(log_path))
             drive_ok("browse-folder", win(target), 30000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField).startswith("\tWorking... ("), 30))
             screenshot("copy_in_progress")
 
             def logged():
                 with open(log_path, "rb") as got:
                     return [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
 
-            # Done when both fields, field 2 having shown the count, are empty again.
+            # Done when both fields, the copy field having shown the count, are empty again.
             self.assertTrue(poll(lambda: logged()[-1:] == [["", ""]] and any(a for a, _ in logged()), 120),
                             logged())
             seen = logged()
@@ -97,16 +97,16 @@ class ResultActionsTest(unittest.TestCase):
             for name in names:
                 self.assertEqual(os.path.getsize(os.path.join(target, name)), SIZE, name)
 
-            # Again into a second folder, cancelled from the menu over field 2.
+            # Again into a second folder, cancelled from the menu over the copy field.
             cancelled = app.path("cancelled")
             os.makedirs(cancelled)
-            drive_ok("command", MAIN, ITEM_COPY_TO)
+            drive_ok("command", MAIN, ItemId.kItemCopyTo)
             drive_ok("browse-folder", win(cancelled), 30000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField).startswith("\tWorking... ("), 30))
             _, height = numbers(drive_ok("client-size", MAIN))
             drive_ok("right-click-client", MAIN, 300, height - 8)
             drive_ok("pick-popup", 0, 10000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2) == "", 60))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField) == "", 60))
             made = os.listdir(cancelled)
             self.assertLess(len(made), len(names), "cancel stopped the queue")
             # Field 2 empties only once the worker has finished the copy under way.
@@ -126,7 +126,7 @@ class ResultActionsTest(unittest.TestCase):
         return win(folder)
 
     def pointer_at_row(self, row):
-        x, y, w, h = numbers(drive_ok("list-row-rect", MAIN, RESULTS, row))
+        x, y, w, h = numbers(drive_ok("list-row-rect", MAIN, ControlId.kResultList, row))
         return numbers(drive_ok("screen-point", MAIN, x + 10, y + h // 2))
 
     def test_keys_open_the_menu_and_copy_paths_and_a_drag_offers_the_selected_files(self):
@@ -136,10 +136,10 @@ class ResultActionsTest(unittest.TestCase):
             app.wait_main()
             drive_ok("move", MAIN, 0, 0, 700, 500)
             self.search(".txt")
-            rows = [drive_ok("list-row", MAIN, RESULTS, r).split("\t")[0] for r in range(3)]
+            rows = [drive_ok("list-row", MAIN, ControlId.kResultList, r).split("\t")[0] for r in range(3)]
             px, py = self.pointer_at_row(0)
             subprocess.run(["xdotool", "mousemove", str(px), str(py), "click", "1"], timeout=10)
-            drive_ok("list-select", MAIN, RESULTS, 2)
+            drive_ok("list-select", MAIN, ControlId.kResultList, 2)
             expected = [folder + "\\" + rows[0], folder + "\\" + rows[2]]
 
             subprocess.run(["xdotool", "key", "ctrl+c"], timeout=10)

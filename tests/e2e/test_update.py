@@ -10,7 +10,7 @@ import subprocess
 import threading
 import unittest
 
-from e2e_support import (MAIN, REPO, Tandrel, drive, drive_ok, poll, scratch_folder,
+from e2e_support import (MAIN, REPO, ItemId, Tandrel, drive, drive_ok, poll, scratch_folder,
                          screenshot, wine_env)
 
 UPDATER = os.environ.get("TANDREL_UPDATER", "")
@@ -20,7 +20,6 @@ SERVER_HOST = os.environ.get("TANDREL_UPDATE_SERVER_HOST", "127.0.0.1:8087")
 # files/ and checks that the bytes are the same.
 RELEASE = os.path.join(REPO, "tests", "tdl", "release")
 RELEASE_FILES = ["readme.txt", os.path.join("sub", "data.bin"), "version"]
-ITEM_PROGRAM_UPDATE = 16
 RELEASE_FOLDER = "Orvane/files/soft/tdl"
 
 
@@ -84,7 +83,7 @@ class UpdateTest(unittest.TestCase):
             settings_before = os.stat(app.path("settings.conf")).st_mtime_ns
             with open(app.path("settings.conf"), "rb") as f:
                 settings_bytes = f.read()
-            drive_ok("command", MAIN, ITEM_PROGRAM_UPDATE)
+            drive_ok("command", MAIN, ItemId.kItemProgramUpdate)
             self.assertTrue(app.wait_exit(30), "Tandrel did not end")
             with open(app.path("update.exe"), "rb") as written:
                 self.assertEqual(written.read(), updater)
@@ -100,7 +99,7 @@ class UpdateTest(unittest.TestCase):
             # It starts Tandrel again, whose start-up removes update.exe.
             self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
             self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
-            drive("command", MAIN, 12)
+            drive("command", MAIN, ItemId.kItemQuit)
             poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
 
     def test_an_updater_that_cannot_be_written_is_reported_and_nothing_is_started(self):
@@ -109,7 +108,7 @@ class UpdateTest(unittest.TestCase):
         os.mkdir(app.path("update.exe"))
         with app:
             app.wait_main()
-            drive_ok("command", MAIN, ITEM_PROGRAM_UPDATE)
+            drive_ok("command", MAIN, ItemId.kItemProgramUpdate)
             self.assertEqual(message_box(), ("Fehler", "Konnte update.exe nicht schreiben!"))
             close_message_box()
             self.assertTrue(app.wait_exit(30), "Tandrel did not end")
@@ -148,7 +147,7 @@ class UpdateTest(unittest.TestCase):
                 self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
                 self.assertTrue(poll(lambda: tandrel_started_with("update"), 10))
                 self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
-                drive("command", MAIN, 12)
+                drive("command", MAIN, ItemId.kItemQuit)
                 poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
             finally:
                 app.__exit__(None, None, None)

@@ -12,7 +12,7 @@ constexpr std::size_t kTooltipLimit = 63;
 
 }  // namespace
 
-bool HeadlessUi::OpenWindow(int window, WindowStyle style, std::string_view title, int width,
+bool HeadlessUi::OpenWindow(WindowId window, WindowStyle style, std::string_view title, int width,
                             int height) {
   if (refuse_windows_) return false;
   Window& w = windows_[window];
@@ -24,14 +24,14 @@ bool HeadlessUi::OpenWindow(int window, WindowStyle style, std::string_view titl
   return true;
 }
 
-void HeadlessUi::CloseWindow(int window) {
+void HeadlessUi::CloseWindow(WindowId window) {
   windows_.erase(window);
   // As the window system drops the messages of a destroyed window.
   std::erase_if(events_, [window](const Event& e) { return e.window == window; });
   std::erase_if(controls_, [window](const auto& c) { return c.first.first == window; });
 }
 
-void HeadlessUi::SetSizeBounds(int window, int min_width, int min_height, int max_width,
+void HeadlessUi::SetSizeBounds(WindowId window, int min_width, int min_height, int max_width,
                                int max_height) {
   if (!windows_.count(window)) return;
   Window& w = windows_[window];
@@ -41,43 +41,15 @@ void HeadlessUi::SetSizeBounds(int window, int min_width, int min_height, int ma
   w.max_height = max_height;
 }
 
-void HeadlessUi::Resize(int window, int width, int height) {
+void HeadlessUi::Resize(WindowId window, int width, int height) {
   if (!windows_.count(window)) return;
   Window& w = windows_[window];
   w.width = std::clamp(width, w.min_width, w.max_width);
   w.height = std::clamp(height, w.min_height, w.max_height);
-  Push({EventKind::kSize, window});
+  Push({.kind = EventKind::kSize, .window = window});
 }
 
-void HeadlessUi::GetInnerSize(int window, int& width, int& height) const {
-  const Window* w = FindWindow(window);
-  width = w ? w->width : 0;
-  height = w ? w->height : 0;
-}
-
-void HeadlessUi::SetOpacity(int window, std::uint8_t alpha) {
-  if (!windows_.count(window)) return;
-  windows_[window].opacity = alpha;
-  windows_[window].opacity_steps.push_back(alpha);
-}
-
-void HeadlessUi::SetStayOnTop(int window) {
-  if (windows_.count(window)) windows_[window].on_top = true;
-}
-void HeadlessUi::ShowWindow(int window, bool shown) {
-  if (windows_.count(window)) windows_[window].shown = shown;
-}
-void HeadlessUi::EnableWindow(int window, bool enabled) {
-  if (windows_.count(window)) windows_[window].enabled = enabled;
-}
-void HeadlessUi::ActivateWindow(int window) {
-  for (auto& [number, w] : windows_) w.active = number == window;
-}
-void HeadlessUi::EnableFlickerFreeErase(int window) {
-  if (windows_.count(window)) windows_[window].flicker_free = true;
-}
-
-HeadlessUi::Control& HeadlessUi::AddControl(int window, int id, ControlKind kind, Rect at) {
+HeadlessUi::Control& HeadlessUi::AddControl(WindowId window, ControlId id, ControlKind kind, Rect at) {
   Control& c = controls_[{window, id}];
   c = Control{};
   c.kind = kind;
@@ -85,24 +57,12 @@ HeadlessUi::Control& HeadlessUi::AddControl(int window, int id, ControlKind kind
   return c;
 }
 
-void HeadlessUi::AddPicture(int window, int id, Rect at, const Picture&) {
-  AddControl(window, id, ControlKind::kPicture, at);
-}
-void HeadlessUi::AddTextField(int window, int id, Rect at) {
-  AddControl(window, id, ControlKind::kTextField, at);
-}
-void HeadlessUi::AddButton(int window, int id, Rect at, std::string_view text) {
-  AddControl(window, id, ControlKind::kButton, at).text = text;
-}
-void HeadlessUi::AddCheckBox(int window, int id, Rect at, std::string_view text) {
-  AddControl(window, id, ControlKind::kCheckBox, at).text = text;
-}
-void HeadlessUi::AddProgressBar(int window, int id, Rect at, int maximum) {
+void HeadlessUi::AddProgressBar(WindowId window, ControlId id, Rect at, int maximum) {
   AddControl(window, id, ControlKind::kProgressBar, at).progress_max = maximum;
   progress_window_ = window;
   progress_id_ = id;
 }
-void HeadlessUi::AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+void HeadlessUi::AddList(WindowId window, ControlId id, Rect at, const std::vector<std::string>& columns,
                          const std::vector<int>& widths, ListSelection selection) {
   Control& c = AddControl(window, id, ControlKind::kList, at);
   c.columns = columns;
@@ -111,41 +71,37 @@ void HeadlessUi::AddList(int window, int id, Rect at, const std::vector<std::str
   c.selection = selection;
 }
 
-void HeadlessUi::AddFolderTree(int window, int id, Rect at) {
-  AddControl(window, id, ControlKind::kFolderTree, at);
-}
-
-void HeadlessUi::SelectTreeFolder(int window, int id, std::string_view path) {
+void HeadlessUi::SelectTreeFolder(WindowId window, ControlId id, std::string_view path) {
   auto found = controls_.find({window, id});
   if (found != controls_.end() && found->second.kind == ControlKind::kFolderTree) found->second.text = path;
 }
 
-void HeadlessUi::AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) {
+void HeadlessUi::AddSplitter(WindowId window, ControlId id, Rect at, ControlId upper_id, ControlId lower_id) {
   Control& c = AddControl(window, id, ControlKind::kSplitter, at);
   c.splitter = Splitter(at, upper_id, lower_id);
   LayOutSplitter(window, c.splitter);
 }
 
-void HeadlessUi::DragSplitterBar(int window, int id, int bar_top) {
+void HeadlessUi::DragSplitterBar(WindowId window, ControlId id, int bar_top) {
   auto found = controls_.find({window, id});
   if (found == controls_.end() || found->second.kind != ControlKind::kSplitter) return;
   found->second.splitter.DragBarTo(bar_top);
   LayOutSplitter(window, found->second.splitter);
 }
 
-void HeadlessUi::LayOutSplitter(int window, const Splitter& splitter) {
+void HeadlessUi::LayOutSplitter(WindowId window, const Splitter& splitter) {
   const SplitPanes panes = splitter.Panes();
   MoveControl(window, splitter.UpperId(), panes.upper);
   MoveControl(window, splitter.LowerId(), panes.lower);
 }
 
-int HeadlessUi::AddStatusBar(int, const std::vector<int>& field_widths) {
+int HeadlessUi::AddStatusBar(WindowId, const std::vector<int>& field_widths) {
   status_widths_ = field_widths;
   status_.assign(field_widths.size(), std::string());
   return kStatusBarHeight;
 }
 
-void HeadlessUi::MoveControl(int window, int id, Rect at) {
+void HeadlessUi::MoveControl(WindowId window, ControlId id, Rect at) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;
   found->second.rect = at;
@@ -155,44 +111,13 @@ void HeadlessUi::MoveControl(int window, int id, Rect at) {
   }
 }
 
-std::optional<Rect> HeadlessUi::ControlRect(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  if (c == nullptr) return std::nullopt;
-  return c->rect;
-}
-
-void HeadlessUi::SetFont(int window, int id, const FontSpec& font) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.font = font;
-}
-void HeadlessUi::SetChecked(int window, int id, bool checked) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.checked = checked;
-}
-bool HeadlessUi::IsChecked(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  return c != nullptr && c->checked;
-}
-std::string HeadlessUi::Text(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  return c ? c->text : std::string();
-}
-
-void HeadlessUi::SetRows(int window, int id, std::shared_ptr<const RowSource> rows) {
+void HeadlessUi::SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;
   found->second.rows = std::move(rows);
   found->second.selected.clear();
 }
-std::int32_t HeadlessUi::SelectedRow(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  return c == nullptr || c->selected.empty() ? -1 : *c->selected.begin();
-}
-std::int32_t HeadlessUi::RowCount(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  return c && c->rows ? c->rows->RowCount() : 0;
-}
-void HeadlessUi::SelectRow(int window, int id, std::int32_t row) {
+void HeadlessUi::SelectRow(WindowId window, ControlId id, std::int32_t row) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;
   Control& c = found->second;
@@ -205,7 +130,7 @@ void HeadlessUi::SelectRow(int window, int id, std::int32_t row) {
     c.selected.insert(row);
   }
 }
-void HeadlessUi::SetColumnWidth(int window, int id, int column, int width) {
+void HeadlessUi::SetColumnWidth(WindowId window, ControlId id, int column, int width) {
   auto found = controls_.find({window, id});
   if (found == controls_.end()) return;
   Control& c = found->second;
@@ -219,22 +144,7 @@ void HeadlessUi::SetColumnWidth(int window, int id, int column, int width) {
   }
   c.widths[column] = width;
 }
-void HeadlessUi::SetListRedraw(int window, int id, bool redraw) {
-  auto found = controls_.find({window, id});
-  if (found != controls_.end()) found->second.redraw = redraw;
-}
-
-std::shared_ptr<const RowSource> HeadlessUi::Rows(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  return c ? c->rows : nullptr;
-}
-std::vector<std::int32_t> HeadlessUi::SelectedRows(int window, int id) const {
-  const Control* c = FindControl(window, id);
-  if (c == nullptr) return {};
-  return std::vector<std::int32_t>(c->selected.begin(), c->selected.end());  // a set: in order
-}
-
-void HeadlessUi::SetMenuBar(int, const std::vector<MenuTitle>& titles) {
+void HeadlessUi::SetMenuBar(WindowId, const std::vector<MenuTitle>& titles) {
   for (const MenuTitle& t : titles) {
     for (const MenuItem& item : t.items) {
       item_texts_[item.id] = item.text;
@@ -242,26 +152,23 @@ void HeadlessUi::SetMenuBar(int, const std::vector<MenuTitle>& titles) {
     }
   }
 }
-void HeadlessUi::DefinePopupMenu(int menu, const std::vector<MenuItem>& items) {
+void HeadlessUi::DefinePopupMenu(MenuId menu, const std::vector<MenuItem>& items) {
   popups_[menu] = items;
   for (const MenuItem& item : items) {
     item_texts_[item.id] = item.text;
     item_enabled_[item.id] = true;
   }
 }
-void HeadlessUi::ShowPopupMenu(int, int menu) {
-  if (popups_.count(menu)) popups_shown_.push_back(menu);
-}
-std::string HeadlessUi::MenuItemText(int item) const {
+std::string HeadlessUi::MenuItemText(ItemId item) const {
   auto found = item_texts_.find(item);
   return found == item_texts_.end() ? std::string() : found->second;
 }
-bool HeadlessUi::MenuItemEnabled(int item) const {
+bool HeadlessUi::MenuItemEnabled(ItemId item) const {
   auto found = item_enabled_.find(item);
   return found != item_enabled_.end() && found->second;
 }
 
-bool HeadlessUi::LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) {
+bool HeadlessUi::LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_t size) {
   // The same check a real icon loader makes first: an icon file's header.
   if (size < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return false;
   icons_.insert(image);
@@ -272,7 +179,7 @@ void HeadlessUi::DrawPictureText(Picture&, int x, int y, std::uint8_t, std::uint
   drawn_texts_.push_back(std::to_string(x) + "," + std::to_string(y) + ":" + std::string(text));
 }
 
-bool HeadlessUi::AddTrayIcon(int window, int image, std::string_view tooltip) {
+bool HeadlessUi::AddTrayIcon(WindowId window, ImageId image, std::string_view tooltip) {
   tray_present_ = true;
   tray_window_ = window;
   tray_image_ = image;
@@ -282,17 +189,7 @@ bool HeadlessUi::AddTrayIcon(int window, int image, std::string_view tooltip) {
 void HeadlessUi::ApplyTrayTooltip(const std::string& tooltip) {
   tray_tooltip_ = tooltip.substr(0, kTooltipLimit);
 }
-void HeadlessUi::AddShortcut(int, Shortcut key, int event_id) { shortcuts_.emplace_back(key, event_id); }
-void HeadlessUi::ShowMessage(std::string_view title, std::string_view text) {
-  boxes_.emplace_back(std::string(title), std::string(text));
-}
-
-bool HeadlessUi::AskYesNo(std::string_view title, std::string_view text) {
-  questions_.emplace_back(std::string(title), std::string(text));
-  return answer_yes_;
-}
-
-bool HeadlessUi::StartProgram(const std::string& command_line, const std::string& working_folder) {
+bool HeadlessUi::StartCommandLine(const std::string& command_line, const std::string& working_folder) {
   std::string first;
   if (!command_line.empty() && command_line[0] == '"') {
     first = command_line.substr(1, command_line.find('"', 1) - 1);
@@ -304,27 +201,10 @@ bool HeadlessUi::StartProgram(const std::string& command_line, const std::string
   return started;
 }
 
-bool HeadlessUi::OpenWithShell(const std::string& path, const std::string& parameters,
-                               const std::string& working_folder) {
-  shell_opens_.push_back({path, parameters, working_folder});
-  return true;
-}
-
-bool HeadlessUi::ShowInFolder(const std::string& folder, const std::vector<std::string>& names) {
-  if (!show_in_folder_succeeds_) return false;
-  folders_shown_.push_back({folder, names});
-  return true;
-}
-
-std::optional<std::string> HeadlessUi::ChooseFolder(std::string_view title) {
-  requester_titles_.emplace_back(title);
-  return folder_answer_;
-}
-
 Event HeadlessUi::WaitEvent(std::uint32_t) {
   ApplyPostedUpdates();
   if (events_.empty()) {
-    if (++idle_waits_ >= kIdleWaitsBeforeClose) return {EventKind::kClose, 0};
+    if (++idle_waits_ >= kIdleWaitsBeforeClose) return {.kind = EventKind::kClose, .window = WindowId{0}};
     return {};
   }
   const Event event = events_.front();
@@ -332,11 +212,13 @@ Event HeadlessUi::WaitEvent(std::uint32_t) {
   return event;
 }
 
-void HeadlessUi::ApplyStatusText(int field, const std::string& text) {
-  if (field >= 0 && field < static_cast<int>(status_.size())) status_[field] = text;
+void HeadlessUi::ApplyStatusText(FieldId field, const std::string& text) {
+  const int number = NumberOf(field);
+  if (number >= 0 && number < static_cast<int>(status_.size())) status_[number] = text;
 }
-std::string HeadlessUi::StatusText(int field) const {
-  return field >= 0 && field < static_cast<int>(status_.size()) ? status_[field] : std::string();
+std::string HeadlessUi::StatusText(FieldId field) const {
+  const int number = NumberOf(field);
+  return number >= 0 && number < static_cast<int>(status_.size()) ? status_[number] : std::string();
 }
 void HeadlessUi::ApplyProgress(int maximum, int position) {
   auto found = controls_.find({progress_window_, progress_id_});
@@ -345,11 +227,11 @@ void HeadlessUi::ApplyProgress(int maximum, int position) {
   found->second.progress_pos = position;
 }
 
-const HeadlessUi::Window* HeadlessUi::FindWindow(int window) const {
+const HeadlessUi::Window* HeadlessUi::FindWindow(WindowId window) const {
   auto found = windows_.find(window);
   return found == windows_.end() ? nullptr : &found->second;
 }
-const HeadlessUi::Control* HeadlessUi::FindControl(int window, int id) const {
+const HeadlessUi::Control* HeadlessUi::FindControl(WindowId window, ControlId id) const {
   auto found = controls_.find({window, id});
   return found == controls_.end() ? nullptr : &found->second;
 }

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/splitter.h"
-#include "platform/ui.h"
+#include "platform/window/splitter.h"
+#include "platform/window/ui.h"
 
 namespace tandrel::ui {
 
@@ -48,13 +48,13 @@ class HeadlessUi : public Ui {
   void Push(const Event& event) { events_.push_back(event); }
   // Sets the inner size as a drag of the frame would (bounds applied) and queues the
   // size event.
-  void Resize(int window, int width, int height);
-  void TypeText(int window, int id, std::string_view text) { controls_[{window, id}].text = text; }
+  void Resize(WindowId window, int width, int height);
+  void TypeText(WindowId window, ControlId id, std::string_view text) { controls_[{window, id}].text = text; }
   // Selects a folder in a folder tree as the user would: `path` ends with the separator,
   // an empty path selects nothing.
-  void SelectTreeFolder(int window, int id, std::string_view path);
+  void SelectTreeFolder(WindowId window, ControlId id, std::string_view path);
   // Drags a splitter's bar so that its top lies at `bar_top`.
-  void DragSplitterBar(int window, int id, int bar_top);
+  void DragSplitterBar(WindowId window, ControlId id, int bar_top);
   // While set, windows cannot be opened, as when the system refuses to create them.
   void RefuseWindows(bool refuse) { refuse_windows_ = refuse; }
   // What the user answers to the next Yes/No questions (No unless set).
@@ -79,8 +79,8 @@ class HeadlessUi : public Ui {
     std::vector<std::string> names;
   };
 
-  const Window* FindWindow(int window) const;
-  const Control* FindControl(int window, int id) const;
+  const Window* FindWindow(WindowId window) const;
+  const Control* FindControl(WindowId window, ControlId id) const;
   const std::vector<std::pair<std::string, std::string>>& MessageBoxes() const { return boxes_; }
   const std::vector<std::pair<std::string, std::string>>& Questions() const { return questions_; }
   const std::vector<ProgramStart>& ProgramStarts() const { return program_starts_; }
@@ -89,118 +89,203 @@ class HeadlessUi : public Ui {
   const std::vector<std::string>& FolderRequesterTitles() const { return requester_titles_; }
   const std::vector<std::vector<std::string>>& Drags() const { return drags_; }
   const std::vector<std::vector<std::string>>& Clipboards() const { return clipboards_; }
-  const std::vector<int>& PopupsShown() const { return popups_shown_; }
-  std::string StatusText(int field) const;
-  std::string MenuItemText(int item) const;
-  bool MenuItemEnabled(int item) const;
+  const std::vector<MenuId>& PopupsShown() const { return popups_shown_; }
+  std::string StatusText(FieldId field) const;
+  std::string MenuItemText(ItemId item) const;
+  bool MenuItemEnabled(ItemId item) const;
   bool TrayPresent() const { return tray_present_; }
   bool TrayRemovedWhileItsWindowExisted() const { return tray_removed_with_window_; }
-  int TrayImage() const { return tray_image_; }
+  ImageId TrayImage() const { return tray_image_; }
   const std::string& TrayTooltip() const { return tray_tooltip_; }
-  const std::set<int>& LoadedIcons() const { return icons_; }
+  const std::set<ImageId>& LoadedIcons() const { return icons_; }
   const std::vector<std::string>& DrawnTexts() const { return drawn_texts_; }
-  std::vector<std::pair<Shortcut, int>> Shortcuts() const { return shortcuts_; }
-  int FocusedControl() const { return focus_; }
+  std::vector<std::pair<Shortcut, ItemId>> Shortcuts() const { return shortcuts_; }
+  // The window and control that have the keyboard focus.
+  std::pair<WindowId, ControlId> FocusedControl() const { return focus_; }
   int HandledPendingEvents() const { return pending_handled_; }
   // Shows what workers posted, as the next wait for events would.
   void ApplyPosted() { ApplyPostedUpdates(); }
 
-  // Ui
-  bool OpenWindow(int window, WindowStyle style, std::string_view title, int width, int height) override;
-  void CloseWindow(int window) override;
-  bool WindowExists(int window) const override { return windows_.count(window) != 0; }
-  void SetSizeBounds(int window, int min_width, int min_height, int max_width, int max_height) override;
-  void GetInnerSize(int window, int& width, int& height) const override;
-  void SetOpacity(int window, std::uint8_t alpha) override;
-  void SetStayOnTop(int window) override;
-  void ShowWindow(int window, bool shown) override;
-  void EnableWindow(int window, bool enabled) override;
-  void ActivateWindow(int window) override;
-  void EnableFlickerFreeErase(int window) override;
-  void AddPicture(int window, int id, Rect at, const Picture& picture) override;
-  void AddTextField(int window, int id, Rect at) override;
-  void AddButton(int window, int id, Rect at, std::string_view text) override;
-  void AddCheckBox(int window, int id, Rect at, std::string_view text) override;
-  void AddProgressBar(int window, int id, Rect at, int maximum) override;
-  void AddList(int window, int id, Rect at, const std::vector<std::string>& columns,
+  // Windows, message boxes and events.
+  bool OpenWindow(WindowId window, WindowStyle style, std::string_view title, int width, int height) override;
+  void CloseWindow(WindowId window) override;
+  bool WindowExists(WindowId window) const override { return windows_.count(window) != 0; }
+  void SetSizeBounds(WindowId window, int min_width, int min_height, int max_width, int max_height) override;
+  void GetInnerSize(WindowId window, int& width, int& height) const override {
+    const Window* w = FindWindow(window);
+    width = w ? w->width : 0;
+    height = w ? w->height : 0;
+  }
+  void SetOpacity(WindowId window, std::uint8_t alpha) override {
+    if (Window* w = EditWindow(window)) w->opacity_steps.push_back(w->opacity = alpha);
+  }
+  void SetStayOnTop(WindowId window) override {
+    if (Window* w = EditWindow(window)) w->on_top = true;
+  }
+  void ShowWindow(WindowId window, bool shown) override {
+    if (Window* w = EditWindow(window)) w->shown = shown;
+  }
+  void EnableWindow(WindowId window, bool enabled) override {
+    if (Window* w = EditWindow(window)) w->enabled = enabled;
+  }
+  void ActivateWindow(WindowId window) override {
+    for (auto& [number, w] : windows_) w.active = number == window;
+  }
+  void EnableFlickerFreeErase(WindowId window) override {
+    if (Window* w = EditWindow(window)) w->flicker_free = true;
+  }
+  void ShowMessage(std::string_view title, std::string_view text) override { boxes_.emplace_back(title, text); }
+  bool AskYesNo(std::string_view title, std::string_view text) override {
+    questions_.emplace_back(title, text);
+    return answer_yes_;
+  }
+  Event WaitEvent(std::uint32_t timeout_ms) override;
+  void HandleOnePendingEvent() override { ++pending_handled_; }
+
+  // Controls and lists: each keeps what the window system would show.
+  void AddPicture(WindowId window, ControlId id, Rect at, const Picture&) override {
+    AddControl(window, id, ControlKind::kPicture, at);
+  }
+  void AddTextField(WindowId window, ControlId id, Rect at) override {
+    AddControl(window, id, ControlKind::kTextField, at);
+  }
+  void AddButton(WindowId window, ControlId id, Rect at, std::string_view text) override {
+    AddControl(window, id, ControlKind::kButton, at).text = text;
+  }
+  void AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) override {
+    AddControl(window, id, ControlKind::kCheckBox, at).text = text;
+  }
+  void AddProgressBar(WindowId window, ControlId id, Rect at, int maximum) override;
+  void AddList(WindowId window, ControlId id, Rect at, const std::vector<std::string>& columns,
                const std::vector<int>& widths, ListSelection selection) override;
-  void AddFolderTree(int window, int id, Rect at) override;
-  void AddSplitter(int window, int id, Rect at, int upper_id, int lower_id) override;
-  int AddStatusBar(int window, const std::vector<int>& field_widths) override;
-  void MoveControl(int window, int id, Rect at) override;
-  std::optional<Rect> ControlRect(int window, int id) const override;
-  void SetFont(int window, int id, const FontSpec& font) override;
-  void SetChecked(int window, int id, bool checked) override;
-  bool IsChecked(int window, int id) const override;
-  std::string Text(int window, int id) const override;
-  void Focus(int window, int id) override { focus_ = window * 1000 + id; }
-  void SetRows(int window, int id, std::shared_ptr<const RowSource> rows) override;
-  std::int32_t RowCount(int window, int id) const override;
-  void SelectRow(int window, int id, std::int32_t row) override;
-  std::int32_t SelectedRow(int window, int id) const override;
-  void SetColumnWidth(int window, int id, int column, int width) override;
-  void SetListRedraw(int window, int id, bool redraw) override;
-  std::shared_ptr<const RowSource> Rows(int window, int id) const override;
-  std::vector<std::int32_t> SelectedRows(int window, int id) const override;
-  void SetMenuBar(int window, const std::vector<MenuTitle>& titles) override;
-  void DefinePopupMenu(int menu, const std::vector<MenuItem>& items) override;
-  void ShowPopupMenu(int window, int menu) override;
-  void SetMenuItemText(int item, std::string_view text) override { item_texts_[item] = text; }
-  bool LoadIconImage(int image, const std::uint8_t* bytes, std::size_t size) override;
+  void AddFolderTree(WindowId window, ControlId id, Rect at) override {
+    AddControl(window, id, ControlKind::kFolderTree, at);
+  }
+  void AddSplitter(WindowId window, ControlId id, Rect at, ControlId upper_id, ControlId lower_id) override;
+  int AddStatusBar(WindowId window, const std::vector<int>& field_widths) override;
+  void MoveControl(WindowId window, ControlId id, Rect at) override;
+  std::optional<Rect> ControlRect(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c == nullptr ? std::nullopt : std::optional<Rect>(c->rect);
+  }
+  void SetFont(WindowId window, ControlId id, const FontSpec& font) override {
+    if (Control* c = EditControl(window, id)) c->font = font;
+  }
+  void SetChecked(WindowId window, ControlId id, bool checked) override {
+    if (Control* c = EditControl(window, id)) c->checked = checked;
+  }
+  bool IsChecked(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c != nullptr && c->checked;
+  }
+  std::string Text(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c ? c->text : std::string();
+  }
+  void Focus(WindowId window, ControlId id) override { focus_ = {window, id}; }
+  void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
+  std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c ? c->rows : nullptr;
+  }
+  std::int32_t RowCount(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c && c->rows ? c->rows->RowCount() : 0;
+  }
+  void SelectRow(WindowId window, ControlId id, std::int32_t row) override;
+  std::int32_t SelectedRow(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    return c == nullptr || c->selected.empty() ? -1 : *c->selected.begin();
+  }
+  std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const override {
+    const Control* c = FindControl(window, id);
+    if (c == nullptr) return {};
+    return std::vector<std::int32_t>(c->selected.begin(), c->selected.end());  // a set: in order
+  }
+  void SetColumnWidth(WindowId window, ControlId id, int column, int width) override;
+  void SetListRedraw(WindowId window, ControlId id, bool redraw) override {
+    if (Control* c = EditControl(window, id)) c->redraw = redraw;
+  }
+
+  // Menus, the tray and images.
+  void SetMenuBar(WindowId window, const std::vector<MenuTitle>& titles) override;
+  void DefinePopupMenu(MenuId menu, const std::vector<MenuItem>& items) override;
+  void ShowPopupMenu(WindowId, MenuId menu) override {
+    if (popups_.count(menu)) popups_shown_.push_back(menu);
+  }
+  void SetMenuItemText(ItemId item, std::string_view text) override { item_texts_[item] = text; }
+  void AddShortcut(WindowId, Shortcut key, ItemId event_id) override { shortcuts_.emplace_back(key, event_id); }
+  bool LoadIconImage(ImageId image, const std::uint8_t* bytes, std::size_t size) override;
   void DrawPictureText(Picture& picture, int x, int y, std::uint8_t red, std::uint8_t green,
                        std::uint8_t blue, std::string_view text) override;
-  bool AddTrayIcon(int window, int image, std::string_view tooltip) override;
+  bool AddTrayIcon(WindowId window, ImageId image, std::string_view tooltip) override;
   void RemoveTrayIcon() override {
     // The real tray names the icon by its window: removed after the window, it stays.
     if (tray_present_) tray_removed_with_window_ = WindowExists(tray_window_);
     tray_present_ = false;
   }
-  void AddShortcut(int window, Shortcut key, int event_id) override;
-  void ShowMessage(std::string_view title, std::string_view text) override;
-  bool AskYesNo(std::string_view title, std::string_view text) override;
-  bool StartProgram(const std::string& command_line, const std::string& working_folder) override;
-  bool OpenWithShell(const std::string& path, const std::string& parameters,
-                     const std::string& working_folder) override;
-  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override;
-  std::optional<std::string> ChooseFolder(std::string_view title) override;
+
+  // The shell: what was asked of it is recorded.
+  bool StartCommandLine(const std::string& command_line, const std::string& working_folder) override;
+  bool OpenWithShell(const std::string& path, std::string_view parameters,
+                     const std::string& working_folder) override {
+    shell_opens_.push_back({path, std::string(parameters), working_folder});
+    return true;
+  }
+  bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override {
+    if (!show_in_folder_succeeds_) return false;
+    folders_shown_.push_back({folder, names});
+    return true;
+  }
+  std::optional<std::string> ChooseFolder(std::string_view title) override {
+    requester_titles_.emplace_back(title);
+    return folder_answer_;
+  }
   void DragFiles(const std::vector<std::string>& paths) override { drags_.push_back(paths); }
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override { clipboards_.push_back(paths); }
-  Event WaitEvent(std::uint32_t timeout_ms) override;
-  void HandleOnePendingEvent() override { ++pending_handled_; }
 
  protected:
-  void ApplyStatusText(int field, const std::string& text) override;
+  void ApplyStatusText(FieldId field, const std::string& text) override;
   void ApplyProgress(int maximum, int position) override;
-  void ApplyTrayImage(int image) override { tray_image_ = image; }
+  void ApplyTrayImage(ImageId image) override { tray_image_ = image; }
   void ApplyTrayTooltip(const std::string& tooltip) override;
-  void ApplyMenuItemEnabled(int item, bool enabled) override { item_enabled_[item] = enabled; }
+  void ApplyMenuItemEnabled(ItemId item, bool enabled) override { item_enabled_[item] = enabled; }
 
  private:
-  Control& AddControl(int window, int id, ControlKind kind, Rect at);
-  void LayOutSplitter(int window, const Splitter& splitter);
+  Control& AddControl(WindowId window, ControlId id, ControlKind kind, Rect at);
+  Window* EditWindow(WindowId window) {
+    auto found = windows_.find(window);
+    return found == windows_.end() ? nullptr : &found->second;
+  }
+  Control* EditControl(WindowId window, ControlId id) {
+    auto found = controls_.find({window, id});
+    return found == controls_.end() ? nullptr : &found->second;
+  }
+  void LayOutSplitter(WindowId window, const Splitter& splitter);
 
-  std::map<int, Window> windows_;
-  std::map<std::pair<int, int>, Control> controls_;
+  std::map<WindowId, Window> windows_;
+  std::map<std::pair<WindowId, ControlId>, Control> controls_;
   std::deque<Event> events_;
   int idle_waits_ = 0;
   std::vector<std::pair<std::string, std::string>> boxes_;
-  std::vector<int> popups_shown_;
-  std::map<int, std::vector<MenuItem>> popups_;
-  std::map<int, std::string> item_texts_;
-  std::map<int, bool> item_enabled_;
+  std::vector<MenuId> popups_shown_;
+  std::map<MenuId, std::vector<MenuItem>> popups_;
+  std::map<ItemId, std::string> item_texts_;
+  std::map<ItemId, bool> item_enabled_;
   std::vector<std::string> status_;
   std::vector<int> status_widths_;
   bool tray_present_ = false;
-  int tray_window_ = -1;
+  WindowId tray_window_{-1};
   bool tray_removed_with_window_ = false;
-  int tray_image_ = -1;
+  ImageId tray_image_ = kNoImage;
   std::string tray_tooltip_;
-  std::set<int> icons_;
+  std::set<ImageId> icons_;
   std::vector<std::string> drawn_texts_;
-  std::vector<std::pair<Shortcut, int>> shortcuts_;
-  int focus_ = -1;
+  std::vector<std::pair<Shortcut, ItemId>> shortcuts_;
+  std::pair<WindowId, ControlId> focus_{WindowId{-1}, ControlId{-1}};
   int pending_handled_ = 0;
-  int progress_window_ = -1, progress_id_ = -1;
+  WindowId progress_window_{-1};
+  ControlId progress_id_{-1};
   bool refuse_windows_ = false;
   bool answer_yes_ = false;
   std::vector<std::pair<std::string, std::string>> questions_;

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 #include "tools/tdl/commands.h"
 #include "tools/tdl/options.h"
 

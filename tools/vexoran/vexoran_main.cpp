@@ -7,9 +7,9 @@
 // just as new, and the two never write the same files.
 #include <optional>
 
-#include "app/settings/settings.h"
 #include "index/indexing.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 int main() {
   using namespace tandrel;

@@ -1,0 +1,21 @@
+// The system's folder requester.
+#include "platform/win32/window/com.h"
+#include "platform/win32/window/win32_ui.h"
+
+namespace tandrel::ui {
+
+std::optional<std::string> Win32Ui::ChooseFolder(std::string_view title) {
+  const std::string caption(title);
+  BROWSEINFOA info{};
+  info.hwndOwner = MainHwnd();
+  info.lpszTitle = caption.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  win32::OwnedIdList chosen(SHBrowseForFolderA(&info));
+  if (!chosen) return std::nullopt;
+  char path[MAX_PATH + 1] = {};
+  if (!SHGetPathFromIDListA(chosen.get(), path)) return std::string();
+  path[MAX_PATH] = '\0';
+  return std::string(path);
+}
+
+}  // namespace tandrel::ui

@@ -1,0 +1,88 @@
+// Owner-data list views: rows from a RowSource, cells given as the list asks for them,
+// and type-ahead answered from the rows.
+#include "platform/win32/window/owner_data_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "platform/window/type_ahead.h"
+
+namespace tandrel::win32 {
+
+void OwnerDataList::SetRows(std::shared_ptr<const ui::RowSource> rows) {
+  rows_ = std::move(rows);
+  const std::int32_t count = RowCount();
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  SendMessageA(list_, LVM_SETITEMCOUNT, count, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void OwnerDataList::SelectRow(std::int32_t row) {
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = LVIS_SELECTED;
+  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::vector<std::int32_t> OwnerDataList::SelectedRows() const {
+  std::vector<std::int32_t> rows;
+  const LRESULT count = SendMessageA(list_, LVM_GETSELECTEDCOUNT, 0, 0);
+  if (count > 0) rows.reserve(static_cast<std::size_t>(count));
+  for (LRESULT row = -1; (row = SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) >= 0;) {
+    rows.push_back(static_cast<std::int32_t>(row));
+  }
+  return rows;
+}
+
+std::int32_t OwnerDataList::SelectedRow() const {
+  return static_cast<std::int32_t>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void OwnerDataList::SetColumnWidth(int column, int width) {
+  SendMessageA(list_, LVM_SETCOLUMNWIDTH, column, width == ui::kFillHeader ? LVSCW_AUTOSIZE_USEHEADER : width);
+}
+
+void OwnerDataList::SetRedraw(bool redraw) {
+  SendMessageA(list_, WM_SETREDRAW, redraw, 0);
+  if (redraw) InvalidateRect(list_, nullptr, TRUE);
+}
+
+void OwnerDataList::AnswerDisplayInfo(NMLVDISPINFOA& info) const {
+  if (!rows_ || !(info.item.mask & LVIF_TEXT)) return;
+  if (info.item.cchTextMax <= 0 || info.item.pszText == nullptr) return;
+  const std::string_view cell = rows_->Cell(info.item.iItem, info.item.iSubItem);
+  const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info.item.cchTextMax) - 1);
+  std::memcpy(info.item.pszText, cell.data(), n);
+  info.item.pszText[n] = '\0';
+}
+
+LRESULT OwnerDataList::AnswerFindItem(LPARAM lparam, bool wide, const std::array<std::uint8_t, 256>& fold) const {
+  if (!rows_) return -1;
+  std::string typed;
+  int start = 0;
+  bool wrap = false;
+  if (wide) {
+    const auto* find = reinterpret_cast<const NMLVFINDITEMW*>(lparam);
+    if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) return -1;
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return -1;
+    typed.resize(static_cast<std::size_t>(bytes));
+    WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed.data(), bytes, nullptr, nullptr);
+    typed.resize(static_cast<std::size_t>(bytes) - 1);
+    start = find->iStart;
+    wrap = (find->lvfi.flags & LVFI_WRAP) != 0;
+  } else {
+    const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(lparam);
+    if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) return -1;
+    typed = find->lvfi.psz;
+    start = find->iStart;
+    wrap = (find->lvfi.flags & LVFI_WRAP) != 0;
+  }
+  return ui::FindRowByPrefix(*rows_, typed, start, wrap, fold);
+}
+
+}  // namespace tandrel::win32
