@@ -10,9 +10,11 @@ void SyncAutostart() {
   platform::MachineKey run(kRunKey);
   if (!run.IsOpen()) return;  // no administrator rights: nothing to report
   if (AutostartFlag == 1) {
-    // The folder ends with its separator. The bare path, without quotes even when it
-    // holds spaces, and without arguments.
-    run.SetString(kRunValueName, platform::ProgramFolder() + kCompanionFileName);
+    // The folder ends with its separator. In quotes, without arguments: the system reads
+    // the value as a command line, and an unquoted path with spaces in it would start
+    // "C:\Program.exe" for "C:\Program Files\...". A value of an older version, without
+    // quotes, is overwritten here or deleted below like any other.
+    run.SetString(kRunValueName, "\"" + platform::ProgramFolder() + kCompanionFileName + "\"");
   } else {
     run.DeleteValue(kRunValueName);
   }

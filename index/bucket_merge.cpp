@@ -17,11 +17,14 @@ struct Buckets {
 };
 
 // Each bucket starts empty, so a bucket left behind by an interrupted run adds nothing.
+// Whatever has the name is removed and the bucket made anew, never opened through a link
+// (in a shared folder another user could have put one there).
 bool CreateBuckets(const std::string& folder, Buckets& buckets) {
   bool ok = true;
   for (int b = 0; b < kBucketCount; ++b) {
     buckets.paths[b] = folder + BucketFileName(b);
-    buckets.files[b] = platform::File(buckets.paths[b], platform::OpenMode::kCreate, kMergeBufferSize);
+    platform::RemoveFile(buckets.paths[b]);
+    buckets.files[b] = platform::File(buckets.paths[b], platform::OpenMode::kCreateNew, kMergeBufferSize);
     ok = buckets.files[b].IsOpen() && ok;
   }
   return ok;
@@ -72,23 +75,16 @@ std::string BucketFileName(int bucket) {
   return std::string(1, static_cast<char>('a' + bucket)) + ".db";
 }
 
-bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder,
-                   const std::string& target) {
+bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder, platform::File& out) {
   Buckets buckets;
   bool ok = CreateBuckets(bucket_folder, buckets);
   ok = Distribute(walk_file, buckets) && ok;
   platform::RemoveFile(walk_file);
 
-  platform::File out(target, platform::OpenMode::kCreate, kMergeBufferSize);
   ok = out.IsOpen() && ok;
   // Every bucket is drained, closed and deleted even when the target failed.
   for (int b = 0; b < kBucketCount; ++b) {
     ok = DrainBucket(buckets.files[b], buckets.paths[b], out) && ok;
-  }
-  if (out.IsOpen()) {
-    ok = out.Sync() && ok;
-    ok = out.Close() && ok;
-    if (!ok) platform::RemoveFile(target);
   }
   return ok;
 }

@@ -19,13 +19,13 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "index/snapshot_checksum.h"
 #include "index/snapshot_runs.h"
 #include "index/table_parts.h"
 #include "platform/platform.h"
+#include "platform/staged_file.h"
 
 namespace tandrel {
 namespace {
@@ -252,8 +252,8 @@ std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> blo
 }
 
 // Snapshot writers of this process, one at a time: they share the temporary name.
-std::mutex& WriterLock() {
-  static std::mutex lock;
+platform::Mutex& WriterLock() {
+  static platform::Mutex lock;
   return lock;
 }
 
@@ -356,10 +356,10 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   }
   header.header_checksum = HeaderChecksum(header);
 
-  std::lock_guard<std::mutex> hold(WriterLock());
-  const std::string staged = snapshot_path + ".new";
-  platform::File file(staged, platform::OpenMode::kCreate, 1 << 16);
-  if (!file.IsOpen()) return false;
+  platform::LockGuard hold(WriterLock());
+  platform::StagedFile staged(snapshot_path, ".new", 1 << 16);
+  if (!staged.IsOpen()) return false;
+  platform::File& file = staged.Output();
   static constexpr char kZeros[kAlignment] = {};
   bool ok = file.Write(std::string_view(reinterpret_cast<const char*>(&header), sizeof(header)));
   std::uint64_t at = sizeof(header);
@@ -373,10 +373,7 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   }
   // No sync: a snapshot that a power cut leaves incomplete fails its checksums and is
   // simply not used.
-  ok = file.Close() && ok;
-  if (ok && platform::ReplaceFileWhenFree(staged, snapshot_path)) return true;
-  platform::RemoveFile(staged);
-  return false;
+  return staged.Commit(ok, platform::Durability::kUnsynced, platform::ReplaceFileWhenFree);
 }
 
 }  // namespace tandrel

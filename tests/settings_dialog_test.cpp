@@ -31,7 +31,8 @@ class SettingsDialogTest : public test::DialogTest {
     Click(kSettingsDialog, kSettingsApplyButton);
   }
   bool BoxChecked() const { return ui_.IsChecked(kSettingsDialog, kAutostartCheckBox); }
-  const std::string expected_value_ = platform::ProgramFolder() + "Vexoran.exe";
+  // Quoted: the system reads the value as a command line.
+  const std::string expected_value_ = "\"" + platform::ProgramFolder() + "Vexoran.exe\"";
 };
 
 TEST_F(SettingsDialogTest, OpensFixedAboveTheDisabledMainWindow) {

@@ -1,10 +1,13 @@
 // Files on Windows, through the wide functions on the real paths behind stored ones.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/native_file.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/user_security.h"
 #include "platform/platform.h"
 #include "platform/win32/wide_paths.h"
 
@@ -20,6 +23,9 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   } else if (mode == OpenMode::kCreate) {
     access |= GENERIC_WRITE;
     disposition = CREATE_ALWAYS;
+  } else if (mode == OpenMode::kCreateNew) {
+    access |= GENERIC_WRITE;
+    disposition = CREATE_NEW;  // fails on any existing name, a link included
   }
   // Others may read, and may delete the file or rename it while it is open. Renaming
   // another file over it is still refused while any handle is open (Wine does so, as does
@@ -155,6 +161,36 @@ bool CreateFolderNamedAs(const std::string& path, const std::string& model) {
   if (!source) return false;
   const std::optional<std::wstring> target = win32::WidePathFor(path, *source);
   return target && ::CreateDirectoryW(target->c_str(), nullptr) != 0;
+}
+
+std::optional<PrivateFolder> PrivateFolder::Create() {
+  const std::string temp = TemporaryFolder();
+  if (temp.empty()) return std::nullopt;
+  // A fresh name from the process id, the clock and a count; a name that is taken is
+  // never used, so a few tries always find one.
+  static std::atomic<std::uint32_t> count{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[48];
+    std::snprintf(name, sizeof name, "tandrel-%lx-%lx-%lx", ::GetCurrentProcessId(),
+                  static_cast<unsigned long>(::GetTickCount()),
+                  static_cast<unsigned long>(count.fetch_add(1)));
+    const std::string path = temp + name;
+    // For the user alone even where the temporary folder is shared.
+    const win32::OwnedSecurityDescriptor security = win32::UserOnlySecurity("FA", true);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
+    const std::optional<std::wstring> real = win32::WidePathOf(path);
+    if (!real) return std::nullopt;
+    if (::CreateDirectoryW(real->c_str(), security ? &attributes : nullptr)) {
+      return PrivateFolder(path + kPathSeparator);
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+PrivateFolder::~PrivateFolder() {
+  if (path_.empty()) return;
+  if (const std::optional<std::wstring> real = win32::WidePathOf(path_)) ::RemoveDirectoryW(real->c_str());
 }
 
 bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
