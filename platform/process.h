@@ -1,7 +1,6 @@
-// Starting other programs, and telling whether the program of a folder still runs.
+// Starting other programs.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,26 +65,5 @@ bool StartOrOpen(const std::string& program, std::string_view arguments, const s
 // that belongs to this process, else by none; returns when the user closed it.
 void ShowProcessMessage(std::string_view title, std::string_view text);
 #endif
-
-// Held by the main program of a folder from its start to its end (Windows: a named
-// mutex per folder and user like FolderClaim's, which the system lets go when the process
-// ends, however it ends; POSIX: a flock on a file of the user's in the temporary folder).
-class RunningMark {
- public:
-  RunningMark() = default;
-  ~RunningMark() { Release(); }
-  RunningMark(const RunningMark&) = delete;
-  RunningMark& operator=(const RunningMark&) = delete;
-
-  bool Hold(const std::string& folder);
-  void Release();
-
- private:
-  static constexpr std::intptr_t kNoHandle = -1;
-  std::intptr_t handle_ = kNoHandle;
-};
-
-// True once nobody holds the RunningMark of `folder`, waiting at most `timeout_ms`.
-bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms);
 
 }  // namespace tandrel::platform

@@ -268,8 +268,8 @@ TEST_F(Win32Test, ClaimsAreNamedForTheUserAndOpenToNobodyElse) {
   claim.Release();
   EXPECT_TRUE(OnAnotherThread([&] { return platform::FolderClaim().TryClaim(Root()); }));
 
-  platform::RunningMark mark;
-  ASSERT_TRUE(mark.Hold(Root()));
+  platform::FolderClaim mark(platform::ClaimKind::kRunningProgram);
+  ASSERT_TRUE(mark.TryClaim(Root()));
   ExpectTheUsersAlone("Global\\Tandrel-Running-" + suffix);
   EXPECT_FALSE(OnAnotherThread([&] { return platform::WaitUntilNotRunning(Root(), 0); }));
   mark.Release();

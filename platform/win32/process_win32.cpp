@@ -1,19 +1,15 @@
-// Starting programs, the process's own message box, and the running mark on Windows.
+// Starting programs and the process's own message box on Windows.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/process.h"
-#include "platform/win32/folder_names.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
 namespace {
-
-constexpr char kRunningPrefix[] = "Tandrel-Running-";
 
 // The working folder as the system knows it; none for an empty text (the current folder).
 // False when a stored folder does not stand for exactly one.
@@ -86,31 +82,6 @@ void ShowProcessMessage(std::string_view title, std::string_view text) {
   if (owner != nullptr) ::GetWindowThreadProcessId(owner, &owner_process);
   if (owner_process != ::GetCurrentProcessId()) owner = nullptr;
   ::MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
-}
-
-bool RunningMark::Hold(const std::string& folder) {
-  Release();
-  HANDLE mutex = TakeFolderMutex(kRunningPrefix, folder);
-  if (mutex == nullptr) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(mutex);
-  return true;
-}
-
-void RunningMark::Release() {
-  if (handle_ == kNoHandle) return;
-  GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
-  handle_ = kNoHandle;
-}
-
-bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
-  HANDLE mutex = OpenFolderMutex(kRunningPrefix, folder);
-  if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
-  // An abandoned mutex was held by a process that has ended.
-  const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);
-  const bool ended = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  if (ended) ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
-  return ended;
 }
 
 }  // namespace tandrel::platform
