@@ -1,8 +1,8 @@
 // The operating system as the rest of Tandrel sees it: files (file.h), folder listings
 // (folder_listing.h), well-known paths and the process (paths.h), the millisecond clock
 // (clock.h), threads, locks and waits (threads.h), and here folder claims. Text is bytes
-// of the ANSI code page and is never converted; paths are passed through to the system
-// unchanged.
+// of the ANSI code page; names the code page cannot hold are kept in their stored form
+// (stored_names.h), which the Windows layer alone turns back into the system's names.
 #pragma once
 
 #include <cstdint>
