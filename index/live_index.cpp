@@ -8,19 +8,21 @@
 namespace tandrel {
 
 // The table's entries by folder, and within a folder by name: built once per table, so
-// that a change by path costs a hash look-up and a binary search.
+// that a change by path costs a hash look-up and a binary search. The folders are also
+// kept in text order, where every folder below one is in a single run.
 class LiveIndex::TableLookup {
  public:
   explicit TableLookup(const IndexTable& table) : table_(table) {
     const std::int32_t folders = table.DistinctFolderCount();
     const std::int32_t count = table.EntryCount();
     folder_numbers_.reserve(static_cast<std::size_t>(folders));
+    sorted_folders_.reserve(static_cast<std::size_t>(folders));
     for (std::int32_t f = 0; f < folders; ++f) {
-      const std::uint32_t begin = table.FolderStarts()[f];
-      folder_numbers_.emplace(std::string_view(table.FolderArena() + begin,
-                                               table.FolderStarts()[f + 1] - begin),
-                              static_cast<std::uint32_t>(f));
+      folder_numbers_.emplace(FolderText(static_cast<std::uint32_t>(f)), static_cast<std::uint32_t>(f));
+      sorted_folders_.push_back(static_cast<std::uint32_t>(f));
     }
+    std::sort(sorted_folders_.begin(), sorted_folders_.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return FolderText(a) < FolderText(b); });
     // Counting sort by folder, then each folder's entries by name.
     first_.assign(static_cast<std::size_t>(folders) + 1, 0);
     for (std::int32_t i = 0; i < count; ++i) ++first_[table.FolderOf()[i] + 1];
@@ -37,7 +39,7 @@ class LiveIndex::TableLookup {
   std::span<const std::int32_t> InFolder(std::string_view folder) const {
     const auto found = folder_numbers_.find(folder);
     if (found == folder_numbers_.end()) return {};
-    return {by_folder_.data() + first_[found->second], first_[found->second + 1] - first_[found->second]};
+    return InFolder(found->second);
   }
 
   std::span<const std::int32_t> WithPath(std::string_view folder, std::string_view name) const {
@@ -47,12 +49,30 @@ class LiveIndex::TableLookup {
     return {range.first, range.second};
   }
 
+  // Calls `visit(entry)` for every entry whose folder text starts with `prefix`.
+  template <class Visit>
+  void ForEachWithFolderPrefix(std::string_view prefix, Visit visit) const {
+    auto at = std::lower_bound(sorted_folders_.begin(), sorted_folders_.end(), prefix,
+                               [&](std::uint32_t f, std::string_view text) { return FolderText(f) < text; });
+    for (; at != sorted_folders_.end() && FolderText(*at).starts_with(prefix); ++at) {
+      for (const std::int32_t entry : InFolder(*at)) visit(entry);
+    }
+  }
+
  private:
+  std::string_view FolderText(std::uint32_t f) const {
+    const std::uint32_t begin = table_.FolderStarts()[f];
+    return {table_.FolderArena() + begin, table_.FolderStarts()[f + 1] - begin};
+  }
+  std::span<const std::int32_t> InFolder(std::uint32_t f) const {
+    return {by_folder_.data() + first_[f], first_[f + 1] - first_[f]};
+  }
   std::string_view NameOf(std::int32_t entry) const { return table_.Name(entry); }
   static std::string_view NameOf(std::string_view name) { return name; }
 
   const IndexTable& table_;
   std::unordered_map<std::string_view, std::uint32_t> folder_numbers_;
+  std::vector<std::uint32_t> sorted_folders_;  // folder numbers in the order of their texts
   std::vector<std::uint32_t> first_;
   std::vector<std::int32_t> by_folder_;
 };
@@ -155,52 +175,39 @@ void LiveIndex::Add(std::string_view folder, std::string_view name, std::int8_t 
 
 void LiveIndex::Remove(std::string_view folder, std::string_view name) {
   EnsureLookup();
-  bool was_folder = false;
-  for (const std::int32_t entry : lookup_->WithPath(folder, name)) {
-    if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) continue;
-    was_folder = was_folder || table_->Kind(entry) == kEntryFolder;
-    Record({LiveStep::Kind::kRemoveTableEntry, static_cast<std::uint32_t>(entry), kEntryFile, {}, {}});
-  }
+  for (const std::int32_t entry : lookup_->WithPath(folder, name)) RemoveIfLive(entry);
   if (const auto found = added_by_path_.find(PathKey(folder, name)); found != added_by_path_.end()) {
     const std::vector<std::uint32_t> numbers = found->second;  // Record changes the map
-    for (const std::uint32_t number : numbers) {
-      was_folder = was_folder || added_[number].kind == kEntryFolder;
-      Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
-    }
+    for (const std::uint32_t number : numbers) Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
   }
-  if (!was_folder) return;
+  // Whatever the path held goes too, even where its own entry is missing: a change
+  // reported below a folder can come before the folder's entry, or without it when the
+  // folder moved on before it could be listed.
   std::string below(folder);
   below.push_back(platform::kPathSeparator);
   below.append(name);
   RemoveBelow(below);
 }
 
+void LiveIndex::RemoveIfLive(std::int32_t entry) {
+  if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) return;
+  Record({LiveStep::Kind::kRemoveTableEntry, static_cast<std::uint32_t>(entry), kEntryFile, {}, {}});
+}
+
 void LiveIndex::RemoveBelow(std::string_view folder) {
   EnsureLookup();
-  // Depth first over the folders below, by what the entries say they hold.
-  std::vector<std::string> pending{std::string(folder)};
-  while (!pending.empty()) {
-    const std::string current = std::move(pending.back());
-    pending.pop_back();
-    const auto descend = [&](std::string_view name) {
-      std::string below = current;
-      below.push_back(platform::kPathSeparator);
-      below.append(name);
-      pending.push_back(std::move(below));
-    };
-    for (const std::int32_t entry : lookup_->InFolder(current)) {
-      if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) continue;
-      if (table_->Kind(entry) == kEntryFolder) descend(table_->Name(entry));
-      Record({LiveStep::Kind::kRemoveTableEntry, static_cast<std::uint32_t>(entry), kEntryFile, {}, {}});
-    }
-    if (const auto found = added_by_folder_.find(current); found != added_by_folder_.end()) {
-      const std::vector<std::uint32_t> numbers = found->second;
-      for (const std::uint32_t number : numbers) {
-        if (added_[number].kind == kEntryFolder) descend(added_[number].name);
-        Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
-      }
-    }
+  // By the folder texts alone: everything in `folder` and in any folder below it.
+  for (const std::int32_t entry : lookup_->InFolder(folder)) RemoveIfLive(entry);
+  std::string prefix(folder);
+  prefix.push_back(platform::kPathSeparator);
+  lookup_->ForEachWithFolderPrefix(prefix, [&](std::int32_t entry) { RemoveIfLive(entry); });
+  std::vector<std::uint32_t> numbers;
+  if (const auto found = added_by_folder_.find(folder); found != added_by_folder_.end()) numbers = found->second;
+  for (auto at = added_by_folder_.lower_bound(prefix);
+       at != added_by_folder_.end() && at->first.starts_with(prefix); ++at) {
+    numbers.insert(numbers.end(), at->second.begin(), at->second.end());
   }
+  for (const std::uint32_t number : numbers) Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
 }
 
 std::vector<LiveStep> LiveIndex::TakeSteps() { return std::exchange(steps_, {}); }

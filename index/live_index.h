@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,7 +60,7 @@ class LiveIndex {
   // (TakeSteps). The first one builds the lookup of the table's entries by path.
   // Adds the entry unless one of that path is live.
   void Add(std::string_view folder, std::string_view name, std::int8_t kind);
-  // Removes every live entry of that path and, where one was a folder, everything below.
+  // Removes every live entry of that path and everything below it.
   void Remove(std::string_view folder, std::string_view name);
   // Removes everything below `folder` (a root whose walk is to be redone).
   void RemoveBelow(std::string_view folder);
@@ -84,6 +85,7 @@ class LiveIndex {
   void EnsureLookup();
   void IndexAdded(std::uint32_t number);
   void RemoveTableEntry(std::uint32_t entry);
+  void RemoveIfLive(std::int32_t entry);
   void RemoveAdded(std::uint32_t number);
   void Record(LiveStep step);
   static std::string PathKey(std::string_view folder, std::string_view name);
@@ -101,7 +103,8 @@ class LiveIndex {
   // Built on the first change by path; kept current from then on.
   std::unique_ptr<TableLookup> lookup_;
   std::unordered_map<std::string, std::vector<std::uint32_t>> added_by_path_;
-  std::unordered_map<std::string, std::vector<std::uint32_t>> added_by_folder_;
+  // In text order, where every folder below one is in a single run.
+  std::map<std::string, std::vector<std::uint32_t>, std::less<>> added_by_folder_;
 };
 
 // The published version that searches read: any thread, a pointer copy under a lock.

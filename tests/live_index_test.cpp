@@ -185,7 +185,8 @@ TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
   const LoadedLiveIndex restarted = LoadLiveIndex(db);
   ASSERT_TRUE(restarted.index_read);
   EXPECT_TRUE(restarted.journal.belongs && restarted.journal.whole);
-  EXPECT_EQ(LiveEntries(restarted.live->Publish()), fresh);
+  const Entries reloaded = LiveEntries(restarted.live->Publish());
+  EXPECT_TRUE(reloaded == fresh) << Describe(fresh, reloaded);
 }
 
 // A table of `names` in one folder, written as db.db.
