@@ -5,10 +5,10 @@
 //
 // POSIX rests on inotify: one instance per root (an overflow costs that root alone), a
 // watch per folder, added as folders appear; the thread blocks in poll() on the
-// instances and a wake-up descriptor. Windows (not built yet) is to rest on
-// ReadDirectoryChangesW with the subtree flag, overlapped, one thread for all roots; a
-// zero-length result is its overflow. Until then the Windows build reports every root
-// as not live, and its owner keeps those roots current by rescanning them.
+// instances and a wake-up descriptor. Windows rests on ReadDirectoryChangesW with the
+// subtree flag, overlapped, one thread for all roots waiting on their events; an empty
+// result or ERROR_NOTIFY_ENUM_DIR is its overflow. Wine reports only changes directly in
+// a root.
 #pragma once
 
 #include <atomic>
