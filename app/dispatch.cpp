@@ -4,6 +4,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
+#include "index/live_index.h"
 #include "launcher/launcher.h"
 
 namespace tandrel {
@@ -125,7 +126,7 @@ void ToggleMainHidden(ui::Ui& ui) {
 
 std::string AboutText() {
   return std::string("Tandrel ") + kProgramVersion + "\n" + "Index enth\xE4lt " +
-         std::to_string(IndexEntryCount()) + " Dateien.\n\n" +
+         std::to_string(CurrentLiveIndex().LiveCount()) + " Dateien.\n\n" +
          "\xA9 2009 Tandrel Software\n"
          "E-Mail: kontakt@tandrel.de\n"
          "Web: www.tandrel.de";

@@ -3,6 +3,9 @@
 // launcher's.)
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/window/ui.h"
 
 namespace tandrel {
@@ -13,6 +16,12 @@ namespace tandrel {
 void StartIndexingRun(ui::Ui& ui);
 inline constexpr char kSettingsUnreadableText[] =
     "Die Datei settings.conf kann nicht gelesen werden.\nDer bisherige Index bleibt erhalten.";
+
+// The live index over `folders` (the folder list) on a thread of its own, from the window's
+// start to the next indexing run, which stops it first and starts it again after its
+// reload. StopLiveIndex waits for the thread (and returns at once when none runs).
+void StartLiveIndex(ui::StatusPoster& ui, std::vector<std::string> folders);
+void StopLiveIndex();
 
 // Ends the process at once, without the quit sequence, but not before the tray icon is
 // gone: an icon whose window dies with the process would stay in the tray.

@@ -38,6 +38,7 @@ class WindowRunObserver final : public IndexRunObserver {
 // takes the other thread (and waits inside it for the earlier run to finish), so the
 // main thread never waits for a thread that is still reloading.
 platform::Thread IndexRunThreads[2];
+platform::Mutex RunsOfThisProgram;
 
 platform::Thread& IdleRunThread() {
   for (platform::Thread& thread : IndexRunThreads) {
@@ -63,8 +64,14 @@ void StartIndexingRun(ui::Ui& ui) {
   const bool started =
       IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {
         plan.stop = stop;
+        // The live index writes db.db too: it ends before the run and starts again over
+        // the new index. One run at a time does this, or a live index started after one
+        // run could hold the files while the next waits for them.
+        platform::LockGuard one_at_a_time(RunsOfThisProgram);
+        StopLiveIndex();
         WindowRunObserver observer(ui);
         RunIndexing(plan, observer);
+        StartLiveIndex(ui, plan.folders);
       });
   // Without a thread there is no run: nothing was disabled, and the flag goes back.
   if (!started) IndexRunActive.store(0);

@@ -3,6 +3,7 @@
 
 #include "app/app.h"
 #include "app/dialogs.h"
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
@@ -81,6 +82,8 @@ void StartUp(ui::Ui& ui) {
   ui.SetTypeAheadFold(NameFoldTable());
   ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);
+  // Once the window is up: the live index loads and catches up in the background.
+  StartLiveIndex(ui, std::vector<std::string>(IndexedFolders.begin(), IndexedFolders.end()));
 }
 
 void EventLoop(ui::Ui& ui) {

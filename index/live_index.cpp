@@ -210,6 +210,65 @@ void LiveIndex::RemoveBelow(std::string_view folder) {
   for (const std::uint32_t number : numbers) Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
 }
 
+void LiveIndex::BeginWalk(std::string_view folder) {
+  EnsureLookup();
+  walk_folder_ = folder;
+  walk_found_.assign(removed_.size(), 0);
+  walk_found_added_.assign(added_.size(), false);
+}
+
+void LiveIndex::Found(std::string_view folder, std::string_view name, std::int8_t kind) {
+  bool other_kind = false;
+  for (const std::int32_t entry : lookup_->WithPath(folder, name)) {
+    if ((removed_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U) continue;
+    if (table_->Kind(entry) != kind) {
+      other_kind = true;
+      continue;
+    }
+    walk_found_[static_cast<std::size_t>(entry) >> 6] |= std::uint64_t{1} << (entry & 63);
+    return;
+  }
+  if (const auto found = added_by_path_.find(PathKey(folder, name)); found != added_by_path_.end()) {
+    for (const std::uint32_t number : found->second) {
+      if (added_[number].kind != kind) {
+        other_kind = true;
+        continue;
+      }
+      if (number < walk_found_added_.size()) walk_found_added_[number] = true;
+      return;
+    }
+  }
+  // A file where a folder was, or the reverse: the entry found replaces it. The walk
+  // lists a folder before what it holds, so nothing found so far is below it.
+  if (other_kind) Remove(folder, name);
+  Add(folder, name, kind);
+}
+
+void LiveIndex::EndWalk() {
+  // Entries added during the walk were found by it or came from a change after it.
+  const auto missed = [&](std::int32_t entry) {
+    if (!((walk_found_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U)) RemoveIfLive(entry);
+  };
+  for (const std::int32_t entry : lookup_->InFolder(walk_folder_)) missed(entry);
+  const std::string prefix = walk_folder_ + platform::kPathSeparator;
+  lookup_->ForEachWithFolderPrefix(prefix, missed);
+  std::vector<std::uint32_t> numbers;
+  const auto collect = [&](const std::vector<std::uint32_t>& in) {
+    for (const std::uint32_t number : in) {
+      if (number < walk_found_added_.size() && !walk_found_added_[number]) numbers.push_back(number);
+    }
+  };
+  if (const auto found = added_by_folder_.find(walk_folder_); found != added_by_folder_.end()) collect(found->second);
+  for (auto at = added_by_folder_.lower_bound(prefix); at != added_by_folder_.end() && at->first.starts_with(prefix);
+       ++at) {
+    collect(at->second);
+  }
+  for (const std::uint32_t number : numbers) Record({LiveStep::Kind::kRemoveAdded, number, kEntryFile, {}, {}});
+  walk_found_.clear();
+  walk_found_added_.clear();
+  walk_folder_.clear();
+}
+
 std::vector<LiveStep> LiveIndex::TakeSteps() { return std::exchange(steps_, {}); }
 
 LiveIndexVersion LiveIndex::Publish() {
@@ -241,6 +300,37 @@ void LiveIndexSlot::Publish(LiveIndexVersion version) {
 LiveIndexVersion LiveIndexSlot::Current() const {
   platform::LockGuard hold(lock_);
   return version_;
+}
+
+namespace {
+struct ProcessLiveIndex {
+  platform::Mutex lock;  // held while the slot is read, so that it is not replaced meanwhile
+  const LiveIndexSlot* slot = nullptr;
+};
+ProcessLiveIndex& ProcessLive() {
+  static ProcessLiveIndex live;
+  return live;
+}
+}  // namespace
+
+void UseLiveIndexSlot(const LiveIndexSlot* slot) {
+  ProcessLiveIndex& live = ProcessLive();
+  platform::LockGuard hold(live.lock);
+  live.slot = slot;
+}
+
+LiveIndexVersion CurrentLiveIndex() {
+  {
+    ProcessLiveIndex& live = ProcessLive();
+    platform::LockGuard hold(live.lock);
+    if (live.slot != nullptr) {
+      LiveIndexVersion version = live.slot->Current();
+      if (version.table) return version;
+    }
+  }
+  LiveIndexVersion loaded;
+  loaded.table = CurrentIndexTable();
+  return loaded;
 }
 
 }  // namespace tandrel

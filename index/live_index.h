@@ -64,6 +64,12 @@ class LiveIndex {
   void Remove(std::string_view folder, std::string_view name);
   // Removes everything below `folder` (a root whose walk is to be redone).
   void RemoveBelow(std::string_view folder);
+  // Makes what lies below `folder` what a walk of it finds, recording only the
+  // differences: Found for every entry the walk lists, then EndWalk removes what was not
+  // found. Other changes may come in between; they apply as usual.
+  void BeginWalk(std::string_view folder);
+  void Found(std::string_view folder, std::string_view name, std::int8_t kind);
+  void EndWalk();
   // The steps taken since the last call, in order.
   std::vector<LiveStep> TakeSteps();
 
@@ -100,6 +106,11 @@ class LiveIndex {
   bool changed_since_publish_ = true;
   LiveIndexVersion published_;
 
+  // The walk in progress: what it found of the table's entries and of the added ones.
+  std::string walk_folder_;
+  std::vector<std::uint64_t> walk_found_;
+  std::vector<bool> walk_found_added_;
+
   // Built on the first change by path; kept current from then on.
   std::unique_ptr<TableLookup> lookup_;
   std::unordered_map<std::string, std::vector<std::uint32_t>> added_by_path_;
@@ -117,6 +128,12 @@ class LiveIndexSlot {
   mutable platform::Mutex lock_;
   LiveIndexVersion version_;
 };
+
+// The live index that the program's searches read: the slot of the writer that keeps it
+// while one does (null: none), else the table LoadIndex published, unchanged. The slot
+// stays valid until it is replaced here.
+void UseLiveIndexSlot(const LiveIndexSlot* slot);
+LiveIndexVersion CurrentLiveIndex();
 
 // The live entries of a version in search order: the table's but the removed, then the
 // added. `visit(name, folder, kind)`.

@@ -9,12 +9,12 @@
 namespace tandrel {
 namespace {
 
-// What a walk of a folder that appeared finds goes into the live index.
+// What a walk of a root finds, held against the live index.
 class LiveSink final : public ScanSink {
  public:
   explicit LiveSink(LiveIndex& live) : live_(live) {}
   void Add(std::string_view name, std::string_view folder, std::int8_t kind) override {
-    live_.Add(folder, name, kind);
+    live_.Found(folder, name, kind);
   }
 
  private:
@@ -63,10 +63,19 @@ void LiveIndexKeeper::Appeared(const std::string& folder, const std::string& nam
   live_->Add(folder, name, is_folder ? kEntryFolder : kEntryFile);
 }
 
-void LiveIndexKeeper::Rescan(const std::string& root) {
-  live_->RemoveBelow(root);
+bool LiveIndexKeeper::Rescan(const std::string& root) {
+  // Only the differences are recorded: a root that did not change costs its walk alone.
+  live_->BeginWalk(root);
   LiveSink sink(*live_);
-  ScanFolder(root, sink);
+  const bool listed = ScanFolder(root, sink);
+  live_->EndWalk();  // a root that cannot be listed any more has nothing below it
+  return listed;
+}
+
+bool LiveIndexKeeper::CatchUp(const std::string& root) {
+  const bool listed = Rescan(root);
+  Commit();
+  return listed;
 }
 
 void LiveIndexKeeper::Apply(const std::vector<platform::FolderChange>& batch,
@@ -81,7 +90,7 @@ void LiveIndexKeeper::Apply(const std::vector<platform::FolderChange>& batch,
         Appeared(change.folder, change.name, change.is_folder);
         break;
       case Kind::kRescan:
-        if (change.root < roots.size()) Rescan(roots[change.root]);
+        if (change.root < roots.size()) (void)Rescan(roots[change.root]);
         break;
     }
   }

@@ -45,8 +45,10 @@ class LiveIndexKeeper {
   // entries), writes the steps to the journal, then publishes. `roots` are the watch's
   // roots.
   void Apply(const std::vector<platform::FolderChange>& batch, const std::vector<std::string>& roots);
-  // Walks `root` again: everything below it is replaced by what the walk finds.
-  void Rescan(const std::string& root);
+  // Walks `root` and makes what lies below it what the walk found, as one batch (the
+  // changes made while Tandrel did not run). False when the root cannot be listed: then
+  // nothing is below it any more.
+  [[nodiscard]] bool CatchUp(const std::string& root);
   // Writes the live entries as a new index file and starts an empty journal for it.
   [[nodiscard]] bool Fold();
 
@@ -57,6 +59,7 @@ class LiveIndexKeeper {
 
  private:
   void Appeared(const std::string& folder, const std::string& name, bool is_folder);
+  bool Rescan(const std::string& root);
   void Commit();
 
   std::string index_path_;

@@ -48,11 +48,14 @@ KindFilter ChooseKindFilter(int files_option, int folders_option);
 // Scanning
 
 // The hits of one search: indices into the table snapshot that was scanned, which the
-// list keeps alive. Row i is the i-th hit.
+// list keeps alive. Row i is the i-th hit. Over a live version, indices past the table's
+// entries are the added entries' (as ScanLiveIndex numbers them).
 class SearchHits {
  public:
   SearchHits(std::shared_ptr<const IndexTable> table, std::vector<std::int32_t> hits)
       : table_(std::move(table)), hits_(std::move(hits)) {}
+  SearchHits(const LiveIndexVersion& version, std::vector<std::int32_t> hits)
+      : table_(version.table), added_(version.added), hits_(std::move(hits)) {}
   std::int32_t Count() const { return static_cast<std::int32_t>(hits_.size()); }
   // Empty for a row outside the list.
   std::string_view Name(std::int32_t row) const;
@@ -61,7 +64,11 @@ class SearchHits {
   const std::vector<std::int32_t>& Hits() const { return hits_; }
 
  private:
+  // The table that holds a hit, and its number there.
+  std::pair<const IndexTable*, std::int32_t> Locate(std::int32_t row) const;
+
   std::shared_ptr<const IndexTable> table_;
+  std::shared_ptr<const IndexTable> added_;  // null: none
   std::vector<std::int32_t> hits_;
 };
 

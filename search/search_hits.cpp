@@ -3,14 +3,23 @@
 
 namespace tandrel {
 
+std::pair<const IndexTable*, std::int32_t> SearchHits::Locate(std::int32_t row) const {
+  const std::int32_t entry = hits_[static_cast<std::size_t>(row)];
+  const std::int32_t table_count = table_->EntryCount();
+  if (added_ && entry >= table_count) return {added_.get(), entry - table_count};
+  return {table_.get(), entry};
+}
+
 std::string_view SearchHits::Name(std::int32_t row) const {
   if (row < 0 || row >= Count()) return {};
-  return table_->Name(hits_[static_cast<std::size_t>(row)]);
+  const auto [table, entry] = Locate(row);
+  return table->Name(entry);
 }
 
 std::string_view SearchHits::Folder(std::int32_t row) const {
   if (row < 0 || row >= Count()) return {};
-  return table_->Folder(hits_[static_cast<std::size_t>(row)]);
+  const auto [table, entry] = Locate(row);
+  return table->Folder(entry);
 }
 
 }  // namespace tandrel

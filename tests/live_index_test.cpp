@@ -189,6 +189,50 @@ TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
   EXPECT_TRUE(reloaded == fresh) << Describe(fresh, reloaded);
 }
 
+TEST_F(LiveIndexTest, CatchUpRecordsOnlyWhatChangedWhileNoOneWatched) {
+  const std::string root = Path("Daten");
+  ASSERT_TRUE(platform::CreateFolder(root));
+  ASSERT_TRUE(platform::CreateFolder(root + "/Mappe"));
+  for (const char* file : {"/alt.txt", "/bleibt.txt", "/Mappe/innen.txt", "/Mappe/auch.txt"}) {
+    ASSERT_TRUE(test::WriteWholeFile(root + file, "x"));
+  }
+  const std::string db = Path("db.db");
+  IndexRunPlan plan;
+  plan.folders = {root};
+  plan.index_file = db;
+  plan.walk_file = Path("dbtemp.db");
+  plan.reload = false;
+  IndexRunObserver quiet;
+  IndexRunState state;
+  state.active = 1;
+  ASSERT_EQ(RunIndexing(plan, quiet, state).outcome, IndexRunOutcome::kReplaced);
+
+  LiveIndexKeeper keeper;
+  ASSERT_TRUE(keeper.Open(db));
+  EXPECT_TRUE(keeper.CatchUp(root));
+  EXPECT_EQ(keeper.JournalBytes(), kJournalHeaderBytes) << "nothing changed, nothing recorded";
+
+  // Gone, new, a folder become a file of its name, a new folder with a file.
+  ASSERT_TRUE(platform::RemoveFile(root + "/alt.txt"));
+  ASSERT_TRUE(test::WriteWholeFile(root + "/neu.txt", "x"));
+  std::filesystem::remove_all(root + "/Mappe");
+  ASSERT_TRUE(test::WriteWholeFile(root + "/Mappe", "x"));
+  ASSERT_TRUE(platform::CreateFolder(root + "/\xC4rger"));
+  ASSERT_TRUE(test::WriteWholeFile(root + "/\xC4rger/drin.txt", "x"));
+  EXPECT_TRUE(keeper.CatchUp(root));
+  const Entries fresh = FreshWalk({root});
+  EXPECT_EQ(LiveEntries(keeper.Slot().Current()), fresh);
+  EXPECT_EQ(LiveEntries(LoadLiveIndex(db).live->Publish()), fresh);
+  // A second catch-up finds nothing to record.
+  const std::uint64_t bytes = keeper.JournalBytes();
+  EXPECT_TRUE(keeper.CatchUp(root));
+  EXPECT_EQ(keeper.JournalBytes(), bytes);
+
+  std::filesystem::remove_all(root);
+  EXPECT_FALSE(keeper.CatchUp(root));
+  EXPECT_TRUE(LiveEntries(keeper.Slot().Current()).empty());
+}
+
 // A table of `names` in one folder, written as db.db.
 std::string WriteIndex(const std::string& db, const std::vector<std::string>& names) {
   platform::File file(db, platform::OpenMode::kCreate);

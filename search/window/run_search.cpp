@@ -21,11 +21,12 @@ void SearchTicker(ui::StatusPoster& ui, const SearchControls& c, const std::atom
 }
 
 void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, const platform::StopToken& stop) {
-  // The snapshot this search scans; a reload publishes a new table and leaves this one
-  // complete for as long as the hits refer to it.
-  std::shared_ptr<const IndexTable> table = CurrentIndexTable();
+  // The version this search scans: the table and the live changes as they stood when it
+  // began. A reload or a later change publishes another and leaves this one complete for
+  // as long as the hits refer to it.
+  LiveIndexVersion version = CurrentLiveIndex();
 
-  ui.PostProgress(table->EntryCount(), 0);
+  ui.PostProgress(version.LiveCount(), 0);
   ui.PostMenuItemEnabled(c.item_manage_folders, false);
   ui.PostMenuItemEnabled(c.item_update_index, false);
   std::atomic<std::int32_t> hit_count{0};
@@ -45,15 +46,15 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
     options.filter = ChooseKindFilter(FilesOption.load(), FoldersOption.load());
     options.hit_count = &hit_count;
     options.stop = stop;
-    complete = ScanIndex(*table, query, options, hits);
+    complete = ScanLiveIndex(version, query, options, hits);
   }  // the ticker is stopped and joined here, before the final count is written
   if (!complete || stop.StopRequested()) return;
 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
-  auto rows = std::make_shared<const SearchHitRows>(SearchHits(std::move(table), std::move(hits)));
+  auto rows = std::make_shared<const SearchHitRows>(SearchHits(version, std::move(hits)));
   ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
-  ui.PostProgress(IndexEntryCount(), 0);
+  ui.PostProgress(CurrentLiveIndex().LiveCount(), 0);
   ui.PostStatusText(c.state_field, ui::Centred("Fertig!"));
   // An indexing run disabled the items itself and enables them when its merge is done.
   if (IndexRunActive.load() == 0) {
