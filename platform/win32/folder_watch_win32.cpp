@@ -25,6 +25,8 @@ namespace {
 constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 // Network shares refuse a buffer above 64 KB.
 constexpr DWORD kBufferBytes = 64 * 1024;
+// A rename's first half waits this long for its second before it counts as a move out.
+constexpr DWORD kRenamePartnerWaitMs = 20;
 // One handle of the wait is the stop event.
 constexpr std::size_t kMostRoots = MAXIMUM_WAIT_OBJECTS - 1;
 
@@ -68,6 +70,14 @@ class RootWatch {
     return true;
   }
   bool IsOpen() const { return reading_; }
+  bool HasOldName() const { return old_name_.has_value(); }
+
+  // A rename's first half whose second did not follow: the name left the root (Wine
+  // reports a move out so, and may split a rename's halves over two reads).
+  void FlushOldName(std::vector<FolderChange>& out) {
+    if (old_name_) out.push_back(Change(FolderChange::Kind::kVanished, old_name_->folder, old_name_->name, false));
+    old_name_.reset();
+  }
   HANDLE Event() const { return event_.get(); }
   bool HasResult() const { return reading_ && HasOverlappedIoCompleted(&overlapped_); }
 
@@ -158,11 +168,6 @@ class RootWatch {
 
   void Parse(DWORD bytes, std::vector<FolderChange>& out) {
     const auto* base = reinterpret_cast<const unsigned char*>(buffer_.get());
-    std::optional<Reported> old_name;  // a rename's first half, waiting for its second
-    const auto flush_old_name = [&] {
-      if (old_name) out.push_back(Change(FolderChange::Kind::kVanished, old_name->folder, old_name->name, false));
-      old_name.reset();
-    };
     for (DWORD at = 0;;) {
       constexpr DWORD kHead = offsetof(FILE_NOTIFY_INFORMATION, FileName);
       if (at > bytes || bytes - at < kHead) break;
@@ -174,23 +179,23 @@ class RootWatch {
         Reported reported = Split(std::move(relative));
         switch (info->Action) {
           case FILE_ACTION_RENAMED_OLD_NAME:
-            flush_old_name();
-            old_name = std::move(reported);
+            FlushOldName(out);
+            old_name_ = std::move(reported);
             break;
           case FILE_ACTION_RENAMED_NEW_NAME:
-            if (old_name) {
-              Moved(std::move(*old_name), std::move(reported), out);
-              old_name.reset();
+            if (old_name_) {
+              Moved(std::move(*old_name_), std::move(reported), out);
+              old_name_.reset();
             } else {
               Appeared(std::move(reported), out);
             }
             break;
           case FILE_ACTION_ADDED:
-            flush_old_name();
+            FlushOldName(out);
             Appeared(std::move(reported), out);
             break;
           case FILE_ACTION_REMOVED:
-            flush_old_name();
+            FlushOldName(out);
             out.push_back(Change(FolderChange::Kind::kVanished, reported.folder, reported.name, false));
             break;
           default: break;
@@ -199,8 +204,6 @@ class RootWatch {
       if (info->NextEntryOffset == 0) break;
       at += info->NextEntryOffset;
     }
-    // Both halves of a rename come in one read; a lone first half is a name that is gone.
-    flush_old_name();
   }
 
   void Appeared(Reported reported, std::vector<FolderChange>& out) {
@@ -248,6 +251,7 @@ class RootWatch {
   OVERLAPPED overlapped_{};
   std::unique_ptr<DWORD[]> buffer_;  // DWORD-aligned, as the system asks
   bool reading_ = false;
+  std::optional<Reported> old_name_;  // a rename's first half, waiting for its second
 };
 
 }  // namespace
@@ -264,17 +268,22 @@ struct FolderWatch::State {
     std::vector<FolderChange> batch;
     while (!stop.StopRequested()) {
       handles.assign(1, wake.get());
+      bool old_name = false;
       for (const auto& root : roots) {
         if (root->IsOpen()) handles.push_back(root->Event());
+        old_name = old_name || root->HasOldName();
       }
       const DWORD woke = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                                  FALSE, INFINITE);
+                                                  FALSE, old_name ? kRenamePartnerWaitMs : INFINITE);
       if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
       batch.clear();
       for (std::size_t i = 0; i < roots.size(); ++i) {
         RootWatch& root = *roots[i];
-        if (!root.HasResult()) continue;
-        root.TakeResult(batch);
+        if (root.HasResult()) {
+          root.TakeResult(batch);
+        } else if (woke == WAIT_TIMEOUT) {
+          root.FlushOldName(batch);
+        }
         live[i].store(root.IsOpen(), std::memory_order_release);
       }
       if (!batch.empty()) receive(batch);
