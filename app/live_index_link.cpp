@@ -56,7 +56,7 @@ class LiveKeeping {
     for (std::size_t i = 0; i < roots_.size() && !stop.StopRequested(); ++i) {
       platform::LockGuard hold(lock_);
       // A folder that cannot be listed has nothing in the index now, and is not live.
-      listed_[i] = keeper_.CatchUp(roots_[i]);
+      listed_[i] = keeper_.CatchUp(roots_[i], stop);
     }
     ShowWhatIsLive(watching);
     while (retry.For(60'000)) {

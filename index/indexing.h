@@ -107,6 +107,8 @@ class ScanSink {
  public:
   virtual ~ScanSink() = default;
   virtual void Add(std::string_view name, std::string_view folder, std::int8_t kind) = 0;
+  // True once the walk is to end early; asked before each entry.
+  virtual bool Stopped() const { return false; }
 };
 // The same walk into `sink`.
 bool ScanFolder(const std::string& folder, ScanSink& sink);

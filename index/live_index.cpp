@@ -244,7 +244,13 @@ void LiveIndex::Found(std::string_view folder, std::string_view name, std::int8_
   Add(folder, name, kind);
 }
 
-void LiveIndex::EndWalk() {
+void LiveIndex::EndWalk(bool remove_missed) {
+  if (!remove_missed) {
+    walk_found_.clear();
+    walk_found_added_.clear();
+    walk_folder_.clear();
+    return;
+  }
   // Entries added during the walk were found by it or came from a change after it.
   const auto missed = [&](std::int32_t entry) {
     if (!((walk_found_[static_cast<std::size_t>(entry) >> 6] >> (entry & 63)) & 1U)) RemoveIfLive(entry);

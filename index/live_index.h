@@ -66,10 +66,11 @@ class LiveIndex {
   void RemoveBelow(std::string_view folder);
   // Makes what lies below `folder` what a walk of it finds, recording only the
   // differences: Found for every entry the walk lists, then EndWalk removes what was not
-  // found. Other changes may come in between; they apply as usual.
+  // found (unless `remove_missed` is false: a walk cut short). Other changes may come in
+  // between; they apply as usual.
   void BeginWalk(std::string_view folder);
   void Found(std::string_view folder, std::string_view name, std::int8_t kind);
-  void EndWalk();
+  void EndWalk(bool remove_missed);
   // The steps taken since the last call, in order.
   std::vector<LiveStep> TakeSteps();
 

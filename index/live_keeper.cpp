@@ -12,13 +12,15 @@ namespace {
 // What a walk of a root finds, held against the live index.
 class LiveSink final : public ScanSink {
  public:
-  explicit LiveSink(LiveIndex& live) : live_(live) {}
+  LiveSink(LiveIndex& live, const platform::StopToken& stop) : live_(live), stop_(stop) {}
   void Add(std::string_view name, std::string_view folder, std::int8_t kind) override {
     live_.Found(folder, name, kind);
   }
+  bool Stopped() const override { return stop_.StopRequested(); }
 
  private:
   LiveIndex& live_;
+  const platform::StopToken& stop_;
 };
 
 std::shared_ptr<const IndexTable> EmptyTable() { return IndexTableBuilder().Finish(); }
@@ -63,18 +65,24 @@ void LiveIndexKeeper::Appeared(const std::string& folder, const std::string& nam
   live_->Add(folder, name, is_folder ? kEntryFolder : kEntryFile);
 }
 
-bool LiveIndexKeeper::Rescan(const std::string& root) {
+bool LiveIndexKeeper::Rescan(const std::string& root, const platform::StopToken& stop) {
   // Only the differences are recorded: a root that did not change costs its walk alone.
   live_->BeginWalk(root);
-  LiveSink sink(*live_);
+  LiveSink sink(*live_, stop);
   const bool listed = ScanFolder(root, sink);
-  live_->EndWalk();  // a root that cannot be listed any more has nothing below it
+  // A walk cut short found only part of what is there: nothing is removed for it.
+  if (stop.StopRequested()) {
+    live_->EndWalk(false);
+    return listed;
+  }
+  live_->EndWalk(true);  // a root that cannot be listed any more has nothing below it
   return listed;
 }
 
-bool LiveIndexKeeper::CatchUp(const std::string& root) {
-  const bool listed = Rescan(root);
-  Commit();
+bool LiveIndexKeeper::CatchUp(const std::string& root, const platform::StopToken& stop) {
+  const bool listed = Rescan(root, stop);
+  // What a stopped walk found is real, but is left to the next catch-up.
+  if (!stop.StopRequested()) Commit();
   return listed;
 }
 
@@ -90,7 +98,7 @@ void LiveIndexKeeper::Apply(const std::vector<platform::FolderChange>& batch,
         Appeared(change.folder, change.name, change.is_folder);
         break;
       case Kind::kRescan:
-        if (change.root < roots.size()) (void)Rescan(roots[change.root]);
+        if (change.root < roots.size()) (void)Rescan(roots[change.root], {});
         break;
     }
   }

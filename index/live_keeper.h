@@ -47,8 +47,8 @@ class LiveIndexKeeper {
   void Apply(const std::vector<platform::FolderChange>& batch, const std::vector<std::string>& roots);
   // Walks `root` and makes what lies below it what the walk found, as one batch (the
   // changes made while Tandrel did not run). False when the root cannot be listed: then
-  // nothing is below it any more.
-  [[nodiscard]] bool CatchUp(const std::string& root);
+  // nothing is below it any more. A stop ends the walk and records nothing.
+  [[nodiscard]] bool CatchUp(const std::string& root, const platform::StopToken& stop = {});
   // Writes the live entries as a new index file and starts an empty journal for it.
   [[nodiscard]] bool Fold();
 
@@ -59,7 +59,7 @@ class LiveIndexKeeper {
 
  private:
   void Appeared(const std::string& folder, const std::string& name, bool is_folder);
-  bool Rescan(const std::string& root);
+  bool Rescan(const std::string& root, const platform::StopToken& stop);
   void Commit();
 
   std::string index_path_;

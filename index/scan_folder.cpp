@@ -2,6 +2,7 @@
 // entry to the walk file as the listing yields it. Nothing is collected: memory grows
 // with the depth of the tree (one open listing per level), never with its size.
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "index/indexing.h"
@@ -43,6 +44,9 @@ class Walker {
     platform::FolderEntry entry;
     std::string sub;
     while (listing.Next(entry)) {
+      if constexpr (std::is_base_of_v<ScanSink, Sink>) {
+        if (run_.Stopped()) break;
+      }
       if (entry.name == "." || entry.name == "..") continue;
       // A CR or LF would end the name's text in the record and shift every record after it.
       if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
