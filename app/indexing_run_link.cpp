@@ -79,6 +79,7 @@ void StartIndexingRun(ui::Ui& ui) {
 
 void WaitForIndexingRuns() {
   for (platform::Thread& thread : IndexRunThreads) thread.Wait();
+  StopLiveIndex();
 }
 
 }  // namespace tandrel

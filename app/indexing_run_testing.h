@@ -3,8 +3,8 @@
 
 namespace tandrel {
 
-// Waits until every run started by StartIndexingRun has ended (before a test's window
-// layer goes away).
+// Waits until every run started by StartIndexingRun has ended, then ends the live index
+// they started again (before a test's window layer goes away: both post to it).
 void WaitForIndexingRuns();
 
 }  // namespace tandrel

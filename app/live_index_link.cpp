@@ -100,12 +100,15 @@ class LiveKeeping {
 };
 
 platform::Thread LiveThread;
+// Started and stopped by the main thread and the run threads.
+platform::Mutex LiveThreadLock;
 
 }  // namespace
 
 void StartLiveIndex(ui::StatusPoster& ui, std::vector<std::string> folders) {
   std::erase(folders, std::string());
   if (folders.empty()) return;
+  platform::LockGuard hold(LiveThreadLock);
   // Without a thread the index is current as of the last run, as before.
   (void)LiveThread.Start([&ui, folders = std::move(folders)](const platform::StopToken& stop) {
     LiveKeeping keeping(ui, folders);
@@ -114,6 +117,7 @@ void StartLiveIndex(ui::StatusPoster& ui, std::vector<std::string> folders) {
 }
 
 void StopLiveIndex() {
+  platform::LockGuard hold(LiveThreadLock);
   LiveThread.RequestStop();
   LiveThread.Wait();
 }

@@ -17,6 +17,9 @@ void QuitProgram(ui::Ui& ui) {
   // The icon first: its removal names the window, which must still exist.
   ui.RemoveTrayIcon();
   ui.CloseWindow(kMainWindow);
+  // The live index ends between two changes (a catch-up walk at its next entry): what it
+  // showed is in the journal already.
+  StopLiveIndex();
   StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
