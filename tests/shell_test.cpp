@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
@@ -22,6 +23,11 @@ class ShellTest : public test::ScratchCurrentFolder {
   void Start() {
     StartUp(ui_);
     ui_.ApplyPosted();
+  }
+  // The start-up began the live index, which posts to this test's window.
+  void TearDown() override {
+    StopLiveIndex();
+    test::ScratchCurrentFolder::TearDown();
   }
   bool Dispatch(const Event& event) {
     const bool go_on = DispatchEvent(ui_, event);

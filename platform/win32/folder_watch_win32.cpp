@@ -257,8 +257,9 @@ class RootWatch {
 }  // namespace
 
 struct FolderWatch::State {
-  std::vector<std::unique_ptr<RootWatch>> roots;
-  std::unique_ptr<std::atomic<bool>[]> live;
+  std::vector<std::unique_ptr<RootWatch>> roots;  // one per distinct root text
+  std::unique_ptr<std::atomic<bool>[]> live;      // by position in `roots`
+  std::vector<std::size_t> watch_of;              // each given root's position in `roots`
   win32::OwnedHandle wake;  // set by Stop
   Receiver receive;
   Thread thread;
@@ -302,9 +303,17 @@ bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive)
   if (!state->wake) return false;
   state->live = std::make_unique<std::atomic<bool>[]>(roots.size());
   for (std::size_t i = 0; i < roots.size(); ++i) {
+    // A root given twice is watched once: its changes name the same paths.
+    const auto first = std::find(roots.begin(), roots.begin() + static_cast<std::ptrdiff_t>(i), roots[i]);
+    if (first != roots.begin() + static_cast<std::ptrdiff_t>(i)) {
+      state->watch_of.push_back(state->watch_of[static_cast<std::size_t>(first - roots.begin())]);
+      continue;
+    }
+    const std::size_t position = state->roots.size();
+    state->watch_of.push_back(position);
     state->roots.push_back(std::make_unique<RootWatch>(roots[i], i));
     // Past the wait's limit of handles a root is not watched: its owner rescans it.
-    state->live[i].store(i < kMostRoots && state->roots.back()->Open());
+    state->live[position].store(position < kMostRoots && state->roots.back()->Open());
   }
   state->receive = std::move(receive);
   State* raw = state.get();
@@ -314,8 +323,8 @@ bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive)
 }
 
 bool FolderWatch::IsLive(std::size_t root) const {
-  return state_ != nullptr && root < state_->roots.size() &&
-         state_->live[root].load(std::memory_order_acquire);
+  return state_ != nullptr && root < state_->watch_of.size() &&
+         state_->live[state_->watch_of[root]].load(std::memory_order_acquire);
 }
 
 void FolderWatch::Stop() {
