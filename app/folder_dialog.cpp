@@ -132,7 +132,9 @@ void ApplyFolderDialog(ui::Ui& ui) {
   // A second "Übernehmen" queued before the first was handled finds no rows: it must not
   // write an empty list and start a run over it.
   if (!ui.WindowExists(kFolderDialog)) return;
-  WriteSettings(FolderRows());
+  // A file that cannot be written gets no message: the run then walks what the file
+  // still holds, as the reload shows.
+  (void)WriteSettings(FolderRows());
   ReloadSettings();  // the run walks what the file holds now
   ReturnToMainWindow(ui, kFolderDialog);
   shown_rows = std::make_shared<FolderRowList>(std::vector<std::string>{});

@@ -14,8 +14,5 @@ void StartIndexingRun(ui::Ui& ui);
 inline constexpr char kSettingsUnreadableText[] =
     "Die Datei settings.conf kann nicht gelesen werden.\nDer bisherige Index bleibt erhalten.";
 
-// Ends the process at once, without the quit sequence, but not before the tray icon is
-// gone: an icon whose window dies with the process would stay in the tray.
-[[noreturn]] void EndProgramNow(ui::Ui& ui);
 
 }  // namespace tandrel

@@ -17,7 +17,9 @@ void QuitProgram(ui::Ui& ui) {
   // The icon first: its removal names the window, which must still exist.
   ui.RemoveTrayIcon();
   ui.CloseWindow(kMainWindow);
-  StoreAutostartFlag();
+  // No message at quit: the flag then stays as the file had it, and the next start
+  // brings the registration in line with that.
+  (void)StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
   // has set IndexMerging in the same step, and is waited for below.
@@ -27,11 +29,6 @@ void QuitProgram(ui::Ui& ui) {
     platform::StoppableWait poll;
     while (IndexRunActive.load() != 0) poll.For(kQuitPollMs);
   }
-}
-
-void EndProgramNow(ui::Ui& ui) {
-  ui.RemoveTrayIcon();
-  platform::EndProcess(0);
 }
 
 }  // namespace tandrel

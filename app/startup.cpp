@@ -56,7 +56,7 @@ void StartUp(ui::Ui& ui) {
   // An install that a crash interrupted is finished or undone before anything is loaded;
   // not while the updater still runs (its file could not be removed), which may be
   // installing right now.
-  if (!platform::File(kUpdaterFileName, platform::OpenMode::kRead).IsOpen()) updater::RepairInterruptedInstall();
+  if (!platform::CanOpenForReading(kUpdaterFileName)) updater::RepairInterruptedInstall();
 
   ui::Picture splash;
   LoadCarriedImages(ui, splash);

@@ -95,7 +95,7 @@ TEST_F(Win32Test, CopyReplacesAReadableExistingFile) {
   ASSERT_TRUE(test::WriteWholeFile(from, std::string("\x00\x01\xFF", 3)));
   ASSERT_TRUE(test::WriteWholeFile(to, "older and longer"));
   platform::File reader(to, platform::OpenMode::kRead);  // others may read meanwhile
-  reader.Close();
+  EXPECT_TRUE(reader.Close());
   EXPECT_TRUE(platform::CopyFileReplacing(from, to));
   EXPECT_EQ(test::ReadWholeFile(to), std::string("\x00\x01\xFF", 3));
 }
