@@ -5,17 +5,45 @@
 #include "settings/settings.h"
 
 namespace tandrel {
+namespace {
 
-void SyncAutostart() {
-  platform::MachineKey run(kRunKey);
-  if (!run.IsOpen()) return;  // no administrator rights: nothing to report
+using platform::RegistryKey;
+using platform::RegistryRoot;
+
+// Removes the value under `root`; true when none is left there. Where the key cannot be
+// opened for writing (a standard user's machine key) a value can only be left alone.
+bool RemoveRunValue(RegistryRoot root) {
+  RegistryKey run(root, kRunKey);
+  if (run.IsOpen()) return run.DeleteValue(kRunValueName);
+  return !platform::ReadRegistryString(root, kRunKey, kRunValueName).has_value();
+}
+
+bool Register(const std::string& command) {
+  RegistryKey machine(RegistryRoot::kMachine, kRunKey);
+  const bool in_machine =
+      (machine.IsOpen() && machine.SetString(kRunValueName, command)) ||
+      // An administrator's registration stands even where this user cannot write.
+      (!machine.IsOpen() && platform::ReadRegistryString(RegistryRoot::kMachine, kRunKey, kRunValueName).has_value());
+  if (in_machine) return RemoveRunValue(RegistryRoot::kUser);
+  RegistryKey user(RegistryRoot::kUser, kRunKey);
+  return user.IsOpen() && user.SetString(kRunValueName, command);
+}
+
+}  // namespace
+
+bool SyncAutostart() {
   if (AutostartFlag == 1) {
-    // The folder ends with its separator. The bare path, without quotes even when it
-    // holds spaces, and without arguments.
-    run.SetString(kRunValueName, platform::ProgramFolder() + kCompanionFileName);
-  } else {
-    run.DeleteValue(kRunValueName);
+    // In quotes, so that a folder with spaces names one program; no arguments.
+    return Register("\"" + platform::ProgramFolder() + kCompanionFileName + "\"");
   }
+  const bool machine_clear = RemoveRunValue(RegistryRoot::kMachine);
+  const bool user_clear = RemoveRunValue(RegistryRoot::kUser);
+  return machine_clear && user_clear;
+}
+
+void ReportAutostartFailure(ui::Ui& ui) {
+  ui.ShowMessage("Warnung", AutostartFlag == 1 ? "Der Autostart konnte nicht eingetragen werden."
+                                               : "Der Autostart konnte nicht entfernt werden.");
 }
 
 }  // namespace tandrel

@@ -26,7 +26,7 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
     case kItemQuit:
     case kItemTrayQuit: return false;
     case kItemHideRestore: ToggleMainHidden(ui); break;
-    case kItemProgramUpdate: LaunchUpdater(ui); break;
+    case kItemProgramUpdate: HandOverToUpdater(ui); break;
     case kItemAddFolder: AddSelectedFolder(ui); break;
     case kItemRemoveFolder: RemoveSelectedFolder(ui); break;
     default: break;

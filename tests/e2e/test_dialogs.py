@@ -238,7 +238,7 @@ class SettingsDialogTest(DialogTestCase):
             self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX), "0")
 
     def test_applying_registers_at_once_and_unregisters(self):
-        # A program folder with spaces: the value holds it without quotes.
+        # A program folder with spaces: the value holds it in quotes, one program.
         with Tandrel(folder_prefix="t mit Leerzeichen ") as app:
             app.wait_main()
             self.open_settings()
@@ -246,7 +246,7 @@ class SettingsDialogTest(DialogTestCase):
             self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 10))
             screenshot("settings_dialog")
             self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, SETTINGS_APPLY)
-            expected = app.windows_path("Vexoran.exe")
+            expected = '"' + app.windows_path("Vexoran.exe") + '"'
             self.assertTrue(poll(lambda: run_value() is not None, 10), "no Run-key value")
             self.assertEqual(run_value(), (REG_SZ, len(expected.encode("cp1252")) + 1, expected))
             query = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", RUN_VALUE], env=wine_env(),
@@ -265,7 +265,7 @@ class SettingsDialogTest(DialogTestCase):
         with Tandrel({"settings.conf": b"1\r\n"}) as app:
             app.wait_main()
             self.assertTrue(poll(lambda: run_value() is not None, 10), "not written at start-up")
-            self.assertEqual(run_value()[2], app.windows_path("Vexoran.exe"))
+            self.assertEqual(run_value()[2], '"' + app.windows_path("Vexoran.exe") + '"')
         # Any value but 1 is off: the box shows checked, the stale value goes at start-up.
         with Tandrel({"settings.conf": b"2\r\n"}) as app:
             app.wait_main()
