@@ -37,7 +37,10 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
 void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
   switch (event.control) {
     case kSearchButton:
-      if (event.action == ui::Action::kLeftClick) StartSearch(ui, kSearchControls);
+      if (event.action == ui::Action::kLeftClick) {
+        StartSearch(ui, kSearchControls);
+        ui.Focus(kMainWindow, kQueryField);  // the next query is typed at once
+      }
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
@@ -116,6 +119,7 @@ void ToggleMainHidden(ui::Ui& ui) {
     MainHidden = 0;
     ui.SetMenuItemText(kItemHideRestore, "Ausblenden");
     ui.ShowWindow(kMainWindow, true);
+    ui.Focus(kMainWindow, kQueryField);
   } else {
     MainHidden = 1;
     ui.SetMenuItemText(kItemHideRestore, "Wiederherstellen");

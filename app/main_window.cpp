@@ -100,6 +100,7 @@ void OpenMainWindow(ui::Ui& ui) {
   int height = 0;
   ui.GetInnerSize(kMainWindow, width, height);
   PlaceControls(ui, width, height, status_bar_height, true);
+  ui.SetTabOrder(kMainWindow, {kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList});
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
   FilesOption = 1;

@@ -12,7 +12,7 @@ SETTINGS_DIALOG = "Tandrel - Einstellungen"
 FOLDERS_DIALOG = "Tandrel - Ordner verwalten"
 FOLDER_LIST, FOLDER_TREE, CANCEL_BUTTON, APPLY_BUTTON = 11, 12, 16, 17
 SETTINGS_APPLY, AUTOSTART_BOX = 18, 19
-VK_TAB, VK_RETURN, VK_ESCAPE, VK_DELETE = 0x09, 0x0D, 0x1B, 0x2E
+VK_TAB, VK_RETURN, VK_ESCAPE, VK_DELETE, VK_DOWN = 0x09, 0x0D, 0x1B, 0x2E, 0x28
 WM_LBUTTONDBLCLK, WM_RBUTTONDOWN = 0x203, 0x204
 
 
@@ -123,6 +123,68 @@ class TypeAheadTest(unittest.TestCase):
                                 "typed %#x" % typed)
 
 
+class MainKeyboardTest(unittest.TestCase):
+    """The main window from the keyboard alone: Tab walks query field, "Suchen", the two
+    check boxes and the list; Down enters the list; typing goes to the query field after
+    "Suchen" and after a restore from the tray."""
+
+    def press(self, key, shift=False):
+        drive_ok(*(("press", key, "shift") if shift else ("press", key)))
+
+    def tab_to(self, key, shift=False):
+        before = focus(MAIN)
+        self.press(key, shift)
+        poll(lambda: focus(MAIN) != before, 5)
+        return focus(MAIN)
+
+    def test_tab_order_down_and_the_focus_after_search_and_restore(self):
+        records = [(b"abc%d.txt" % i, b"C:\\a", 0) for i in range(3)]
+        with Tandrel({"db.db": index_bytes(records)}) as app:
+            app.wait_main()
+            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 10), "no focus at start")
+            order = [self.tab_to(VK_TAB) for _ in range(5)]
+            self.assertEqual(order, [SEARCH, FOLDERS, FILES, RESULTS, QUERY])
+            self.assertEqual(self.tab_to(VK_TAB, shift=True), RESULTS, "Shift+Tab")
+            self.assertEqual(self.tab_to(VK_TAB, shift=True), FILES)
+            self.assertEqual([self.tab_to(VK_TAB) for _ in range(2)], [RESULTS, QUERY])
+
+            drive_ok("set-text", MAIN, QUERY, "abc")
+            self.assertEqual(self.tab_to(VK_TAB), SEARCH)
+            self.press(0x20)  # the space bar presses the focused button
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "3", 20), "no search")
+            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 5), "the focus stayed on Suchen")
+            self.press(VK_DOWN)
+            self.assertTrue(poll(lambda: focus(MAIN) == RESULTS, 5), "Down stayed in the query field")
+            self.assertEqual(drive_ok("list-focused", MAIN, RESULTS), "0", "no row to act on")
+
+            drive_ok("command", MAIN, 13)
+            self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "0", 10))
+            drive_ok("command", MAIN, 13)
+            self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "1", 10))
+            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 5), "after the restore")
+
+
+class GrowTest(unittest.TestCase):
+    def test_a_maximised_window_is_painted_anew_without_a_horizontal_bar(self):
+        records = [(b"abc%03d mit einem recht langen Namen.txt" % i, b"C:\\Ordner", 0) for i in range(300)]
+        with Tandrel({"db.db": index_bytes(records)}) as app:
+            app.wait_main()
+            drive_ok("set-text", MAIN, QUERY, "abc")
+            drive_ok("key", MAIN, QUERY, VK_RETURN)
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "300", 20))
+            self.assertTrue(poll(lambda: drive_ok("scroll-bars", MAIN, RESULTS) == "0 1", 5),
+                            "bars (horizontal, vertical): " + drive_ok("scroll-bars", MAIN, RESULTS))
+            screenshot("grow_before_maximise")
+            left = numbers(drive_ok("control-rect", MAIN, SEARCH))[0]
+            drive_ok("show-state", MAIN, "maximized")
+            self.assertTrue(poll(lambda: numbers(drive_ok("control-rect", MAIN, SEARCH))[0] > left, 10))
+            # A stale white box over "Suchen" stays until something else repaints it.
+            self.assertTrue(poll(lambda: int(drive_ok("white-share", MAIN, SEARCH)) < 20, 5),
+                            "white over Suchen: %s%%" % drive_ok("white-share", MAIN, SEARCH))
+            screenshot("grow_after_maximise")
+            self.assertEqual(drive_ok("scroll-bars", MAIN, RESULTS), "0 1")
+
+
 class DialogKeyboardTest(unittest.TestCase):
     def setUp(self):
         delete_run_value()
@@ -132,6 +194,24 @@ class DialogKeyboardTest(unittest.TestCase):
 
     def press(self, key, shift=False):
         drive_ok(*(("press", key, "shift") if shift else ("press", key)))
+
+    def test_return_on_the_focused_cancel_button_cancels(self):
+        original = b"0\r\nD:\\Eins\r\n"
+        with Tandrel({"settings.conf": original}) as app:
+            app.wait_main()
+            drive_ok("command", MAIN, 1)
+            drive_ok("wait-window", FOLDERS_DIALOG, 20000)
+            for _ in range(8):
+                if focus(FOLDERS_DIALOG) == CANCEL_BUTTON:
+                    break
+                before = focus(FOLDERS_DIALOG)
+                self.press(VK_TAB)
+                poll(lambda: focus(FOLDERS_DIALOG) != before, 5)
+            self.assertEqual(focus(FOLDERS_DIALOG), CANCEL_BUTTON)
+            self.press(VK_RETURN)
+            self.assertEqual(drive("wait-gone", FOLDERS_DIALOG, 10000)[0], 0, "Return did not close")
+            self.assertEqual(read_settings(app), original, "Return on Abbrechen applied the list")
+            self.assertFalse(drive_ok("status", MAIN, 3).startswith("\tIndexierung"), "a run started")
 
     def test_tab_esc_return_and_del(self):
         original = b"0\r\nD:\\Eins\r\nD:\\Zwei\r\n"

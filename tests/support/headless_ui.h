@@ -102,6 +102,11 @@ class HeadlessUi : public Ui {
   std::vector<std::pair<Shortcut, ItemId>> Shortcuts() const { return shortcuts_; }
   // The window and control that have the keyboard focus.
   std::pair<WindowId, ControlId> FocusedControl() const { return focus_; }
+  // The order Tab walks, as the program set it.
+  std::vector<ControlId> TabOrder(WindowId window) const {
+    auto found = tab_orders_.find(window);
+    return found == tab_orders_.end() ? std::vector<ControlId>{} : found->second;
+  }
   int HandledPendingEvents() const { return pending_handled_; }
   // Shows what workers posted, as the next wait for events would.
   void ApplyPosted() { ApplyPostedUpdates(); }
@@ -183,6 +188,7 @@ class HeadlessUi : public Ui {
     return c ? c->text : std::string();
   }
   void Focus(WindowId window, ControlId id) override { focus_ = {window, id}; }
+  void SetTabOrder(WindowId window, const std::vector<ControlId>& order) override { tab_orders_[window] = order; }
   void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
   std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override {
     const Control* c = FindControl(window, id);
@@ -283,6 +289,7 @@ class HeadlessUi : public Ui {
   std::vector<std::string> drawn_texts_;
   std::vector<std::pair<Shortcut, ItemId>> shortcuts_;
   std::pair<WindowId, ControlId> focus_{WindowId{-1}, ControlId{-1}};
+  std::map<WindowId, std::vector<ControlId>> tab_orders_;
   int pending_handled_ = 0;
   WindowId progress_window_{-1};
   ControlId progress_id_{-1};

@@ -43,7 +43,25 @@ std::int32_t OwnerDataList::SelectedRow() const {
 }
 
 void OwnerDataList::SetColumnWidth(int column, int width) {
-  SendMessageA(list_, LVM_SETCOLUMNWIDTH, column, width == ui::kFillHeader ? LVSCW_AUTOSIZE_USEHEADER : width);
+  SendMessageA(list_, LVM_SETCOLUMNWIDTH, column, width == ui::kFillHeader ? FillWidth(column) : width);
+}
+
+// The width that ends `column` at the client area's right edge. The vertical bar that the
+// rows will need is counted though it may not show yet (redrawing is off while a search's
+// rows arrive), so that no horizontal bar appears beside it.
+int OwnerDataList::FillWidth(int column) const {
+  RECT client{};
+  GetClientRect(list_, &client);
+  int width = client.right;
+  const bool has_bar = (GetWindowLongPtrA(list_, GWL_STYLE) & WS_VSCROLL) != 0;
+  const LRESULT per_page = SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0);
+  if (!has_bar && RowCount() > per_page) width -= GetSystemMetrics(SM_CXVSCROLL);
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list_, LVM_GETHEADER, 0, 0));
+  const int columns = header == nullptr ? 0 : static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int other = 0; other < columns; ++other) {
+    if (other != column) width -= static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, other, 0));
+  }
+  return std::max(width, kMinimumFillWidth);
 }
 
 void OwnerDataList::SetRedraw(bool redraw) {

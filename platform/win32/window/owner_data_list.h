@@ -36,6 +36,9 @@ class OwnerDataList {
   LRESULT AnswerFindItem(LPARAM lparam, bool wide, const std::array<std::uint8_t, 256>& fold) const;
 
  private:
+  static constexpr int kMinimumFillWidth = 40;
+  int FillWidth(int column) const;
+
   HWND list_;
   std::shared_ptr<const ui::RowSource> rows_;
 };

@@ -285,7 +285,9 @@ void Win32Ui::MoveControl(WindowId window, ControlId id, Rect at) {
   HWND control = Control(window, id);
   if (control == nullptr) return;
   if (IsCheckBox(control)) at = FitCheckBoxToLabel(control, at);
-  MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+  // Without the copied bits: a moved control paints itself whole at its new place
+  // instead of showing its old picture there, half covered by what lay beside it.
+  SetWindowPos(control, nullptr, at.x, at.y, at.width, at.height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 std::optional<Rect> Win32Ui::ControlRect(WindowId window, ControlId id) const {
@@ -333,7 +335,12 @@ std::string Win32Ui::Text(WindowId window, ControlId id) const {
 }
 
 void Win32Ui::Focus(WindowId window, ControlId id) {
-  if (HWND control = Control(window, id)) SetFocus(control);
+  HWND control = Control(window, id);
+  if (control == nullptr) return;
+  SetFocus(control);
+  // Kept for the next activation too: a window shown again from the tray is activated
+  // after this call, and would otherwise give the focus back to the control it had.
+  windows_[window].focus = control;
 }
 
 win32::OwnerDataList* Win32Ui::List(WindowId window, ControlId id) {
@@ -528,6 +535,9 @@ LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM 
         SendMessageA(found->second.status_bar, WM_SIZE, 0, 0);
       }
       if (!DeliverUrgent({EventKind::kSize, window})) Queue({EventKind::kSize, window});
+      // The status bar keeps what it painted when it grows (its text would show twice,
+      // shifted), and so may a control the layout has not moved: all of it is painted anew.
+      RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       return 0;
     }
     case WM_QUERYENDSESSION: return TRUE;

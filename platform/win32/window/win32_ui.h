@@ -64,6 +64,7 @@ class Win32Ui : public Ui {
   bool IsChecked(WindowId window, ControlId id) const override;
   std::string Text(WindowId window, ControlId id) const override;
   void Focus(WindowId window, ControlId id) override;
+  void SetTabOrder(WindowId window, const std::vector<ControlId>& order) override;  // keyboard.cpp
   void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
   std::int32_t RowCount(WindowId window, ControlId id) const override;
   void SelectRow(WindowId window, ControlId id, std::int32_t row) override;
@@ -138,8 +139,8 @@ class Win32Ui : public Ui {
   void Queue(const Event& event);
   void PumpMessages();
   void HandleMessageFromQueue(MSG& message);
-  // Keyboard (keyboard.cpp): Tab, Shift+Tab, Esc and Return in dialog windows, and the
-  // focus kept across deactivation.
+  // Keyboard (keyboard.cpp): Tab, Shift+Tab and Down in every window, Esc and Return in
+  // dialog windows, and the focus kept across deactivation.
   bool TranslateDialogKey(const MSG& message);
   void RememberFocus(WindowId window, HWND hwnd);
   bool RestoreFocus(WindowId window, HWND hwnd);

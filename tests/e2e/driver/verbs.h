@@ -16,6 +16,9 @@ int StatusBarRectVerb(const Args& args);
 int MenuBarHeightVerb(const Args& args);
 int MoveVerb(const Args& args);
 int IsVisibleVerb(const Args& args);
+int ShowStateVerb(const Args& args);
+int WhiteShareVerb(const Args& args);
+int ScrollBarsVerb(const Args& args);
 
 // control_verbs.cpp
 int StatusVerb(const Args& args);
