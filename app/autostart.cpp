@@ -33,7 +33,10 @@ bool Register(const std::string& command) {
 
 bool SyncAutostart() {
   if (AutostartFlag == 1) {
-    // In quotes, so that a folder with spaces names one program; no arguments.
+    // The folder ends with its separator. In quotes, without arguments: the system reads
+    // the value as a command line, and an unquoted path with spaces in it would start
+    // "C:\Program.exe" for "C:\Program Files\...". A value of an older version, without
+    // quotes, is overwritten here or removed like any other.
     return Register("\"" + platform::ProgramFolder() + kCompanionFileName + "\"");
   }
   const bool machine_clear = RemoveRunValue(RegistryRoot::kMachine);

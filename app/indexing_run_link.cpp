@@ -60,11 +60,14 @@ void StartIndexingRun(ui::Ui& ui) {
   // Taken over here, on the main thread that owns IndexedFolders.
   plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
   IndexRunActive.store(1);
-  IdleRunThread().Start([&ui, plan = std::move(plan)](std::stop_token stop) mutable {
-    plan.stop = stop;
-    WindowRunObserver observer(ui);
-    RunIndexing(plan, observer);
-  });
+  const bool started =
+      IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {
+        plan.stop = stop;
+        WindowRunObserver observer(ui);
+        RunIndexing(plan, observer);
+      });
+  // Without a thread there is no run: nothing was disabled, and the flag goes back.
+  if (!started) IndexRunActive.store(0);
 }
 
 void WaitForIndexingRuns() {

@@ -8,6 +8,7 @@
 #include "index/index.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "updater/install_journal.h"
 
 namespace tandrel {
 namespace {
@@ -52,6 +53,10 @@ void ShowSplash(ui::Ui& ui, const ui::Picture& picture, std::string_view caption
 
 void StartUp(ui::Ui& ui) {
   platform::RemoveFile(kUpdaterFileName);  // left over from the last program update
+  // An install that a crash interrupted is finished or undone before anything is loaded;
+  // not while the updater still runs (its file could not be removed), which may be
+  // installing right now.
+  if (!platform::File(kUpdaterFileName, platform::OpenMode::kRead).IsOpen()) updater::RepairInterruptedInstall();
 
   ui::Picture splash;
   LoadCarriedImages(ui, splash);

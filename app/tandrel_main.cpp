@@ -4,6 +4,7 @@
 #include "platform/process.h"
 
 int main() {
+  tandrel::platform::LoadLibrariesFromSystemFolderOnly();
   // Held until the process ends, so that the updater installs only once this program
   // has let go of its files.
   static tandrel::platform::RunningMark running;

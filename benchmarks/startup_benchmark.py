@@ -12,7 +12,8 @@ splash's fade-in is seen as the run of its property changes (each opacity step s
 opacity and hints; the last step, to opaque, only the hints), so each start splits into
 Wine's start (to the splash), the fade-in, and the hold (fade-in end to main window:
 600 ms, or the load where it takes longer). The watcher marks each mapped window as
-shown, as a window manager would; --bare leaves that out (see XWatch.set_normal_state).
+shown (and each unmapped one withdrawn), as a window manager would; --bare leaves that out
+(see cmake/x_session.py).
 
 Two kinds of start: "snapshot" (db.snap beside db.db, left by the text start before it)
 and "text" (db.snap removed first, so the text is parsed and a snapshot written in the
@@ -39,6 +40,8 @@ import time
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 WINE_RUN = os.path.join(REPO, "cmake", "wine-run.sh")
+sys.path.insert(0, os.path.join(REPO, "cmake"))
+from x_session import Display, WindowStates, load_xlib  # noqa: E402
 MAIN = "Tandrel"
 SPLASH = "Lade..."
 QUIT_COMMAND = 12  # the menu item "Beenden"
@@ -59,19 +62,9 @@ class XWatch:
     """A connection to the display that hears of every top-level window being mapped."""
 
     def __init__(self, display, answer_maps):
-        self.answer_maps = answer_maps
-        self.x = ctypes.CDLL(ctypes.util.find_library("X11"))
-        self.x.XOpenDisplay.restype = ctypes.c_void_p
-        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
-        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self.x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
-        self.x.XConnectionNumber.argtypes = [ctypes.c_void_p]
-        self.x.XPending.argtypes = [ctypes.c_void_p]
-        self.x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        self.x = load_xlib()
         self.x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
                                       ctypes.POINTER(ctypes.c_char_p)]
-        self.x.XFlush.argtypes = [ctypes.c_void_p]
         self.x.XFree.argtypes = [ctypes.c_void_p]
         self.x.XCreateSimpleWindow.restype = ctypes.c_ulong
         self.x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + \
@@ -79,17 +72,12 @@ class XWatch:
         self.x.XStoreName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_char_p]
         self.x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         self.x.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        self.x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong,
-                                           ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                           ctypes.c_void_p, ctypes.c_int]
-        self.x.XInternAtom.restype = ctypes.c_ulong
-        self.x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
         self.display = self.x.XOpenDisplay(display.encode())
         if not self.display:
             raise RuntimeError("cannot open display " + display)
         self.root = self.x.XDefaultRootWindow(self.display)
-        self.wm_state = self.x.XInternAtom(self.display, b"WM_STATE", 0)
+        # The window states a window manager keeps (see x_session.py); --bare leaves them out.
+        self.states = WindowStates(connection=self.display) if answer_maps else None
         self.x.XSelectInput(self.display, self.root, SUBSTRUCTURE_NOTIFY_MASK)
         self.x.XFlush(self.display)
         self.fd = self.x.XConnectionNumber(self.display)
@@ -115,24 +103,12 @@ class XWatch:
             if kind in (MAP_NOTIFY, UNMAP_NOTIFY):
                 window = ctypes.c_ulong.from_buffer(self.event, 40).value
                 found.append((now, kind, window, 0))
-                override_redirect = ctypes.c_int.from_buffer(self.event, 48).value
-                if kind == MAP_NOTIFY and not override_redirect and self.answer_maps:
-                    self.set_normal_state(window)
+                if self.states:
+                    self.states.answer(self.event)
             elif kind == PROPERTY_NOTIFY:
                 found.append((now, kind, ctypes.c_ulong.from_buffer(self.event, 32).value,
                               ctypes.c_ulong.from_buffer(self.event, 40).value))
         return found
-
-    def set_normal_state(self, window):
-        """Marks a mapped window as shown, as a window manager does (ICCCM WM_STATE).
-
-        Without a window manager, Wine waits up to 2 s for this mark before it unmaps a
-        managed window ("wait_for_withdrawn_state ... timed out"), so each close of the
-        splash would cost 2 s that neither Windows nor a Linux desktop has."""
-        state = (ctypes.c_long * 2)(1, 0)  # NormalState, no icon window
-        self.x.XChangeProperty(self.display, window, self.wm_state, self.wm_state, 32, 0,
-                               state, 2)
-        self.x.XFlush(self.display)
 
     def drain(self):
         self.events()
@@ -190,38 +166,6 @@ class XWatch:
             self.x.XFlush(other)
         self.x.XCloseDisplay(other)
         return statistics.median(times) if times else float("nan")
-
-
-class Display:
-    """A private Xvfb server on the first free display number."""
-
-    def __init__(self):
-        read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        deadline = time.monotonic() + 30
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            if select.select([read], [], [], 1)[0]:
-                chunk = os.read(read, 16)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read)
-        if not number.strip():
-            self.close()
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-
-    def close(self):
-        self.server.terminate()
-        try:
-            self.server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.server.kill()
-            self.server.wait(timeout=10)
 
 
 class Wine:

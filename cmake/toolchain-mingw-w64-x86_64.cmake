@@ -1,5 +1,6 @@
-# Cross build for 64-bit Windows with MinGW-w64. The -posix compilers are required:
-# the -win32 thread model has no std::thread or std::mutex.
+# Cross build for 64-bit Windows with MinGW-w64 and its -posix compilers. Tandrel's own
+# threads and locks rest on Win32's primitives (platform/threads.h), not on the thread
+# model's winpthreads.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -4,15 +4,15 @@
 namespace tandrel {
 
 BlockStage::BlockStage(IndexTableBuilder& builder) : builder_(builder) {
-  threaded_ = thread_.Start([this](std::stop_token) { Run(); });
+  threaded_ = thread_.Start([this](const platform::StopToken&) { Run(); });
 }
 
 BlockStage::~BlockStage() { Finish(); }
 
 BlockStage::Block& BlockStage::Next() {
-  std::unique_lock<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (handed_ - done_ == kBlocks) {
-    done_more_.wait(hold, [this] { return handed_ - done_ <= kBlocks - kWakeAfter; });
+    done_more_.Wait(hold, [this] { return handed_ - done_ <= kBlocks - kWakeAfter; });
   }
   return blocks_[handed_ % kBlocks];
 }
@@ -26,37 +26,37 @@ void BlockStage::Hand(std::size_t count) {
   }
   bool wake = false;
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     counts_[handed_ % kBlocks] = count;
     ++handed_;
     wake = handed_ - done_ >= kWakeAfter;
   }
-  if (wake) handed_more_.notify_one();
+  if (wake) handed_more_.NotifyOne();
 }
 
 void BlockStage::Finish() {
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     closed_ = true;
   }
-  handed_more_.notify_one();
+  handed_more_.NotifyOne();
   thread_.Wait();
 }
 
 void BlockStage::Run() {
-  std::unique_lock<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   for (;;) {
     if (done_ == handed_) {
-      handed_more_.wait(hold, [this] { return handed_ - done_ >= kWakeAfter || closed_; });
+      handed_more_.Wait(hold, [this] { return handed_ - done_ >= kWakeAfter || closed_; });
     }
     if (done_ == handed_) return;
     const std::size_t slot = done_ % kBlocks;
     const std::size_t count = counts_[slot];
-    hold.unlock();
+    hold.Unlock();
     Add(blocks_[slot], count);
-    hold.lock();
+    hold.Lock();
     ++done_;
-    if (handed_ - done_ == kBlocks - kWakeAfter) done_more_.notify_one();
+    if (handed_ - done_ == kBlocks - kWakeAfter) done_more_.NotifyOne();
   }
 }
 

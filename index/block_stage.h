@@ -5,12 +5,11 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 #include <vector>
 
 #include "index/index.h"
+#include "platform/threads.h"
 
 namespace tandrel {
 
@@ -51,9 +50,9 @@ class BlockStage {
   IndexTableBuilder& builder_;
   std::array<Block, kBlocks> blocks_;
   std::array<std::size_t, kBlocks> counts_{};
-  std::mutex lock_;
-  std::condition_variable handed_more_;
-  std::condition_variable done_more_;
+  platform::Mutex lock_;
+  platform::ConditionVariable handed_more_;
+  platform::ConditionVariable done_more_;
   std::size_t handed_ = 0;  // blocks handed so far
   std::size_t done_ = 0;    // blocks added so far
   bool closed_ = false;     // nothing more will be handed

@@ -17,11 +17,14 @@ struct Buckets {
 };
 
 // Each bucket starts empty, so a bucket left behind by an interrupted run adds nothing.
+// Whatever has the name is removed and the bucket made anew, never opened through a link
+// (in a shared folder another user could have put one there).
 bool CreateBuckets(const std::string& folder, Buckets& buckets) {
   bool ok = true;
   for (int b = 0; b < kBucketCount; ++b) {
     buckets.paths[b] = folder + BucketFileName(b);
-    buckets.files[b] = platform::File(buckets.paths[b], platform::OpenMode::kCreate, kMergeBufferSize);
+    platform::RemoveFile(buckets.paths[b]);
+    buckets.files[b] = platform::File(buckets.paths[b], platform::OpenMode::kCreateNew, kMergeBufferSize);
     ok = buckets.files[b].IsOpen() && ok;
   }
   return ok;

@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "index/snapshot_checksum.h"
@@ -252,8 +251,8 @@ std::shared_ptr<const IndexTable> TableFromBlock(std::shared_ptr<ImageBlock> blo
 }
 
 // Snapshot writers of this process, one at a time: they share the temporary name.
-std::mutex& WriterLock() {
-  static std::mutex lock;
+platform::Mutex& WriterLock() {
+  static platform::Mutex lock;
   return lock;
 }
 
@@ -356,7 +355,7 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   }
   header.header_checksum = HeaderChecksum(header);
 
-  std::lock_guard<std::mutex> hold(WriterLock());
+  platform::LockGuard hold(WriterLock());
   const std::string staged = snapshot_path + ".new";
   platform::File file(staged, platform::OpenMode::kCreate, 1 << 16);
   if (!file.IsOpen()) return false;

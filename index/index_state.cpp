@@ -1,5 +1,4 @@
 // Process-wide state of the index subsystem.
-#include <mutex>
 
 #include "index/index.h"
 #include "index/indexing.h"
@@ -32,7 +31,7 @@ std::shared_ptr<const IndexTable> InitialTable() {
 // pointer copy (a few nanoseconds, once per search); libstdc++'s atomic<shared_ptr>
 // would do the same with a hand-made spin lock that ThreadSanitizer cannot follow.
 struct TableSlot {
-  std::mutex lock;
+  platform::Mutex lock;
   std::shared_ptr<const IndexTable> table = InitialTable();
 };
 
@@ -45,7 +44,7 @@ TableSlot& Slot() {
 
 std::shared_ptr<const IndexTable> CurrentIndexTable() {
   TableSlot& slot = Slot();
-  std::lock_guard<std::mutex> hold(slot.lock);
+  platform::LockGuard hold(slot.lock);
   return slot.table;
 }
 
@@ -55,7 +54,7 @@ void PublishIndexTable(std::shared_ptr<const IndexTable> table) {
   if (!table) return;
   TableSlot& slot = Slot();
   {
-    std::lock_guard<std::mutex> hold(slot.lock);
+    platform::LockGuard hold(slot.lock);
     slot.table.swap(table);
   }
   // `table` now holds the previous snapshot; if it was the last reference it is freed

@@ -9,8 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,7 +52,7 @@ class WalkFile {
 
  private:
   std::atomic<int>& merging_;
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   platform::File file_;
   std::string path_;
   bool write_failed_ = false;
@@ -141,7 +139,8 @@ struct IndexRunPlan {
   std::vector<std::string> folders;
   std::string index_file = kIndexFileName;
   std::string walk_file = kWalkFileName;
-  // Ends in a separator; empty: the user's temporary folder.
+  // Ends in a separator; empty: a private folder that the run makes for itself in the
+  // user's temporary folder and removes at its end.
   std::string bucket_folder;
   // Waits for the running search and reloads the table from the new index at the end.
   bool reload = true;
@@ -150,7 +149,7 @@ struct IndexRunPlan {
   bool wait_for_other_run = true;
   // Ends the run's waits (for another run, for a search) at once; a run stopped there
   // loads no table.
-  std::stop_token stop;
+  platform::StopToken stop;
 };
 
 enum class IndexRunOutcome {
@@ -187,7 +186,7 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
 
 // Shows "Indexieren (N Dateien)", N being `count`, every 250 ms as progress and tooltip
 // until `stop` is requested; a stop never interrupts an update half-way.
-void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop,
+void IndexTicker(IndexRunObserver& observer, const platform::StopToken& stop,
                  const std::atomic<std::int32_t>& count = IndexFileCount);
 
 }  // namespace tandrel

@@ -1,6 +1,4 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
-#include <thread>
-
 #include "index/indexing.h"
 
 namespace tandrel {
@@ -19,7 +17,9 @@ class RunClaims {
   // will fail there and keep the previous index.
   bool TryTake(const std::string& index_folder, const std::string& bucket_folder) {
     const auto index_id = platform::IdentifyFolder(OrCurrent(index_folder));
-    const auto bucket_id = platform::IdentifyFolder(OrCurrent(bucket_folder));
+    // A bucket folder of the run's own, or none at all: nobody else writes there.
+    const auto bucket_id =
+        bucket_folder.empty() ? std::nullopt : platform::IdentifyFolder(bucket_folder);
     if (index_id && !index_claim_.TryClaim(OrCurrent(index_folder))) return false;
     if (!bucket_id || bucket_id == index_id) return true;
     if (bucket_claim_.TryClaim(bucket_folder)) return true;
@@ -34,11 +34,13 @@ class RunClaims {
   platform::FolderClaim bucket_claim_;
 };
 
-bool TakeClaims(RunClaims& claims, const IndexRunPlan& plan, const std::string& bucket_folder) {
+// The bucket folder the plan names, shared with whoever names it too; a run's private one
+// needs no claim.
+bool TakeClaims(RunClaims& claims, const IndexRunPlan& plan) {
   const std::string index_folder = platform::FolderOfPath(plan.index_file);
   platform::StoppableWait poll(plan.stop);
   for (;;) {
-    if (claims.TryTake(index_folder, bucket_folder)) return true;
+    if (claims.TryTake(index_folder, plan.bucket_folder)) return true;
     if (!plan.wait_for_other_run || !poll.For(kOtherRunPollMs)) return false;
   }
 }
@@ -56,6 +58,10 @@ std::string FileCountText(const char* head, std::int32_t files) {
 // The regrouping: the walk file through the 27 buckets into a new index beside db.db,
 // which then replaces it in one step. The walk file is complete here.
 IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& bucket_folder) {
+  if (bucket_folder.empty()) {  // no folder for the buckets could be made
+    platform::RemoveFile(plan.walk_file);
+    return IndexRunOutcome::kMergeFailed;
+  }
   const std::string staged = plan.index_file + kNewIndexSuffix;
   if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;
   if (!platform::ReplaceFileWhenFree(staged, plan.index_file)) {
@@ -63,6 +69,30 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
     return IndexRunOutcome::kNotReplaced;
   }
   return IndexRunOutcome::kReplaced;
+}
+
+// "Optimiere Index...": the walk becomes the new index, or the previous one stays. Without
+// a bucket folder of its own the merge regroups in a private folder made for it alone, so
+// that the fixed bucket names never lie open in a temporary folder other users share; the
+// folder is gone again before the run lets a waiting quit sequence end the process.
+IndexRunOutcome MergeStep(const IndexRunPlan& plan, IndexRunObserver& observer, IndexRunState& state,
+                          const std::vector<std::string>& unlisted_folders) {
+  const std::optional<platform::PrivateFolder> private_buckets =
+      plan.bucket_folder.empty() ? platform::PrivateFolder::Create() : std::nullopt;
+  const std::string bucket_folder = private_buckets ? private_buckets->Path() : plan.bucket_folder;
+  observer.ShowProgress("Optimiere Index...");
+  // From here until the active flag is 0 the run touches only its files and the two flags:
+  // the quit sequence may be waiting for it on the main thread.
+  if (!unlisted_folders.empty() && unlisted_folders.size() == GivenFolderCount(plan)) {
+    // An unplugged drive, an offline share or a typo: the empty walk must not replace the
+    // index there is.
+    state.walk_file.Abandon();
+    return IndexRunOutcome::kNoFolderListed;
+  }
+  // No complete walk (the file could not be created or written, or the program is
+  // quitting): the previous index stays rather than an empty or partial one.
+  if (!state.walk_file.CloseAndStartMerge()) return IndexRunOutcome::kWalkFailed;
+  return MergeAndReplace(plan, bucket_folder);
 }
 
 void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer,
@@ -85,7 +115,7 @@ std::string IndexRunSuccessText(std::int32_t files, std::int32_t seconds) {
          std::to_string(seconds) + " sek";
 }
 
-void IndexTicker(IndexRunObserver& observer, const std::stop_token& stop,
+void IndexTicker(IndexRunObserver& observer, const platform::StopToken& stop,
                  const std::atomic<std::int32_t>& count) {
   // The stop ends the wait at once, never an update half-way.
   platform::StoppableWait period(stop);
@@ -104,13 +134,11 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
                            IndexRunState& state) {
   IndexRunResult result;
   observer.EnableStartItems(false);
-  const std::string bucket_folder =
-      plan.bucket_folder.empty() ? platform::TemporaryFolder() : plan.bucket_folder;
   // Held until the reload is done, so that a later run (of this program or another)
   // starts only then; what this run shows begins once it has them, so an earlier run's
   // last texts cannot overwrite it.
   RunClaims claims;
-  if (!TakeClaims(claims, plan, bucket_folder)) {
+  if (!TakeClaims(claims, plan)) {
     // Another run is renewing this index right now.
     result.outcome = IndexRunOutcome::kOtherRunBusy;
     observer.EnableStartItems(true);
@@ -124,7 +152,9 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   const std::uint32_t start = platform::TickCount();
   if (state.walk_file.Create(plan.walk_file)) {
     {
-      std::jthread ticker([&observer, &state](std::stop_token stop) {
+      // Without a thread to spare the walk goes on, only its count is not shown.
+      platform::Thread ticker;
+      (void)ticker.Start([&observer, &state](const platform::StopToken& stop) {
         IndexTicker(observer, stop, state.file_count);
       });
       for (const std::string& folder : plan.folders) {
@@ -135,21 +165,7 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   }
   // The count of this walk, kept before anything else can touch the counter.
   result.files = state.file_count.load();
-  observer.ShowProgress("Optimiere Index...");
-  // From here until the active flag is 0 the run touches only its files and the two flags:
-  // the quit sequence may be waiting for it on the main thread.
-  if (!result.unlisted_folders.empty() && result.unlisted_folders.size() == GivenFolderCount(plan)) {
-    // An unplugged drive, an offline share or a typo: the empty walk must not replace the
-    // index there is.
-    state.walk_file.Abandon();
-    result.outcome = IndexRunOutcome::kNoFolderListed;
-  } else if (state.walk_file.CloseAndStartMerge()) {
-    result.outcome = MergeAndReplace(plan, bucket_folder);
-  } else {
-    // No complete walk (the file could not be created or written, or the program is
-    // quitting): the previous index stays rather than an empty or partial one.
-    result.outcome = IndexRunOutcome::kWalkFailed;
-  }
+  result.outcome = MergeStep(plan, observer, state, result.unlisted_folders);
   state.merging.store(0);
   result.seconds = static_cast<std::int32_t>((platform::TickCount() - start) / 1000);
   observer.EnableStartItems(true);

@@ -235,7 +235,9 @@ void LoadIndex(const PendingEventHook& hook) {
   if (!loaded.table) return;
   PublishIndexTable(loaded.table);
   if (loaded.renew_snapshot) {
-    SnapshotWriter().Start([renew = std::move(loaded.renew_snapshot)](std::stop_token) { renew(); });
+    // Without a thread the snapshot is not written; the next load reads the text again.
+    (void)SnapshotWriter().Start(
+        [renew = std::move(loaded.renew_snapshot)](const platform::StopToken&) { renew(); });
   }
 }
 

@@ -2,7 +2,6 @@
 #include "index/snapshot_checksum.h"
 
 #include <cstring>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -131,10 +130,9 @@ bool ChecksumsHold(const std::vector<CheckedSection>& sections, const platform::
       AddBlocks(sections[i].data, blocks, front[i]);
     }
   };
-  std::thread helper;
-  if (total >= kSplitCheckBytes) {
-    helper = std::thread(sum_front);
-  } else {
+  // Both halves here when they are small, or when the system has no thread to spare.
+  platform::Thread helper;
+  if (total < kSplitCheckBytes || !helper.Start([&](const platform::StopToken&) { sum_front(); })) {
     sum_front();
   }
   std::vector<SectionSums> back(sections.size());
@@ -143,7 +141,7 @@ bool ChecksumsHold(const std::vector<CheckedSection>& sections, const platform::
     if (fetch) fetch->Fetch(static_cast<std::size_t>(sections[i].data - fetch->Data()) + skip, sections[i].size - skip);
     AddBlocks(sections[i].data + skip, (sections[i].size - skip) / 32, back[i]);
   }
-  if (helper.joinable()) helper.join();
+  helper.Wait();
   bool hold = true;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     AppendSums(front[i], back[i], (sections[i].size - sections[i].size / 64 * 32) / 32);

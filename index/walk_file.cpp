@@ -6,7 +6,7 @@
 namespace tandrel {
 
 bool WalkFile::Create(const std::string& path) {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   file_ = platform::File(path, platform::OpenMode::kCreate);
   path_ = path;
   write_failed_ = false;
@@ -15,13 +15,13 @@ bool WalkFile::Create(const std::string& path) {
 }
 
 void WalkFile::WriteRecord(std::string_view name, std::string_view folder, std::int8_t kind) {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (!file_.IsOpen()) return;
   if (!WriteIndexRecord(file_, name, folder, kind)) write_failed_ = true;
 }
 
 bool WalkFile::CloseAndStartMerge() {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (abandoned_ || !file_.IsOpen()) return false;
   const bool complete = file_.Close() && !write_failed_;
   if (!complete) {
@@ -33,7 +33,7 @@ bool WalkFile::CloseAndStartMerge() {
 }
 
 bool WalkFile::Abandon() {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (!file_.IsOpen()) return false;
   file_.Close();
   platform::RemoveFile(path_);
@@ -42,7 +42,7 @@ bool WalkFile::Abandon() {
 }
 
 bool WalkFile::IsOpen() const {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   return file_.IsOpen();
 }
 

@@ -11,14 +11,19 @@ namespace tandrel {
 namespace {
 
 constexpr char kUpdaterFile[] = "update.exe";
+constexpr char kTitleError[] = "Fehler";
+constexpr char kTextNotWritten[] = "Konnte update.exe nicht schreiben!";
 
-// A short or failed write shows in the start that follows, which then fails silently.
-void WriteUpdaterFile() {
-  platform::File file(kUpdaterFile, platform::OpenMode::kCreate);
-  if (!file.IsOpen()) return;
+// True when every byte of the carried updater reached `path` and the file was closed
+// without an error. A file that fell short is removed: nothing may start half a program.
+[[nodiscard]] bool WriteUpdaterFile(const std::string& path) {
+  platform::File file(path, platform::OpenMode::kCreate);
+  if (!file.IsOpen()) return false;
   const std::span<const std::uint8_t> image = UpdaterImage();
-  file.Write({reinterpret_cast<const char*>(image.data()), image.size()});
-  file.Close();
+  const bool written = file.Write({reinterpret_cast<const char*>(image.data()), image.size()});
+  if (file.Close() && written) return true;
+  platform::RemoveFile(path);
+  return false;
 }
 
 }  // namespace
@@ -26,9 +31,14 @@ void WriteUpdaterFile() {
 std::span<const std::uint8_t> UpdaterImage() { return {kUpdaterImage, kUpdaterImage_size}; }
 
 void LaunchUpdater(ui::Ui& ui) {
-  WriteUpdaterFile();
-  // No arguments and no working folder: the updater inherits the program folder.
-  if (!platform::StartProgram(kUpdaterFile, "", "")) platform::OpenWithShell(kUpdaterFile, "", "");
+  // By its full path: a bare name would be looked up along the search path.
+  const std::string updater = platform::ProgramFolder() + kUpdaterFile;
+  if (WriteUpdaterFile(updater)) {
+    // No arguments and no working folder: the updater inherits the program folder.
+    if (!platform::StartProgram(updater, "", "")) platform::OpenWithShell(updater, "", "");
+  } else {
+    ui.ShowMessage(kTitleError, kTextNotWritten);
+  }
   ui.RemoveTrayIcon();
   platform::EndProcess(0);
 }

@@ -1,51 +1,66 @@
 #include "platform/drive_probe.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 
 namespace tandrel::platform {
-namespace {
 
-enum class Answer { kPending, kReady, kNotReady };
+DriveProber::~DriveProber() {
+  // A probe that still hangs is waited for here: its thread writes into this prober.
+  for (SlowProbe& probe : probes_) probe.thread.Wait();
+}
 
-// Shared with the probing threads, which may outlive the call that started them.
-struct Answers {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<Answer> answers;
-  std::size_t pending = 0;
-};
+void DriveProber::ForgetAnswered() {
+  std::list<SlowProbe> answered;
+  {
+    LockGuard hold(lock_);
+    for (auto it = probes_.begin(); it != probes_.end();) {
+      const auto next = std::next(it);
+      if (it->answer != Answer::kPending) answered.splice(answered.end(), probes_, it);
+      it = next;
+    }
+  }
+  // Their threads have done their last write under the lock; the list's end joins them.
+}
 
-}  // namespace
+DriveProber::SlowProbe* DriveProber::ProbeOf(const std::string& name, const DriveProbe& probe) {
+  {
+    LockGuard hold(lock_);
+    for (SlowProbe& running : probes_) {
+      if (running.name == name) return &running;
+    }
+  }
+  // Only this thread adds and removes entries, so the new one may be filled unlocked.
+  SlowProbe& started = probes_.emplace_back();
+  started.name = name;
+  const bool ok = started.thread.Start([this, &started, probe](const StopToken&) {
+    const bool ready = probe(started.name);
+    LockGuard hold(lock_);
+    started.answer = ready ? Answer::kReady : Answer::kNotReady;
+    answered_.NotifyAll();
+  });
+  if (ok) return &started;
+  probes_.pop_back();
+  return nullptr;
+}
 
-std::vector<std::string> ReadyDrives(const std::vector<DriveCandidate>& drives, const DriveProbe& probe,
-                                     std::uint32_t budget_ms) {
-  auto shared = std::make_shared<Answers>();
-  shared->answers.assign(drives.size(), Answer::kPending);
-  // Counted before the first thread starts: the threads lower it under the lock.
-  for (const DriveCandidate& drive : drives) shared->pending += drive.slow ? 1 : 0;
+std::vector<std::string> DriveProber::ReadyDrives(const std::vector<DriveCandidate>& drives,
+                                                  const DriveProbe& probe, std::uint32_t budget_ms) {
+  ForgetAnswered();
+  std::vector<SlowProbe*> slow(drives.size(), nullptr);
   for (std::size_t i = 0; i < drives.size(); ++i) {
-    if (!drives[i].slow) continue;
-    std::thread([shared, i, probe, name = drives[i].name] {
-      const bool ready = probe(name);
-      std::lock_guard<std::mutex> hold(shared->lock);
-      shared->answers[i] = ready ? Answer::kReady : Answer::kNotReady;
-      --shared->pending;
-      shared->changed.notify_all();
-    }).detach();
+    if (drives[i].slow) slow[i] = ProbeOf(drives[i].name, probe);
   }
   std::vector<bool> fast_ready(drives.size(), false);
   for (std::size_t i = 0; i < drives.size(); ++i) {
     if (!drives[i].slow) fast_ready[i] = probe(drives[i].name);
   }
   std::vector<std::string> ready;
-  std::unique_lock<std::mutex> hold(shared->lock);
-  shared->changed.wait_for(hold, std::chrono::milliseconds(budget_ms), [&] { return shared->pending == 0; });
+  LockGuard hold(lock_);
+  const auto pending = [](const SlowProbe* p) { return p != nullptr && p->answer == Answer::kPending; };
+  answered_.WaitFor(hold, budget_ms, [&] { return std::none_of(slow.begin(), slow.end(), pending); });
   for (std::size_t i = 0; i < drives.size(); ++i) {
-    if (drives[i].slow ? shared->answers[i] == Answer::kReady : fast_ready[i]) ready.push_back(drives[i].name);
+    const bool answered_ready = slow[i] != nullptr && slow[i]->answer == Answer::kReady;
+    if (drives[i].slow ? answered_ready : fast_ready[i]) ready.push_back(drives[i].name);
   }
   return ready;
 }

@@ -24,6 +24,8 @@ enum class OpenMode {
   kRead,        // reading only, the file must exist; others may read it too
   kReadWrite,   // reading and writing, created empty when missing, contents kept
   kCreate,      // reading and writing, created or emptied
+  kCreateNew,   // reading and writing, created; fails when anything has the name, a link
+                // included (never followed). POSIX: for the owner alone (mode 0600)
 };
 
 // A buffered file. Sequential reads and writes go through one buffer, so reading a

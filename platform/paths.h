@@ -2,8 +2,10 @@
 // folder, the current folder, the standard streams and the end of the process.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tandrel::platform {
 
@@ -15,6 +17,28 @@ inline constexpr char kPathSeparator = '/';
 
 // The user's temporary folder in its long form, ending with the path separator.
 std::string TemporaryFolder();
+
+// A folder made for one task inside the temporary folder under a name nobody had, open
+// to its user alone (POSIX: mkdtemp, mode 0700; Windows: an access list that names the
+// user alone); removed with the object once empty.
+class PrivateFolder {
+ public:
+  // None when no folder could be made.
+  static std::optional<PrivateFolder> Create();
+  ~PrivateFolder();
+  PrivateFolder(PrivateFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+  PrivateFolder& operator=(PrivateFolder&&) = delete;
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+  // Ends with the path separator.
+  const std::string& Path() const { return path_; }
+
+ private:
+  explicit PrivateFolder(std::string path) : path_(std::move(path)) {}
+  std::string path_;
+};
+
 // The full path of the running executable.
 std::string ProgramPath();
 // The folder part of `path`: cut after its last "\" or "/", empty without either.
@@ -28,5 +52,10 @@ void UseBinaryStandardOutput();
 bool StandardErrorIsTerminal();
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
+// Libraries that the process loads while it runs come from the system folder alone, never
+// from the program's folder or the current folder, where whoever can write there could
+// put one under a system library's name (Windows; nothing to do elsewhere). The first
+// call of every program.
+void LoadLibrariesFromSystemFolderOnly();
 
 }  // namespace tandrel::platform

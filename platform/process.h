@@ -45,8 +45,8 @@ void ShowProcessMessage(std::string_view title, std::string_view text);
 #endif
 
 // Held by the main program of a folder from its start to its end (Windows: a named
-// mutex, which the system lets go when the process ends, however it ends; POSIX: a
-// flock on a file in the temporary folder).
+// mutex per folder and user like FolderClaim's, which the system lets go when the process
+// ends, however it ends; POSIX: a flock on a file of the user's in the temporary folder).
 class RunningMark {
  public:
   RunningMark() = default;

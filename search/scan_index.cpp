@@ -4,7 +4,6 @@
 // The table is cut into one slice per core; each slice keeps its own hits, and the
 // slices' hits are joined in slice order.
 #include <algorithm>
-#include <thread>
 
 #include "search/piece_finder.h"
 #include "search/search.h"
@@ -87,7 +86,7 @@ class SliceScan {
     // copies of a growing list, which cost more than the scan itself.
     if (query_.pieces.empty()) hits.reserve(hits.size() + static_cast<std::size_t>(end - begin));
     for (std::int32_t block = begin; block < end; block += kBlockEntries) {
-      if (options_.stop.stop_requested()) return false;
+      if (options_.stop.StopRequested()) return false;
       const std::size_t before = hits.size();
       const std::int32_t block_end = std::min(end, block + kBlockEntries);
       if (query_.pieces.empty()) {
@@ -142,7 +141,7 @@ class SliceScan {
 int ThreadCount(const IndexTable& table, int wanted) {
   if (wanted > 0) return std::clamp(wanted, 1, std::max(1, table.EntryCount()));
   const std::size_t bytes = table.NameStarts()[table.EntryCount()];
-  const auto cores = static_cast<std::size_t>(std::max(1u, std::thread::hardware_concurrency()));
+  const auto cores = static_cast<std::size_t>(platform::ProcessorCount());
   return static_cast<int>(std::min({cores, bytes / kMinBytesPerThread + 1, std::size_t{64}}));
 }
 
@@ -176,15 +175,19 @@ bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOption
   const std::vector<std::int32_t> bounds = SliceBounds(table, threads);
   std::vector<std::vector<std::int32_t>> slice_hits(static_cast<std::size_t>(threads));
   std::vector<char> completed(static_cast<std::size_t>(threads), 0);
+  const auto run_slice = [&](std::size_t i) {
+    completed[i] = scan.Run(bounds[i], bounds[i + 1], slice_hits[i]) ? 1 : 0;
+  };
   {
-    std::vector<std::jthread> workers;
-    for (int s = 1; s < threads; ++s) {
-      workers.emplace_back([&, s] {
-        const auto i = static_cast<std::size_t>(s);
-        completed[i] = scan.Run(bounds[i], bounds[i + 1], slice_hits[i]) ? 1 : 0;
-      });
+    std::vector<platform::Thread> workers(static_cast<std::size_t>(threads - 1));
+    std::vector<std::size_t> unstarted;  // slices the system gave no thread for
+    for (std::size_t i = 1; i < completed.size(); ++i) {
+      if (!workers[i - 1].Start([&run_slice, i](const platform::StopToken&) { run_slice(i); })) {
+        unstarted.push_back(i);
+      }
     }
-    completed[0] = scan.Run(bounds[0], bounds[1], slice_hits[0]) ? 1 : 0;
+    run_slice(0);
+    for (const std::size_t i : unstarted) run_slice(i);
   }  // joined here
   if (std::find(completed.begin(), completed.end(), 0) != completed.end()) return false;
 

@@ -10,13 +10,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "index/index.h"
+#include "platform/threads.h"
 
 namespace tandrel {
 
@@ -68,7 +68,7 @@ struct ScanOptions {
   KindFilter filter = KindFilter::kFilesAndFolders;
   int threads = 0;                                  // 0: one per core
   std::atomic<std::int32_t>* hit_count = nullptr;   // raised as hits are found
-  std::stop_token stop;                             // a stopped scan returns false
+  platform::StopToken stop;                         // a stopped scan returns false
 };
 
 // Scans every entry of `table` for `query` (as typed, not folded). False when the scan

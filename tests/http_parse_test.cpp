@@ -109,5 +109,27 @@ TEST(HttpChunked, SameBodyHoweverTheBlocksFall) {
   EXPECT_EQ(ChunkedBodyDecoder().Feed("3B9ACA01\r\n", out), ChunkedBodyDecoder::State::kMalformed);
 }
 
+TEST(HttpChunked, EveryByteOfTheBodyCountsTowardItsLimit) {
+  // Size lines that never end, by an extension or by leading zeros.
+  for (const std::string_view start : {"1;", "0"}) {
+    ChunkedBodyDecoder decoder(64);
+    std::string out;
+    decoder.Feed(start, out);
+    for (int i = 0; i < 100 && decoder.state() == ChunkedBodyDecoder::State::kMore; ++i) {
+      decoder.Feed(start.substr(start.size() - 1) == ";" ? "x" : "0", out);
+    }
+    EXPECT_EQ(decoder.state(), ChunkedBodyDecoder::State::kMalformed) << start;
+  }
+  // Data and framing together: this body takes 63 bytes up to the end of its last size line.
+  std::string body;
+  for (int i = 0; i < 6; ++i) body += "5\r\nhello\r\n";
+  body += "0\r\n\r\n";
+  for (const std::int64_t limit : {63, 62}) {
+    std::string out;
+    EXPECT_EQ(ChunkedBodyDecoder(limit).Feed(body, out),
+              limit == 63 ? ChunkedBodyDecoder::State::kDone : ChunkedBodyDecoder::State::kMalformed);
+  }
+}
+
 }  // namespace
 }  // namespace tandrel::updater

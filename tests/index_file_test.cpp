@@ -4,7 +4,6 @@
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "index/index.h"
@@ -177,7 +176,8 @@ TEST_F(IndexFileTest, HookRunsWhileALoadWaitsForItsDiskButNotPerRecord) {
   constexpr int kTailParts = 100;
   std::atomic<int> calls{0};
   std::string failure;
-  std::thread disk([&] {
+  platform::Thread disk;
+  ASSERT_TRUE(disk.Start([&](const platform::StopToken&) {
     int fd = -1;
     // A pipe opens for writing only once the load has opened it for reading.
     if (!test::WaitUntil([&] { return (fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; })) {
@@ -210,9 +210,9 @@ TEST_F(IndexFileTest, HookRunsWhileALoadWaitsForItsDiskButNotPerRecord) {
     for (int i = 0; i < kTailParts; ++i) tail += some;
     send(tail);
     ::close(fd);
-  });
+  }));
   const auto table = ReadIndexFile(pipe, [&] { calls.fetch_add(1); });
-  disk.join();
+  disk.Wait();
   EXPECT_EQ(failure, "");
   ASSERT_TRUE(table);
   const std::int32_t records = 256 * (2 + kTailParts);
@@ -265,12 +265,11 @@ TEST_F(LoadIndexTest, ReloadsReplaceTheTableAndItsCount) {
 
 TEST_F(LoadIndexTest, ReadersAlwaysSeeACompleteTableWhileReloadsPublish) {
   // Run under ThreadSanitizer too: readers scan snapshots while the loader swaps tables.
-  std::atomic<bool> done{false};
   std::atomic<long> scans{0};
-  std::vector<std::thread> readers;
-  for (int r = 0; r < 2; ++r) {
-    readers.emplace_back([&] {
-      while (!done.load()) {
+  std::vector<platform::Thread> readers(2);
+  for (platform::Thread& reader : readers) {
+    ASSERT_TRUE(reader.Start([&](const platform::StopToken& stop) {
+      while (!stop.StopRequested()) {
         const auto table = CurrentIndexTable();
         const std::int32_t n = table->EntryCount();
         for (std::int32_t i = 0; i < n; ++i) {
@@ -281,15 +280,15 @@ TEST_F(LoadIndexTest, ReadersAlwaysSeeACompleteTableWhileReloadsPublish) {
         }
         scans.fetch_add(1);
       }
-    });
+    }));
   }
   for (int round = 0; round < 20; ++round) {
     WriteDb(round % 2 == 0 ? 2000 : 7);
     LoadIndex();
   }
   EXPECT_TRUE(test::WaitUntil([&] { return scans.load() >= 10; })) << "the readers got stuck";
-  done.store(true);
-  for (auto& t : readers) t.join();
+  for (platform::Thread& reader : readers) reader.RequestStop();
+  for (platform::Thread& reader : readers) reader.Wait();
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "index/index.h"
@@ -345,7 +344,8 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     ASSERT_TRUE(reader.IsOpen());
     std::string seen(first.size() + 1, '\0');
     bool writer_came = false;
-    std::thread close_later([&] {
+    platform::Thread close_later;
+    ASSERT_TRUE(close_later.Start([&](const platform::StopToken&) {
       seen.resize(reader.Read(seen.data(), seen.size()));
 #ifdef _WIN32
       writer_came = test::WaitUntil([&] { return std::filesystem::exists(snap_ + ".new"); });
@@ -353,11 +353,11 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
       writer_came = test::WaitUntil([&] { return test::ReadWholeFile(snap_) != first; });
 #endif
       reader.Close();
-    });
+    }));
     const std::string second_text = RandomIndexText(random, 300);
     ASSERT_TRUE(test::WriteWholeFile(db_, second_text));
     const bool replaced = WriteIndexSnapshot(*ReadIndexFile(db_), *IdentifyIndexFile(db_), snap_);
-    close_later.join();
+    close_later.Wait();
     EXPECT_TRUE(writer_came) << "the writer never got to the rename while the reader held the file";
     EXPECT_TRUE(replaced);
     EXPECT_EQ(seen, first) << "the reader read the snapshot it opened, complete";
@@ -384,7 +384,8 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     const std::string before = test::ReadWholeFile(snap_);
     bool writer_came = false;
     std::int32_t held_count = 0;
-    std::thread release_later([&] {
+    platform::Thread release_later;
+    ASSERT_TRUE(release_later.Start([&](const platform::StopToken&) {
 #ifdef _WIN32
       writer_came = test::WaitUntil([&] { return std::filesystem::exists(snap_ + ".new"); });
 #else
@@ -392,10 +393,10 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
 #endif
       held_count = held.table->EntryCount();
       held.table.reset();
-    });
+    }));
     EXPECT_TRUE(test::WriteWholeFile(db_, RandomIndexText(random, 100)));
     EXPECT_TRUE(RenewIndexSnapshot(db_));
-    release_later.join();
+    release_later.Wait();
     EXPECT_TRUE(writer_came);
     EXPECT_EQ(held_count, 200) << "the mapped table stayed whole while it was replaced";
     const LoadedIndex loaded = LoadIndexFile(db_);

@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <latch>
-#include <thread>
 
 #include "indexing_support.h"
 
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -240,12 +239,13 @@ TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
   ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
   platform::File brief(plan_.index_file, platform::OpenMode::kRead);
   ASSERT_TRUE(brief.IsOpen());
-  std::jthread closer([&brief] {
+  platform::Thread closer;
+  ASSERT_TRUE(closer.Start([&brief](const platform::StopToken&) {
     platform::Sleep(150);
     brief.Close();
-  });
+  }));
   EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced);
-  closer.join();
+  closer.Wait();
 #else
   EXPECT_EQ(outcome, IndexRunOutcome::kReplaced);
 #endif
@@ -262,8 +262,10 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   IndexRunResult first;
   IndexRunResult second;
   {
-    std::jthread a([&] { first = RunIndexing(plan_, first_observer); });
-    std::jthread b([&] { second = RunIndexing(plan_, second_observer); });
+    platform::Thread a;
+    platform::Thread b;
+    ASSERT_TRUE(a.Start([&](const platform::StopToken&) { first = RunIndexing(plan_, first_observer); }));
+    ASSERT_TRUE(b.Start([&](const platform::StopToken&) { second = RunIndexing(plan_, second_observer); }));
   }
   EXPECT_EQ(first.outcome, IndexRunOutcome::kReplaced);
   EXPECT_EQ(second.outcome, IndexRunOutcome::kReplaced);
@@ -279,22 +281,82 @@ TEST_F(IndexingRunTest, TwoRunsOnOneIndexTakeTurnsAndOneThatMayNotWaitGivesUp) {
   plan_.wait_for_other_run = false;
   test::RecordingObserver observer;
   IndexRunResult busy;
-  std::jthread([&] { busy = RunIndexing(plan_, observer); }).join();
+  platform::Thread other_thread;
+  ASSERT_TRUE(other_thread.Start([&](const platform::StopToken&) { busy = RunIndexing(plan_, observer); }));
+  other_thread.Wait();
   EXPECT_EQ(busy.outcome, IndexRunOutcome::kOtherRunBusy);
   EXPECT_EQ(observer.Lines(), (std::vector<std::string>{"items off", "items on"}));
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), before);
 }
 
+#ifndef _WIN32
+// Without a bucket folder of its own a run regroups in a folder that it makes for itself in
+// the temporary folder, open to its user alone, and removes afterwards: names another user
+// planted in a shared temporary folder are never opened.
+TEST_F(IndexingRunTest, BucketsGoIntoAPrivateFolderMadeForTheRun) {
+  MakeSmallTree();
+  plan_.folders = {tree_};
+  plan_.bucket_folder.clear();
+  const std::string shared = Path("shared-tmp");
+  const std::string victim = Path("victim");
+  ASSERT_TRUE(platform::CreateFolder(shared));
+  ASSERT_TRUE(test::WriteWholeFile(victim, "keep"));
+  for (const char* planted : {"a.db", "t.db", "!.db"}) {
+    ASSERT_EQ(::symlink(victim.c_str(), Join(shared, planted).c_str()), 0);
+  }
+  struct SeesTheTemporaryFolder : test::RecordingObserver {
+    std::string folder;
+    std::vector<std::string> merge_folders;  // new folders at the merge, with their modes
+    void ShowProgress(std::string_view text) override {
+      if (text != "Optimiere Index...") return;
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const bool own = st.st_uid == ::geteuid();
+        merge_folders.push_back(std::to_string(st.st_mode & 07777) + (own ? " own" : " other"));
+      }
+    }
+  } observer;
+  observer.folder = shared;
+  const char* saved = std::getenv("TMPDIR");
+  const std::string previous = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", shared.c_str(), 1);
+  const IndexRunResult result = Run(observer);
+  if (saved != nullptr) {
+    ::setenv("TMPDIR", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  EXPECT_EQ(observer.merge_folders, std::vector<std::string>{std::to_string(0700) + " own"});
+  EXPECT_EQ(test::ReadWholeFile(victim), "keep");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(shared)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"!.db", "a.db", "t.db"})) << "only the planted links stay";
+}
+#endif
+
 TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecords) {
   // Both runs have walked and neither has merged when they go on: each one's walk file
   // and count must hold its own tree alone.
-  std::latch walked(2);
+  // Each run waits there until both have arrived.
+  struct Meeting {
+    platform::Mutex lock;
+    platform::ConditionVariable all_here;
+    int missing = 2;
+  } walked;
   struct MeetAfterWalk : test::RecordingObserver {
-    explicit MeetAfterWalk(std::latch& meet) : meet_(meet) {}
+    explicit MeetAfterWalk(Meeting& meet) : meet_(meet) {}
     void ShowProgress(std::string_view text) override {
-      if (text == "Optimiere Index...") meet_.arrive_and_wait();
+      if (text != "Optimiere Index...") return;
+      platform::LockGuard hold(meet_.lock);
+      if (--meet_.missing == 0) meet_.all_here.NotifyAll();
+      EXPECT_TRUE(meet_.all_here.WaitFor(hold, 20000, [this] { return meet_.missing == 0; }));
     }
-    std::latch& meet_;
+    Meeting& meet_;
   };
   struct Side {
     IndexRunPlan plan;
@@ -325,8 +387,14 @@ TEST_F(IndexingRunTest, RunsWithStatesOfTheirOwnRunAtOnceWithoutMixingTheirRecor
   {
     MeetAfterWalk first(walked);
     MeetAfterWalk second(walked);
-    std::jthread a([&] { sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state); });
-    std::jthread b([&] { sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state); });
+    platform::Thread a;
+    platform::Thread b;
+    ASSERT_TRUE(a.Start([&](const platform::StopToken&) {
+      sides[0].result = RunIndexing(sides[0].plan, first, sides[0].state);
+    }));
+    ASSERT_TRUE(b.Start([&](const platform::StopToken&) {
+      sides[1].result = RunIndexing(sides[1].plan, second, sides[1].state);
+    }));
   }
   for (Side& side : sides) {
     SCOPED_TRACE(side.plan.index_file);
@@ -387,7 +455,8 @@ TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
     void ShowTooltip(std::string_view text) override { EXPECT_EQ(text, "Indexieren (42 Dateien)"); }
   } counting;
   {
-    std::jthread ticker([&](std::stop_token stop) { IndexTicker(counting, stop); });
+    platform::Thread ticker;
+    ASSERT_TRUE(ticker.Start([&](const platform::StopToken& stop) { IndexTicker(counting, stop); }));
     ASSERT_TRUE(test::WaitUntil([&] { return counting.updates.load() >= 2; })) << "no updates";
   }
   // The wait that saw the running ticker's updates sees none for three periods now.

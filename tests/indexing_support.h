@@ -2,7 +2,6 @@
 // and an observer that records what a run shows.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -57,7 +56,7 @@ class RecordingObserver : public IndexRunObserver {
   void ShowTooltip(std::string_view text) override { Note("tooltip " + std::string(text)); }
   void EnableStartItems(bool enabled) override { Note(enabled ? "items on" : "items off"); }
   bool SearchRunning() override {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     lines_.push_back("search?");
     if (busy_polls_ == 0) return false;
     --busy_polls_;
@@ -66,12 +65,12 @@ class RecordingObserver : public IndexRunObserver {
   void ClearLastQuery() override { Note("clear query"); }
 
   void SetBusySearchPolls(int polls) {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     busy_polls_ = polls;
   }
   // The lines without the ticker's updates, which depend on timing.
   std::vector<std::string> Lines() const {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     std::vector<std::string> kept;
     for (const std::string& line : lines_) {
       if (line.find("Indexieren (") == std::string::npos) kept.push_back(line);
@@ -81,10 +80,10 @@ class RecordingObserver : public IndexRunObserver {
 
  private:
   void Note(std::string line) {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     lines_.push_back(std::move(line));
   }
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::vector<std::string> lines_;
   int busy_polls_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/crypto.h"
+#include "updater/system_operations.h"
 #include "updater/update_public_key.h"
 
 namespace tandrel::platform {
@@ -57,7 +58,7 @@ constexpr char kMessage[] = "Tandrel signature test";
 constexpr char kSignatureHex[] = "4e4632ef724f22d756d2e69cdd85cc5f63ad1c936887a3934f9cfe05118a15c08ba30109093aa6c0c08a96e5370999ca7c250db7bbd127346ac7b665076ed5438c756a98dfcba00f4f49f7ab62160459e17d783c09dc6953dec6ebb274ee44c4157fc2ee01889df1672cd6c0e79fd54f6d77e4bce3edfdc94900a0700864701035e0c549cec68c27bb338817eab830cdc382ae190a95b1951d47d577ebead0117e453fb19ee43c111ebe1ccd5f037fc9230639acf7c0078650cb2f89799341e6a426189945af000f7451e6fbe0083f39e6d2a8884a0fc3aa8a61c7cd482dd4704e4df68d6eb64a77920335d877b3cd55490f3e1b343e19d1b1c72c5547623ecb";
 
 TEST(Crypto, SignaturesVerifyOnlyUnchanged) {
-  const RsaPublicKey key = updater::UpdatePublicKey();
+  const RsaPublicKey key = updater::UpdatePublicKeys().at(0);  // the test key
   ASSERT_EQ(key.modulus.size(), 256u);
   const std::vector<std::uint8_t> signature = *ParseHex(kSignatureHex);
   const std::string message = kMessage;
@@ -78,6 +79,21 @@ TEST(Crypto, SignaturesVerifyOnlyUnchanged) {
   EXPECT_FALSE(VerifyRsaSha256(other, Bytes(message), signature));
 }
 
+// update.exe takes a signature by any key it carries (the current one, and the next one
+// while keys are rotated) and by no other.
+TEST(Crypto, TheUpdaterTakesASignatureByAnyOfItsKeysAndNoOther) {
+  const RsaPublicKey test_key = updater::UpdatePublicKeys().at(0);
+  RsaPublicKey users_key = test_key;
+  users_key.modulus[17] ^= 1;
+  const std::vector<std::uint8_t> signature = *ParseHex(kSignatureHex);
+  const auto quiet = [](std::string_view, std::string_view) {};
+  using Keys = std::vector<RsaPublicKey>;
+  EXPECT_FALSE(updater::CreateSystemOperations("", Keys{users_key}, quiet)->VerifySignature(kMessage, signature));
+  EXPECT_FALSE(updater::CreateSystemOperations("", Keys{}, quiet)->VerifySignature(kMessage, signature));
+  EXPECT_TRUE(
+      updater::CreateSystemOperations("", Keys{users_key, test_key}, quiet)->VerifySignature(kMessage, signature));
+}
+
 #ifndef _WIN32
 TEST(Crypto, KeysMadeHereSignAndVerify) {
   const auto pair = GenerateRsaKey(2048);
@@ -88,7 +104,7 @@ TEST(Crypto, KeysMadeHereSignAndVerify) {
   const auto signature = SignRsaSha256(pair->private_pem, Bytes(kMessage));
   ASSERT_TRUE(signature.has_value());
   EXPECT_TRUE(VerifyRsaSha256(pair->public_key, Bytes(kMessage), *signature));
-  EXPECT_FALSE(VerifyRsaSha256(updater::UpdatePublicKey(), Bytes(kMessage), *signature));
+  EXPECT_FALSE(VerifyRsaSha256(updater::UpdatePublicKeys().at(0), Bytes(kMessage), *signature));
 
   const auto reread = ReadRsaPrivateKey(pair->private_pem);
   ASSERT_TRUE(reread.has_value());

@@ -130,46 +130,5 @@ TEST(TimeTest, TicksAdvanceAcrossASleep) {
   EXPECT_GE(elapsed, 40u);
 }
 
-TEST(ThreadTest, RunsTheBodyAndReportsWhileItRuns) {
-  platform::Thread thread;
-  EXPECT_FALSE(thread.IsRunning());
-  std::atomic<bool> release{false};
-  std::atomic<int> runs{0};
-  ASSERT_TRUE(thread.Start([&](std::stop_token) {
-    if (test::WaitUntil([&] { return release.load(); })) runs.fetch_add(1);
-  }));
-  EXPECT_TRUE(thread.IsRunning());
-  release.store(true);
-  thread.Wait();
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_EQ(runs.load(), 1);
-}
-
-TEST(ThreadTest, StopRequestReachesTheBodyAndDestructionWaits) {
-  std::atomic<bool> saw_stop{false};
-  {
-    platform::Thread thread;
-    ASSERT_TRUE(thread.Start([&](std::stop_token stop) {
-      saw_stop.store(test::WaitUntil([&] { return stop.stop_requested(); }));
-    }));
-  }
-  EXPECT_TRUE(saw_stop.load());
-}
-
-TEST(ThreadTest, StartingAgainWaitsForThePreviousBody) {
-  platform::Thread thread;
-  std::atomic<int> order{0};
-  std::atomic<int> first_done_at{-1};
-  std::atomic<int> second_started_at{-1};
-  ASSERT_TRUE(thread.Start([&](std::stop_token) {
-    platform::Sleep(30);
-    first_done_at.store(order.fetch_add(1));
-  }));
-  ASSERT_TRUE(thread.Start([&](std::stop_token) { second_started_at.store(order.fetch_add(1)); }));
-  thread.Wait();
-  EXPECT_EQ(first_done_at.load(), 0);
-  EXPECT_EQ(second_started_at.load(), 1);
-}
-
 }  // namespace
 }  // namespace tandrel

@@ -1,7 +1,5 @@
 // The running mark as the updater meets it: held by another thread, as Tandrel holds it
 // from another process.
-#include <thread>
-
 #include "platform/process.h"
 #include "test_support.h"
 
@@ -12,8 +10,11 @@ class RunningMarkTest : public test::ScratchFolder {};
 
 bool WaitOnOtherThread(const std::string& folder, std::uint32_t timeout_ms) {
   bool ended = false;
-  std::thread waiter([&] { ended = WaitUntilNotRunning(folder, timeout_ms); });
-  waiter.join();
+  Thread waiter;
+  if (!waiter.Start([&](const StopToken&) { ended = WaitUntilNotRunning(folder, timeout_ms); })) {
+    ADD_FAILURE() << "no thread";
+  }
+  waiter.Wait();
   return ended;
 }
 

@@ -1,14 +1,21 @@
 // What only a real Windows (or Wine) shows: attributes, drive roots, the ANSI code page,
 // the long temporary path.
 #include <windows.h>
+// After windows.h: they rely on its types.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/threads.h"
+#include "platform/win32/folder_names.h"
 #include "test_support.h"
 
 namespace tandrel {
@@ -117,6 +124,109 @@ TEST_F(Win32Test, SubfoldersOfADriveRootAndTheSystemsOrder) {
   // The user's collation: umlauts beside their base letter, not after z as in bytes.
   for (const char* name : {"zeta", "\xC4pfel", "Birne", "apfel"}) ASSERT_TRUE(platform::CreateFolder(Path(name)));
   EXPECT_EQ(platform::ListSubfolders(Root()), (std::vector<std::string>{"apfel", "\xC4pfel", "Birne", "zeta"}));
+}
+
+// The process's user as the token tells it.
+std::vector<std::uint8_t> TokenUserBytes() {
+  HANDLE token = nullptr;
+  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<std::uint8_t> user(size);
+  EXPECT_TRUE(::GetTokenInformation(token, TokenUser, user.data(), size, &size));
+  ::CloseHandle(token);
+  return user;
+}
+
+PSID UserSid(std::vector<std::uint8_t>& token_user) {
+  return reinterpret_cast<TOKEN_USER*>(token_user.data())->User.Sid;
+}
+
+template <class Take>
+bool OnAnotherThread(Take take) {  // as another process would: mutexes belong to threads
+  bool got = false;
+  platform::Thread thread;
+  EXPECT_TRUE(thread.Start([&](const platform::StopToken&) { got = take(); }));
+  thread.Wait();
+  return got;
+}
+
+// The mutex of that name exists, belongs to the user and grants the user alone.
+void ExpectTheUsersAlone(const std::string& name) {
+  std::vector<std::uint8_t> user = TokenUserBytes();
+  HANDLE mutex = ::OpenMutexA(READ_CONTROL, FALSE, name.c_str());
+  ASSERT_NE(mutex, nullptr) << name;
+  PSID owner = nullptr;
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &acl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(::EqualSid(owner, UserSid(user))) << name;
+  ASSERT_NE(acl, nullptr) << "a missing list lets everyone in";
+  EXPECT_EQ(acl->AceCount, 1) << name;
+  void* ace = nullptr;
+  ASSERT_TRUE(::GetAce(acl, 0, &ace));
+  EXPECT_EQ(static_cast<ACE_HEADER*>(ace)->AceType, ACCESS_ALLOWED_ACE_TYPE);
+  EXPECT_TRUE(::EqualSid(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, UserSid(user)));
+  ::LocalFree(descriptor);
+  ::CloseHandle(mutex);
+}
+
+// The indexing claim and the running mark of a folder are the user's own: named with the
+// user's SID, owned by the user and open to nobody else; while one holds them, a second
+// claimant is refused.
+TEST_F(Win32Test, ClaimsAreNamedForTheUserAndOpenToNobodyElse) {
+  std::vector<std::uint8_t> user = TokenUserBytes();
+  char* sid = nullptr;
+  ASSERT_TRUE(::ConvertSidToStringSidA(UserSid(user), &sid));
+  const std::string sid_text(sid);
+  ::LocalFree(sid);
+  const std::string suffix = sid_text + "-" + platform::FolderObjectName("", Root());
+
+  platform::FolderClaim claim;
+  ASSERT_TRUE(claim.TryClaim(Root()));
+  ExpectTheUsersAlone("Global\\Tandrel-Index-" + suffix);
+  EXPECT_FALSE(OnAnotherThread([&] { return platform::FolderClaim().TryClaim(Root()); }));
+  claim.Release();
+  EXPECT_TRUE(OnAnotherThread([&] { return platform::FolderClaim().TryClaim(Root()); }));
+
+  platform::RunningMark mark;
+  ASSERT_TRUE(mark.Hold(Root()));
+  ExpectTheUsersAlone("Global\\Tandrel-Running-" + suffix);
+  EXPECT_FALSE(OnAnotherThread([&] { return platform::WaitUntilNotRunning(Root(), 0); }));
+  mark.Release();
+  EXPECT_TRUE(OnAnotherThread([&] { return platform::WaitUntilNotRunning(Root(), 0); }));
+
+  // Made first under the user's name by someone else (here owned by the administrators):
+  // not the user's claim. The claim goes into the session's own namespace instead, where a
+  // second claimant is refused as well, and the foreign mutex stays free.
+  const std::string other = Path("other");
+  ASSERT_TRUE(platform::CreateFolder(other));
+  PSECURITY_DESCRIPTOR foreign = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("O:BAD:(A;;0x001F0001;;;WD)", SDDL_REVISION_1,
+                                                                   &foreign, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, foreign, FALSE};
+  const std::string name = "Global\\Tandrel-Index-" + sid_text + "-" + platform::FolderObjectName("", other);
+  HANDLE squatter = ::CreateMutexA(&attributes, FALSE, name.c_str());
+  ::LocalFree(foreign);
+  ASSERT_NE(squatter, nullptr);
+  PSID squatter_owner = nullptr;
+  PSECURITY_DESCRIPTOR squatter_security = nullptr;
+  ASSERT_EQ(::GetSecurityInfo(squatter, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &squatter_owner, nullptr,
+                              nullptr, nullptr, &squatter_security),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_FALSE(::EqualSid(squatter_owner, UserSid(user))) << "the system made the user the owner after all";
+  ::LocalFree(squatter_security);
+  platform::FolderClaim local;
+  ASSERT_TRUE(local.TryClaim(other));
+  EXPECT_FALSE(OnAnotherThread([&] { return platform::FolderClaim().TryClaim(other); }));
+  EXPECT_TRUE(OnAnotherThread([&] {
+    const bool free = ::WaitForSingleObject(squatter, 0) == WAIT_OBJECT_0;
+    if (free) ::ReleaseMutex(squatter);
+    return free;
+  })) << "the claim went into the other user's mutex";
+  ::CloseHandle(squatter);
 }
 
 TEST_F(Win32Test, BackslashIsTheSeparator) {

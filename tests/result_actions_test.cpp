@@ -3,10 +3,7 @@
 // status fields, cancel, and the file lists for dragging and the clipboard.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 
 #include "app/object_numbers.h"
 #include "app/shell.h"
@@ -38,35 +35,35 @@ class HitRows final : public ui::RowSource {
 class CopyPacer {
  public:
   void AtCopy(const std::string& name) {
-    std::unique_lock<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     names_.push_back(name);
-    threads_.push_back(std::this_thread::get_id());
-    changed_.notify_all();
-    changed_.wait_for(hold, std::chrono::seconds(20), [&] { return released_ >= names_.size(); });
+    threads_.push_back(platform::CurrentThreadKey());
+    changed_.NotifyAll();
+    changed_.WaitFor(hold, 20000, [&] { return released_ >= names_.size(); });
   }
   bool WaitForCopy(std::size_t count) {
-    std::unique_lock<std::mutex> hold(lock_);
-    return changed_.wait_for(hold, std::chrono::seconds(20), [&] { return names_.size() >= count; });
+    platform::LockGuard hold(lock_);
+    return changed_.WaitFor(hold, 20000, [&] { return names_.size() >= count; });
   }
   void Release(std::size_t count = 1) {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     released_ += count;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
   std::vector<std::string> Names() {
-    std::lock_guard<std::mutex> hold(lock_);
+    platform::LockGuard hold(lock_);
     return names_;
   }
-  std::vector<std::thread::id> Threads() {
-    std::lock_guard<std::mutex> hold(lock_);
+  std::vector<std::uintptr_t> Threads() {
+    platform::LockGuard hold(lock_);
     return threads_;
   }
 
  private:
-  std::mutex lock_;
-  std::condition_variable changed_;
+  platform::Mutex lock_;
+  platform::ConditionVariable changed_;
   std::vector<std::string> names_;
-  std::vector<std::thread::id> threads_;
+  std::vector<std::uintptr_t> threads_;
   std::size_t released_ = 0;
 };
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <stop_token>
 
 #include "search/search.h"
 
@@ -144,9 +143,9 @@ TEST(ScanIndex, AStoppedScanSaysSoAndCountsWhatItFound) {
   EXPECT_EQ(hits.size(), 100000u);
   EXPECT_EQ(count.load(), 100000);
 
-  std::stop_source stop;
-  stop.request_stop();
-  options.stop = stop.get_token();
+  platform::StopSource stop;
+  stop.RequestStop();
+  options.stop = stop.Token();
   hits.clear();
   EXPECT_FALSE(ScanIndex(*table, "name", options, hits));
 }

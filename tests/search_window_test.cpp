@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <thread>
 
 #include "app/object_numbers.h"
 #include "app/shell.h"
@@ -231,9 +230,11 @@ TEST_F(SearchWindowTest, ANewSearchEndsTheRunningOneWithoutATrace) {
   // update of the count for more than two ticker periods. The same wait sees a late
   // post from another thread.
   EXPECT_FALSE(CountPostedWithin(450)) << ui_.StatusText(kHitCountField);
-  std::thread late([this] { ui_.PostStatusText(kHitCountField, "Gefunden: 1"); });
+  platform::Thread late;
+  ASSERT_TRUE(late.Start(
+      [this](const platform::StopToken&) { ui_.PostStatusText(kHitCountField, "Gefunden: 1"); }));
   EXPECT_TRUE(CountPostedWithin(5000));
-  late.join();
+  late.Wait();
 }
 
 }  // namespace

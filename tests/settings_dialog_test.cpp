@@ -33,6 +33,7 @@ class SettingsDialogTest : public test::DialogTest {
     Click(kSettingsDialog, kSettingsApplyButton);
   }
   bool BoxChecked() const { return ui_.IsChecked(kSettingsDialog, kAutostartCheckBox); }
+  // Quoted: the system reads the value as a command line.
   const std::string expected_value_ = "\"" + platform::ProgramFolder() + "Vexoran.exe\"";
 };
 

@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <future>
-#include <thread>
 
 #include "app/object_numbers.h"
 #include "app/shell.h"
@@ -181,17 +178,16 @@ TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
 // returns once a worker has posted one of everything, or gives up after 20 seconds.
 class SlowShowingUi : public HeadlessUi {
  public:
-  std::promise<void> showing;
-  std::promise<void> worker_posted;
+  platform::Event showing;
+  platform::Event worker_posted;
   bool posted_while_showing = false;
 
  protected:
   void ApplyStatusText(ui::FieldId field, const std::string& text) override {
     if (!slow_done_) {
       slow_done_ = true;
-      showing.set_value();
-      posted_while_showing = worker_posted.get_future().wait_for(std::chrono::seconds(20)) ==
-                             std::future_status::ready;
+      showing.Set();
+      posted_while_showing = worker_posted.WaitFor(20000);
     }
     HeadlessUi::ApplyStatusText(field, text);
   }
@@ -209,40 +205,41 @@ TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
   ui.DefinePopupMenu(kMainMenu, {{kItemUpdateIndex, "Aktualisieren"}});
   ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
   {
-    std::thread worker([&ui, showing = ui.showing.get_future()] {
-      if (showing.wait_for(std::chrono::seconds(20)) != std::future_status::ready) return;
+    platform::Thread worker;
+    ASSERT_TRUE(worker.Start([&ui](const platform::StopToken&) {
+      if (!ui.showing.WaitFor(20000)) return;
       ui.PostStatusText(ui::FieldId{2}, "\tw");
       ui.PostProgress(2000, 7);
       ui.PostMenuItemEnabled(kItemUpdateIndex, false);
       ui.PostTrayTooltip("w");
-      ui.worker_posted.set_value();
-    });
+      ui.worker_posted.Set();
+    }));
     ui.PostStatusText(ui::FieldId{1}, "\tmain");
     ui.ApplyPosted();
-    worker.join();
+    worker.Wait();
     EXPECT_TRUE(ui.posted_while_showing) << "a worker waited for the main thread to show";
     ui.ApplyPosted();
     EXPECT_EQ(ui.StatusText(ui::FieldId{2}), "\tw");
     EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 7);
   }
-  std::atomic<bool> done{false};
-  std::vector<std::thread> workers;
+  std::vector<platform::Thread> workers(3);
   for (int w = 0; w < 3; ++w) {
-    workers.emplace_back([&ui, w] {
+    ASSERT_TRUE(workers[static_cast<std::size_t>(w)].Start([&ui, w](const platform::StopToken&) {
       for (int i = 0; i <= 2000; ++i) {
         ui.PostStatusText(ui::FieldId{w + 1}, "\t" + std::to_string(i));
         ui.PostProgress(2000, i);
         ui.PostMenuItemEnabled(kItemUpdateIndex, i % 2 == 0);
         ui.PostTrayTooltip(std::string(100, 'x'));
       }
-    });
+    }));
   }
-  std::thread main([&] {
-    while (!done.load()) ui.WaitEvent(0);
-  });
-  for (auto& t : workers) t.join();
-  done.store(true);
-  main.join();
+  platform::Thread main;
+  ASSERT_TRUE(main.Start([&](const platform::StopToken& stop) {
+    while (!stop.StopRequested()) ui.WaitEvent(0);
+  }));
+  for (platform::Thread& worker : workers) worker.Wait();
+  main.RequestStop();
+  main.Wait();
   ui.ApplyPosted();
   for (int field = 1; field <= 3; ++field) EXPECT_EQ(ui.StatusText(ui::FieldId{field}), "\t2000");
   EXPECT_EQ(ui.FindControl(kMainWindow, kProgressBar)->progress_pos, 2000);

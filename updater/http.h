@@ -11,10 +11,21 @@
 
 namespace tandrel::updater {
 
-// The largest body a download accepts, in bytes.
+// The largest body a download accepts unless told otherwise, in bytes.
 inline constexpr std::int64_t kHttpBodyLimit = 1'000'000'000;
+// How long a download may take unless told otherwise.
+inline constexpr std::uint32_t kHttpDeadlineMs = 600'000;
 // The status line and the headers must end within this many bytes.
 inline constexpr std::size_t kHttpHeadLimit = 16 * 1024;
+
+struct HttpLimits {
+  // The body as it comes over the connection: chunk-size lines, their extensions and
+  // every line end count as well as the data.
+  std::int64_t max_body_bytes = kHttpBodyLimit;
+  // From the start of the request to the last byte of the body. Name lookup and the
+  // connection itself keep the system's own time-outs.
+  std::uint32_t deadline_ms = kHttpDeadlineMs;
+};
 
 struct HttpUrlParts {
   std::string host;
@@ -53,6 +64,10 @@ class ChunkedBodyDecoder {
  public:
   enum class State { kMore, kDone, kMalformed };
 
+  // Every byte fed counts toward `max_bytes` up to the end of the last size line; a body
+  // that needs more is malformed.
+  explicit ChunkedBodyDecoder(std::int64_t max_bytes = kHttpBodyLimit) : max_bytes_(max_bytes) {}
+
   // Appends the data bytes found in `block` to `out`. Bytes after the final zero-size
   // chunk are ignored.
   State Feed(std::string_view block, std::string& out);
@@ -60,19 +75,24 @@ class ChunkedBodyDecoder {
 
  private:
   enum class Step { kSize, kSizeLineEnd, kData, kDataCr, kDataLf };
+  // Decodes from the start of `block`; the number of bytes taken.
+  std::size_t Decode(std::string_view block, std::string& out);
+
+  std::int64_t max_bytes_;
+  std::int64_t fed_ = 0;
   State state_ = State::kMore;
   Step step_ = Step::kSize;
   bool size_has_digit_ = false;
   std::int64_t chunk_left_ = 0;
-  std::int64_t total_ = 0;
 };
 
 // Starts the network layer once, before the first download.
 bool StartHttpNetwork();
 
 // Fetches `url` into `file`. True only when the status was accepted (200 or 302) and the
-// whole body arrived (or, without a length, the connection ended); otherwise false and no
-// file of that name was created or one that was created is removed again.
-bool ReceiveHttpFile(std::string_view url, const std::string& file);
+// whole body arrived (or, without a length, the connection ended) within `limits`;
+// otherwise false and no file of that name was created or one that was created is
+// removed again.
+bool ReceiveHttpFile(std::string_view url, const std::string& file, const HttpLimits& limits = {});
 
 }  // namespace tandrel::updater

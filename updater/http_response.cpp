@@ -114,6 +114,15 @@ HeadParse ParseHttpResponseHead(std::string_view data, HttpResponseHead& head) {
 }
 
 ChunkedBodyDecoder::State ChunkedBodyDecoder::Feed(std::string_view block, std::string& out) {
+  if (state_ != State::kMore) return state_;
+  const auto room = static_cast<std::size_t>(
+      std::min<std::int64_t>(max_bytes_ - fed_, static_cast<std::int64_t>(block.size())));
+  fed_ += static_cast<std::int64_t>(Decode(block.substr(0, room), out));
+  if (state_ == State::kMore && room < block.size()) state_ = State::kMalformed;
+  return state_;
+}
+
+std::size_t ChunkedBodyDecoder::Decode(std::string_view block, std::string& out) {
   std::size_t i = 0;
   while (state_ == State::kMore && i < block.size()) {
     const char c = block[i];
@@ -121,8 +130,12 @@ ChunkedBodyDecoder::State ChunkedBodyDecoder::Feed(std::string_view block, std::
       case Step::kSize: {
         const int digit = HexValue(c);
         if (digit >= 0) {
+          // A chunk larger than the whole body may be is refused before it can overflow.
+          if (chunk_left_ > (max_bytes_ - digit) / 16) {
+            state_ = State::kMalformed;
+            break;
+          }
           chunk_left_ = chunk_left_ * 16 + digit;
-          if (chunk_left_ > kHttpBodyLimit) state_ = State::kMalformed;
           size_has_digit_ = true;
           ++i;
         } else if (!size_has_digit_) {
@@ -138,10 +151,7 @@ ChunkedBodyDecoder::State ChunkedBodyDecoder::Feed(std::string_view block, std::
         if (c != '\n') break;
         if (chunk_left_ == 0) {
           state_ = State::kDone;
-        } else if (total_ + chunk_left_ > kHttpBodyLimit) {
-          state_ = State::kMalformed;
         } else {
-          total_ += chunk_left_;
           step_ = Step::kData;
         }
         break;
@@ -173,7 +183,7 @@ ChunkedBodyDecoder::State ChunkedBodyDecoder::Feed(std::string_view block, std::
         break;
     }
   }
-  return state_;
+  return i;
 }
 
 }  // namespace tandrel::updater

@@ -1,94 +1,76 @@
 // Installing a package: every file is written and synced beside its target first, and
-// only then are all of them moved into place, the old files kept until the last move
-// succeeded, so that a failure anywhere leaves the previous version whole.
+// only then are all of them moved into place, "version" and the serial last, the old
+// files kept until the last move succeeded, so that a failure anywhere leaves the
+// previous version whole. The journal carries that promise across a crash.
 #include <algorithm>
-#include <array>
-#include <cctype>
 
 #include "platform/platform.h"
+#include "updater/install_journal.h"
 #include "updater/update.h"
 
 namespace tandrel::updater {
 namespace {
 
-constexpr char kStagedSuffix[] = ".tdl-new";
-constexpr char kBackupSuffix[] = ".tdl-old";
+bool Exists(const std::string& path) { return platform::File(path, platform::OpenMode::kRead).IsOpen(); }
 
-struct StagedFile {
-  std::string target;
-  bool had_old = false;
-  bool moved = false;
-};
-
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
-}
-
-// Windows opens a device for these names in any folder, with any extension, and with
-// trailing dots or spaces.
-bool IsDeviceName(std::string_view part) {
-  std::string base = UpperAscii(part.substr(0, part.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN", "AUX", "NUL",
-                                                             "CONIN$", "CONOUT$"};
-  if (std::find(kPlain.begin(), kPlain.end(), base) != kPlain.end()) return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-         base[3] >= '0' && base[3] <= '9';
-}
-
-// The list file: the first entry, written to disk and read back line by line.
-std::vector<std::string> ReadFileList(std::span<const std::uint8_t> bytes) {
-  std::vector<std::string> names;
-  {
-    platform::File list(kFileListFile, platform::OpenMode::kCreate);
-    if (!list.IsOpen()) return names;
-    list.Write({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-    list.Seek(0);
-    while (!list.AtEnd()) {
-      names.emplace_back();
-      list.ReadLine(names.back());
-    }
+// One file on Windows whatever the letter case and whichever separator.
+std::string FileKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c == '/') c = '\\';
   }
-  platform::RemoveFile(kFileListFile);
-  return names;
+  return key;
 }
 
-bool WriteStaged(const std::string& path, std::span<const std::uint8_t> bytes) {
+// The files the list names, each once (where a name repeats, its last entry wins), in
+// the order they are moved into place: "version" and then the serial file last, so that
+// the folder claims the new release only once everything else is there.
+std::vector<InstallTarget> TargetsOf(const std::vector<std::string>& names) {
+  std::vector<InstallTarget> targets;
+  for (const std::string& name : names) {
+    if (name.empty() || !IsSafePackageName(name)) continue;
+    const std::string key = FileKey(name);
+    std::erase_if(targets, [&](const InstallTarget& t) { return FileKey(t.name) == key; });
+    targets.push_back({name});
+  }
+  const std::string version_key = FileKey(kInstalledVersionFile);
+  std::stable_partition(targets.begin(), targets.end(),
+                        [&](const InstallTarget& t) { return FileKey(t.name) != version_key; });
+  targets.push_back({kInstalledSerialFile});
+  for (InstallTarget& target : targets) target.had_old = Exists(target.name);
+  return targets;
+}
+
+bool WriteSynced(const std::string& path, std::string_view bytes) {
   platform::File file(path, platform::OpenMode::kCreate);
-  return file.IsOpen() && file.Write({reinterpret_cast<const char*>(bytes.data()), bytes.size()}) &&
-         file.Sync() && file.Close();
+  return file.IsOpen() && file.Write(bytes) && file.Sync() && file.Close();
 }
 
-void DropStaged(const std::vector<StagedFile>& staged) {
-  for (const StagedFile& file : staged) platform::RemoveFile(file.target + kStagedSuffix);
+std::string_view AsText(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Puts back what the moves so far replaced, newest first.
-void RollBack(UpdateOperations& ops, std::vector<StagedFile>& staged) {
-  for (auto file = staged.rbegin(); file != staged.rend(); ++file) {
-    if (!file->moved) continue;
-    if (file->had_old) {
-      ops.MoveReplacing(file->target + kBackupSuffix, file->target);
-    } else {
-      platform::RemoveFile(file->target);
-    }
+// Every entry written beside its target, in list order; a refused name uses up its
+// entry. False when an entry is missing or a file cannot be written.
+bool StageFiles(PackageEntries& package, const std::vector<std::string>& names, std::uint64_t serial) {
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    const auto entry = package.Next();
+    // A name without its entry: the package is not what was published.
+    if (!entry) return false;
+    if (IsSafePackageName(name) && !WriteSynced(name + kStagedSuffix, AsText(*entry))) return false;
   }
-  DropStaged(staged);
+  return WriteSynced(std::string(kInstalledSerialFile) + kStagedSuffix, std::to_string(serial) + "\r\n");
 }
 
-bool MoveIntoPlace(UpdateOperations& ops, StagedFile& file) {
-  const std::string backup = file.target + kBackupSuffix;
-  platform::RemoveFile(backup);
-  file.had_old = platform::File(file.target, platform::OpenMode::kRead).IsOpen();
-  if (file.had_old && !ops.MoveReplacing(file.target, backup)) return false;
-  if (!ops.MoveReplacing(file.target + kStagedSuffix, file.target)) {
-    if (file.had_old) ops.MoveReplacing(backup, file.target);
-    return false;
-  }
-  file.moved = true;
-  return true;
+// Backups left by an install whose last step failed would pass for this install's own.
+bool RemoveStaleBackups(const std::vector<InstallTarget>& targets) {
+  return std::none_of(targets.begin(), targets.end(), [](const InstallTarget& target) {
+    const std::string backup = target.name + kBackupSuffix;
+    platform::RemoveFile(backup);
+    return Exists(backup);
+  });
 }
 
 }  // namespace
@@ -97,59 +79,30 @@ bool UpdateOperations::MoveReplacing(const std::string& from, const std::string&
   return platform::ReplaceFileAtomically(from, to);
 }
 
-bool IsNameInsideProgramFolder(std::string_view name) {
-  if (name.empty() || name.front() == '\\' || name.front() == '/') return false;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == ':') return false;
-  }
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = name.size();
-    const std::string_view part = name.substr(start, end - start);
-    if (part == ".." || IsDeviceName(part)) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-bool InstallPackage(UpdateOperations& ops, const std::string& package_file) {
-  std::unique_ptr<PackageEntries> package = ops.OpenPackage(package_file);
+bool InstallPackage(UpdateOperations& ops, std::span<const std::uint8_t> package_bytes, std::uint64_t serial) {
+  const MoveReplacing move = [&ops](const std::string& from, const std::string& to) {
+    return ops.MoveReplacing(from, to);
+  };
+  std::unique_ptr<PackageEntries> package = ops.OpenPackage(package_bytes);
   if (!package) return false;
   const auto list = package->Next();
   if (!list) return false;
-  const std::vector<std::string> names = ReadFileList(*list);
-
-  std::vector<StagedFile> staged;
-  for (const std::string& name : names) {
-    if (name.empty()) continue;
-    const auto entry = package->Next();
-    if (!entry) {
-      // A name without its entry: the package is not what was published.
-      DropStaged(staged);
-      return false;
-    }
-    if (!IsNameInsideProgramFolder(name)) continue;
-    const std::string key = UpperAscii(name);
-    std::erase_if(staged, [&](const StagedFile& f) { return UpperAscii(f.target) == key; });
-    staged.push_back({name});
-    if (!WriteStaged(name + kStagedSuffix, *entry)) {
-      DropStaged(staged);
-      return false;
-    }
+  const std::vector<std::string> names = SplitFileList(*list);
+  InstallJournal journal{InstallPhase::kStaging, TargetsOf(names)};
+  if (!RemoveStaleBackups(journal.targets) || !WriteInstallJournal(journal, move)) return false;
+  if (!StageFiles(*package, names, serial)) {
+    DropStagedFiles(journal.targets);
+    return false;
   }
-
-  for (StagedFile& file : staged) {
-    if (!MoveIntoPlace(ops, file)) {
-      RollBack(ops, staged);
-      return false;
-    }
+  journal.phase = InstallPhase::kMoving;
+  if (!WriteInstallJournal(journal, move)) {
+    DropStagedFiles(journal.targets);
+    return false;
   }
-  for (const StagedFile& file : staged) {
-    if (file.had_old) platform::RemoveFile(file.target + kBackupSuffix);
-  }
-  return true;
+  if (FinishInstall(journal.targets, move)) return true;
+  // When even that fails the journal stays, and the next start puts the files back.
+  (void)UndoInstall(journal.targets, move);
+  return false;
 }
 
 }  // namespace tandrel::updater

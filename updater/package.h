@@ -60,6 +60,9 @@ class PackageReader {
 
   // Closes any open package, then opens `path` for reading. False when it cannot be.
   bool Open(const std::string& path);
+  // Closes any open package, then reads the package in `bytes`, which must stay as they
+  // are until the reader is closed: what was checked in memory is what is read.
+  void Open(std::span<const std::uint8_t> bytes);
   // The next entry's content, valid until the next call to Next or Close; nullptr
   // when there is none (State() tells the end of the package from damage). An empty
   // entry gives a valid non-null pointer and Size() 0.
@@ -71,9 +74,17 @@ class PackageReader {
 
  private:
   const std::uint8_t* Fail(EntryState state);
+  bool IsOpen() const { return file_.IsOpen() || memory_open_; }
+  // Up to `size` bytes from the file or the memory; fewer only at the end.
+  std::size_t ReadRaw(void* data, std::size_t size);
+  // The packed data of an entry, read in slices no larger than what the source delivers.
+  bool ReadPacked(std::uint32_t size, std::vector<std::uint8_t>& data);
 
   std::uint32_t max_entry_size_;
   platform::File file_;
+  std::span<const std::uint8_t> memory_;
+  std::size_t memory_at_ = 0;
+  bool memory_open_ = false;
   std::vector<std::uint8_t> entry_;
   std::int64_t size_ = -1;
   EntryState state_ = EntryState::kNone;

@@ -14,24 +14,38 @@ constexpr std::size_t kEntryHeaderSize = 8;
 constexpr std::size_t kReadSlice = 64u << 10;
 constexpr std::size_t kFileBuffer = 64u << 10;
 
-bool ReadPacked(platform::File& file, std::uint32_t size, std::vector<std::uint8_t>& data) {
-  data.clear();
-  while (data.size() < size) {
-    const std::size_t have = data.size();
-    const std::size_t want = std::min<std::size_t>(kReadSlice, size - have);
-    data.resize(have + want);
-    const std::size_t got = file.Read(data.data() + have, want);
-    if (got != want) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool PackageReader::Open(const std::string& path) {
   Close();
   file_ = platform::File(path, platform::OpenMode::kRead, kFileBuffer);
   return file_.IsOpen();
+}
+
+void PackageReader::Open(std::span<const std::uint8_t> bytes) {
+  Close();
+  memory_ = bytes;
+  memory_open_ = true;
+}
+
+std::size_t PackageReader::ReadRaw(void* data, std::size_t size) {
+  if (!memory_open_) return file_.Read(data, size);
+  const std::size_t take = std::min(size, memory_.size() - memory_at_);
+  if (take > 0) std::memcpy(data, memory_.data() + memory_at_, take);
+  memory_at_ += take;
+  return take;
+}
+
+bool PackageReader::ReadPacked(std::uint32_t size, std::vector<std::uint8_t>& data) {
+  data.clear();
+  while (data.size() < size) {
+    const std::size_t have = data.size();
+    const std::size_t want = std::min<std::size_t>(kReadSlice, size - have);
+    data.resize(have + want);
+    const std::size_t got = ReadRaw(data.data() + have, want);
+    if (got != want) return false;
+  }
+  return true;
 }
 
 const std::uint8_t* PackageReader::Fail(EntryState state) {
@@ -43,9 +57,9 @@ const std::uint8_t* PackageReader::Fail(EntryState state) {
 
 const std::uint8_t* PackageReader::Next() {
   size_ = -1;
-  if (!file_.IsOpen()) return Fail(EntryState::kNone);
+  if (!IsOpen()) return Fail(EntryState::kNone);
   std::uint8_t header[kEntryHeaderSize];
-  const std::size_t got = file_.Read(header, sizeof header);
+  const std::size_t got = ReadRaw(header, sizeof header);
   if (got == 0) return Fail(EntryState::kNone);
   if (got != sizeof header) return Fail(EntryState::kCut);
   const std::uint32_t unpacked = LoadLittleEndian32(header);
@@ -53,7 +67,7 @@ const std::uint8_t* PackageReader::Next() {
   if (unpacked > max_entry_size_ || packed > max_entry_size_) return Fail(EntryState::kTooLarge);
 
   std::vector<std::uint8_t> scratch;
-  if (!ReadPacked(file_, packed, scratch)) return Fail(EntryState::kCut);
+  if (!ReadPacked(packed, scratch)) return Fail(EntryState::kCut);
   if (packed == unpacked) {
     entry_ = std::move(scratch);
     state_ = EntryState::kStored;
@@ -76,6 +90,9 @@ const std::uint8_t* PackageReader::Next() {
 void PackageReader::Close() {
   file_.Close();
   file_ = platform::File();
+  memory_ = {};
+  memory_at_ = 0;
+  memory_open_ = false;
   entry_.clear();
   entry_.shrink_to_fit();
   size_ = -1;

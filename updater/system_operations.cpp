@@ -1,5 +1,6 @@
 // The update pass's operations as the updater program has them: the HTTP client, the
-// package reader, the system's digests and signature check, and process starts.
+// package reader, the system's clock and signature check, and process starts.
+#include <chrono>
 #include <functional>
 
 #include "platform/crypto.h"
@@ -8,16 +9,14 @@
 #include "updater/http.h"
 #include "updater/package.h"
 #include "updater/system_operations.h"
+#include "updater/update_public_key.h"
 
 namespace tandrel::updater {
 namespace {
 
-// The package is digested in blocks of this size.
-constexpr std::size_t kDigestBlock = 1'000'000;
-
 class ReaderEntries : public PackageEntries {
  public:
-  bool Open(const std::string& file) { return reader_.Open(file); }
+  explicit ReaderEntries(std::span<const std::uint8_t> bytes) { reader_.Open(bytes); }
   // Damage in the stream gives no entry; a checksum that does not match is the
   // package's own business, the signed digest has vouched for its bytes already.
   std::optional<std::span<const std::uint8_t>> Next() override {
@@ -30,42 +29,27 @@ class ReaderEntries : public PackageEntries {
   PackageReader reader_;
 };
 
-std::string DigestOfFile(platform::HashKind kind, const std::string& file) {
-  platform::File input(file, platform::OpenMode::kRead);
-  if (!input.IsOpen()) return {};
-  platform::Hash hash(kind);
-  std::vector<std::uint8_t> block(kDigestBlock);
-  for (std::size_t got; (got = input.Read(block.data(), block.size())) > 0;) {
-    hash.Add({block.data(), got});
-  }
-  const auto digest = hash.Finish();
-  return digest ? platform::LowerHex(*digest) : std::string();
-}
-
 class SystemOperations : public UpdateOperations {
  public:
-  SystemOperations(std::string program_folder, platform::RsaPublicKey key, MessageSink show)
-      : program_folder_(std::move(program_folder)), key_(std::move(key)), show_(std::move(show)) {}
+  SystemOperations(std::string program_folder, std::vector<platform::RsaPublicKey> keys,
+                   MessageSink show)
+      : program_folder_(std::move(program_folder)), keys_(std::move(keys)), show_(std::move(show)) {}
 
   bool StartNetwork() override { return StartHttpNetwork(); }
-  bool Download(const std::string& url, const std::string& file) override {
-    return ReceiveHttpFile(url, file);
+  bool Download(const std::string& url, const std::string& file, const HttpLimits& limits) override {
+    return ReceiveHttpFile(url, file, limits);
   }
   void ShowMessage(std::string_view title, std::string_view text) override { show_(title, text); }
-  std::string Md5OfFile(const std::string& file) override {
-    return DigestOfFile(platform::HashKind::kMd5, file);
-  }
-  std::string Sha256OfFile(const std::string& file) override {
-    return DigestOfFile(platform::HashKind::kSha256, file);
+  std::int64_t Now() override {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
   }
   bool VerifySignature(std::string_view data, std::span<const std::uint8_t> signature) override {
-    return platform::VerifyRsaSha256(
-        key_, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, signature);
+    return SignedByAnyKey(keys_, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()},
+                          signature);
   }
-  std::unique_ptr<PackageEntries> OpenPackage(const std::string& file) override {
-    auto entries = std::make_unique<ReaderEntries>();
-    if (!entries->Open(file)) return nullptr;
-    return entries;
+  std::unique_ptr<PackageEntries> OpenPackage(std::span<const std::uint8_t> bytes) override {
+    return std::make_unique<ReaderEntries>(bytes);
   }
   bool WaitForMainProgramEnd(std::uint32_t timeout_ms) override {
     return platform::WaitUntilNotRunning(program_folder_, timeout_ms);
@@ -81,16 +65,16 @@ class SystemOperations : public UpdateOperations {
 
  private:
   std::string program_folder_;
-  platform::RsaPublicKey key_;
+  std::vector<platform::RsaPublicKey> keys_;
   MessageSink show_;
 };
 
 }  // namespace
 
-std::unique_ptr<UpdateOperations> CreateSystemOperations(std::string program_folder,
-                                                         platform::RsaPublicKey publisher_key,
-                                                         MessageSink show_message) {
-  return std::make_unique<SystemOperations>(std::move(program_folder), std::move(publisher_key),
+std::unique_ptr<UpdateOperations> CreateSystemOperations(
+    std::string program_folder, std::vector<platform::RsaPublicKey> publisher_keys,
+    MessageSink show_message) {
+  return std::make_unique<SystemOperations>(std::move(program_folder), std::move(publisher_keys),
                                             std::move(show_message));
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/crypto.h"
 #include "updater/update.h"
@@ -13,8 +14,9 @@ namespace tandrel::updater {
 
 using MessageSink = std::function<void(std::string_view title, std::string_view text)>;
 
-std::unique_ptr<UpdateOperations> CreateSystemOperations(std::string program_folder,
-                                                         platform::RsaPublicKey publisher_key,
-                                                         MessageSink show_message);
+// A signature by any of `publisher_keys` is accepted.
+std::unique_ptr<UpdateOperations> CreateSystemOperations(
+    std::string program_folder, std::vector<platform::RsaPublicKey> publisher_keys,
+    MessageSink show_message);
 
 }  // namespace tandrel::updater

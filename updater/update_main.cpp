@@ -10,9 +10,10 @@
 
 int main() {
   using namespace tandrel;
+  platform::LoadLibrariesFromSystemFolderOnly();
   const std::string folder = platform::ProgramFolder();
   platform::SetCurrentFolder(folder);
-  const auto ops = updater::CreateSystemOperations(folder, updater::UpdatePublicKey(),
+  const auto ops = updater::CreateSystemOperations(folder, updater::UpdatePublicKeys(),
                                                    platform::ShowProcessMessage);
   updater::RunUpdate(*ops, folder, TANDREL_UPDATE_SERVER_HOST);
   platform::EndProcess(0);

@@ -17,11 +17,16 @@ namespace native {
 
 std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   int flags = O_RDONLY;
+  mode_t permissions = 0644;
   if (mode == OpenMode::kReadWrite) flags = O_RDWR | O_CREAT;
   if (mode == OpenMode::kCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
+  if (mode == OpenMode::kCreateNew) {
+    flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+    permissions = 0600;
+  }
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, permissions);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return kNoHandle;
   // A folder opens for reading on POSIX but is no file to read.
@@ -187,6 +192,16 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 }
 
 bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+
+std::optional<PrivateFolder> PrivateFolder::Create() {
+  std::string pattern = TemporaryFolder() + "tandrel-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+  return PrivateFolder(pattern + kPathSeparator);
+}
+
+PrivateFolder::~PrivateFolder() {
+  if (!path_.empty()) ::rmdir(path_.c_str());
+}
 
 bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;

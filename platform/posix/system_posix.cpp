@@ -51,6 +51,8 @@ void Sleep(std::uint32_t milliseconds) {
 
 void EndProcess(int code) { ::_exit(code); }
 
+void LoadLibrariesFromSystemFolderOnly() {}
+
 int CompareNamesForDisplay(std::string_view a, std::string_view b) {
   const auto fold = [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : static_cast<unsigned char>(c);

@@ -1,10 +1,13 @@
 // Files on Windows, through the ANSI functions.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/native_file.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/user_security.h"
 #include "platform/platform.h"
 
 namespace tandrel::platform {
@@ -19,6 +22,9 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   } else if (mode == OpenMode::kCreate) {
     access |= GENERIC_WRITE;
     disposition = CREATE_ALWAYS;
+  } else if (mode == OpenMode::kCreateNew) {
+    access |= GENERIC_WRITE;
+    disposition = CREATE_NEW;  // fails on any existing name, a link included
   }
   // Others may read, and may delete the file or rename it while it is open. Renaming
   // another file over it is still refused while any handle is open (Wine does so, as does
@@ -138,6 +144,33 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 
 bool CreateFolder(const std::string& path) {
   return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+std::optional<PrivateFolder> PrivateFolder::Create() {
+  const std::string temp = TemporaryFolder();
+  if (temp.empty()) return std::nullopt;
+  // A fresh name from the process id, the clock and a count; a name that is taken is
+  // never used, so a few tries always find one.
+  static std::atomic<std::uint32_t> count{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[48];
+    std::snprintf(name, sizeof name, "tandrel-%lx-%lx-%lx", ::GetCurrentProcessId(),
+                  static_cast<unsigned long>(::GetTickCount()),
+                  static_cast<unsigned long>(count.fetch_add(1)));
+    const std::string path = temp + name;
+    // For the user alone even where the temporary folder is shared.
+    const win32::OwnedSecurityDescriptor security = win32::UserOnlySecurity("FA", true);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
+    if (::CreateDirectoryA(path.c_str(), security ? &attributes : nullptr)) {
+      return PrivateFolder(path + kPathSeparator);
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+PrivateFolder::~PrivateFolder() {
+  if (!path_.empty()) ::RemoveDirectoryA(path_.c_str());
 }
 
 bool ReplaceFileAtomically(const std::string& from, const std::string& to) {

@@ -1,19 +1,16 @@
-// Folder claims on Windows: a named mutex whose name stands for the folder. The name
-// is made from the folder's full path, upper-cased, so that every spelling of one
-// folder meets the same mutex; the global namespace reaches the other sessions of the
-// machine (two users logging on start two re-indexers in one program folder).
+// The mutexes that stand for a folder and a user (folder_names.h), and the folder claim
+// made of one. The name is made from the folder's full path, upper-cased, so that every
+// spelling of one folder meets the same mutex.
 #include <windows.h>
-// After windows.h: it relies on its types.
-#include <sddl.h>
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "platform/claim_namespace.h"
 #include "platform/platform.h"
-#include "platform/win32/handles.h"
 #include "platform/win32/folder_names.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/user_security.h"
 
 namespace tandrel::platform {
 namespace {
@@ -28,6 +25,38 @@ std::string FullPathOf(const std::string& folder) {
     if (n < buffer.size()) return std::string(buffer.data(), n);
     buffer.resize(n + 1);
   }
+}
+
+// MUTEX_ALL_ACCESS, for the user alone.
+constexpr char kMutexRights[] = "0x001F0001";
+constexpr const char* kNamespaces[] = {"Global\\", "Local\\"};
+
+std::string UserFolderName(std::string_view prefix, const std::string& folder) {
+  return FolderObjectName(std::string(prefix) + win32::UserSidText() + "-", folder);
+}
+
+// A handle to an object under the user's name that another user made is no claim of the
+// user's: whoever made it decides who holds it.
+HANDLE KeepIfOwn(HANDLE handle) {
+  if (handle == nullptr || win32::OwnedByUser(handle)) return handle;
+  ::CloseHandle(handle);
+  return nullptr;
+}
+
+HANDLE CreateFolderMutex(std::string_view prefix, const std::string& folder) {
+  const std::string name = UserFolderName(prefix, folder);
+  const win32::OwnedSecurityDescriptor security = win32::UserOnlySecurity(kMutexRights);
+  // Without a descriptor (the system did not tell who the user is) only the session's
+  // namespace is closed to others.
+  if (!security) return ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
+  for (const char* space : kNamespaces) {
+    // Creates the mutex, or opens the existing one with every right when it lets us.
+    if (HANDLE mutex = KeepIfOwn(::CreateMutexA(&attributes, FALSE, (space + name).c_str()))) {
+      return mutex;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -46,70 +75,43 @@ std::string FolderObjectName(std::string_view prefix, const std::string& folder)
   return std::string(prefix) + name;
 }
 
-namespace {
-
-// Full rights on the mutex for every user who logs on, the system and administrators,
-// so that a second user's run opens the first one's claim instead of being denied.
-constexpr char kClaimSecurity[] =
-    "D:(A;;0x001F0001;;;AU)(A;;0x001F0001;;;SY)(A;;0x001F0001;;;BA)";
-
-ClaimAttempt AttemptOf(HANDLE handle) {
-  if (handle != nullptr) return ClaimAttempt::kOk;
-  switch (::GetLastError()) {
-    case ERROR_ACCESS_DENIED: return ClaimAttempt::kAccessDenied;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return ClaimAttempt::kNotFound;
-    default: return ClaimAttempt::kOtherFailure;
-  }
+HANDLE TakeFolderMutex(std::string_view prefix, const std::string& folder) {
+  HANDLE mutex = CreateFolderMutex(prefix, folder);
+  if (mutex == nullptr) return nullptr;
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  // An abandoned mutex was held by a process that ended without letting go: whatever it
+  // did is over, and the mutex is ours.
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return mutex;
+  ::CloseHandle(mutex);
+  return nullptr;
 }
 
-HANDLE OpenClaimMutex(const std::string& name) {
-  const std::string global = "Global\\" + name;
-  win32::OwnedSecurityDescriptor descriptor;
-  PSECURITY_DESCRIPTOR made = nullptr;
-  if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(kClaimSecurity, SDDL_REVISION_1, &made,
-                                                             nullptr)) {
-    descriptor = win32::OwnedSecurityDescriptor(made);
-  }
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
-  HANDLE created = ::CreateMutexA(descriptor ? &attributes : nullptr, FALSE, global.c_str());
-  const ClaimAttempt create = AttemptOf(created);
-  HANDLE opened = nullptr;
-  ClaimAttempt open = ClaimAttempt::kNotFound;
-  if (create == ClaimAttempt::kAccessDenied) {
-    opened = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, global.c_str());
-    open = AttemptOf(opened);
-  }
-  switch (ChooseClaimPlace(create, open)) {
-    case ClaimPlace::kMachineWide: return created != nullptr ? created : opened;
-    case ClaimPlace::kTakenElsewhere: return nullptr;
-    case ClaimPlace::kSessionLocal: break;
-  }
-  return ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+void GiveUpFolderMutex(HANDLE mutex) {
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
 }
 
-}  // namespace
+HANDLE OpenFolderMutex(std::string_view prefix, const std::string& folder) {
+  const std::string name = UserFolderName(prefix, folder);
+  for (const char* space : kNamespaces) {
+    const std::string full = space + name;
+    constexpr DWORD kRights = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
+    if (HANDLE mutex = KeepIfOwn(::OpenMutexA(kRights, FALSE, full.c_str()))) return mutex;
+  }
+  return nullptr;
+}
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  HANDLE mutex = OpenClaimMutex(FolderObjectName("Tandrel-Index-", folder));
+  HANDLE mutex = TakeFolderMutex("Tandrel-Index-", folder);
   if (mutex == nullptr) return false;
-  const DWORD waited = ::WaitForSingleObject(mutex, 0);
-  // An abandoned mutex was held by a process that ended without letting go: its run
-  // is over, and the claim is ours.
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    ::CloseHandle(mutex);
-    return false;
-  }
   handle_ = reinterpret_cast<std::intptr_t>(mutex);
   return true;
 }
 
 void FolderClaim::Release() {
   if (handle_ == kNoHandle) return;
-  HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
-  ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNoHandle;
 }
 

@@ -52,7 +52,7 @@ using OwnedMemoryDc = Owned<HDC, FreeMemoryDc>;
 using OwnedIcon = Owned<HICON, DestroyIcon>;
 using OwnedMenu = Owned<HMENU, DestroyMenu>;
 using OwnedAccelerators = Owned<HACCEL, DestroyAcceleratorTable>;
-// A kernel object such as a started process or its first thread.
+// A kernel object: a started process or its thread, a file mapping, a mutex.
 using OwnedHandle = Owned<HANDLE, CloseHandle>;
 inline BOOL WINAPI FreeLocalMemory(PSECURITY_DESCRIPTOR memory) { return LocalFree(memory) == nullptr; }
 using OwnedSecurityDescriptor = Owned<PSECURITY_DESCRIPTOR, FreeLocalMemory>;

@@ -66,9 +66,7 @@ void ShowProcessMessage(std::string_view title, std::string_view text) {
 
 bool RunningMark::Hold(const std::string& folder) {
   Release();
-  const std::string name = FolderObjectName(kRunningPrefix, folder);
-  HANDLE mutex = ::CreateMutexA(nullptr, TRUE, ("Global\\" + name).c_str());
-  if (mutex == nullptr) mutex = ::CreateMutexA(nullptr, TRUE, ("Local\\" + name).c_str());
+  HANDLE mutex = TakeFolderMutex(kRunningPrefix, folder);
   if (mutex == nullptr) return false;
   handle_ = reinterpret_cast<std::intptr_t>(mutex);
   return true;
@@ -76,16 +74,12 @@ bool RunningMark::Hold(const std::string& folder) {
 
 void RunningMark::Release() {
   if (handle_ == kNoHandle) return;
-  HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
-  ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNoHandle;
 }
 
 bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
-  const std::string name = FolderObjectName(kRunningPrefix, folder);
-  HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\" + name).c_str());
-  if (mutex == nullptr) mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, ("Local\\" + name).c_str());
+  HANDLE mutex = OpenFolderMutex(kRunningPrefix, folder);
   if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
   // An abandoned mutex was held by a process that has ended.
   const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);

@@ -64,6 +64,12 @@ void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void EndProcess(int code) { ::ExitProcess(static_cast<UINT>(code)); }
 
+void LoadLibrariesFromSystemFolderOnly() {
+  // Only a Windows 7 without its 2011 loader update lacks this; it keeps the old order,
+  // and the program runs on as before.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int CompareNamesForDisplay(std::string_view a, std::string_view b) {
   const int result = ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                                       b.data(), static_cast<int>(b.size()));

@@ -11,13 +11,13 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/threads.h"
 #include "platform/window/controls.h"
 #include "platform/window/menus.h"
 #include "platform/window/shell.h"
@@ -67,7 +67,7 @@ class Ui : public WindowSet, public Controls, public Menus, public Shell, public
     };
     std::vector<ListRows> list_rows;  // the newest per list
   };
-  std::mutex posted_lock_;
+  platform::Mutex posted_lock_;
   Posted posted_;
   std::atomic<bool> posted_any_{false};  // lets the main thread skip the lock when idle
 };

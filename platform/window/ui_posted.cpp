@@ -8,7 +8,7 @@ namespace tandrel::ui {
 void Ui::PostStatusText(FieldId field_id, std::string_view text) {
   const int field = NumberOf(field_id);
   if (field < 0) return;
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   if (posted_.status_texts.size() <= static_cast<std::size_t>(field)) {
     posted_.status_texts.resize(static_cast<std::size_t>(field) + 1);
   }
@@ -17,25 +17,25 @@ void Ui::PostStatusText(FieldId field_id, std::string_view text) {
 }
 
 void Ui::PostProgress(int maximum, int position) {
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   posted_.progress = {maximum, position};
   posted_any_.store(true, std::memory_order_release);
 }
 
 void Ui::PostTrayImage(ImageId image) {
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   posted_.tray_image = image;
   posted_any_.store(true, std::memory_order_release);
 }
 
 void Ui::PostTrayTooltip(std::string_view tooltip) {
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   posted_.tray_tooltip = std::string(tooltip);
   posted_any_.store(true, std::memory_order_release);
 }
 
 void Ui::PostMenuItemEnabled(ItemId item, bool enabled) {
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   auto& states = posted_.menu_states;
   std::erase_if(states, [item](const auto& s) { return s.first == item; });
   states.emplace_back(item, enabled);
@@ -44,7 +44,7 @@ void Ui::PostMenuItemEnabled(ItemId item, bool enabled) {
 
 void Ui::PostListRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows,
                       int fill_column) {
-  std::lock_guard<std::mutex> hold(posted_lock_);
+  platform::LockGuard hold(posted_lock_);
   auto& lists = posted_.list_rows;
   std::erase_if(lists, [&](const auto& l) { return l.window == window && l.id == id; });
   lists.push_back({window, id, std::move(rows), fill_column});
@@ -55,7 +55,7 @@ void Ui::ApplyPostedUpdates() {
   if (!posted_any_.load(std::memory_order_acquire)) return;
   Posted taken;
   {
-    std::lock_guard<std::mutex> hold(posted_lock_);
+    platform::LockGuard hold(posted_lock_);
     taken = std::move(posted_);
     posted_ = Posted{};
     posted_any_.store(false, std::memory_order_relaxed);

@@ -4,7 +4,7 @@ namespace tandrel {
 
 bool CopyJobQueue::Append(std::vector<CopyJob> batch) {
   if (batch.empty()) return false;
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   pending_ += static_cast<std::int32_t>(batch.size());
   for (CopyJob& job : batch) jobs_.push_back(std::move(job));
   if (worker_running_) return false;
@@ -13,7 +13,7 @@ bool CopyJobQueue::Append(std::vector<CopyJob> batch) {
 }
 
 std::optional<CopyJobQueue::Taken> CopyJobQueue::Take(const std::function<void()>& on_end) {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (jobs_.empty()) {
     worker_running_ = false;
     if (on_end) on_end();
@@ -25,24 +25,24 @@ std::optional<CopyJobQueue::Taken> CopyJobQueue::Take(const std::function<void()
 }
 
 std::int32_t CopyJobQueue::Finish() {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   if (pending_ > 0) --pending_;
   return pending_;
 }
 
 void CopyJobQueue::DropQueued() {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   pending_ -= static_cast<std::int32_t>(jobs_.size());
   jobs_.clear();
 }
 
 void CopyJobQueue::WorkerNotStarted() {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   worker_running_ = false;
 }
 
 std::int32_t CopyJobQueue::Pending() const {
-  std::lock_guard<std::mutex> hold(lock_);
+  platform::LockGuard hold(lock_);
   return pending_;
 }
 

@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/threads.h"
 
 namespace tandrel {
 
@@ -44,7 +45,7 @@ class CopyJobQueue {
   std::int32_t Pending() const;
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::Mutex lock_;
   std::deque<CopyJob> jobs_;
   std::int32_t pending_ = 0;  // queued jobs and the one being made
   bool worker_running_ = false;

@@ -85,7 +85,7 @@ void QueueCopies(ui::Ui& ui, const ResultControls& c) {
     batch.push_back({hit.folder + platform::kPathSeparator, hit.name, destination + hit.name});
   }
   if (!CopyQueue.Append(std::move(batch))) return;  // the running worker takes them
-  if (!CopyThread.Start([&ui, c](std::stop_token) { CopyWorker(ui, c); })) CopyQueue.WorkerNotStarted();
+  if (!CopyThread.Start([&ui, c](const platform::StopToken&) { CopyWorker(ui, c); })) CopyQueue.WorkerNotStarted();
 }
 
 void CancelCopies(ui::Ui&, const ResultControls&) { CopyQueue.DropQueued(); }

@@ -12,7 +12,7 @@ constexpr std::uint32_t kTickerPeriodMs = 200;
 std::string HitCountText(std::int32_t count) { return "Gefunden: " + std::to_string(count); }
 
 void SearchTicker(ui::StatusPoster& ui, const SearchControls& c, const std::atomic<std::int32_t>& count,
-                  const std::stop_token& stop) {
+                  const platform::StopToken& stop) {
   // Ending the search ends the wait at once, never half-way through an update.
   platform::StoppableWait period(stop);
   while (period.For(kTickerPeriodMs)) {
@@ -20,7 +20,7 @@ void SearchTicker(ui::StatusPoster& ui, const SearchControls& c, const std::atom
   }
 }
 
-void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, const std::stop_token& stop) {
+void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, const platform::StopToken& stop) {
   // The snapshot this search scans; a reload publishes a new table and leaves this one
   // complete for as long as the hits refer to it.
   std::shared_ptr<const IndexTable> table = CurrentIndexTable();
@@ -35,7 +35,9 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
   std::vector<std::int32_t> hits;
   bool complete = false;
   {
-    std::jthread ticker([&](std::stop_token ticker_stop) {
+    // Without a thread to spare the search goes on, only its count shows at the end.
+    platform::Thread ticker;
+    (void)ticker.Start([&](const platform::StopToken& ticker_stop) {
       SearchTicker(ui, c, hit_count, ticker_stop);
     });
     ui.PostStatusText(c.state_field, ui::Centred("Suche..."));
@@ -45,7 +47,7 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
     options.stop = stop;
     complete = ScanIndex(*table, query, options, hits);
   }  // the ticker is stopped and joined here, before the final count is written
-  if (!complete || stop.stop_requested()) return;
+  if (!complete || stop.StopRequested()) return;
 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
@@ -79,7 +81,9 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
     return;
   }
   EndRunningSearch();
-  SearchThread.Start([&ui, c, query](std::stop_token stop) { RunSearch(ui, c, query, stop); });
+  // Without a thread the search does not run, and its query is not remembered: pressing
+  // Return again tries once more.
+  (void)SearchThread.Start([&ui, c, query](const platform::StopToken& stop) { RunSearch(ui, c, query, stop); });
 }
 
 }  // namespace tandrel

@@ -1,5 +1,4 @@
 // Process-wide state of the search. Each value names the threads that touch it.
-#include <mutex>
 
 #include "platform/platform.h"
 #include "search/window/search_window_internal.h"
@@ -14,7 +13,7 @@ namespace {
 
 // Written by the search thread when it begins, cleared by an indexing run, read by the
 // main thread.
-std::mutex last_query_lock;
+platform::Mutex last_query_lock;
 std::string last_query;
 
 }  // namespace
@@ -25,12 +24,12 @@ platform::Thread SearchThread;
 bool SearchRunning() { return SearchThread.IsRunning(); }
 
 std::string LastQuery() {
-  std::lock_guard<std::mutex> hold(last_query_lock);
+  platform::LockGuard hold(last_query_lock);
   return last_query;
 }
 
 void SetLastQuery(std::string query) {
-  std::lock_guard<std::mutex> hold(last_query_lock);
+  platform::LockGuard hold(last_query_lock);
   last_query = std::move(query);
 }
 

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of what users expect of a Windows program: the tray icon's life, the
 keyboard focus, the end of the session, updates during modal loops and dialog keys."""
-import os
 import time
 import unittest
 
@@ -10,10 +9,10 @@ from test_dialogs import delete_run_value, read_settings
 
 SETTINGS_DIALOG = "Tandrel - Einstellungen"
 FOLDERS_DIALOG = "Tandrel - Ordner verwalten"
-FOLDER_LIST, FOLDER_TREE, CANCEL_BUTTON, APPLY_BUTTON = 11, 12, 16, 17
-SETTINGS_APPLY, AUTOSTART_BOX = 18, 19
 VK_TAB, VK_RETURN, VK_ESCAPE, VK_DELETE, VK_DOWN = 0x09, 0x0D, 0x1B, 0x2E, 0x28
 WM_LBUTTONDBLCLK, WM_RBUTTONDOWN = 0x203, 0x204
+# Wine's list view joins letters typed within 450 ms; a margin for its tick count's steps.
+TYPE_AHEAD_JOIN_S = 0.6
 
 
 def tray_present(handle):
@@ -35,7 +34,7 @@ class TrayIconTest(unittest.TestCase):
             self.assertFalse(tray_present(handle))
             drive_ok("taskbar-created")
             self.assertTrue(poll(lambda: tray_present(handle), 10), "icon not added again")
-            drive_ok("command", MAIN, 12)
+            drive_ok("command", MAIN, ItemId.kItemQuit)
             self.assertTrue(app.wait_exit(20), "still running")
             self.assertFalse(tray_present(handle), "the icon outlived the program")
 
@@ -53,11 +52,11 @@ class EndSessionTest(unittest.TestCase):
             app.wait_main()
             handle = drive_ok("window-handle", MAIN)
             # The flag switched on in the settings dialog is stored only by the quit sequence.
-            drive_ok("command", MAIN, 11)
+            drive_ok("command", MAIN, ItemId.kItemSettings)
             drive_ok("wait-window", SETTINGS_DIALOG, 20000)
-            drive_ok("click", SETTINGS_DIALOG, AUTOSTART_BOX)
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 10))
-            drive_ok("click", SETTINGS_DIALOG, SETTINGS_APPLY)
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kAutostartCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 10))
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kSettingsApplyButton)
             self.assertEqual(drive("wait-gone", SETTINGS_DIALOG, 10000)[0], 0)
             self.assertEqual(drive_ok("end-session", MAIN), "1", "the logoff was refused")
             self.assertTrue(app.wait_exit(20), "still running after the session ended")
@@ -69,37 +68,30 @@ class FocusTest(unittest.TestCase):
     def test_query_field_keeps_the_focus_across_a_message_box_and_a_dialog(self):
         with Tandrel() as app:
             app.wait_main()
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 10), "no focus at start")
-            drive_ok("command", MAIN, 3)
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 10), "no focus at start")
+            drive_ok("command", MAIN, ItemId.kItemHelp)
             self.assertEqual(drive("message-box", 20000)[0], 0)
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 10), "focus lost after the box")
-            drive_ok("command", MAIN, 11)
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 10), "focus lost after the box")
+            drive_ok("command", MAIN, ItemId.kItemSettings)
             drive_ok("wait-window", SETTINGS_DIALOG, 20000)
             drive_ok("close", SETTINGS_DIALOG)
             self.assertEqual(drive("wait-gone", SETTINGS_DIALOG, 10000)[0], 0)
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 10), "focus lost after the dialog")
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 10), "focus lost after the dialog")
 
 
 class ModalLoopTest(unittest.TestCase):
     def test_status_text_changes_while_a_popup_menu_is_open(self):
-        app = Tandrel()
-        tree = app.path("tree")
         # Big enough that the run still walks when the menu has opened.
-        for d in range(250):
-            os.makedirs(os.path.join(tree, "d%03d" % d))
-            for f in range(300):
-                open(os.path.join(tree, "d%03d" % d, "f%03d.txt" % f), "wb").close()
-        with open(app.path("settings.conf"), "wb") as conf:
-            conf.write(b"0\r\n" + app.windows_path("tree").encode("cp1252") + b"\r\n")
-        with app:
+        settings = b"0\r\n" + windows_path(big_tree()).encode("cp1252") + b"\r\n"
+        with Tandrel({"settings.conf": settings}) as app:
             app.wait_main()
-            drive_ok("command", MAIN, 2)
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
             drive_ok("tray", MAIN, WM_RBUTTONDOWN)
             self.assertEqual(drive("popup-open", 10000)[0], 0, "no popup menu")
-            first = drive_ok("status", MAIN, 3)
+            first = drive_ok("status", MAIN, FieldId.kProgressField)
             self.assertFalse(first.startswith("\tIndexierung"), "the run ended before the menu opened")
-            code, seen = drive("watch-status", MAIN, 3, 60000, "\tIndexierung")
+            code, seen = drive("watch-status", MAIN, FieldId.kProgressField, 60000, "\tIndexierung")
             self.assertEqual(code, 0, "the run's texts stood still: %r" % seen)
             self.assertEqual(drive("popup-open", 0)[0], 0, "the menu closed meanwhile")
             self.assertEqual(drive("close-popup", 10000)[0], 0)
@@ -111,16 +103,20 @@ class TypeAheadTest(unittest.TestCase):
                    (b"\xc4abc.doc", b"C:\\a", 0), (b"Yabc2.txt", b"C:\\a", 0)]
         with Tandrel({"db.db": index_bytes(records)}) as app:
             app.wait_main()
-            drive_ok("set-text", MAIN, QUERY, "abc")
-            drive_ok("key", MAIN, QUERY, VK_RETURN)
-            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "4", 20))
+            drive_ok("set-text", MAIN, ControlId.kQueryField, "abc")
+            drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "4", 20))
+            took_effect = None
             for typed, row in ((ord("y"), 1), (ord("y"), 3), (0xE4, 2)):
-                # Letters typed in quick succession make one longer text for the list to
-                # find; the pause lets each letter start a search of its own.
-                time.sleep(1.5)
-                drive_ok("char", MAIN, RESULTS, typed)
-                self.assertTrue(poll(lambda: drive_ok("list-focused", MAIN, RESULTS) == str(row), 5),
+                # The list joins letters typed within its interval into one longer text to
+                # find; each letter here comes once the interval since the moment the one
+                # before took effect has passed, so that it starts a search of its own.
+                if took_effect is not None:
+                    poll(lambda: time.monotonic() - took_effect > TYPE_AHEAD_JOIN_S, 5)
+                drive_ok("char", MAIN, ControlId.kResultList, typed)
+                self.assertTrue(poll(lambda: drive_ok("list-focused", MAIN, ControlId.kResultList) == str(row), 5),
                                 "typed %#x" % typed)
+                took_effect = time.monotonic()
 
 
 class MainKeyboardTest(unittest.TestCase):
@@ -141,27 +137,27 @@ class MainKeyboardTest(unittest.TestCase):
         records = [(b"abc%d.txt" % i, b"C:\\a", 0) for i in range(3)]
         with Tandrel({"db.db": index_bytes(records)}) as app:
             app.wait_main()
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 10), "no focus at start")
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 10), "no focus at start")
             order = [self.tab_to(VK_TAB) for _ in range(5)]
-            self.assertEqual(order, [SEARCH, FOLDERS, FILES, RESULTS, QUERY])
-            self.assertEqual(self.tab_to(VK_TAB, shift=True), RESULTS, "Shift+Tab")
-            self.assertEqual(self.tab_to(VK_TAB, shift=True), FILES)
-            self.assertEqual([self.tab_to(VK_TAB) for _ in range(2)], [RESULTS, QUERY])
+            self.assertEqual(order, [ControlId.kSearchButton, ControlId.kFoldersCheckBox, ControlId.kFilesCheckBox, ControlId.kResultList, ControlId.kQueryField])
+            self.assertEqual(self.tab_to(VK_TAB, shift=True), ControlId.kResultList, "Shift+Tab")
+            self.assertEqual(self.tab_to(VK_TAB, shift=True), ControlId.kFilesCheckBox)
+            self.assertEqual([self.tab_to(VK_TAB) for _ in range(2)], [ControlId.kResultList, ControlId.kQueryField])
 
-            drive_ok("set-text", MAIN, QUERY, "abc")
-            self.assertEqual(self.tab_to(VK_TAB), SEARCH)
+            drive_ok("set-text", MAIN, ControlId.kQueryField, "abc")
+            self.assertEqual(self.tab_to(VK_TAB), ControlId.kSearchButton)
             self.press(0x20)  # the space bar presses the focused button
-            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "3", 20), "no search")
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 5), "the focus stayed on Suchen")
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "3", 20), "no search")
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 5), "the focus stayed on Suchen")
             self.press(VK_DOWN)
-            self.assertTrue(poll(lambda: focus(MAIN) == RESULTS, 5), "Down stayed in the query field")
-            self.assertEqual(drive_ok("list-focused", MAIN, RESULTS), "0", "no row to act on")
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kResultList, 5), "Down stayed in the query field")
+            self.assertEqual(drive_ok("list-focused", MAIN, ControlId.kResultList), "0", "no row to act on")
 
-            drive_ok("command", MAIN, 13)
+            drive_ok("command", MAIN, ItemId.kItemHideRestore)
             self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "0", 10))
-            drive_ok("command", MAIN, 13)
+            drive_ok("command", MAIN, ItemId.kItemHideRestore)
             self.assertTrue(poll(lambda: drive_ok("is-visible", MAIN) == "1", 10))
-            self.assertTrue(poll(lambda: focus(MAIN) == QUERY, 5), "after the restore")
+            self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 5), "after the restore")
 
 
 class GrowTest(unittest.TestCase):
@@ -169,20 +165,20 @@ class GrowTest(unittest.TestCase):
         records = [(b"abc%03d mit einem recht langen Namen.txt" % i, b"C:\\Ordner", 0) for i in range(300)]
         with Tandrel({"db.db": index_bytes(records)}) as app:
             app.wait_main()
-            drive_ok("set-text", MAIN, QUERY, "abc")
-            drive_ok("key", MAIN, QUERY, VK_RETURN)
-            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, RESULTS) == "300", 20))
-            self.assertTrue(poll(lambda: drive_ok("scroll-bars", MAIN, RESULTS) == "0 1", 5),
-                            "bars (horizontal, vertical): " + drive_ok("scroll-bars", MAIN, RESULTS))
+            drive_ok("set-text", MAIN, ControlId.kQueryField, "abc")
+            drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "300", 20))
+            self.assertTrue(poll(lambda: drive_ok("scroll-bars", MAIN, ControlId.kResultList) == "0 1", 5),
+                            "bars (horizontal, vertical): " + drive_ok("scroll-bars", MAIN, ControlId.kResultList))
             screenshot("grow_before_maximise")
-            left = numbers(drive_ok("control-rect", MAIN, SEARCH))[0]
+            left = numbers(drive_ok("control-rect", MAIN, ControlId.kSearchButton))[0]
             drive_ok("show-state", MAIN, "maximized")
-            self.assertTrue(poll(lambda: numbers(drive_ok("control-rect", MAIN, SEARCH))[0] > left, 10))
+            self.assertTrue(poll(lambda: numbers(drive_ok("control-rect", MAIN, ControlId.kSearchButton))[0] > left, 10))
             # A stale white box over "Suchen" stays until something else repaints it.
-            self.assertTrue(poll(lambda: int(drive_ok("white-share", MAIN, SEARCH)) < 20, 5),
-                            "white over Suchen: %s%%" % drive_ok("white-share", MAIN, SEARCH))
+            self.assertTrue(poll(lambda: int(drive_ok("white-share", MAIN, ControlId.kSearchButton)) < 20, 5),
+                            "white over Suchen: %s%%" % drive_ok("white-share", MAIN, ControlId.kSearchButton))
             screenshot("grow_after_maximise")
-            self.assertEqual(drive_ok("scroll-bars", MAIN, RESULTS), "0 1")
+            self.assertEqual(drive_ok("scroll-bars", MAIN, ControlId.kResultList), "0 1")
 
 
 class DialogKeyboardTest(unittest.TestCase):
@@ -199,56 +195,56 @@ class DialogKeyboardTest(unittest.TestCase):
         original = b"0\r\nD:\\Eins\r\n"
         with Tandrel({"settings.conf": original}) as app:
             app.wait_main()
-            drive_ok("command", MAIN, 1)
+            drive_ok("command", MAIN, ItemId.kItemManageFolders)
             drive_ok("wait-window", FOLDERS_DIALOG, 20000)
             for _ in range(8):
-                if focus(FOLDERS_DIALOG) == CANCEL_BUTTON:
+                if focus(FOLDERS_DIALOG) == ControlId.kFolderCancelButton:
                     break
                 before = focus(FOLDERS_DIALOG)
                 self.press(VK_TAB)
                 poll(lambda: focus(FOLDERS_DIALOG) != before, 5)
-            self.assertEqual(focus(FOLDERS_DIALOG), CANCEL_BUTTON)
+            self.assertEqual(focus(FOLDERS_DIALOG), ControlId.kFolderCancelButton)
             self.press(VK_RETURN)
             self.assertEqual(drive("wait-gone", FOLDERS_DIALOG, 10000)[0], 0, "Return did not close")
             self.assertEqual(read_settings(app), original, "Return on Abbrechen applied the list")
-            self.assertFalse(drive_ok("status", MAIN, 3).startswith("\tIndexierung"), "a run started")
+            self.assertFalse(drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexierung"), "a run started")
 
     def test_tab_esc_return_and_del(self):
         original = b"0\r\nD:\\Eins\r\nD:\\Zwei\r\n"
         with Tandrel({"settings.conf": original}) as app:
             app.wait_main()
-            drive_ok("command", MAIN, 1)
+            drive_ok("command", MAIN, ItemId.kItemManageFolders)
             drive_ok("wait-window", FOLDERS_DIALOG, 20000)
-            self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, FOLDER_LIST) == "2", 10))
+            self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList) == "2", 10))
             order = []
             for _ in range(4):
                 before = focus(FOLDERS_DIALOG)
                 self.press(VK_TAB)
                 poll(lambda: focus(FOLDERS_DIALOG) != before, 5)
                 order.append(focus(FOLDERS_DIALOG))
-            self.assertEqual(order, [FOLDER_TREE, FOLDER_LIST, APPLY_BUTTON, CANCEL_BUTTON])
+            self.assertEqual(order, [ControlId.kFolderTree, ControlId.kFolderList, ControlId.kFolderApplyButton, ControlId.kFolderCancelButton])
             self.press(VK_TAB, shift=True)
-            self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == APPLY_BUTTON, 5), "Shift+Tab")
+            self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == ControlId.kFolderApplyButton, 5), "Shift+Tab")
             self.press(VK_TAB, shift=True)
-            self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == FOLDER_LIST, 5))
-            drive_ok("list-select", FOLDERS_DIALOG, FOLDER_LIST, 0)
+            self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == ControlId.kFolderList, 5))
+            drive_ok("list-select", FOLDERS_DIALOG, ControlId.kFolderList, 0)
             self.press(VK_DELETE)
-            self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, FOLDER_LIST) == "1", 10),
+            self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList) == "1", 10),
                             "Del removed no row")
             self.press(VK_ESCAPE)
             self.assertEqual(drive("wait-gone", FOLDERS_DIALOG, 10000)[0], 0, "Esc did not cancel")
             self.assertEqual(read_settings(app), original, "a cancelled dialog wrote the file")
 
-            drive_ok("command", MAIN, 11)
+            drive_ok("command", MAIN, ItemId.kItemSettings)
             drive_ok("wait-window", SETTINGS_DIALOG, 20000)
-            needs = int(drive_ok("label-needs", SETTINGS_DIALOG, AUTOSTART_BOX))
-            box = numbers(drive_ok("control-rect", SETTINGS_DIALOG, AUTOSTART_BOX))
+            needs = int(drive_ok("label-needs", SETTINGS_DIALOG, ControlId.kAutostartCheckBox))
+            box = numbers(drive_ok("control-rect", SETTINGS_DIALOG, ControlId.kAutostartCheckBox))
             self.assertGreaterEqual(box[2], needs, "the label is cut")
             self.assertEqual(box[0] + box[2], 198, "the right edge moved")
             self.press(VK_TAB)
-            self.assertTrue(poll(lambda: focus(SETTINGS_DIALOG) == AUTOSTART_BOX, 5))
+            self.assertTrue(poll(lambda: focus(SETTINGS_DIALOG) == ControlId.kAutostartCheckBox, 5))
             self.press(0x20)  # the space bar checks the box that has the focus
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 5))
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 5))
             screenshot("settings_dialog_label")
             self.press(VK_RETURN)
             self.assertEqual(drive("wait-gone", SETTINGS_DIALOG, 10000)[0], 0, "Return did not apply")

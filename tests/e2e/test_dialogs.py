@@ -9,10 +9,6 @@ from e2e_support import *  # noqa: F401,F403
 
 FOLDERS_DIALOG = "Tandrel - Ordner verwalten"
 SETTINGS_DIALOG = "Tandrel - Einstellungen"
-FOLDER_LIST, FOLDER_TREE = 11, 12
-CANCEL_BUTTON, APPLY_BUTTON = 16, 17
-SETTINGS_APPLY, AUTOSTART_BOX = 18, 19
-ITEM_MANAGE_FOLDERS, ITEM_SETTINGS = 1, 11
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "Tandrel Vexoran"
 REG_SZ = 1
@@ -72,23 +68,23 @@ class DialogTestCase(unittest.TestCase):
         delete_run_value()
 
     def open_folders(self):
-        drive_ok("command", MAIN, ITEM_MANAGE_FOLDERS)
+        drive_ok("command", MAIN, ItemId.kItemManageFolders)
         self.assertEqual(drive("wait-window", FOLDERS_DIALOG, 20000)[0], 0, "no folder dialog")
 
     def open_settings(self):
-        drive_ok("command", MAIN, ITEM_SETTINGS)
+        drive_ok("command", MAIN, ItemId.kItemSettings)
         self.assertEqual(drive("wait-window", SETTINGS_DIALOG, 20000)[0], 0, "no settings dialog")
 
     def add_from_tree(self, path):
-        drive_ok("tree-select", FOLDERS_DIALOG, FOLDER_TREE, path)
-        x, y, w, h = rect(FOLDERS_DIALOG, FOLDER_TREE)
+        drive_ok("tree-select", FOLDERS_DIALOG, ControlId.kFolderTree, path)
+        x, y, w, h = rect(FOLDERS_DIALOG, ControlId.kFolderTree)
         drive_ok("right-click-client", FOLDERS_DIALOG, x + w // 2, y + h // 2)
         self.assertEqual(popup_items(), [(8, "Hinzuf\xfcgen")])
         self.assertEqual(drive("pick-popup", 0, 10000)[0], 0)
 
     def remove_row(self, row):
-        drive_ok("list-select", FOLDERS_DIALOG, FOLDER_LIST, row)
-        x, y, w, h = numbers(drive_ok("list-row-rect", FOLDERS_DIALOG, FOLDER_LIST, row))
+        drive_ok("list-select", FOLDERS_DIALOG, ControlId.kFolderList, row)
+        x, y, w, h = numbers(drive_ok("list-row-rect", FOLDERS_DIALOG, ControlId.kFolderList, row))
         drive_ok("right-click-client", FOLDERS_DIALOG, x + w // 2, y + h // 2)
         self.assertEqual(popup_items(), [(9, "Entfernen")])
         self.assertEqual(drive("pick-popup", 0, 10000)[0], 0)
@@ -109,26 +105,26 @@ class FolderDialogTest(DialogTestCase):
             self.assertEqual((state["minimizebox"], state["maximizebox"]), ("0", "0"))
             self.assertEqual(window_state(MAIN)["enabled"], "0")
             self.assertEqual(numbers(drive_ok("client-size", FOLDERS_DIALOG)), [400, 300])
-            self.assertEqual(rect(FOLDERS_DIALOG, FOLDER_TREE), [2, 2, 396, 132])
-            self.assertEqual(rect(FOLDERS_DIALOG, FOLDER_LIST), [2, 138, 396, 132])
-            self.assertEqual(rect(FOLDERS_DIALOG, APPLY_BUTTON), [60, 272, 110, 26])
-            self.assertEqual(rect(FOLDERS_DIALOG, CANCEL_BUTTON), [230, 272, 110, 26])
-            self.assertEqual(drive_ok("get-text", FOLDERS_DIALOG, APPLY_BUTTON), "\xdcbernehmen")
-            self.assertEqual(drive_ok("get-text", FOLDERS_DIALOG, CANCEL_BUTTON), "Abbrechen")
-            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, FOLDER_LIST), "0")
-            self.assertIn("C:", drive_ok("tree-children", FOLDERS_DIALOG, FOLDER_TREE).splitlines())
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderTree), [2, 2, 396, 132])
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderList), [2, 138, 396, 132])
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderApplyButton), [60, 272, 110, 26])
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderCancelButton), [230, 272, 110, 26])
+            self.assertEqual(drive_ok("get-text", FOLDERS_DIALOG, ControlId.kFolderApplyButton), "\xdcbernehmen")
+            self.assertEqual(drive_ok("get-text", FOLDERS_DIALOG, ControlId.kFolderCancelButton), "Abbrechen")
+            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList), "0")
+            self.assertIn("C:", drive_ok("tree-children", FOLDERS_DIALOG, ControlId.kFolderTree).splitlines())
 
             drive_ok("move", FOLDERS_DIALOG, 0, 0, 100, 100)
             self.assertTrue(poll(lambda: numbers(drive_ok("client-size", FOLDERS_DIALOG)) == [300, 250], 10))
-            self.assertTrue(poll(lambda: rect(FOLDERS_DIALOG, APPLY_BUTTON) == [10, 222, 110, 26], 10))
-            self.assertEqual(rect(FOLDERS_DIALOG, CANCEL_BUTTON), [180, 222, 110, 26])
-            self.assertEqual(rect(FOLDERS_DIALOG, FOLDER_TREE), [2, 2, 296, 107])
-            self.assertEqual(rect(FOLDERS_DIALOG, FOLDER_LIST), [2, 113, 296, 107])
+            self.assertTrue(poll(lambda: rect(FOLDERS_DIALOG, ControlId.kFolderApplyButton) == [10, 222, 110, 26], 10))
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderCancelButton), [180, 222, 110, 26])
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderTree), [2, 2, 296, 107])
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderList), [2, 113, 296, 107])
 
             # The bar between tree and list (y 109 to 112) follows the mouse.
             drive_ok("drag-client", FOLDERS_DIALOG, 150, 110, 60)
-            self.assertTrue(poll(lambda: rect(FOLDERS_DIALOG, FOLDER_TREE) == [2, 2, 296, 57], 10))
-            self.assertEqual(rect(FOLDERS_DIALOG, FOLDER_LIST), [2, 63, 296, 157])
+            self.assertTrue(poll(lambda: rect(FOLDERS_DIALOG, ControlId.kFolderTree) == [2, 2, 296, 57], 10))
+            self.assertEqual(rect(FOLDERS_DIALOG, ControlId.kFolderList), [2, 63, 296, 157])
 
             self.close_dialog_with(FOLDERS_DIALOG, "close", FOLDERS_DIALOG)
 
@@ -141,14 +137,14 @@ class FolderDialogTest(DialogTestCase):
             app.wait_main()
             self.open_folders()
             daten = app.windows_path("Daten")
-            self.assertEqual(drive_ok("tree-children", FOLDERS_DIALOG, FOLDER_TREE, daten).splitlines(),
+            self.assertEqual(drive_ok("tree-children", FOLDERS_DIALOG, ControlId.kFolderTree, daten).splitlines(),
                              ["A", "\xc4rger", "b", "c"], "folders only, sorted by name")
             self.add_from_tree(daten)
             self.add_from_tree(daten)  # listed already
             self.add_from_tree("C:")
-            self.assertEqual(list_rows(FOLDERS_DIALOG, FOLDER_LIST), [daten, "C:"])
+            self.assertEqual(list_rows(FOLDERS_DIALOG, ControlId.kFolderList), [daten, "C:"])
             screenshot("folder_dialog")
-            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, APPLY_BUTTON)
+            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, ControlId.kFolderApplyButton)
             expected = b"0\r\n" + daten.encode("cp1252") + b"\r\nC:\r\n"
             self.assertEqual(read_settings(app), expected)
 
@@ -157,20 +153,20 @@ class FolderDialogTest(DialogTestCase):
         with Tandrel({"settings.conf": original}) as app:
             app.wait_main()
             self.open_folders()
-            self.assertEqual(list_rows(FOLDERS_DIALOG, FOLDER_LIST), ["C:\\Eins", "C:\\Zwei"],
+            self.assertEqual(list_rows(FOLDERS_DIALOG, ControlId.kFolderList), ["C:\\Eins", "C:\\Zwei"],
                              "no gap for the empty line")
-            x, y, w, h = rect(FOLDERS_DIALOG, FOLDER_LIST)
+            x, y, w, h = rect(FOLDERS_DIALOG, ControlId.kFolderList)
             drive_ok("right-click-client", FOLDERS_DIALOG, x + w // 2, y + h - 10)
             self.assertEqual(drive("popup-items", 1500)[0], 1, "a menu without a selected row")
             self.remove_row(0)
-            self.assertEqual(list_rows(FOLDERS_DIALOG, FOLDER_LIST), ["C:\\Zwei"])
-            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, CANCEL_BUTTON)
+            self.assertEqual(list_rows(FOLDERS_DIALOG, ControlId.kFolderList), ["C:\\Zwei"])
+            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, ControlId.kFolderCancelButton)
             self.assertEqual(read_settings(app), original)
 
             self.open_folders()
-            self.assertEqual(list_rows(FOLDERS_DIALOG, FOLDER_LIST), ["C:\\Eins", "C:\\Zwei"])
+            self.assertEqual(list_rows(FOLDERS_DIALOG, ControlId.kFolderList), ["C:\\Eins", "C:\\Zwei"])
             self.remove_row(1)
-            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, APPLY_BUTTON)
+            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, ControlId.kFolderApplyButton)
             self.assertEqual(read_settings(app), b"0\r\nC:\\Eins\r\n")
 
     def test_a_102nd_folder_is_refused_with_a_warning(self):
@@ -178,7 +174,7 @@ class FolderDialogTest(DialogTestCase):
         with Tandrel({"settings.conf": full}) as app:
             app.wait_main()
             self.open_folders()
-            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, FOLDER_LIST), "101")
+            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList), "101")
             self.add_from_tree("C:")
             code, text = drive("message-box", 20000)
             self.assertEqual(code, 0, "no warning")
@@ -187,7 +183,7 @@ class FolderDialogTest(DialogTestCase):
             self.assertEqual(title, "Warnung")
             self.assertIn("101", body)
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
-            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, FOLDER_LIST), "101")
+            self.assertEqual(drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList), "101")
             self.assertTrue(poll(lambda: window_state(FOLDERS_DIALOG)["enabled"] == "1", 10))
             self.close_dialog_with(FOLDERS_DIALOG, "close", FOLDERS_DIALOG)
             self.assertEqual(read_settings(app), full)
@@ -204,14 +200,14 @@ class FolderIndexingTest(DialogTestCase):
             app.wait_main()
             self.open_folders()
             self.add_from_tree(app.windows_path("Daten"))
-            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, APPLY_BUTTON)
-            done = poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexierung erfolgreich: "), 60)
+            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, ControlId.kFolderApplyButton)
+            done = poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexierung erfolgreich: "), 60)
             self.assertTrue(done, "the run did not finish")
-            self.assertTrue(drive_ok("status", MAIN, 3).startswith("\tIndexierung erfolgreich: 3 Dateien in "))
+            self.assertTrue(drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexierung erfolgreich: 3 Dateien in "))
             # The fresh index answers a search without any file touched by hand.
-            drive_ok("set-text", MAIN, QUERY, ".txt")
-            drive_ok("click", MAIN, SEARCH)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 0) == "Gefunden: 3", 30))
+            drive_ok("set-text", MAIN, ControlId.kQueryField, ".txt")
+            drive_ok("click", MAIN, ControlId.kSearchButton)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kHitCountField) == "Gefunden: 3", 30))
 
 
 class SettingsDialogTest(DialogTestCase):
@@ -224,29 +220,30 @@ class SettingsDialogTest(DialogTestCase):
             self.assertEqual((state["sizable"], state["minimizebox"], state["maximizebox"]), ("0", "0", "0"))
             self.assertEqual(window_state(MAIN)["enabled"], "0")
             self.assertEqual(numbers(drive_ok("client-size", SETTINGS_DIALOG)), [200, 100])
-            self.assertEqual(rect(SETTINGS_DIALOG, AUTOSTART_BOX), [2, 2, 196, 20])
-            self.assertEqual(rect(SETTINGS_DIALOG, SETTINGS_APPLY), [50, 80, 98, 20])
-            self.assertEqual(drive_ok("get-text", SETTINGS_DIALOG, AUTOSTART_BOX), "Bei Systemstart Index erneuern")
-            self.assertEqual(drive_ok("get-text", SETTINGS_DIALOG, SETTINGS_APPLY), "\xdcbernehmen")
-            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX), "0")
+            self.assertEqual(rect(SETTINGS_DIALOG, ControlId.kAutostartCheckBox), [2, 2, 196, 20])
+            self.assertEqual(rect(SETTINGS_DIALOG, ControlId.kSettingsApplyButton), [50, 80, 98, 20])
+            self.assertEqual(drive_ok("get-text", SETTINGS_DIALOG, ControlId.kAutostartCheckBox), "Bei Systemstart Index erneuern")
+            self.assertEqual(drive_ok("get-text", SETTINGS_DIALOG, ControlId.kSettingsApplyButton), "\xdcbernehmen")
+            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox), "0")
             # The close box changes nothing, even with the box checked meanwhile.
-            drive_ok("click", SETTINGS_DIALOG, AUTOSTART_BOX)
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 10))
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kAutostartCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 10))
             self.close_dialog_with(SETTINGS_DIALOG, "close", SETTINGS_DIALOG)
             self.assertIsNone(run_value())
             self.open_settings()
-            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX), "0")
+            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox), "0")
 
     def test_applying_registers_at_once_and_unregisters(self):
-        # A program folder with spaces: the value holds it in quotes, one program.
+        # A program folder with spaces: the value holds it in quotes, a command line that
+        # cannot be read as a shorter path.
         with Tandrel(folder_prefix="t mit Leerzeichen ") as app:
             app.wait_main()
             self.open_settings()
-            drive_ok("click", SETTINGS_DIALOG, AUTOSTART_BOX)
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 10))
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kAutostartCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 10))
             screenshot("settings_dialog")
-            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, SETTINGS_APPLY)
-            expected = '"' + app.windows_path("Vexoran.exe") + '"'
+            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, ControlId.kSettingsApplyButton)
+            expected = '"%s"' % app.windows_path("Vexoran.exe")
             self.assertTrue(poll(lambda: run_value() is not None, 10), "no Run-key value")
             self.assertEqual(run_value(), (REG_SZ, len(expected.encode("cp1252")) + 1, expected))
             query = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", RUN_VALUE], env=wine_env(),
@@ -255,35 +252,35 @@ class SettingsDialogTest(DialogTestCase):
             self.assertEqual(read_settings(app), b"", "the flag reaches the file at quit")
 
             self.open_settings()
-            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX), "1")
-            drive_ok("click", SETTINGS_DIALOG, AUTOSTART_BOX)
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "0", 10))
-            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, SETTINGS_APPLY)
+            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox), "1")
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kAutostartCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "0", 10))
+            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, ControlId.kSettingsApplyButton)
             self.assertTrue(poll(lambda: run_value() is None, 10), "the value stayed")
 
     def test_start_up_brings_the_registration_in_line(self):
         with Tandrel({"settings.conf": b"1\r\n"}) as app:
             app.wait_main()
             self.assertTrue(poll(lambda: run_value() is not None, 10), "not written at start-up")
-            self.assertEqual(run_value()[2], '"' + app.windows_path("Vexoran.exe") + '"')
+            self.assertEqual(run_value()[2], '"%s"' % app.windows_path("Vexoran.exe"))
         # Any value but 1 is off: the box shows checked, the stale value goes at start-up.
         with Tandrel({"settings.conf": b"2\r\n"}) as app:
             app.wait_main()
             self.assertTrue(poll(lambda: run_value() is None, 10), "not removed at start-up")
             self.open_settings()
-            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX), "1")
-            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, SETTINGS_APPLY)
+            self.assertEqual(drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox), "1")
+            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, ControlId.kSettingsApplyButton)
             self.assertTrue(poll(lambda: run_value() is not None, 10), "applying 1 writes it")
 
     def test_an_applied_setting_survives_the_folder_dialog(self):
         with Tandrel({"settings.conf": b"0\r\nC:\\Eins\r\n"}) as app:
             app.wait_main()
             self.open_settings()
-            drive_ok("click", SETTINGS_DIALOG, AUTOSTART_BOX)
-            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, AUTOSTART_BOX) == "1", 10))
-            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, SETTINGS_APPLY)
+            drive_ok("click", SETTINGS_DIALOG, ControlId.kAutostartCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 10))
+            self.close_dialog_with(SETTINGS_DIALOG, "click", SETTINGS_DIALOG, ControlId.kSettingsApplyButton)
             self.open_folders()
-            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, CANCEL_BUTTON)
-            drive_ok("command", MAIN, 12)
+            self.close_dialog_with(FOLDERS_DIALOG, "click", FOLDERS_DIALOG, ControlId.kFolderCancelButton)
+            drive_ok("command", MAIN, ItemId.kItemQuit)
             self.assertTrue(app.wait_exit(20), "still running")
             self.assertEqual(read_settings(app), b"1\r\nC:\\Eins\r\n")

@@ -6,8 +6,6 @@ import random
 import re
 import shutil
 import subprocess
-import tempfile
-import threading
 import time
 import unittest
 
@@ -15,29 +13,8 @@ from e2e_support import *  # noqa: F401,F403
 
 TDL = os.environ.get("TANDREL_TDL", "")
 VEXORAN = os.environ.get("TANDREL_VEXORAN", "")
-TREES = os.path.join(BUILD, "e2e-trees")
-BIG_FOLDERS, BIG_FILES = 200, 500  # 100,000 files: a walk of a few seconds under Wine
-
-
-def windows_path(path):
-    """The folder as the program under Wine sees it: drive Z: is the host's root."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def big_tree():
-    root = os.path.join(TREES, "big")
-    done = os.path.join(TREES, "big.done")
-    if not os.path.exists(done):
-        shutil.rmtree(root, ignore_errors=True)
-        for d in range(BIG_FOLDERS):
-            folder = os.path.join(root, "Ordner %03d" % d)
-            os.makedirs(folder)
-            for f in range(BIG_FILES):
-                open(os.path.join(folder, "Datei %d.txt" % f), "wb").close()
-        open(done, "wb").close()
-    return root
-
-
+# The menu items an indexing run greys out while it walks.
+BUSY_ITEMS = (ItemId.kItemManageFolders, ItemId.kItemUpdateIndex, ItemId.kItemProgramUpdate)
 def small_tree(parent):
     root = os.path.join(parent, "zwei")
     os.makedirs(os.path.join(root, "Unter"))
@@ -59,17 +36,30 @@ def record_count(data):
     return data.count(b"\r\n") // 2
 
 
-class Watcher(threading.Thread):
-    """Follows status field 3 until the run's final text; `texts` are the texts seen."""
+class Watcher:
+    """Follows status field 3 until the run's final text, from a driver of its own."""
 
-    def __init__(self):
-        super().__init__(daemon=True)
-        self.texts = []
+    def __init__(self, folder):
+        self.path = os.path.join(folder, "watched.txt")
+        with open(self.path, "wb") as out:
+            self.process = subprocess.Popen(
+                [WINE, DRIVER, "watch-status", MAIN, str(FieldId.kProgressField), "120000", "\tIndexierung erfolgreich"],
+                env=wine_env(), stdout=out, stderr=subprocess.DEVNULL)
 
-    def run(self):
-        code, text = drive("watch-status", MAIN, 3, 120000, "\tIndexierung erfolgreich", timeout=150)
-        self.code = code
-        self.texts = text.split("\n")
+    def reading(self):
+        """Whether it has printed the field's first text (or ended)."""
+        return os.path.getsize(self.path) > 0 or self.process.poll() is not None
+
+    def wait(self, timeout_s):
+        """The exit code (None: still watching after timeout_s) and the texts seen."""
+        try:
+            code = self.process.wait(timeout=timeout_s)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait(timeout=30)
+            code = None
+        with open(self.path, "rb") as seen:
+            return code, seen.read().decode("cp1252").rstrip("\n").split("\n")
 
 
 def menu_states():
@@ -86,23 +76,20 @@ class UpdateIndexTest(unittest.TestCase):
             out.write(settings(tree, zwei))
         with app:
             app.wait_main()
-            drive_ok("command", MAIN, 4)
+            drive_ok("command", MAIN, ItemId.kItemAbout)
             self.assertIn("Index enth\xe4lt 7 Dateien.", drive_ok("message-box", 20000))
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
 
-            watcher = Watcher()
-            watcher.start()
-            time.sleep(2)  # the watcher's own start under Wine
-            drive_ok("command", MAIN, 2)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            watcher = Watcher(app.folder)
+            self.assertTrue(poll(watcher.reading, 30), "the status watcher did not start")
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexieren ("), 30))
             states = menu_states()
             screenshot("indexing_walk")
-            self.assertEqual([states[i] for i in (1, 2, 16)], ["greyed"] * 3,
-                             "still walking when the menu was read: %s" % drive_ok("status", MAIN, 3))
-            watcher.join(150)
-            self.assertFalse(watcher.is_alive(), "the status watcher never ended")
-            texts = watcher.texts
-            self.assertEqual(watcher.code, 0, texts[-5:])
+            self.assertEqual([states[i] for i in BUSY_ITEMS], ["greyed"] * 3,
+                             "still walking when the menu was read: %s" % drive_ok("status", MAIN, FieldId.kProgressField))
+            code, texts = watcher.wait(150)
+            self.assertEqual(code, 0, texts[-5:])
             files = BIG_FOLDERS * BIG_FILES + 3
             self.assertRegex(texts[-1], r"^\tIndexierung erfolgreich: %d Dateien in \d+ sek$" % files)
             counts = [int(m.group(1)) for t in texts for m in [re.match(r"\tIndexieren \((\d+) Dateien\)$", t)] if m]
@@ -113,11 +100,11 @@ class UpdateIndexTest(unittest.TestCase):
             self.assertIn(seen, (expected, expected + ["\tLade Index neu"]), texts)
             self.assertLess(texts.index("\tIndexiere (0 Dateien)"),
                             texts.index("\tIndexieren (%d Dateien)" % counts[0]))
-            self.assertEqual(drive_ok("status", MAIN, 1), "\tFertig!")
-            self.assertTrue(poll(lambda: [menu_states()[i] for i in (1, 2, 16)] == ["enabled"] * 3, 10))
+            self.assertEqual(drive_ok("status", MAIN, FieldId.kStateField), "\tFertig!")
+            self.assertTrue(poll(lambda: [menu_states()[i] for i in BUSY_ITEMS] == ["enabled"] * 3, 10))
 
             entries = files + BIG_FOLDERS + 1
-            drive_ok("command", MAIN, 4)
+            drive_ok("command", MAIN, ItemId.kItemAbout)
             self.assertIn("Index enth\xe4lt %d Dateien." % entries, drive_ok("message-box", 20000))
             self.assertEqual(drive("close-message-box", 10000)[0], 0)
             with open(app.path("db.db"), "rb") as index:
@@ -131,10 +118,10 @@ class UpdateIndexTest(unittest.TestCase):
         # Ten times the tree: a walk far longer than the driver needs to quit.
         with Tandrel({"db.db": OLD_INDEX, "settings.conf": settings(*[tree] * 10)}) as app:
             app.wait_main()
-            drive_ok("command", MAIN, 2)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 3).startswith("\tIndexieren ("), 30))
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexieren ("), 30))
             self.assertTrue(os.path.exists(app.path("dbtemp.db")))
-            drive_ok("command", MAIN, 12)
+            drive_ok("command", MAIN, ItemId.kItemQuit)
             self.assertTrue(app.wait_exit(30), "still running")
             self.assertFalse(os.path.exists(app.path("dbtemp.db")))
             with open(app.path("db.db"), "rb") as index:
@@ -149,8 +136,7 @@ def run_windows(program, *args, cwd=None, env=None):
 class KillTest(unittest.TestCase):
     def test_killed_tdl_index_leaves_the_old_or_the_new_index(self):
         tree = big_tree()
-        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
-        folder = tempfile.mkdtemp(prefix="k", dir=os.path.join(BUILD, "e2e-run"))
+        folder = scratch_folder("k")
         db = os.path.join(folder, "db.db")
         env = wine_env()
         env["TMP"] = env["TEMP"] = windows_path(folder)  # the buckets, away from other runs
@@ -201,8 +187,7 @@ class KillTest(unittest.TestCase):
 
 class VexoranTest(unittest.TestCase):
     def make_program_folder(self):
-        os.makedirs(os.path.join(BUILD, "e2e-run"), exist_ok=True)
-        folder = tempfile.mkdtemp(prefix="v", dir=os.path.join(BUILD, "e2e-run"))
+        folder = scratch_folder("v")
         shutil.copy(VEXORAN, os.path.join(folder, "Vexoran.exe"))
         return folder
 

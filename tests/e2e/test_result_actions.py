@@ -5,14 +5,12 @@ and dragging hits onto a drop target window of the driver's."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
 from e2e_support import *  # noqa: F401,F403
 
 VK_RETURN = 13
 PROBE = os.path.join(os.path.dirname(DRIVER), "tandrel_cwd_probe.exe")
-ITEM_OPEN, ITEM_COPY_TO = 5, 7
 SIZE = 160 << 20  # large enough that copying eight of them takes a few seconds
 
 
@@ -20,11 +18,17 @@ def win(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def dropped_lines(path):
+    """What the drop target has printed so far."""
+    with open(path, "rb") as got:
+        return got.read().decode("cp1252").split("\n")
+
+
 class ResultActionsTest(unittest.TestCase):
     def search(self, query):
-        drive_ok("set-text", MAIN, QUERY, query)
-        drive_ok("key", MAIN, QUERY, VK_RETURN)
-        self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+        drive_ok("set-text", MAIN, ControlId.kQueryField, query)
+        drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+        self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
 
     def test_a_program_hit_starts_in_its_own_folder(self):
         app = Tandrel()
@@ -36,8 +40,8 @@ class ResultActionsTest(unittest.TestCase):
         with app:
             app.wait_main()
             self.search("probe")
-            drive_ok("list-select", MAIN, RESULTS, 0)
-            drive_ok("command", MAIN, ITEM_OPEN)
+            drive_ok("list-select", MAIN, ControlId.kResultList, 0)
+            drive_ok("command", MAIN, ItemId.kItemOpen)
             told = os.path.join(apps, "probe.exe.cwd")
             self.assertTrue(poll(lambda: os.path.exists(told) and os.path.getsize(told) > 0, 30))
             with open(told, "rb") as got:
@@ -59,25 +63,29 @@ class ResultActionsTest(unittest.TestCase):
             app.wait_main()
             self.search("big")
             for row in range(len(names)):
-                drive_ok("list-select", MAIN, RESULTS, row)
+                drive_ok("list-select", MAIN, ControlId.kResultList, row)
 
             target = app.path("target")
             os.makedirs(target)
-            drive_ok("command", MAIN, ITEM_COPY_TO)
+            drive_ok("command", MAIN, ItemId.kItemCopyTo)
             self.assertIn("Kopieren nach...", drive_ok("requester-texts", 30000).split("\n"))
-            time.sleep(0.5)
             screenshot("copy_requester")
-            watch_path = app.path("watched.txt")
-            with open(watch_path, "wb") as out:
-                watch = subprocess.Popen([WINE, DRIVER, "watch-fields", MAIN, "2", "3", "120000"], env=wine_env(),
-                                         stdout=out, stderr=subprocess.DEVNULL)
-            time.sleep(2)  # the watcher is reading before the first copy starts
+            # The program logs each change of the copy and progress fields itself, the first
+            # line at once.
+            log_path = app.path("fields.txt")
+            drive_ok("log-fields", MAIN, FieldId.kCopyField, FieldId.kProgressField, win(log_path))
             drive_ok("browse-folder", win(target), 30000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField).startswith("\tWorking... ("), 30))
             screenshot("copy_in_progress")
-            self.assertEqual(watch.wait(timeout=150), 0)
-            with open(watch_path, "rb") as got:
-                seen = [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+
+            def logged():
+                with open(log_path, "rb") as got:
+                    return [line.split("|") for line in got.read().decode("cp1252").split("\n") if line]
+
+            # Done when both fields, the copy field having shown the count, are empty again.
+            self.assertTrue(poll(lambda: logged()[-1:] == [["", ""]] and any(a for a, _ in logged()), 120),
+                            logged())
+            seen = logged()
             busy = [(a, b) for a, b in seen if a]
             counts = [int(a[len("\tWorking... ("):-1]) for a, _ in busy]
             self.assertEqual(counts[0], len(names), seen)
@@ -89,20 +97,20 @@ class ResultActionsTest(unittest.TestCase):
             for name in names:
                 self.assertEqual(os.path.getsize(os.path.join(target, name)), SIZE, name)
 
-            # Again into a second folder, cancelled from the menu over field 2.
+            # Again into a second folder, cancelled from the menu over the copy field.
             cancelled = app.path("cancelled")
             os.makedirs(cancelled)
-            drive_ok("command", MAIN, ITEM_COPY_TO)
+            drive_ok("command", MAIN, ItemId.kItemCopyTo)
             drive_ok("browse-folder", win(cancelled), 30000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2).startswith("\tWorking... ("), 30))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField).startswith("\tWorking... ("), 30))
             _, height = numbers(drive_ok("client-size", MAIN))
             drive_ok("right-click-client", MAIN, 300, height - 8)
             drive_ok("pick-popup", 0, 10000)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 2) == "", 60))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kCopyField) == "", 60))
             made = os.listdir(cancelled)
             self.assertLess(len(made), len(names), "cancel stopped the queue")
-            time.sleep(1)
-            for name in made:  # the copy under way was finished
+            # Field 2 empties only once the worker has finished the copy under way.
+            for name in made:
                 self.assertEqual(os.path.getsize(os.path.join(cancelled, name)), SIZE, name)
             self.assertEqual(sorted(os.listdir(cancelled)), sorted(made), "nothing more after cancel")
 
@@ -118,7 +126,7 @@ class ResultActionsTest(unittest.TestCase):
         return win(folder)
 
     def pointer_at_row(self, row):
-        x, y, w, h = numbers(drive_ok("list-row-rect", MAIN, RESULTS, row))
+        x, y, w, h = numbers(drive_ok("list-row-rect", MAIN, ControlId.kResultList, row))
         return numbers(drive_ok("screen-point", MAIN, x + 10, y + h // 2))
 
     def test_keys_open_the_menu_and_copy_paths_and_a_drag_offers_the_selected_files(self):
@@ -128,10 +136,10 @@ class ResultActionsTest(unittest.TestCase):
             app.wait_main()
             drive_ok("move", MAIN, 0, 0, 700, 500)
             self.search(".txt")
-            rows = [drive_ok("list-row", MAIN, RESULTS, r).split("\t")[0] for r in range(3)]
+            rows = [drive_ok("list-row", MAIN, ControlId.kResultList, r).split("\t")[0] for r in range(3)]
             px, py = self.pointer_at_row(0)
             subprocess.run(["xdotool", "mousemove", str(px), str(py), "click", "1"], timeout=10)
-            drive_ok("list-select", MAIN, RESULTS, 2)
+            drive_ok("list-select", MAIN, ControlId.kResultList, 2)
             expected = [folder + "\\" + rows[0], folder + "\\" + rows[2]]
 
             subprocess.run(["xdotool", "key", "ctrl+c"], timeout=10)
@@ -154,20 +162,30 @@ class ResultActionsTest(unittest.TestCase):
                 steps = [(px + (950 - px) * i // 10, py + (250 - py) * i // 10) for i in range(11)]
                 subprocess.run(["xdotool", "mousemove", str(px), str(py), "mousedown", "1"], timeout=10)
                 for x, y in steps:
-                    time.sleep(0.1)
                     subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10)
-                time.sleep(0.5)
+                # Released only once the drag has arrived over the target; meanwhile the
+                # pointer moves a pixel to and fro there, as a hand does.
+                nudges = []
+
+                def arrived():
+                    if dropped_lines(out_path)[0] == "entered":
+                        return True
+                    nudges.append(len(nudges) % 2)
+                    subprocess.run(["xdotool", "mousemove", str(950 + nudges[-1]), "250"], timeout=10)
+                    return False
+
+                over = poll(arrived, 30)
                 subprocess.run(["xdotool", "mouseup", "1"], timeout=10)
+                self.assertTrue(over, "the drag never came over the target")
                 target.wait(timeout=60)
             finally:
                 if target.poll() is None:
                     target.kill()
                     target.wait(timeout=30)
-            with open(out_path, "rb") as got:
-                lines = got.read().decode("cp1252").split("\n")
+            lines = dropped_lines(out_path)
             self.assertEqual(target.returncode, 0, lines)
-            self.assertEqual(lines[:2], expected)
-            self.assertEqual(lines[2], "allowed=%d" % 1, "copying is the only effect offered")
+            self.assertEqual(lines[1:3], expected)
+            self.assertEqual(lines[3], "allowed=%d" % 1, "copying is the only effect offered")
 
 
 if __name__ == "__main__":

@@ -17,49 +17,49 @@ RECORDS = [
 
 class SearchTest(unittest.TestCase):
     def search(self, query, press_return=True):
-        drive_ok("set-text", MAIN, QUERY, query)
+        drive_ok("set-text", MAIN, ControlId.kQueryField, query)
         if press_return:
-            drive_ok("key", MAIN, QUERY, VK_RETURN)
+            drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
         else:
-            drive_ok("click", MAIN, SEARCH)
+            drive_ok("click", MAIN, ControlId.kSearchButton)
 
     def rows(self):
-        count = int(drive_ok("list-count", MAIN, RESULTS))
-        return [drive_ok("list-row", MAIN, RESULTS, r) for r in range(count)]
+        count = int(drive_ok("list-count", MAIN, ControlId.kResultList))
+        return [drive_ok("list-row", MAIN, ControlId.kResultList, r) for r in range(count)]
 
     def test_return_lists_the_hits_and_the_same_query_is_refused(self):
         with Tandrel({"db.db": index_bytes(RECORDS)}) as app:
             app.wait_main()
             self.search("brief")
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
             self.assertEqual(self.rows(), ["Brief.txt\tC:\\Post", "Briefe\tC:\\Post",
                                            "Liebesbrief.doc\tC:\\Post\\Alt"])
-            self.assertEqual(drive_ok("status", MAIN, 0), "Gefunden: 3")
+            self.assertEqual(drive_ok("status", MAIN, FieldId.kHitCountField), "Gefunden: 3")
             screenshot("search_results")
 
             self.search("brief")
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tSelber Suchvorgang!"))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tSelber Suchvorgang!"))
             self.assertEqual(len(self.rows()), 3, "the list stays")
 
             self.search("ab")
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tMindestens 3 Zeichen"))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tMindestens 3 Zeichen"))
             self.assertEqual(len(self.rows()), 3)
 
     def test_the_button_searches_too_and_umlauts_fold(self):
         with Tandrel({"db.db": index_bytes(RECORDS)}) as app:
             app.wait_main()
             self.search("\xfcber", press_return=False)
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
             self.assertEqual(self.rows(), ["\xdcbersicht.pdf\tD:\\Gr\xf6\xdfe"])
 
     def test_only_files_when_the_folders_box_is_off(self):
         with Tandrel({"db.db": index_bytes(RECORDS)}) as app:
             app.wait_main()
-            drive_ok("click", MAIN, FOLDERS)
-            self.assertTrue(poll(lambda: drive_ok("check-state", MAIN, FOLDERS) == "0", 10))
+            drive_ok("click", MAIN, ControlId.kFoldersCheckBox)
+            self.assertTrue(poll(lambda: drive_ok("check-state", MAIN, ControlId.kFoldersCheckBox) == "0", 10))
             self.search("brief")
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
-            self.assertEqual(drive_ok("status", MAIN, 0), "Gefunden: 2")
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
+            self.assertEqual(drive_ok("status", MAIN, FieldId.kHitCountField), "Gefunden: 2")
             self.assertNotIn("Briefe\tC:\\Post", self.rows())
 
     def test_a_large_index_answers_at_once_and_lists_every_hit(self):
@@ -68,8 +68,8 @@ class SearchTest(unittest.TestCase):
         with Tandrel({"db.db": index_bytes(records)}) as app:
             app.wait_main()
             self.search("datei12")
-            self.assertTrue(poll(lambda: drive_ok("status", MAIN, 1) == "\tFertig!"))
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
             expected = sum(1 for name, _, _ in records if b"datei12" in name)
-            self.assertEqual(drive_ok("status", MAIN, 0), "Gefunden: %d" % expected)
-            self.assertEqual(int(drive_ok("list-count", MAIN, RESULTS)), expected)
-            self.assertEqual(drive_ok("list-row", MAIN, RESULTS, 0), "datei12.txt\tC:\\Daten\\12")
+            self.assertEqual(drive_ok("status", MAIN, FieldId.kHitCountField), "Gefunden: %d" % expected)
+            self.assertEqual(int(drive_ok("list-count", MAIN, ControlId.kResultList)), expected)
+            self.assertEqual(drive_ok("list-row", MAIN, ControlId.kResultList, 0), "datei12.txt\tC:\\Daten\\12")

@@ -7,12 +7,11 @@ import http.server
 import os
 import shutil
 import subprocess
-import tempfile
 import threading
 import unittest
 
-from e2e_support import (BUILD, MAIN, REPO, Tandrel, drive, drive_ok, poll, screenshot,
-                         wine_env)
+from e2e_support import (MAIN, REPO, ItemId, Tandrel, drive, drive_ok, poll, scratch_folder,
+                         screenshot, wine_env)
 
 UPDATER = os.environ.get("TANDREL_UPDATER", "")
 # Where the test builds' update.exe fetches from (the UpdateServerHost cache variable).
@@ -21,7 +20,6 @@ SERVER_HOST = os.environ.get("TANDREL_UPDATE_SERVER_HOST", "127.0.0.1:8087")
 # files/ and checks that the bytes are the same.
 RELEASE = os.path.join(REPO, "tests", "tdl", "release")
 RELEASE_FILES = ["readme.txt", os.path.join("sub", "data.bin"), "version"]
-ITEM_PROGRAM_UPDATE = 16
 RELEASE_FOLDER = "Orvane/files/soft/tdl"
 
 
@@ -47,7 +45,7 @@ class UpdateServer:
     """A plain static web server on the loopback address the updater was built for."""
 
     def __init__(self, files):
-        self.root = tempfile.mkdtemp(prefix="srv", dir=os.path.join(BUILD, "e2e-run"))
+        self.root = scratch_folder("srv")
         os.makedirs(os.path.join(self.root, RELEASE_FOLDER))
         for name, data in files.items():
             with open(os.path.join(self.root, RELEASE_FOLDER, name), "wb") as out:
@@ -85,23 +83,36 @@ class UpdateTest(unittest.TestCase):
             settings_before = os.stat(app.path("settings.conf")).st_mtime_ns
             with open(app.path("settings.conf"), "rb") as f:
                 settings_bytes = f.read()
-            drive_ok("command", MAIN, ITEM_PROGRAM_UPDATE)
+            drive_ok("command", MAIN, ItemId.kItemProgramUpdate)
             self.assertTrue(app.wait_exit(30), "Tandrel did not end")
             with open(app.path("update.exe"), "rb") as written:
                 self.assertEqual(written.read(), updater)
             self.assertEqual(os.stat(app.path("settings.conf")).st_mtime_ns, settings_before)
             with open(app.path("settings.conf"), "rb") as f:
                 self.assertEqual(f.read(), settings_bytes)
-            # The updater runs on: with no server it finds nothing newer than nothing.
+            # The updater runs on: with no server it says so, never "up to date".
             title, body = message_box()
-            screenshot("update_up_to_date")
-            self.assertEqual((title, body), ("Update", "Sie haben die aktuellste Version ()"))
+            screenshot("update_no_server")
+            self.assertEqual((title, body), ("Error", "Die Updatebeschreibung konnte nicht geladen werden!\n"
+                                                      "Bitte sp\u00e4ter erneut versuchen."))
             close_message_box()
             # It starts Tandrel again, whose start-up removes update.exe.
             self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
             self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
-            drive("command", MAIN, 12)
+            drive("command", MAIN, ItemId.kItemQuit)
             poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
+
+    def test_an_updater_that_cannot_be_written_is_reported_and_nothing_is_started(self):
+        app = Tandrel({"settings.conf": b"0\r\n"})
+        # A folder of that name: the start cannot remove it, and no file can take its place.
+        os.mkdir(app.path("update.exe"))
+        with app:
+            app.wait_main()
+            drive_ok("command", MAIN, ItemId.kItemProgramUpdate)
+            self.assertEqual(message_box(), ("Fehler", "Konnte update.exe nicht schreiben!"))
+            close_message_box()
+            self.assertTrue(app.wait_exit(30), "Tandrel did not end")
+            self.assertTrue(os.path.isdir(app.path("update.exe")))
 
     def test_update_installs_a_release_made_by_tdl_publish(self):
         served = {}
@@ -127,13 +138,16 @@ class UpdateTest(unittest.TestCase):
                 for name in RELEASE_FILES:
                     self.assertTrue(filecmp.cmp(os.path.join(RELEASE, "files", name), app.path(name),
                                                 shallow=False), name)
-                for left in ("version.def", "update.pak", "updatelist.tmp"):
+                for left in ("version.def", "update.pak", "update.journal", "version.serial.tdl-new"):
                     self.assertFalse(os.path.exists(app.path(left)), left)
+                # The updater keeps the installed release's serial beside "version".
+                with open(app.path("version.serial"), "rb") as f:
+                    self.assertEqual(f.read(), b"1\r\n")
                 close_message_box()
                 self.assertEqual(drive("wait-window", MAIN, 60000)[0], 0)
                 self.assertTrue(poll(lambda: tandrel_started_with("update"), 10))
                 self.assertTrue(poll(lambda: not os.path.exists(app.path("update.exe")), 30))
-                drive("command", MAIN, 12)
+                drive("command", MAIN, ItemId.kItemQuit)
                 poll(lambda: drive("wait-gone", MAIN, 1000)[0] == 0, 30)
             finally:
                 app.__exit__(None, None, None)

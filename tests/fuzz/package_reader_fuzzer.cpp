@@ -1,11 +1,15 @@
-// Reads arbitrary bytes as a whole package file through PackageReader and touches every
-// byte of every entry it hands out. Entries are limited to 1 MiB so that headers claiming
-// the full limit do not spend every run zero-filling 64 MiB; the paths are the same.
+// Reads arbitrary bytes as a whole package through PackageReader, from a file and from
+// memory as the updater does, and touches every byte of every entry it hands out; both
+// must give the same entries and states. Entries are limited to 1 MiB so that headers
+// claiming the full limit do not spend every run zero-filling 64 MiB; the paths are the
+// same.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <span>
 #include <string>
 
 #include "updater/package.h"
@@ -21,11 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!written) return 0;
   tandrel::updater::PackageReader reader(1u << 20);
   if (!reader.Open(path)) return 0;
-  unsigned sum = 0;
-  while (const std::uint8_t* entry = reader.Next()) {
-    if (reader.Size() < 0) __builtin_trap();
-    for (std::int64_t i = 0; i < reader.Size(); ++i) sum += entry[i];
+  tandrel::updater::PackageReader memory(1u << 20);
+  memory.Open(std::span<const std::uint8_t>(data, size));
+  for (;;) {
+    const std::uint8_t* entry = reader.Next();
+    const std::uint8_t* same = memory.Next();
+    if ((entry == nullptr) != (same == nullptr) || reader.Size() != memory.Size() ||
+        reader.State() != memory.State()) {
+      __builtin_trap();
+    }
+    if (entry == nullptr) break;
+    if (reader.Size() < 0 || std::memcmp(entry, same, static_cast<std::size_t>(reader.Size())) != 0) {
+      __builtin_trap();
+    }
   }
   reader.Close();
-  return static_cast<int>(sum & 0);
+  memory.Close();
+  return 0;
 }

@@ -32,8 +32,11 @@ class ScriptedServer:
         self.request = b""
         self.last_sent = None
         self.client_closed = None
+        self.sent = 0
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        # Little held in buffers, so that what was sent tells what the client read.
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 64 * 1024)
         self.listener.bind(("127.0.0.1", port))
         self.listener.listen(1)
         self.listener.settimeout(60)
@@ -59,6 +62,7 @@ class ScriptedServer:
                         time.sleep(step)
                     else:
                         conn.sendall(step)
+                        self.sent += len(step)
                         self.last_sent = time.monotonic()
                 if self.hold:
                     conn.settimeout(self.hold)
@@ -89,7 +93,7 @@ class TdlFetchTest(unittest.TestCase):
             os.remove(os.path.join(self.folder, name))
         os.rmdir(self.folder)
 
-    def fetch(self, url):
+    def fetch(self, url, *options):
         target = self.out
         if os.path.exists(target):
             os.remove(target)
@@ -97,16 +101,16 @@ class TdlFetchTest(unittest.TestCase):
             target = "Z:" + target.replace("/", "\\")
         log = os.path.join(self.folder, "tdl.log")
         with open(log, "wb") as sink:
-            rc = subprocess.run(RUNNER + [TDL, "fetch", url, target], stdout=sink,
+            rc = subprocess.run(RUNNER + [TDL, "fetch", *options, url, target], stdout=sink,
                                 stderr=subprocess.STDOUT, timeout=60).returncode
         os.remove(log)
         return rc
 
     # Times are taken on the server's side, from its last byte to the client's close, so
     # that the start of the program (seconds under Wine) does not count.
-    def serve_and_fetch(self, script, hold=0.0, path="f"):
+    def serve_and_fetch(self, script, hold=0.0, path="f", options=()):
         server = ScriptedServer(script, hold)
-        rc = self.fetch("http://127.0.0.1:%d/%s" % (server.port, path))
+        rc = self.fetch("http://127.0.0.1:%d/%s" % (server.port, path), *options)
         server.join()
         return rc, server
 
@@ -241,6 +245,36 @@ class TdlFetchTest(unittest.TestCase):
         rc, _ = self.serve_and_fetch([too_long])
         self.assertEqual(rc, 1)
         self.assertNoFile()
+
+    def test_a_slow_server_meets_the_deadline(self):
+        # One byte every quarter second would keep a client busy for 15 s.
+        script = [head(b"Content-Length: 100")]
+        for _ in range(60):
+            script += [b"x", 0.25]
+        rc, server = self.serve_and_fetch(script, options=("--seconds", "2"))
+        self.assertEqual(rc, 1)
+        self.assertNoFile()
+        self.assertLess(server.sent - len(script[0]), 30, "the client read on past its deadline")
+
+    def test_every_body_byte_counts_toward_the_limit(self):
+        # A chunk-size line that never ends: up to 64 MiB of extension.
+        endless = [head(b"Transfer-Encoding: chunked") + b"1;"] + [b"x" * 65536] * 1024
+        rc, server = self.serve_and_fetch(endless, options=("--max-bytes", "65536"))
+        self.assertEqual(rc, 1)
+        self.assertNoFile()
+        self.assertLess(server.sent, 16 << 20, "the client read on past its limit")
+        # Bodies without a length, or with one, above the limit; and one just at it.
+        rc, _ = self.serve_and_fetch([head() + b"v" * 70000], options=("--max-bytes", "65536"))
+        self.assertEqual(rc, 1)
+        self.assertNoFile()
+        rc, _ = self.serve_and_fetch([head(b"Content-Length: 65537") + b"v" * 65537],
+                                     options=("--max-bytes", "65536"))
+        self.assertEqual(rc, 1)
+        self.assertNoFile()
+        rc, _ = self.serve_and_fetch([head(b"Content-Length: 65536") + b"v" * 65536],
+                                     options=("--max-bytes", "65536"))
+        self.assertEqual(rc, 0)
+        self.assertEqual(len(self.body()), 65536)
 
     def test_unreachable_and_usage(self):
         spare = socket.socket()

@@ -10,9 +10,11 @@ import filecmp
 import os
 import random
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 TDL = ""
@@ -84,12 +86,35 @@ class TdlPublishTest(unittest.TestCase):
         if WINDOWS:
             self.skipTest("publishing is Linux-only")
         code, out = self.run_tdl("publish", "--version", "1.4.0", "--notes", "-Schneller -Signiert",
-                                 "--key", TEST_KEY, "--out", self.folder, *FILES,
+                                 "--key", TEST_KEY, "--out", self.folder, "--serial", "1",
+                                 "--expires", "2100-01-01", *FILES,
                                  cwd=os.path.join(RELEASE, "files"))
         self.assertEqual(code, 0, out)
         for name in ["update.pak", "version.def"]:
             self.assertTrue(filecmp.cmp(os.path.join(RELEASE, name), os.path.join(self.folder, name),
                                         shallow=False), name)
+
+    def test_keygen_makes_the_private_key_for_its_owner_alone_and_never_writes_through_a_link(self):
+        if WINDOWS:
+            self.skipTest("keygen is Linux-only")
+        key = os.path.join(self.folder, "key")
+        umask = os.umask(0)
+        try:
+            code, out = self.run_tdl("keygen", key)
+        finally:
+            os.umask(umask)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(stat.S_IMODE(os.stat(key).st_mode), 0o600)
+        with open(key, "rb") as f:
+            private = f.read()
+        self.assertNotEqual(self.run_tdl("keygen", key)[0], 0)
+        with open(key, "rb") as f:
+            self.assertEqual(f.read(), private, "an existing key was overwritten")
+        # A link in the key's place, even one that leads nowhere yet, is refused.
+        elsewhere = os.path.join(self.folder, "elsewhere")
+        os.symlink(elsewhere, os.path.join(self.folder, "link"))
+        self.assertNotEqual(self.run_tdl("keygen", os.path.join(self.folder, "link"))[0], 0)
+        self.assertFalse(os.path.lexists(elsewhere))
 
     def test_publish_then_unpack_gives_the_same_files_and_every_byte_is_signed(self):
         if WINDOWS:
@@ -101,8 +126,10 @@ class TdlPublishTest(unittest.TestCase):
         source = os.path.join(RELEASE, "files")
         out_folder = os.path.join(self.folder, "out")
         os.mkdir(out_folder)
+        started = int(time.time())
         code, out = self.run_tdl("publish", "--version", "1.3.10", "--notes", "-Eins -Zwei", "--key", key,
                                  "--out", out_folder, *FILES, cwd=source)
+        ended = int(time.time()) + 1
         self.assertEqual(code, 0, out)
         pak = os.path.join(out_folder, "update.pak")
         self.assert_same_files(source, self.unpack_into(pak, "installed"))
@@ -111,7 +138,14 @@ class TdlPublishTest(unittest.TestCase):
         with open(definition_path, "rb") as f:
             definition = f.read()
         self.assertEqual(definition[:3], bytes([1, 3, 10]))
-        self.assertEqual(definition.split(b"\r\n")[1], b"-Eins -Zwei")
+        lines = definition.split(b"\r\n")
+        self.assertEqual(lines[1], b"-Eins -Zwei")
+        # By default the serial is the time of publishing and the description lives 90 days.
+        self.assertEqual([line.split(b" ")[0] for line in lines[2:9]],
+                         [b"sha256", b"sig", b"serial", b"expires", b"length", b"sig", b""])
+        self.assertTrue(started <= int(lines[4].split(b" ")[1]) <= ended, lines[4])
+        self.assertTrue(started + 90 * 86400 <= int(lines[5].split(b" ")[1]) <= ended + 90 * 86400, lines[5])
+        self.assertEqual(int(lines[6].split(b" ")[1]), os.path.getsize(pak))
         verify = ["verify", definition_path, pak, "--key", key + ".pub.hex"]
         self.assertEqual(self.run_tdl(*verify)[0], 0)
         # The build's own (test) key did not sign this release.
@@ -129,14 +163,21 @@ class TdlPublishTest(unittest.TestCase):
         self.assertNotEqual(self.run_tdl(*verify)[0], 0)
 
         for name in ["../x", "sub/../version", "/etc/passwd", "\\abs", "C:x", "a:b", "con", "sub/nul.txt",
-                     "COM1.log", "a\x01b", "sub//version"]:
+                     "COM1.log", "a\x01b", "sub//version", b"COM\xb9", b"lpt\xb3.txt", "readme.txt.",
+                     "readme.txt ", "version.serial"]:
             code, out = self.run_tdl("publish", "--version", "1.0.0", "--notes", "n", "--key", key,
                                      "--out", out_folder, "readme.txt", name, cwd=source)
             self.assertNotEqual(code, 0, name)
             self.assertIn(b"refused file name", out, name)
-        code, out = self.run_tdl("publish", "--version", "1.0.128", "--notes", "n", "--key", key,
-                                 "--out", out_folder, "readme.txt", cwd=source)
-        self.assertEqual(code, 2, out)
+        for bad in (["--version", "1.0.128"], ["--version", "1.0.0", "--serial", "0"],
+                    ["--version", "1.0.0", "--expires", "2100-02-30"]):
+            code, out = self.run_tdl("publish", *bad, "--notes", "n", "--key", key, "--out", out_folder,
+                                     "readme.txt", cwd=source)
+            self.assertEqual(code, 2, (bad, out))
+        code, out = self.run_tdl("publish", "--version", "1.0.0", "--expires", "2001-01-01", "--notes", "n",
+                                 "--key", key, "--out", out_folder, "readme.txt", cwd=source)
+        self.assertEqual(code, 1, out)
+        self.assertIn(b"expired already", out)
 
 
 if __name__ == "__main__":

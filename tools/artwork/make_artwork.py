@@ -597,13 +597,17 @@ def icon_settings():
     return cv
 
 
+def draw_program_update(cv, ow):
+    tray = Box(0.5, 9.0, 4.0, 15.0, 0.8) | Box(12.0, 9.0, 15.5, 15.0, 0.8) | Box(0.5, 11.5, 15.5, 15.0, 0.8)
+    ink(cv, tray, "steel", ow)
+    arrow = Box(5.5, 0.5, 10.5, 7.0, 0.6) | Polygon([(1.8, 6.0), (14.2, 6.0), (8.0, 12.6)])
+    cv.erase(arrow.grow(ow) & Box(0, 8, 16, 16))
+    ink(cv, arrow, "green", ow)
+
+
 def icon_program_update():
     cv = icon_canvas()
-    tray = Box(0.5, 9.0, 4.0, 15.0, 0.8) | Box(12.0, 9.0, 15.5, 15.0, 0.8) | Box(0.5, 11.5, 15.5, 15.0, 0.8)
-    ink(cv, tray, "steel", 1.0)
-    arrow = Box(5.5, 0.5, 10.5, 7.0, 0.6) | Polygon([(1.8, 6.0), (14.2, 6.0), (8.0, 12.6)])
-    cv.erase(arrow.grow(1.0) & Box(0, 8, 16, 16))
-    ink(cv, arrow, "green", 1.0)
+    draw_program_update(cv, 1.0)
     return cv
 
 
@@ -620,14 +624,23 @@ ICONS = [
 ]
 
 
-def app_icon(size):
+def program_icon(size, draw):
+    """A program's icon at 16, 32 or 48 pixels, from a design on the 16-unit grid."""
     cv = Canvas(size, size)
     s = size / 16.0
     # Rims stay whole pixels wide so the larger sizes keep a crisp edge.
     ow = {16: 1.0, 32: 1.5, 48: 2.0}.get(size, 2.0) / s
     with cv.view(s, 0, 0):
-        draw_emblem(cv, ow, size > 16)
+        draw(cv, ow, size)
     return cv
+
+
+def app_icon(size):
+    return program_icon(size, lambda cv, ow, n: draw_emblem(cv, ow, n > 16))
+
+
+def updater_icon(size):
+    return program_icon(size, lambda cv, ow, n: draw_program_update(cv, ow))
 
 
 # ----------------------------------------------------------------------------------------
@@ -826,6 +839,13 @@ def main(argv):
         app_rows.append(cv.rgba())
     write(os.path.join(out_dir, "tandrel.ico"), ico_bytes(app_rows))
 
+    updater_rows = []
+    for size in (16, 32, 48):
+        cv = updater_icon(size)
+        cv.snap_alpha()
+        updater_rows.append(cv.rgba())
+    write(os.path.join(out_dir, "update.ico"), ico_bytes(updater_rows))
+
     splash = draw_splash().rgba()
     write(os.path.join(out_dir, "splash.png"), png_bytes(splash, alpha=False))
 
@@ -837,10 +857,11 @@ def main(argv):
         write(os.path.join(preview, "icons_x1_light.png"), png_bytes(sheet(icon_rows, 1, (240, 240, 240)), True))
         write(os.path.join(preview, "icons_x1_dark.png"), png_bytes(sheet(icon_rows, 1, (40, 44, 52)), True))
         write(os.path.join(preview, "icons_x4_light.png"), png_bytes(sheet(icon_rows, 4, (240, 240, 240)), True))
-        for rows in app_rows:
-            n = len(rows)
-            write(os.path.join(preview, "tandrel_%d_x%d.png" % (n, 192 // n)),
-                  png_bytes(enlarge(rows, 192 // n), alpha=True))
+        for name, rows_of_sizes in (("tandrel", app_rows), ("update", updater_rows)):
+            for rows in rows_of_sizes:
+                n = len(rows)
+                write(os.path.join(preview, "%s_%d_x%d.png" % (name, n, 192 // n)),
+                      png_bytes(enlarge(rows, 192 // n), alpha=True))
         write(os.path.join(preview, "splash.png"), png_bytes(splash, alpha=False))
         write(os.path.join(preview, "splash_x2.png"),
               png_bytes(enlarge([[p for p in row] for row in splash], 2, checker=False), alpha=True))

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tools/tdl/commands.h"
 
 namespace tandrel::tdl {
@@ -35,6 +36,7 @@ bool FinishStandardOutput(const char* command) {
 
 int main(int argc, char** argv) {
   using namespace tandrel::tdl;
+  tandrel::platform::LoadLibrariesFromSystemFolderOnly();
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::fputs(kOverview, stderr);

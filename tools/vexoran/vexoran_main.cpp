@@ -2,9 +2,9 @@
 // window and takes no arguments: from its own folder it reads settings.conf, renews
 // db.db there exactly as Tandrel's "Aktualisieren" does, and ends.
 //
-// When another run already renews this index at the same moment (Tandrel, or the
-// re-indexer of a second user logging on), it ends at once: that run's index is just
-// as new, and the two never write the same files.
+// When another run of the same user already renews this index at the same moment
+// (Tandrel, or the re-indexer of a second logon), it ends at once: that run's index is
+// just as new, and the two never write the same files.
 #include <optional>
 
 #include "index/indexing.h"
@@ -13,6 +13,7 @@
 
 int main() {
   using namespace tandrel;
+  platform::LoadLibrariesFromSystemFolderOnly();
   if (!platform::SetCurrentFolder(platform::ProgramFolder())) platform::EndProcess(1);
   // Without a settings file there is no folder list to renew the index from; an empty
   // index must not replace the one there is.

@@ -36,7 +36,7 @@ bool MediumAnswers(const std::string& drive) {
 
 // "C:" and so on, for every drive whose medium can be read now. Asking a network or
 // removable drive can take many seconds, so those are asked off this thread.
-std::vector<std::string> ReadyDrives() {
+std::vector<std::string> ReadyDrives(platform::DriveProber& prober) {
   std::vector<platform::DriveCandidate> drives;
   const DWORD present = GetLogicalDrives();
   for (int letter = 0; letter < 26; ++letter) {
@@ -46,7 +46,7 @@ std::vector<std::string> ReadyDrives() {
     if (type == DRIVE_NO_ROOT_DIR) continue;
     drives.push_back({drive, type != DRIVE_FIXED && type != DRIVE_RAMDISK});
   }
-  return platform::ReadyDrives(drives, MediumAnswers, kSlowDriveBudgetMs);
+  return prober.ReadyDrives(drives, MediumAnswers, kSlowDriveBudgetMs);
 }
 
 // Every folder gets an expand button until its first expansion shows it has no
@@ -105,7 +105,7 @@ void Win32Ui::AddFolderTree(WindowId window, ControlId id, Rect at) {
                        WS_EX_CLIENTEDGE, at, "");
   if (tree == nullptr) return;
   trees_.insert({window, id});
-  for (const std::string& drive : ReadyDrives()) InsertFolderItem(tree, TVI_ROOT, drive);
+  for (const std::string& drive : ReadyDrives(drive_prober_)) InsertFolderItem(tree, TVI_ROOT, drive);
 }
 
 void Win32Ui::ExpandFolderItem(HWND tree, HTREEITEM item) {

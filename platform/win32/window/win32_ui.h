@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/drive_probe.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/window/com.h"
 #include "platform/win32/window/menu_table.h"
@@ -169,6 +170,11 @@ class Win32Ui : public Ui {
   std::map<ControlKey, HWND> controls_;
   std::map<ControlKey, win32::OwnerDataList> lists_;
   std::set<ControlKey> trees_;
+  // Outlives every folder tree: a drive's probe that still hangs when its dialog closes
+  // keeps its thread here, and the next tree waits for that probe instead of starting
+  // another. The program ends without destroying it, so a hanging probe never holds up
+  // the quit.
+  platform::DriveProber drive_prober_;
   std::map<ControlKey, Splitter> splitters_;
   struct BarDrag {
     WindowId window{-1};

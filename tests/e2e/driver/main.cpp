@@ -76,7 +76,7 @@ const Verb kVerbs[] = {
     {"browse-folder", 1, 2, "PATH [TIMEOUT_MS]", driver::BrowseFolderVerb},
     {"drop-target", 4, 4, "TITLE X Y TIMEOUT_MS", driver::DropTargetVerb},
     {"clipboard-files", 0, 0, "", driver::ClipboardFilesVerb},
-    {"watch-fields", 4, 4, "TITLE FIELD_A FIELD_B TIMEOUT_MS", driver::WatchFieldsVerb},
+    {"log-fields", 4, 4, "TITLE FIELD_A FIELD_B FILE", driver::LogFieldsVerb},
     {"screen-point", 3, 3, "TITLE X Y", driver::ScreenPointVerb},
 };
 

@@ -63,10 +63,10 @@ bool LoadProbeInto(HWND owner, const std::string& dll_path) {
   return RunRemoteThread(path.process(), load_library, path.address(), &loaded) && loaded != 0;
 }
 
-void* RemoteEntryPoint(HWND owner, const std::string& dll_path) {
+void* RemoteEntryPoint(HWND owner, const std::string& dll_path, const char* name) {
   HMODULE local = LoadLibraryA(dll_path.c_str());
   if (local == nullptr) return nullptr;
-  char* local_entry = reinterpret_cast<char*>(GetProcAddress(local, kMenuProbeEntry));
+  char* local_entry = reinterpret_cast<char*>(GetProcAddress(local, name));
   DWORD pid = 0;
   GetWindowThreadProcessId(owner, &pid);
   char* remote_base = RemoteModuleBase(pid);
@@ -80,16 +80,8 @@ int DescribeMenuOf(HWND owner, HMENU menu) {
     PrintError("the window has no menu");
     return kNotFound;
   }
-  const std::string dll_path = ProbeDllPath();
-  void* entry = RemoteEntryPoint(owner, dll_path);
-  if (entry == nullptr) {
-    PrintError("cannot load " + dll_path + " into the target");
-    return kNotFound;
-  }
   RemoteBuffer block(owner, sizeof(MenuProbeBlock));
-  DWORD result = 1;
-  if (!block.Write(0, &menu, sizeof menu) ||
-      !RunRemoteThread(block.process(), entry, block.address(), &result) || result != 0) {
+  if (!block.Write(0, &menu, sizeof menu) || !RunInProbe(owner, kMenuProbeEntry, block)) {
     PrintError("reading the menu failed");
     return kNotFound;
   }
@@ -103,6 +95,17 @@ int DescribeMenuOf(HWND owner, HMENU menu) {
 }
 
 }  // namespace
+
+bool RunInProbe(HWND owner, const char* entry_name, const RemoteBuffer& block) {
+  const std::string dll_path = ProbeDllPath();
+  void* entry = RemoteEntryPoint(owner, dll_path, entry_name);
+  if (entry == nullptr) {
+    PrintError("cannot load " + dll_path + " into the target");
+    return false;
+  }
+  DWORD result = 1;
+  return RunRemoteThread(block.process(), entry, block.address(), &result) && result == 0;
+}
 
 int MenuItemsVerb(const Args& args) {
   HWND window = RequireWindow(args);

@@ -1,6 +1,6 @@
 // What the result actions need: the folder requester driven from outside, a drop target
-// window that receives a dragged file list, the clipboard's file list, and screen
-// positions for a pointer moved by the X server.
+// window that receives a dragged file list, the clipboard's file list, screen positions
+// for a pointer moved by the X server, and a log of the copy's status fields.
 #include "verbs.h"
 // After windows.h, which verbs.h brings in: they rely on its types.
 #include <ole2.h>
@@ -13,6 +13,8 @@
 
 #include <commctrl.h>
 
+#include "menu_probe.h"
+#include "menus.h"
 #include "remote_buffer.h"
 #include "tree_walk.h"
 
@@ -23,19 +25,22 @@ struct RequesterSearch {
   HWND found = nullptr;
 };
 
-BOOL CALLBACK HasTree(HWND child, LPARAM found) {
-  if (ClassName(child) == "SysTreeView32") {
+// A folder tree that holds items: the requester has filled it and is ready for the user.
+BOOL CALLBACK HasFilledTree(HWND child, LPARAM found) {
+  LRESULT items = 0;
+  if (ClassName(child) == "SysTreeView32" && SendWithTimeout(child, TVM_GETCOUNT, 0, 0, &items) &&
+      items > 0) {
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
   }
   return TRUE;
 }
 
-// The folder requester: a visible dialog holding a folder tree.
+// The folder requester: a visible dialog holding a filled folder tree.
 BOOL CALLBACK MatchRequester(HWND window, LPARAM lparam) {
   if (!IsWindowVisible(window) || ClassName(window) != "#32770") return TRUE;
   bool tree = false;
-  EnumChildWindows(window, HasTree, reinterpret_cast<LPARAM>(&tree));
+  EnumChildWindows(window, HasFilledTree, reinterpret_cast<LPARAM>(&tree));
   if (!tree) return TRUE;
   reinterpret_cast<RequesterSearch*>(lparam)->found = window;
   return FALSE;
@@ -46,7 +51,8 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
   return TRUE;
 }
 
-// Prints the dropped files, one a line, then "allowed=" and the effects the source allowed.
+// Prints "entered" when a drag first comes over the window, then the dropped files, one a
+// line, and "allowed=" and the effects the source allowed.
 class PrintingDropTarget final : public IDropTarget {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -61,6 +67,8 @@ class PrintingDropTarget final : public IDropTarget {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the stack
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+    if (!entered_) PrintLine("entered");
+    entered_ = true;
     *effect &= DROPEFFECT_COPY;
     return S_OK;
   }
@@ -93,6 +101,7 @@ class PrintingDropTarget final : public IDropTarget {
  private:
   std::atomic<ULONG> references_{1};
   DWORD allowed_ = 0;
+  bool entered_ = false;
   bool dropped_ = false;
 };
 
@@ -204,7 +213,8 @@ int BrowseFolderVerb(const Args& args) {
 }
 
 // drop-target TITLE X Y TIMEOUT_MS: opens a 300 x 300 window at X, Y registered as a drop
-// target and prints what is dropped on it (exit 0), or times out (exit 1).
+// target and prints when a drag arrives and what is dropped on it (exit 0), or times out
+// (exit 1).
 int DropTargetVerb(const Args& args) {
   long long x = 0;
   long long y = 0;
@@ -254,38 +264,27 @@ int ClipboardFilesVerb(const Args&) {
   return kOk;
 }
 
-// watch-fields TITLE FIELD_A FIELD_B TIMEOUT_MS: prints "A|B" each time the pair of status
-// fields changes, until field A, having shown a text, is empty again (exit 0) or the time
-// is up (exit 1).
-int WatchFieldsVerb(const Args& args) {
+// log-fields TITLE FIELD_A FIELD_B FILE: from now on the program itself appends "A|B" to
+// FILE (a path as the program sees it) each time the pair of status fields changes, the
+// pair as it is first; no change escapes, however briefly it shows.
+int LogFieldsVerb(const Args& args) {
   long long first = 0;
   long long second = 0;
-  long long timeout = 0;
-  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || !ParseNumber(args[3], &timeout)) {
+  if (!ParseNumber(args[1], &first) || !ParseNumber(args[2], &second) || first < 0 || first > 255 ||
+      second < 0 || second > 255 || args[3].size() >= MAX_PATH) {
     return kUsage;
   }
   HWND window = RequireWindow(args);
   HWND bar = window != nullptr ? FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr) : nullptr;
   if (bar == nullptr) return kNotFound;
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
-  std::string last;
-  bool shown = false;
-  for (bool start = true;; start = false) {
-    std::string a;
-    std::string b;
-    if (!ReadStatusField(bar, static_cast<WPARAM>(first), &a) || !ReadStatusField(bar, static_cast<WPARAM>(second), &b)) {
-      return kNotFound;
-    }
-    const std::string pair = a + "|" + b;
-    if (start || pair != last) {
-      PrintLine(pair);
-      last = pair;
-    }
-    if (!a.empty()) shown = true;
-    if (shown && a.empty()) return kOk;
-    if (GetTickCount64() >= deadline) return kNotFound;
-    Sleep(1);
+  StatusLogBlock log{bar, static_cast<unsigned>(first), static_cast<unsigned>(second), {}};
+  std::memcpy(log.path, args[3].c_str(), args[3].size());
+  RemoteBuffer block(bar, sizeof log);
+  if (!block.Write(0, &log, sizeof log) || !RunInProbe(bar, kStatusLogEntry, block)) {
+    PrintError("the status log could not start in the target");
+    return kNotFound;
   }
+  return kOk;
 }
 
 // screen-point TITLE X Y: the screen position of a point of the window's client area.

@@ -73,7 +73,7 @@ int BrowseFolderVerb(const Args& args);
 int DropTargetVerb(const Args& args);
 int ClipboardFilesVerb(const Args& args);
 int ScreenPointVerb(const Args& args);
-int WatchFieldsVerb(const Args& args);
+int LogFieldsVerb(const Args& args);
 
 // registry_verbs.cpp
 int RunValueVerb(const Args& args);

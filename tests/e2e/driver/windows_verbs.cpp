@@ -26,15 +26,20 @@ RECT RectInParent(HWND parent, HWND child) {
 
 }  // namespace
 
+// wait-window TITLE [TIMEOUT_MS]: prints the window's handle and, on a second line, its
+// rectangle as it was found, for a window that may be gone by the next driver start.
 int WaitWindowVerb(const Args& args) {
   unsigned timeout_ms = 0;
   if (!ParseTimeout(args, 1, &timeout_ms)) return kUsage;
   HWND window = WaitTopWindow(args[0], timeout_ms);
   if (window == nullptr) return kNotFound;
+  RECT rect = {};
+  GetWindowRect(window, &rect);
   char text[32] = {};
   std::snprintf(text, sizeof text, "0x%llx",
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
   PrintLine(text);
+  PrintLine(RectText(rect));
   return kOk;
 }
 
