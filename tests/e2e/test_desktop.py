@@ -181,6 +181,39 @@ class GrowTest(unittest.TestCase):
             self.assertEqual(drive_ok("scroll-bars", MAIN, ControlId.kResultList), "0 1")
 
 
+DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
+
+
+def set_log_pixels(dpi):
+    """The DPI Wine gives programs started from now on in this test's prefix."""
+    subprocess.run([WINE, "reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+                   env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
+
+
+class DpiTest(unittest.TestCase):
+    def tearDown(self):
+        set_log_pixels(96)
+
+    def test_at_144_dpi_the_layout_grows_with_the_fonts(self):
+        records = [(b"abc%05d.txt" % i, b"C:\\Ordner", 0) for i in range(12345)]
+        for dpi in (96, 144):
+            set_log_pixels(dpi)
+            with Tandrel({"db.db": index_bytes(records)}) as app:
+                app.wait_main()
+                drive_ok("set-text", MAIN, ControlId.kQueryField, "abc")
+                drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+                self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "12345", 30))
+                # The window system's pixels: the rule's 62 x 44 scaled by dpi / 96.
+                button = numbers(drive_ok("control-rect", MAIN, ControlId.kSearchButton))
+                self.assertEqual(button[2:], [62 * dpi // 96, 44 * dpi // 96])
+                self.assertEqual(drive_ok("status", MAIN, FieldId.kHitCountField), "Gefunden: 12345")
+                screenshot("dpi_%d_before_maximise" % dpi)
+                drive_ok("show-state", MAIN, "maximized")
+                self.assertTrue(poll(lambda: numbers(drive_ok("control-rect", MAIN, ControlId.kSearchButton))[0]
+                                     > button[0], 10))
+                screenshot("dpi_%d_after_maximise" % dpi)
+
+
 class DialogKeyboardTest(unittest.TestCase):
     def setUp(self):
         delete_run_value()

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +120,8 @@ class Win32Ui : public Ui {
     HWND focus = nullptr;  // the control that had the keyboard focus when it was left
     HWND status_bar = nullptr;
     HWND progress_bar = nullptr;  // the one the posted progress moves
+    int dpi = kLayoutDpi;         // the window's monitor's; the splash stays at kLayoutDpi
+    std::vector<int> status_fields{};  // in layout pixels, scaled again when the DPI changes
   };
 
   // The window procedure of every window this layer opens, and its status bar's
@@ -128,6 +131,24 @@ class Win32Ui : public Ui {
                                         DWORD_PTR ref_data);
   LRESULT HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Layout numbers (sizes, positions, column and field widths, pointer positions) are
+  // pixels at 96 DPI, the same on every screen; this boundary scales them to the window's
+  // DPI (dpi.cpp). At 96 DPI nothing changes.
+  static constexpr int kLayoutDpi = 96;
+  int Dpi(WindowId window) const;
+  int ToPixels(WindowId window, int value) const { return MulDiv(value, Dpi(window), kLayoutDpi); }
+  int FromPixels(WindowId window, int value) const { return MulDiv(value, kLayoutDpi, Dpi(window)); }
+  Rect ToPixels(WindowId window, Rect at) const;
+  Rect FromPixels(WindowId window, Rect at) const;
+  // The system's message font, and a font of the program's, made for `dpi`.
+  HFONT MessageFont(int dpi);
+  HFONT FontFor(const FontSpec& font, int dpi);
+  // After a move to a monitor of another DPI: fonts and status fields made for the new one.
+  void ApplyDpi(WindowId window, int dpi);
+  void SetStatusFields(const WindowData& data);
+  static int InitialDpi(HWND hwnd, WindowStyle style);
+  static int ScreenDpi();  // before a window exists
 
   HWND Hwnd(WindowId window) const;
   const WindowData* MainWindowData() const;  // the window of style kMain, null when none is open
@@ -186,7 +207,9 @@ class Win32Ui : public Ui {
 
   std::map<ImageId, win32::OwnedIcon> icons_;
   std::vector<win32::OwnedBitmap> pictures_;
-  std::map<std::pair<std::string, int>, win32::OwnedFont> fonts_;
+  std::map<std::tuple<std::string, int, int>, win32::OwnedFont> fonts_;  // face, points, DPI
+  std::map<int, win32::OwnedFont> message_fonts_;                       // by DPI
+  std::map<ControlKey, FontSpec> control_fonts_;  // the controls SetFont gave a font of their own
   win32::MenuTable menus_{icons_};
   win32::TrayIcon tray_;
   UINT taskbar_created_ = 0;  // broadcast when Explorer (re)starts; its icons are gone
