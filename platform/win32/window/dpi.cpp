@@ -27,22 +27,19 @@ int WindowDpi(HWND hwnd) {
   return dpi > 0 ? dpi : SystemDpi();
 }
 
+// The ANSI metrics are the system DPI's; scaled to `dpi`. (SystemParametersInfoForDpi
+// has no ANSI form: it would write the wide structure into the narrow one.)
 LOGFONTA MessageLogFont(int dpi) {
-  using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-  static const auto for_dpi = UserFunction<ForDpiFn>("SystemParametersInfoForDpi");
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
-  if (for_dpi != nullptr && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi))) {
-    return metrics.lfMessageFont;
-  }
+  LOGFONTA font{};
   if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-    return metrics.lfMessageFont;
+    font = metrics.lfMessageFont;
+  } else {
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
   }
-  LOGFONTA fallback{};
-  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof fallback, &fallback);
-  fallback.lfHeight = MulDiv(fallback.lfHeight, dpi, SystemDpi());
-  return fallback;
+  font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
+  return font;
 }
 
 }  // namespace
