@@ -40,6 +40,7 @@ inline constexpr ResultControls kResultControls{
     .result_list = kResultList,
     .copy_field = kCopyField,
     .name_field = kProgressField,
+    .state_field = kStateField,
 };
 
 // Start-up, loop and quit.

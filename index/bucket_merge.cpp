@@ -75,23 +75,16 @@ std::string BucketFileName(int bucket) {
   return std::string(1, static_cast<char>('a' + bucket)) + ".db";
 }
 
-bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder,
-                   const std::string& target) {
+bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder, platform::File& out) {
   Buckets buckets;
   bool ok = CreateBuckets(bucket_folder, buckets);
   ok = Distribute(walk_file, buckets) && ok;
   platform::RemoveFile(walk_file);
 
-  platform::File out(target, platform::OpenMode::kCreate, kMergeBufferSize);
   ok = out.IsOpen() && ok;
   // Every bucket is drained, closed and deleted even when the target failed.
   for (int b = 0; b < kBucketCount; ++b) {
     ok = DrainBucket(buckets.files[b], buckets.paths[b], out) && ok;
-  }
-  if (out.IsOpen()) {
-    ok = out.Sync() && ok;
-    ok = out.Close() && ok;
-    if (!ok) platform::RemoveFile(target);
   }
   return ok;
 }

@@ -25,6 +25,7 @@
 #include "index/snapshot_runs.h"
 #include "index/table_parts.h"
 #include "platform/platform.h"
+#include "platform/staged_file.h"
 
 namespace tandrel {
 namespace {
@@ -356,9 +357,9 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   header.header_checksum = HeaderChecksum(header);
 
   platform::LockGuard hold(WriterLock());
-  const std::string staged = snapshot_path + ".new";
-  platform::File file(staged, platform::OpenMode::kCreate, 1 << 16);
-  if (!file.IsOpen()) return false;
+  platform::StagedFile staged(snapshot_path, ".new", 1 << 16);
+  if (!staged.IsOpen()) return false;
+  platform::File& file = staged.Output();
   static constexpr char kZeros[kAlignment] = {};
   bool ok = file.Write(std::string_view(reinterpret_cast<const char*>(&header), sizeof(header)));
   std::uint64_t at = sizeof(header);
@@ -372,10 +373,7 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   }
   // No sync: a snapshot that a power cut leaves incomplete fails its checksums and is
   // simply not used.
-  ok = file.Close() && ok;
-  if (ok && platform::ReplaceFileWhenFree(staged, snapshot_path)) return true;
-  platform::RemoveFile(staged);
-  return false;
+  return staged.Commit(ok, platform::Durability::kUnsynced, platform::ReplaceFileWhenFree);
 }
 
 }  // namespace tandrel

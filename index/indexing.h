@@ -109,11 +109,11 @@ int BucketOf(std::string_view name);
 std::string BucketFileName(int bucket);
 
 // Regroups the records of `walk_file` through the 27 buckets in `bucket_folder` (a path
-// ending in a separator) into `target` (created or emptied), letters a to z first, then
-// the rest, each bucket in walk order; deletes the walk file and every bucket file
-// whatever happens. True when `target` is complete and on the disk.
-bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder,
-                   const std::string& target);
+// ending in a separator) into `out`, letters a to z first, then the rest, each bucket in
+// walk order; deletes the walk file and every bucket file whatever happens. True when
+// every record reached `out` (which its owner still closes).
+[[nodiscard]] bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folder,
+                                 platform::File& out);
 
 // ---------------------------------------------------------------------------------------
 // The run

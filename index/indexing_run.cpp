@@ -1,6 +1,8 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
 #include "index/indexing.h"
 
+#include "platform/staged_file.h"
+
 namespace tandrel {
 namespace {
 
@@ -62,12 +64,10 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
     platform::RemoveFile(plan.walk_file);
     return IndexRunOutcome::kMergeFailed;
   }
-  const std::string staged = plan.index_file + kNewIndexSuffix;
-  if (!MergeWalkFile(plan.walk_file, bucket_folder, staged)) return IndexRunOutcome::kMergeFailed;
-  if (!platform::ReplaceFileWhenFree(staged, plan.index_file)) {
-    platform::RemoveFile(staged);
-    return IndexRunOutcome::kNotReplaced;
-  }
+  platform::StagedFile index(plan.index_file, kNewIndexSuffix);
+  const bool merged = MergeWalkFile(plan.walk_file, bucket_folder, index.Output());
+  if (!index.Finish(merged, platform::Durability::kSynced)) return IndexRunOutcome::kMergeFailed;
+  if (!index.PutInPlace(platform::ReplaceFileWhenFree)) return IndexRunOutcome::kNotReplaced;
   return IndexRunOutcome::kReplaced;
 }
 

@@ -18,10 +18,21 @@ class Walker {
   explicit Walker(IndexRunState& run) : run_(run) {}
 
   // False when the folder could not be listed.
-  bool Walk(const std::string& folder, bool via_link) {
+  bool Walk(const std::string& folder) {
     platform::FolderListing listing(folder);
+    return Walk(listing, folder, false);
+  }
+
+ private:
+  struct Level {
+    const platform::FolderListing* listing;  // lives in the caller's frame while the level is walked
+    std::optional<platform::FolderIdentity> identity;
+    bool identity_known;
+  };
+
+  bool Walk(platform::FolderListing& listing, const std::string& folder, bool via_link) {
     if (!listing.IsOpen()) return false;
-    Level level{&folder, std::nullopt, false};
+    Level level{&listing, std::nullopt, false};
     if (platform::kCheapFolderIdentity || via_link) {
       level.identity = listing.Identity();
       level.identity_known = true;
@@ -42,23 +53,19 @@ class Walker {
       sub.reserve(folder.size() + 1 + entry.name.size());
       sub.assign(folder).push_back(platform::kPathSeparator);
       sub.append(entry.name);
-      Walk(sub, entry.is_link);
+      // Entered by the name the listing holds, not by the text: a stored name is not
+      // always the folder's real one (and never a way out of `folder`).
+      platform::FolderListing inner(listing, sub);
+      Walk(inner, sub, entry.is_link);
     }
     path_.pop_back();
     return true;
   }
 
- private:
-  struct Level {
-    const std::string* path;  // lives in the caller's frame while the level is walked
-    std::optional<platform::FolderIdentity> identity;
-    bool identity_known;
-  };
-
   bool IsOnPath(const platform::FolderIdentity& identity) {
     for (Level& level : path_) {
       if (!level.identity_known) {
-        level.identity = platform::IdentifyFolder(*level.path);
+        level.identity = level.listing->Identity();
         level.identity_known = true;
       }
       if (level.identity == identity) return true;
@@ -74,7 +81,7 @@ class Walker {
 
 bool ScanFolder(const std::string& folder, IndexRunState& run) {
   Walker walker(run);
-  return walker.Walk(folder, false);
+  return walker.Walk(folder);
 }
 
 bool ScanFolder(const std::string& folder) { return ScanFolder(folder, ProcessIndexRun); }

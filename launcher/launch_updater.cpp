@@ -35,7 +35,7 @@ void LaunchUpdater(ui::Ui& ui) {
   const std::string updater = platform::ProgramFolder() + kUpdaterFile;
   if (WriteUpdaterFile(updater)) {
     // No arguments and no working folder: the updater inherits the program folder.
-    if (!platform::StartProgram(updater, "", "")) platform::OpenWithShell(updater, "", "");
+    platform::StartOrOpen(updater, "", "");
   } else {
     ui.ShowMessage(kTitleError, kTextNotWritten);
   }

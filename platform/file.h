@@ -1,6 +1,7 @@
 // Files: the buffered File, whole-file images, and the operations on files by name. Text
-// is bytes of the ANSI code page and is never converted; paths are passed through to the
-// system unchanged.
+// is bytes of the ANSI code page; paths are stored paths (paths.h, MatchStoredPath): on
+// Windows a name with "?" is looked up in its folder, and a path that does not stand for
+// exactly one file is refused.
 #pragma once
 
 #include <cstddef>
@@ -136,9 +137,13 @@ void AdviseLargePages(void* data, std::size_t size);
 
 // (Not DeleteFile/CopyFile: windows.h defines those names as macros.)
 bool RemoveFile(const std::string& path);
-// Copies `from` to `to`, replacing an existing `to`.
+// Copies `from` to `to`, replacing an existing `to`. Where the last name of `to` is the
+// stored form of the last name of `from`, the copy gets the real name of `from`: a copy
+// into another folder keeps the name the code page could not hold.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 bool CreateFolder(const std::string& path);
+// CreateFolder, with the last name taken from `model` as CopyFileReplacing takes it.
+bool CreateFolderNamedAs(const std::string& path, const std::string& model);
 // Puts `from` in the place of `to` in one step: whoever opens `to` at any moment finds
 // either the old file or the new one, complete. `from` must lie beside `to` (same
 // volume). False (and nothing changed) when the system refuses, for instance because

@@ -38,10 +38,18 @@ inline constexpr bool kCheapFolderIdentity = true;
 // Lists the entries of one folder in the order the file system gives them, "." and ".."
 // included where the system reports them. On Windows the folder text gets a backslash
 // (unless it ends with one) and "*.*", so a drive letter with colon lists the drive's
-// root. Folder links count as folders.
+// root. Folder links count as folders. Names come in their stored form (stored_names.h):
+// on Windows a name the code page cannot hold has a "?" for each such character.
 class FolderListing {
  public:
+  // `folder` is a stored path; on Windows its names with "?" are looked up (paths.h,
+  // MatchStoredPath) and a folder that does not match exactly one is not listed.
   explicit FolderListing(const std::string& folder);
+  // Lists the folder that `parent`'s last Next gave, by the name the system knows it by:
+  // two folders whose stored names are equal are still told apart, and nothing outside
+  // `parent` is ever reached. `folder` is its stored path (the parent's, one separator
+  // and the entry's name), which Identity falls back on where the system keeps none.
+  FolderListing(const FolderListing& parent, const std::string& folder);
   ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;

@@ -50,6 +50,19 @@ bool SetCurrentFolder(const std::string& path);
 void UseBinaryStandardOutput();
 // True when standard error goes to a terminal (a console on Windows).
 bool StandardErrorIsTerminal();
+// What a stored path (its names in the stored form of stored_names.h) stands for on the
+// system. A path whose names the code page holds stands for itself; a path with a name
+// stored with "?" is looked up folder by folder in the system's listings, and only a path
+// that matches exactly one entry at every such step can be acted on.
+enum class StoredPathMatch {
+  kOne,      // one file or folder (or a path that names no "?" at all)
+  kNone,     // nothing in the listing has that stored form (or a folder on the way is missing)
+  kSeveral,  // two or more names of one folder share the stored form: which one is meant is unknown
+};
+// Windows looks the path up as above; POSIX systems keep names as bytes, so every path
+// stands for itself (kOne).
+[[nodiscard]] StoredPathMatch MatchStoredPath(const std::string& path);
+
 // Ends the process at once: no destructors run, and running threads end with it.
 [[noreturn]] void EndProcess(int code);
 // Libraries that the process loads while it runs come from the system folder alone, never

@@ -1,8 +1,8 @@
 // The operating system as the rest of Tandrel sees it: files (file.h), folder listings
 // (folder_listing.h), well-known paths and the process (paths.h), the millisecond clock
 // (clock.h), threads, locks and waits (threads.h), and here folder claims. Text is bytes
-// of the ANSI code page and is never converted; paths are passed through to the system
-// unchanged.
+// of the ANSI code page; names the code page cannot hold are kept in their stored form
+// (stored_names.h), which the Windows layer alone turns back into the system's names.
 #pragma once
 
 #include <cstdint>
@@ -20,20 +20,29 @@ namespace tandrel::platform {
 // ---------------------------------------------------------------------------------------
 // Folder claims
 
-// An exclusive claim on a folder's indexing files, held by at most one claimant at a
-// time: processes and threads alike. Windows: a named mutex per folder and user, in every
-// session of the user, which other users can neither hold nor open, so that none of them
-// can stand in the way of the user's runs; POSIX: flock on the folder. A process that
-// ends gives its claims up. Windows ties the claim to the thread that made it: release
-// it on that thread.
+// What a claim on a folder stands for; a folder carries one claim of each kind at most.
+enum class ClaimKind {
+  kIndexFiles,      // the folder's indexing files, held by the run that writes them
+  kRunningProgram,  // the folder's main program, held from its start to its end
+};
+
+// An exclusive claim on a folder, held by at most one claimant at a time: processes and
+// threads alike. Windows: a named mutex per kind, folder and user, in every session of
+// the user, which other users can neither hold nor open, so that none of them can stand
+// in the way of the user's program; POSIX: flock on the folder (indexing files) or on a
+// file of the user's in the temporary folder (running program), since the program's
+// folder may hold its index too. A process that ends gives its claims up, however it
+// ends. Windows ties the claim to the thread that made it: release it on that thread.
 class FolderClaim {
  public:
-  FolderClaim() = default;
+  explicit FolderClaim(ClaimKind kind = ClaimKind::kIndexFiles) : kind_(kind) {}
   ~FolderClaim() { Release(); }
-  FolderClaim(FolderClaim&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
+  FolderClaim(FolderClaim&& other) noexcept
+      : kind_(other.kind_), handle_(std::exchange(other.handle_, kNoHandle)) {}
   FolderClaim& operator=(FolderClaim&& other) noexcept {
     if (this != &other) {
       Release();
+      kind_ = other.kind_;
       handle_ = std::exchange(other.handle_, kNoHandle);
     }
     return *this;
@@ -43,12 +52,17 @@ class FolderClaim {
 
   // One attempt, without waiting; false when another claimant holds the folder or the
   // claim cannot be made at all.
-  bool TryClaim(const std::string& folder);
+  [[nodiscard]] bool TryClaim(const std::string& folder);
   void Release();
 
  private:
   static constexpr std::intptr_t kNoHandle = -1;
+  ClaimKind kind_;
   std::intptr_t handle_ = kNoHandle;
 };
+
+// True once nobody holds the running-program claim of `folder`, waiting at most
+// `timeout_ms`.
+bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms);
 
 }  // namespace tandrel::platform

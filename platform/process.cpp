@@ -16,9 +16,9 @@ struct SystemStarter {
 
 }  // namespace
 
-std::string ProgramCommandLine(const std::string& program, std::string_view arguments) {
-  std::string line = "\"" + program + "\"";
-  if (!arguments.empty()) line += " " + std::string(arguments);
+std::optional<std::string> ProgramCommandLine(const std::string& program, std::string_view arguments) {
+  std::optional<std::string> line = QuotedWord(std::string_view(program));
+  if (line && !arguments.empty()) *line += " " + std::string(arguments);
   return line;
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/staged_file.h"
 #include "settings/settings.h"
 
 namespace tandrel {
@@ -34,12 +35,10 @@ std::size_t FirstLineLength(std::string_view bytes) {
 // The whole file with a new line 1, written beside it and put in its place in one step,
 // so that a failure at any point leaves the old file as it was.
 void ReplaceFirstLine(const std::string& path, std::string_view line, std::string_view rest) {
-  const std::string staged = path + ".new";
-  platform::File file(staged, platform::OpenMode::kCreate);
-  const bool written = file.IsOpen() && file.Write(line) && file.Write(rest) && file.Sync();
-  if (!file.Close() || !written || !platform::ReplaceFileAtomically(staged, path)) {
-    platform::RemoveFile(staged);
-  }
+  platform::StagedFile staged(path);
+  const bool written = staged.Output().Write(line) && staged.Output().Write(rest);
+  // Like every settings write, a failure goes unreported: the flag then stays as it was.
+  (void)staged.Commit(written, platform::Durability::kSynced);
 }
 
 // Line 1 and the folder lines after it. Every line takes a slot, empty ones included. A

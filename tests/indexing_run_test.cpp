@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "indexing_support.h"
@@ -83,7 +84,11 @@ TEST_F(IndexingRunTest, MergeGroupsByFirstLetterKeepingWalkOrderWithinEachGroup)
   ASSERT_TRUE(test::WriteWholeFile(plan_.walk_file, test::IndexBytes(walk)));
   // Left over from an interrupted run: must not reach the new index.
   ASSERT_TRUE(test::WriteWholeFile(buckets_ + "a.db", test::IndexBytes({{"alt", "C:\\", 0}})));
-  ASSERT_TRUE(MergeWalkFile(plan_.walk_file, buckets_, plan_.index_file));
+  {
+    platform::File out(plan_.index_file, platform::OpenMode::kCreate);
+    ASSERT_TRUE(MergeWalkFile(plan_.walk_file, buckets_, out));
+    ASSERT_TRUE(out.Close());
+  }
   const std::vector<Record> expected = {
       {"apfel.txt", "C:\\w", 0}, {"banane.txt", "C:\\w", 1}, {"b2", "C:\\w\\q", 1},
       {"B1", "C:\\w", 0},        {"Zebra.txt", "C:\\w", 0},  {"_x.txt", "C:\\w", 0},
@@ -119,6 +124,30 @@ TEST_F(IndexingRunTest, ARunShowsItsStepsInOrderAndReloadsTheTable) {
   EXPECT_EQ(records[0], (Record{"one.txt", Join(tree_, "s1"), 0}));
   ExpectNoScratchFiles();
 }
+
+#ifdef _WIN32
+// The user's temporary folder below a profile whose name the code page cannot hold (a
+// stroked L, U+0141): the buckets are made in the real folder, not under a look-alike
+// name that does not exist.
+TEST_F(IndexingRunTest, ARunInATemporaryFolderWhosePathTheCodePageCannotHoldSucceeds) {
+  MakeSmallTree();
+  const std::wstring temp = test::WideOfAscii(Path("tmp")) + L"\\\u0141ukasz";
+  ASSERT_TRUE(test::MakeWideFolder(temp));
+  const std::wstring old_tmp = _wgetenv(L"TMP") != nullptr ? _wgetenv(L"TMP") : L"";
+  const std::wstring old_temp = _wgetenv(L"TEMP") != nullptr ? _wgetenv(L"TEMP") : L"";
+  ASSERT_EQ(_wputenv_s(L"TMP", temp.c_str()), 0);
+  ASSERT_EQ(_wputenv_s(L"TEMP", temp.c_str()), 0);
+  plan_.folders = {tree_};
+  plan_.bucket_folder.clear();  // the user's temporary folder
+  test::RecordingObserver observer;
+  const IndexRunResult result = Run(observer);
+  _wputenv_s(L"TMP", old_tmp.c_str());
+  _wputenv_s(L"TEMP", old_temp.c_str());
+  EXPECT_EQ(result.outcome, IndexRunOutcome::kReplaced);
+  EXPECT_EQ(test::ReadRecords(plan_.index_file).size(), 5u);
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(temp))) << "every bucket deleted";
+}
+#endif
 
 TEST_F(IndexingRunTest, NoFoldersGiveAnEmptyIndexAndZeroCounts) {
   ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, test::IndexBytes({{"old", "C:\\", 0}})));

@@ -1,6 +1,6 @@
 // The running mark as the updater meets it: held by another thread, as Tandrel holds it
 // from another process.
-#include "platform/process.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace tandrel::platform {
@@ -21,8 +21,8 @@ bool WaitOnOtherThread(const std::string& folder, std::uint32_t timeout_ms) {
 TEST_F(RunningMarkTest, WaitLastsWhileTheMarkIsHeld) {
   EXPECT_TRUE(WaitOnOtherThread(Root(), 0));  // never held
 
-  RunningMark mark;
-  ASSERT_TRUE(mark.Hold(Root()));
+  FolderClaim mark(ClaimKind::kRunningProgram);
+  ASSERT_TRUE(mark.TryClaim(Root()));
   const std::uint32_t start = TickCount();
   EXPECT_FALSE(WaitOnOtherThread(Root(), 300));
   EXPECT_GE(TickCount() - start, 250u);

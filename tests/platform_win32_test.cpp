@@ -126,6 +126,83 @@ TEST_F(Win32Test, SubfoldersOfADriveRootAndTheSystemsOrder) {
   EXPECT_EQ(platform::ListSubfolders(Root()), (std::vector<std::string>{"apfel", "\xC4pfel", "Birne", "zeta"}));
 }
 
+// Names made in UTF-16 that the code page cannot hold, each with its own bytes.
+class CodePageNamesTest : public Win32Test {
+ protected:
+  std::wstring Wide(const wchar_t* name) const { return test::WideOfAscii(Root()) + L"\\" + name; }
+};
+
+TEST_F(CodePageNamesTest, ListingsHoldAQuestionMarkForEachCharacterAndPathsFindTheRealFile) {
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"\u0141\u00F3d\u017A Bericht.txt"), "lodz"));
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"\u65E5\u672C Bericht.txt"), "nihon"));
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"a\uFF3Cb.txt"), "ab"));
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"q\uFF02uote.txt"), "quote"));
+  ASSERT_TRUE(test::MakeWideFolder(Wide(L"..\uFF3Cx")));
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"..\uFF3Cx\\inner.txt"), "inner"));
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"\u00C4rger.txt"), "exact"));
+  const std::string lodz = "?\xF3" "d? Bericht.txt";
+  EXPECT_EQ(NamesIn(Root()), (std::set<std::string>{".", "..", lodz, "?? Bericht.txt", "a?b.txt", "q?uote.txt", "..?x",
+                                                    "\xC4rger.txt"}));
+
+  EXPECT_EQ(test::ReadWholeFile(Path(lodz)), "lodz");
+  EXPECT_EQ(test::ReadWholeFile(Path("a?b.txt")), "ab");
+  EXPECT_EQ(test::ReadWholeFile(Path("q?uote.txt")), "quote");
+  EXPECT_EQ(test::ReadWholeFile(Path("..?x\\inner.txt")), "inner");
+  EXPECT_EQ(NamesIn(Path("..?x")), (std::set<std::string>{".", "..", "inner.txt"}));
+  EXPECT_EQ(platform::MatchStoredPath(Path("\xC4rger.txt")), platform::StoredPathMatch::kOne);
+
+  // A copy into another folder, of a file and of a folder, takes the source's real name.
+  ASSERT_TRUE(platform::CreateFolder(Path("ziel")));
+  EXPECT_TRUE(platform::CopyFileReplacing(Path("?? Bericht.txt"), Path("ziel\\?? Bericht.txt")));
+  EXPECT_EQ(test::ReadWideFile(Wide(L"ziel\\\u65E5\u672C Bericht.txt")), "nihon");
+  EXPECT_TRUE(platform::CreateFolderNamedAs(Path("ziel\\..?x"), Path("..?x")));
+  EXPECT_TRUE(platform::CopyFileReplacing(Path("..?x\\inner.txt"), Path("ziel\\..?x\\inner.txt")));
+  EXPECT_EQ(test::ReadWideFile(Wide(L"ziel\\..\uFF3Cx\\inner.txt")), "inner");
+
+  // Two names with one stored form: neither is opened, copied or deleted in its place.
+  ASSERT_TRUE(test::WriteWideFile(Wide(L"\u4E2D\u56FD Bericht.txt"), "china"));
+  EXPECT_EQ(platform::MatchStoredPath(Path("?? Bericht.txt")), platform::StoredPathMatch::kSeveral);
+  EXPECT_EQ(platform::MatchStoredPath(Path("??? Bericht.txt")), platform::StoredPathMatch::kNone);
+  EXPECT_FALSE(platform::File(Path("?? Bericht.txt"), platform::OpenMode::kRead).IsOpen());
+  EXPECT_FALSE(platform::CopyFileReplacing(Path("?? Bericht.txt"), Path("ziel\\?? Bericht.txt")));
+  EXPECT_FALSE(platform::RemoveFile(Path("?? Bericht.txt")));
+  EXPECT_EQ(test::ReadWideFile(Wide(L"\u65E5\u672C Bericht.txt")), "nihon");
+  EXPECT_EQ(test::ReadWideFile(Wide(L"\u4E2D\u56FD Bericht.txt")), "china");
+}
+
+// The environment variable `name` set for one scope.
+class ScopedVariable {
+ public:
+  ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t old[MAX_PATH + 1] = {};
+    const DWORD n = ::GetEnvironmentVariableW(name, old, MAX_PATH);
+    had_ = n > 0 && n < MAX_PATH;
+    old_.assign(old, had_ ? n : 0);
+    ::SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedVariable() { ::SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const wchar_t* name_;
+  std::wstring old_;
+  bool had_ = false;
+};
+
+TEST_F(CodePageNamesTest, ATemporaryFolderAndAChosenPathTheCodePageCannotHoldLeadToTheRealFolder) {
+  const std::wstring temp = Wide(L"\u0141ukasz \u65E5\u672C");
+  ASSERT_TRUE(test::MakeWideFolder(temp));
+  const ScopedVariable tmp(L"TMP", temp);
+  const ScopedVariable temp_variable(L"TEMP", temp);
+  const std::string folder = platform::TemporaryFolder();
+  EXPECT_EQ(folder.back(), '\\');
+  ASSERT_TRUE(test::WriteWholeFile(folder + "a.db", "bucket"));
+  EXPECT_EQ(test::ReadWideFile(temp + L"\\a.db"), "bucket") << folder;
+  EXPECT_TRUE(platform::RemoveFile(folder + "a.db"));
+  EXPECT_EQ(test::ReadWideFile(temp + L"\\a.db"), "(missing)");
+}
+
 // The process's user as the token tells it.
 std::vector<std::uint8_t> TokenUserBytes() {
   HANDLE token = nullptr;
@@ -191,8 +268,8 @@ TEST_F(Win32Test, ClaimsAreNamedForTheUserAndOpenToNobodyElse) {
   claim.Release();
   EXPECT_TRUE(OnAnotherThread([&] { return platform::FolderClaim().TryClaim(Root()); }));
 
-  platform::RunningMark mark;
-  ASSERT_TRUE(mark.Hold(Root()));
+  platform::FolderClaim mark(platform::ClaimKind::kRunningProgram);
+  ASSERT_TRUE(mark.TryClaim(Root()));
   ExpectTheUsersAlone("Global\\Tandrel-Running-" + suffix);
   EXPECT_FALSE(OnAnotherThread([&] { return platform::WaitUntilNotRunning(Root(), 0); }));
   mark.Release();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/object_numbers.h"
 #include "app/shell.h"
@@ -324,6 +325,52 @@ TEST_F(ResultActionsTest, DragAndClipboardOfferExactlyTheSelectedPathsInListOrde
   EXPECT_EQ(ui_.Drags(), std::vector<std::vector<std::string>>{paths});
   EXPECT_EQ(ui_.Clipboards(), std::vector<std::vector<std::string>>{paths});
 }
+
+#ifdef _WIN32
+// Hits whose names the code page cannot hold: the one file a stored path stands for is
+// acted on under its real name; a path that matches no file or two is left out, and the
+// state field says which and why.
+TEST_F(ResultActionsTest, AHitIsActedOnOnlyWhenItsStoredPathFindsExactlyOneFile) {
+  const std::string docs = Folder("docs");
+  const std::string target = Folder("target");
+  const std::wstring wide = test::WideOfAscii(docs);
+  ASSERT_TRUE(test::WriteWideFile(wide + L"\\\u65E5\u672C.txt", "nihon"));
+  ASSERT_TRUE(test::WriteWideFile(wide + L"\\\u4E2D\u56FD.txt", "china"));
+  ASSERT_TRUE(test::WriteWideFile(wide + L"\\\u0141\u00F3d\u017A.txt", "lodz"));
+  const std::string lodz = "?\xF3" "d?.txt";
+  ShowRows({{"??.txt", docs}, {lodz, docs}, {"???.txt", docs}});
+  Select({0, 1, 2});
+
+  Choose(kItemOpen);
+  ASSERT_EQ(ui_.ProgramStarts().size(), 1u);
+  EXPECT_EQ(ui_.ProgramStarts()[0].command_line, "\"" + docs + kSep + lodz + "\"");
+  ui_.ApplyPosted();
+  EXPECT_EQ(ui_.StatusText(kStateField), "\tNicht gefunden: ???.txt");
+  Choose(kItemOpenFolder);
+  ASSERT_FALSE(ui_.FoldersShown().empty());
+  EXPECT_EQ(ui_.FoldersShown().back().names, std::vector<std::string>{lodz});
+  ListAction(ui::Action::kDragStart);
+  ListAction(ui::Action::kCopy);
+  const std::vector<std::string> paths{docs + kSep + lodz};
+  EXPECT_EQ(ui_.Drags(), std::vector<std::vector<std::string>>{paths});
+  EXPECT_EQ(ui_.Clipboards(), std::vector<std::vector<std::string>>{paths});
+  ui_.AnswerFolderRequester(target);
+  Choose(kItemCopyTo);
+  WaitForCopyWorker();
+  EXPECT_EQ(test::ReadWideFile(test::WideOfAscii(target) + L"\\\u0141\u00F3d\u017A.txt"), "lodz");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(test::WideOfAscii(target))),
+                          std::filesystem::directory_iterator()),
+            1);
+
+  ShowRows({{"??.txt", docs}});
+  Select({0});
+  ListAction(ui::Action::kLeftDoubleClick);
+  ui_.ApplyPosted();
+  EXPECT_EQ(ui_.StatusText(kStateField), "\tNicht eindeutig: ??.txt");
+  EXPECT_EQ(ui_.ProgramStarts().size(), 1u);
+  EXPECT_EQ(ui_.ShellOpens().size(), 1u) << "only the one file found before";
+}
+#endif
 
 }  // namespace
 }  // namespace tandrel

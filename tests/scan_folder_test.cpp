@@ -186,6 +186,39 @@ TEST_F(ScanFolderTest, NamesHoldingCrOrLfAreLeftOutWithEverythingBelowThem) {
 }
 #endif
 
+#ifdef _WIN32
+// Names made in UTF-16 that the code page cannot hold: stored with a "?" for each such
+// character, walked by their real names, and never a way out of the walked folder (a
+// folder named "..\uFF3Cout" once became "..\out").
+TEST_F(ScanFolderTest, NamesTheCodePageCannotHoldAreWalkedByTheirRealNamesInsideTheFolder) {
+  const std::wstring tree = test::WideOfAscii(tree_);
+  ASSERT_TRUE(test::MakeWideFolder(tree + L"\\..\uFF3Cout"));
+  ASSERT_TRUE(test::WriteWideFile(tree + L"\\..\uFF3Cout\\inner.txt", "1"));
+  ASSERT_TRUE(platform::CreateFolder(Path("out")));  // where "X\..\out" would lead
+  MakeFile(Join(Path("out"), "outside.txt"));
+  ASSERT_TRUE(test::MakeWideFolder(tree + L"\\\u65E5\u672C"));  // two folders stored as "??"
+  ASSERT_TRUE(test::WriteWideFile(tree + L"\\\u65E5\u672C\\a.txt", "2"));
+  ASSERT_TRUE(test::MakeWideFolder(tree + L"\\\u4E2D\u56FD"));
+  ASSERT_TRUE(test::WriteWideFile(tree + L"\\\u4E2D\u56FD\\b.txt", "3"));
+  ASSERT_TRUE(test::WriteWideFile(tree + L"\\q\uFF02uote \u0141\u00F3d\u017A.txt", "4"));
+
+  std::vector<Record> records = test::Walk(walk_file(), {tree_});
+  for (const auto& [name, folder, kind] : records) {
+    EXPECT_EQ(name.find_first_of("\\/:\""), std::string::npos) << name;
+    EXPECT_TRUE(folder == tree_ || folder.starts_with(tree_ + "\\")) << folder;
+  }
+  const std::string dots = Join(tree_, "..?out");
+  const std::string unknown = Join(tree_, "??");
+  std::vector<Record> expected = {{"..?out", tree_, 1},       {"inner.txt", dots, 0},
+                                  {"??", tree_, 1},         {"??", tree_, 1},
+                                  {"a.txt", unknown, 0},    {"b.txt", unknown, 0},
+                                  {"q?uote ?\xF3" "d?.txt", tree_, 0}};
+  std::sort(records.begin(), records.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(records, expected);
+}
+#endif
+
 TEST_F(ScanFolderTest, AnAbandonedWalkFileIsDeletedAndTakesNoFurtherRecords) {
   MakeFile(Join(tree_, "f.txt"));
   ASSERT_TRUE(IndexTempFile.Create(walk_file()));

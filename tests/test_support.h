@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -108,5 +109,34 @@ class ScratchCurrentFolder : public ScratchFolder {
     ScratchFolder::TearDown();
   }
 };
+
+#ifdef _WIN32
+// Files and folders named in UTF-16, as other programs make them: names the ANSI code page
+// cannot hold. `path` is an ASCII path (a scratch folder's) followed by such names.
+inline std::wstring WideOfAscii(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+inline bool WriteWideFile(const std::wstring& path, std::string_view bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// The file's bytes; "(missing)" when it cannot be opened.
+inline std::string ReadWideFile(const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return "(missing)";
+  std::string bytes;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, got);
+  std::fclose(file);
+  return bytes;
+}
+
+inline bool MakeWideFolder(const std::wstring& path) {
+  std::error_code failed;
+  return std::filesystem::create_directory(std::filesystem::path(path), failed);
+}
+#endif
 
 }  // namespace tandrel::test

@@ -3,6 +3,7 @@
 // exist, so finishing and undoing work from any point between two moves.
 #include "updater/install_journal.h"
 
+#include "platform/staged_file.h"
 #include "updater/release.h"
 
 namespace tandrel::updater {
@@ -29,13 +30,9 @@ bool WriteInstallJournal(const InstallJournal& journal, const MoveReplacing& mov
   for (const InstallTarget& target : journal.targets) {
     text += (target.had_old ? kReplaced : kAdded) + target.name + "\r\n";
   }
-  const std::string temporary = std::string(kInstallJournalFile) + kStagedSuffix;
-  platform::File file(temporary, platform::OpenMode::kCreate);
-  if (!file.IsOpen() || !file.Write(text) || !file.Sync() || !file.Close()) {
-    platform::RemoveFile(temporary);
-    return false;
-  }
-  return move(temporary, kInstallJournalFile);
+  platform::StagedFile staged(kInstallJournalFile, kStagedSuffix);
+  const bool written = staged.Output().Write(text);
+  return staged.Commit(written, platform::Durability::kSynced, move);
 }
 
 std::optional<InstallJournal> ReadInstallJournal() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "updater/install_journal.h"
 #include "updater/update.h"
 
@@ -160,9 +161,8 @@ void RunUpdate(UpdateOperations& ops, const std::string& program_folder,
   platform::RemoveFile(kReleaseFile);
   platform::RemoveFile(kPackageFile);
   const std::string program = program_folder + kMainProgramFile;
-  if (!ops.StartProgram(program, kRestartArgument, program_folder)) {
-    ops.OpenWithShell(program, kRestartArgument, program_folder);
-  }
+  // Nobody is left to tell when neither works: the updater ends either way.
+  platform::StartOrOpen(ops, program, kRestartArgument, program_folder);
 }
 
 }  // namespace tandrel::updater

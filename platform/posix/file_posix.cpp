@@ -193,6 +193,9 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 
 bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
 
+// Names are bytes here: a stored name is the real one.
+bool CreateFolderNamedAs(const std::string& path, const std::string&) { return CreateFolder(path); }
+
 std::optional<PrivateFolder> PrivateFolder::Create() {
   std::string pattern = TemporaryFolder() + "tandrel-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;

@@ -18,6 +18,9 @@ FolderListing::FolderListing(const std::string& folder) {
   if (!folder.empty() && folder.back() != kPathSeparator) state_->folder += kPathSeparator;
 }
 
+// Names are bytes here: the stored path is the folder's own.
+FolderListing::FolderListing(const FolderListing&, const std::string& folder) : FolderListing(folder) {}
+
 FolderListing::~FolderListing() {
   if (state_ == nullptr) return;
   ::closedir(state_->dir);

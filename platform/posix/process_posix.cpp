@@ -1,59 +1,13 @@
-// Starting programs and the running mark on POSIX systems.
-#include <fcntl.h>
+// Starting programs on POSIX systems.
 #include <spawn.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
+#include <vector>
 
-#include "platform/platform.h"
 #include "platform/process.h"
 
 extern char** environ;
 
 namespace tandrel::platform {
-namespace {
-
-// One file per folder and user, named by the user's id and a hash of the folder's real
-// path.
-std::string MarkFileOf(const std::string& folder) {
-  char resolved[PATH_MAX];
-  const std::string path =
-      ::realpath(folder.empty() ? "." : folder.c_str(), resolved) != nullptr ? resolved : folder;
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-  char name[64];
-  std::snprintf(name, sizeof name, "tandrel-running-%lu-%016llx", static_cast<unsigned long>(::geteuid()),
-                static_cast<unsigned long long>(hash));
-  return TemporaryFolder() + name;
-}
-
-// The mark file, never through a link, and only when it is the user's own: a file that
-// another user put under the name in a shared temporary folder is no mark of this user's.
-int OpenMarkFile(const std::string& folder, int flags) {
-  const int fd = ::open(MarkFileOf(folder).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool LockWithoutWaiting(int fd) {
-  int done;
-  do {
-    done = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (done != 0 && errno == EINTR);
-  return done == 0;
-}
-
-}  // namespace
 
 bool StartProgram(const std::string& program, std::string_view arguments,
                   const std::string& working_folder) {
@@ -71,36 +25,5 @@ bool StartProgram(const std::string& program, std::string_view arguments,
 }
 
 bool OpenWithShell(const std::string&, std::string_view, const std::string&) { return false; }
-
-bool RunningMark::Hold(const std::string& folder) {
-  Release();
-  const int fd = OpenMarkFile(folder, O_RDWR | O_CREAT);
-  if (fd < 0) return false;
-  if (!LockWithoutWaiting(fd)) {
-    ::close(fd);
-    return false;
-  }
-  handle_ = fd;
-  return true;
-}
-
-void RunningMark::Release() {
-  if (handle_ == kNoHandle) return;
-  ::close(static_cast<int>(handle_));
-  handle_ = kNoHandle;
-}
-
-bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
-  const std::uint32_t start = TickCount();
-  for (;;) {
-    const int fd = OpenMarkFile(folder, O_RDONLY);
-    if (fd < 0) return true;
-    const bool free = LockWithoutWaiting(fd);
-    ::close(fd);
-    if (free) return true;
-    if (TickCount() - start >= timeout_ms) return false;
-    Sleep(50);
-  }
-}
 
 }  // namespace tandrel::platform

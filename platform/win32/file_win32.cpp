@@ -1,4 +1,4 @@
-// Files on Windows, through the ANSI functions.
+// Files on Windows, through the wide functions on the real paths behind stored ones.
 #include <windows.h>
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/user_security.h"
 #include "platform/platform.h"
+#include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
 namespace native {
@@ -30,7 +31,9 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   // another file over it is still refused while any handle is open (Wine does so, as does
   // Windows without POSIX rename semantics): an indexing run that finds db.db held open
   // keeps the previous index.
-  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  const std::optional<std::wstring> real = win32::WidePathOf(path);
+  if (!real) return kNoHandle;
+  HANDLE h = ::CreateFileW(real->c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kNoHandle;
   return reinterpret_cast<std::intptr_t>(h);
@@ -114,7 +117,7 @@ std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
   }
   // The view keeps the file and its mapping object alive after both handles are closed.
   const win32::Owned<HANDLE, ::CloseHandle> mapping(
-      ::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+      ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping) return nullptr;
   void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
   if (view == nullptr) return nullptr;
@@ -136,14 +139,28 @@ FileImage::~FileImage() {
 
 void AdviseLargePages(void*, std::size_t) {}
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+  const std::optional<std::wstring> real = win32::WidePathOf(path);
+  return real && ::DeleteFileW(real->c_str()) != 0;
+}
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+  const std::optional<std::wstring> source = win32::WidePathOf(from);
+  if (!source) return false;
+  const std::optional<std::wstring> target = win32::WidePathFor(to, *source);
+  return target && ::CopyFileW(source->c_str(), target->c_str(), FALSE) != 0;
 }
 
 bool CreateFolder(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+  const std::optional<std::wstring> real = win32::WidePathOf(path);
+  return real && ::CreateDirectoryW(real->c_str(), nullptr) != 0;
+}
+
+bool CreateFolderNamedAs(const std::string& path, const std::string& model) {
+  const std::optional<std::wstring> source = win32::WidePathOf(model);
+  if (!source) return false;
+  const std::optional<std::wstring> target = win32::WidePathFor(path, *source);
+  return target && ::CreateDirectoryW(target->c_str(), nullptr) != 0;
 }
 
 std::optional<PrivateFolder> PrivateFolder::Create() {
@@ -161,7 +178,9 @@ std::optional<PrivateFolder> PrivateFolder::Create() {
     // For the user alone even where the temporary folder is shared.
     const win32::OwnedSecurityDescriptor security = win32::UserOnlySecurity("FA", true);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
-    if (::CreateDirectoryA(path.c_str(), security ? &attributes : nullptr)) {
+    const std::optional<std::wstring> real = win32::WidePathOf(path);
+    if (!real) return std::nullopt;
+    if (::CreateDirectoryW(real->c_str(), security ? &attributes : nullptr)) {
       return PrivateFolder(path + kPathSeparator);
     }
     if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
@@ -170,12 +189,15 @@ std::optional<PrivateFolder> PrivateFolder::Create() {
 }
 
 PrivateFolder::~PrivateFolder() {
-  if (!path_.empty()) ::RemoveDirectoryA(path_.c_str());
+  if (path_.empty()) return;
+  if (const std::optional<std::wstring> real = win32::WidePathOf(path_)) ::RemoveDirectoryW(real->c_str());
 }
 
 bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::optional<std::wstring> source = win32::WidePathOf(from);
+  const std::optional<std::wstring> target = win32::WidePathOf(to);
+  return source && target &&
+         ::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace tandrel::platform

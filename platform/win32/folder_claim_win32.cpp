@@ -1,5 +1,5 @@
-// The mutexes that stand for a folder and a user (folder_names.h), and the folder claim
-// made of one. The name is made from the folder's full path, upper-cased, so that every
+// The mutexes that stand for a folder and a user (folder_names.h), and the folder claims
+// made of them. The name is made from the folder's full path, upper-cased, so that every
 // spelling of one folder meets the same mutex.
 #include <windows.h>
 
@@ -25,6 +25,10 @@ std::string FullPathOf(const std::string& folder) {
     if (n < buffer.size()) return std::string(buffer.data(), n);
     buffer.resize(n + 1);
   }
+}
+
+const char* PrefixOf(ClaimKind kind) {
+  return kind == ClaimKind::kRunningProgram ? "Tandrel-Running-" : "Tandrel-Index-";
 }
 
 // MUTEX_ALL_ACCESS, for the user alone.
@@ -103,7 +107,7 @@ HANDLE OpenFolderMutex(std::string_view prefix, const std::string& folder) {
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  HANDLE mutex = TakeFolderMutex("Tandrel-Index-", folder);
+  HANDLE mutex = TakeFolderMutex(PrefixOf(kind_), folder);
   if (mutex == nullptr) return false;
   handle_ = reinterpret_cast<std::intptr_t>(mutex);
   return true;
@@ -113,6 +117,17 @@ void FolderClaim::Release() {
   if (handle_ == kNoHandle) return;
   GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNoHandle;
+}
+
+bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
+  HANDLE mutex = OpenFolderMutex(PrefixOf(ClaimKind::kRunningProgram), folder);
+  if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
+  // An abandoned mutex was held by a process that has ended.
+  const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);
+  const bool ended = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  if (ended) ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  return ended;
 }
 
 }  // namespace tandrel::platform

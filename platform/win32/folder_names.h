@@ -1,4 +1,4 @@
-// The named mutexes that stand for a folder: the indexing claim and the running mark.
+// The named mutexes that stand for a folder: one per kind of claim (platform.h).
 #pragma once
 
 #include <windows.h>

@@ -1,30 +1,79 @@
-// Folder listings on Windows: FindFirstFileA/FindNextFileA with the pattern "*.*".
+// Folder listings on Windows: FindFirstFileW/FindNextFileW with the pattern "*.*", each
+// name handed out in its stored form while the listing keeps the real one for descending.
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
+namespace {
+
+std::wstring WithSeparator(std::wstring folder) {
+  if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/')) folder += L'\\';
+  return folder;
+}
+
+}  // namespace
 
 struct FolderListing::State {
-  std::string folder;
+  std::wstring folder;  // the real path, with a separator at the end
   HANDLE find = INVALID_HANDLE_VALUE;
-  WIN32_FIND_DATAA data {};
-  bool have_pending = false;  // FindFirstFileA already delivered the first entry
+  WIN32_FIND_DATAW data {};
+  bool have_pending = false;  // FindFirstFileW already delivered the first entry
+
+  // False when the folder cannot be listed.
+  bool Start(std::wstring real) {
+    folder = WithSeparator(std::move(real));
+    find = ::FindFirstFileW((folder + L"*.*").c_str(), &data);
+    have_pending = find != INVALID_HANDLE_VALUE;
+    return have_pending;
+  }
+  // Opens the listing in `state` or lets it go.
+  static State* Started(std::wstring real) {
+    auto* state = new State;
+    if (state->Start(std::move(real))) return state;
+    delete state;
+    return nullptr;
+  }
 };
 
+namespace {
+
+std::wstring NameOf(const WIN32_FIND_DATAW& data) {
+  std::size_t length = 0;
+  while (length < MAX_PATH && data.cFileName[length] != L'\0') ++length;
+  return std::wstring(data.cFileName, length);
+}
+
+std::optional<FolderIdentity> IdentifyWide(std::wstring target) {
+  if (target.size() > 3 && (target.back() == L'\\' || target.back() == L'/')) target.pop_back();
+  // A drive letter with colon names the drive's current folder; the walk means its root.
+  if (target.size() == 2 && target[1] == L':') target += L'\\';
+  // Backup semantics open folders; no access right is asked for, only attributes.
+  HANDLE h = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info {};
+  const BOOL got = ::GetFileInformationByHandle(h, &info);
+  ::CloseHandle(h);
+  if (!got) return std::nullopt;
+  return FolderIdentity{
+      info.dwVolumeSerialNumber,
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
 FolderListing::FolderListing(const std::string& folder) {
-  std::string pattern = folder;
-  if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) pattern += '\\';
-  pattern += "*.*";
-  auto* state = new State;
-  state->folder = folder;
-  state->find = ::FindFirstFileA(pattern.c_str(), &state->data);
-  if (state->find == INVALID_HANDLE_VALUE) {
-    delete state;
-    return;
-  }
-  state->have_pending = true;
-  state_ = state;
+  std::optional<std::wstring> real = win32::WidePathOf(folder);
+  if (real) state_ = State::Started(std::move(*real));
+}
+
+FolderListing::FolderListing(const FolderListing& parent, const std::string&) {
+  if (parent.state_ == nullptr) return;
+  const std::wstring name = NameOf(parent.state_->data);
+  if (name.empty() || name == L"." || name == L"..") return;
+  state_ = State::Started(parent.state_->folder + name);
 }
 
 FolderListing::~FolderListing() {
@@ -35,13 +84,9 @@ FolderListing::~FolderListing() {
 
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
-  if (!state_->have_pending && !::FindNextFileA(state_->find, &state_->data)) return false;
+  if (!state_->have_pending && !::FindNextFileW(state_->find, &state_->data)) return false;
   state_->have_pending = false;
-  // cFileName is a fixed MAX_PATH array; take it only up to its terminator.
-  const char* name = state_->data.cFileName;
-  std::size_t length = 0;
-  while (length < sizeof(state_->data.cFileName) && name[length] != '\0') ++length;
-  entry.name.assign(name, length);
+  entry.name = win32::StoredNameOf(state_->data);
   entry.is_folder = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry.is_link = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return true;
@@ -49,25 +94,13 @@ bool FolderListing::Next(FolderEntry& entry) {
 
 std::optional<FolderIdentity> FolderListing::Identity() const {
   if (state_ == nullptr) return std::nullopt;
-  return IdentifyFolder(state_->folder);
+  return IdentifyWide(state_->folder);
 }
 
 std::optional<FolderIdentity> IdentifyFolder(const std::string& path) {
-  // A drive letter with colon names the drive's current folder; the walk means its root.
-  std::string target = path;
-  if (target.size() == 2 && target[1] == ':') target += '\\';
-  // Backup semantics open folders; no access right is asked for, only attributes.
-  HANDLE h = ::CreateFileA(target.c_str(), 0,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info {};
-  const BOOL got = ::GetFileInformationByHandle(h, &info);
-  ::CloseHandle(h);
-  if (!got) return std::nullopt;
-  return FolderIdentity{
-      info.dwVolumeSerialNumber,
-      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  std::optional<std::wstring> real = win32::WidePathOf(path);
+  if (!real) return std::nullopt;
+  return IdentifyWide(std::move(*real));
 }
 
 }  // namespace tandrel::platform

@@ -1,33 +1,37 @@
-// Starting programs, the process's own message box, and the running mark on Windows.
+// Starting programs and the process's own message box on Windows.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/process.h"
-#include "platform/win32/folder_names.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
 namespace {
 
-constexpr char kRunningPrefix[] = "Tandrel-Running-";
-
-const char* FolderOrNull(const std::string& folder) {
-  return folder.empty() ? nullptr : folder.c_str();
+// The working folder as the system knows it; none for an empty text (the current folder).
+// False when a stored folder does not stand for exactly one.
+bool RealFolder(const std::string& folder, std::optional<std::wstring>& real) {
+  if (folder.empty()) return true;
+  real = win32::WidePathOf(folder);
+  return real.has_value();
 }
 
-}  // namespace
+const wchar_t* FolderOrNull(const std::optional<std::wstring>& folder) {
+  return folder ? folder->c_str() : nullptr;
+}
 
-bool StartCommandLine(const std::string& command_line, const std::string& working_folder) {
-  std::vector<char> command(command_line.begin(), command_line.end());  // CreateProcessA may write into it
-  command.push_back('\0');
-  STARTUPINFOA startup{};
+bool StartWideCommandLine(std::wstring command_line, const std::string& working_folder) {
+  std::optional<std::wstring> folder;
+  if (!RealFolder(working_folder, folder)) return false;
+  command_line.push_back(L'\0');  // CreateProcessW may write into it
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        FolderOrNull(working_folder), &startup, &process)) {
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, FolderOrNull(folder),
+                        &startup, &process)) {
     return false;
   }
   // The program runs on; nobody waits for it.
@@ -36,22 +40,38 @@ bool StartCommandLine(const std::string& command_line, const std::string& workin
   return true;
 }
 
+}  // namespace
+
+bool StartCommandLine(const std::string& command_line, const std::string& working_folder) {
+  return StartWideCommandLine(win32::WideOf(command_line), working_folder);
+}
+
+// The program by its real path, quoted in UTF-16: its name may hold what the code page
+// cannot, and nothing in it can end its quotes.
 bool StartProgram(const std::string& program, std::string_view arguments,
                   const std::string& working_folder) {
-  return StartCommandLine(ProgramCommandLine(program, arguments), working_folder);
+  const std::optional<std::wstring> real = win32::WidePathOf(program);
+  if (!real) return false;
+  std::optional<std::wstring> line = QuotedWord(std::wstring_view(*real));
+  if (!line) return false;
+  if (!arguments.empty()) *line += L" " + win32::WideOf(arguments);
+  return StartWideCommandLine(std::move(*line), working_folder);
 }
 
 bool OpenWithShell(const std::string& file, std::string_view arguments,
                    const std::string& working_folder) {
-  const std::string parameters(arguments);
-  SHELLEXECUTEINFOA info{};
+  const std::optional<std::wstring> real = win32::WidePathOf(file);
+  std::optional<std::wstring> folder;
+  if (!real || real->find(L'"') != std::wstring::npos || !RealFolder(working_folder, folder)) return false;
+  const std::wstring parameters = win32::WideOf(arguments);
+  SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_FLAG_NO_UI;  // a failure shows nothing
-  info.lpFile = file.c_str();
+  info.lpFile = real->c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-  info.lpDirectory = FolderOrNull(working_folder);
+  info.lpDirectory = FolderOrNull(folder);
   info.nShow = SW_SHOWNORMAL;
-  return ::ShellExecuteExA(&info) != FALSE;
+  return ::ShellExecuteExW(&info) != FALSE;
 }
 
 void ShowProcessMessage(std::string_view title, std::string_view text) {
@@ -62,31 +82,6 @@ void ShowProcessMessage(std::string_view title, std::string_view text) {
   if (owner != nullptr) ::GetWindowThreadProcessId(owner, &owner_process);
   if (owner_process != ::GetCurrentProcessId()) owner = nullptr;
   ::MessageBoxA(owner, m.c_str(), t.c_str(), MB_OK);
-}
-
-bool RunningMark::Hold(const std::string& folder) {
-  Release();
-  HANDLE mutex = TakeFolderMutex(kRunningPrefix, folder);
-  if (mutex == nullptr) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(mutex);
-  return true;
-}
-
-void RunningMark::Release() {
-  if (handle_ == kNoHandle) return;
-  GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
-  handle_ = kNoHandle;
-}
-
-bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
-  HANDLE mutex = OpenFolderMutex(kRunningPrefix, folder);
-  if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
-  // An abandoned mutex was held by a process that has ended.
-  const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);
-  const bool ended = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  if (ended) ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
-  return ended;
 }
 
 }  // namespace tandrel::platform

@@ -1,4 +1,5 @@
-// Paths, clock and sleeping on Windows, through the ANSI functions.
+// Paths, clock and sleeping on Windows; paths asked for in UTF-16 and kept in their
+// stored form.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -8,50 +9,53 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
 namespace {
 
-std::string LongPathOf(const std::string& path) {
-  std::vector<char> buffer(MAX_PATH + 1);
+// The system's long form of `path`, or `path` when it has none (no such folder yet).
+std::wstring LongPathOf(const std::wstring& path) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {
-    const DWORD n = ::GetLongPathNameA(path.c_str(), buffer.data(),
-                                       static_cast<DWORD>(buffer.size()));
-    if (n == 0) return path;  // no such folder yet: keep the short form
-    if (n < buffer.size()) return std::string(buffer.data(), n);
+    const DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return path;
+    if (n < buffer.size()) return std::wstring(buffer.data(), n);
     buffer.resize(n + 1);
   }
 }
 
 }  // namespace
 
+// Asked in UTF-16: the ANSI answer would hold look-alikes for the characters the code page
+// cannot hold, and name a folder that is not the user's.
 std::string TemporaryFolder() {
-  std::vector<char> buffer(MAX_PATH + 1);
-  DWORD n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD n = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
   if (n >= buffer.size()) {
     buffer.resize(n + 1);
-    n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+    n = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
   }
   if (n == 0 || n >= buffer.size()) return {};
-  std::string folder = LongPathOf(std::string(buffer.data(), n));
+  std::string folder = win32::StoredSystemPathOf(LongPathOf(std::wstring(buffer.data(), n)));
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   return folder;
 }
 
 std::string ProgramPath() {
-  std::vector<char> buffer(MAX_PATH + 1);
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(),
-                                         static_cast<DWORD>(buffer.size()));
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return {};
     // A full buffer means the path may have been cut.
-    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    if (n < buffer.size() - 1) return win32::StoredSystemPathOf(std::wstring(buffer.data(), n));
     buffer.resize(buffer.size() * 2);
   }
 }
 
 bool SetCurrentFolder(const std::string& path) {
-  return ::SetCurrentDirectoryA(path.c_str()) != 0;
+  const std::optional<std::wstring> real = win32::WidePathOf(path);
+  return real && ::SetCurrentDirectoryW(real->c_str()) != 0;
 }
 
 void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }

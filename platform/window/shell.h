@@ -1,7 +1,8 @@
 // The shell, for the result list's hits: starting programs, the default action for a
 // path, folder windows with items selected, the folder requester, dragging and the
-// clipboard. Main thread only. Paths are full paths; none of these reports a failure to
-// the user.
+// clipboard. Main thread only. Paths are full stored paths (platform/paths.h); none of
+// these reports a failure to the user, and a path that does not stand for exactly one
+// file is left out.
 #pragma once
 
 #include <optional>
@@ -34,10 +35,14 @@ class Shell {
   // Puts the files on the clipboard as a file list and as text, one path a line.
   virtual void PutFilesOnClipboard(const std::vector<std::string>& paths) = 0;
 
-  // `program` in double quotes, then a space and `arguments` when there are any: what
-  // platform::StartOrOpen starts through this shell.
-  bool StartProgram(const std::string& program, std::string_view arguments, const std::string& working_folder) {
-    return StartCommandLine(platform::ProgramCommandLine(program, arguments), working_folder);
+  // What platform::StartOrOpen starts through this shell: `program` in double quotes, then
+  // a space and `arguments` when there are any (platform::ProgramCommandLine); false
+  // without a start when the program cannot be quoted. A window system whose names are not
+  // all ANSI text starts the program by its real path instead.
+  virtual bool StartProgram(const std::string& program, std::string_view arguments,
+                            const std::string& working_folder) {
+    const std::optional<std::string> line = platform::ProgramCommandLine(program, arguments);
+    return line && StartCommandLine(*line, working_folder);
   }
 
  protected:

@@ -25,7 +25,7 @@ std::string WorkingText(std::int32_t pending) {
 void CopyFolderFiles(const std::string& source, const std::string& target) {
   platform::FolderListing listing(source);
   if (!listing.IsOpen()) return;
-  if (!platform::IdentifyFolder(target) && !platform::CreateFolder(target)) return;
+  if (!platform::IdentifyFolder(target) && !platform::CreateFolderNamedAs(target, source)) return;
   platform::FolderEntry entry;
   while (listing.Next(entry)) {
     if (entry.is_folder) continue;

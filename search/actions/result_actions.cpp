@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/stored_names.h"
 #include "search/actions/result_actions_internal.h"
 
 namespace tandrel {
@@ -44,16 +45,27 @@ std::vector<FolderHits> GroupByFolder(const std::vector<Hit>& hits) {
   return groups;
 }
 
+// False, with the reason in the state field, when the hit's path does not stand for
+// exactly one file.
+bool FindsOneFile(ui::Ui& ui, const ResultControls& c, const Hit& hit) {
+  const platform::StoredPathMatch match = platform::MatchStoredPath(WithSeparator(hit.folder) + hit.name);
+  if (match == platform::StoredPathMatch::kOne) return true;
+  const char* why = match == platform::StoredPathMatch::kNone ? kHitNotFoundText : kHitAmbiguousText;
+  ui.PostStatusText(c.state_field, ui::Centred(why + hit.name));
+  return false;
+}
+
 }  // namespace
 
-std::vector<Hit> SelectedHits(const ui::Ui& ui, const ResultControls& c) {
+std::vector<Hit> SelectedHits(ui::Ui& ui, const ResultControls& c) {
   const std::shared_ptr<const ui::RowSource> rows = ui.Rows(c.window, c.result_list);
   std::vector<Hit> hits;
   if (!rows) return hits;
   const std::int32_t count = rows->RowCount();
   for (const std::int32_t row : ui.SelectedRows(c.window, c.result_list)) {
     if (row < 0 || row >= count) continue;
-    hits.push_back({std::string(rows->Cell(row, 0)), std::string(rows->Cell(row, 1))});
+    Hit hit{std::string(rows->Cell(row, 0)), std::string(rows->Cell(row, 1))};
+    if (FindsOneFile(ui, c, hit)) hits.push_back(std::move(hit));
   }
   return hits;
 }
@@ -70,8 +82,10 @@ void OpenFirstHit(ui::Ui& ui, const ResultControls& c) {
   const std::shared_ptr<const ui::RowSource> rows = ui.Rows(c.window, c.result_list);
   const std::int32_t row = ui.SelectedRow(c.window, c.result_list);
   if (!rows || row < 0 || row >= rows->RowCount()) return;
-  const std::string folder = WithSeparator(std::string(rows->Cell(row, 1)));
-  platform::StartOrOpen(ui, folder + std::string(rows->Cell(row, 0)), "", folder);
+  const Hit hit{std::string(rows->Cell(row, 0)), std::string(rows->Cell(row, 1))};
+  if (!FindsOneFile(ui, c, hit)) return;
+  const std::string folder = WithSeparator(hit.folder);
+  platform::StartOrOpen(ui, folder + hit.name, "", folder);
 }
 
 void OpenHitFolders(ui::Ui& ui, const ResultControls& c) {
@@ -79,9 +93,14 @@ void OpenHitFolders(ui::Ui& ui, const ResultControls& c) {
   if (hits.size() > kFoldersWithoutQuestion && !ui.AskYesNo("Warnung", kManyFoldersText)) return;
   for (const FolderHits& group : GroupByFolder(hits)) {
     if (ui.ShowInFolder(group.folder, group.names)) continue;
-    // The file browser's own command line selects one item: the folder's first hit.
+    // The file browser's own command line selects one item: the folder's first hit, when
+    // its ANSI path is its real one and stays inside its quotes.
     const std::string first = group.folder + group.names.front();
-    if (ui.StartCommandLine("explorer.exe /select,\"" + first + "\"", group.folder)) continue;
+    const std::optional<std::string> quoted = platform::QuotedWord(std::string_view(first));
+    if (quoted && !platform::IsLossyStoredForm(first) &&
+        ui.StartCommandLine("explorer.exe /select," + *quoted, group.folder)) {
+      continue;
+    }
     ui.OpenWithShell(group.folder, "", group.folder);
   }
 }

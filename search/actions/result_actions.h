@@ -1,5 +1,7 @@
 // Actions on the hits: the selected rows of the result list, in list order, read from the
-// rows the list shows. All on the main thread, except the copy worker.
+// rows the list shows. All on the main thread, except the copy worker. A hit whose stored
+// path does not stand for exactly one file is left out of every action, and the state
+// field names it: acting on a guess could open or copy another file.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +16,13 @@ struct ResultControls {
   ui::ControlId result_list{};
   ui::FieldId copy_field{};  // "Working... (N)" while copies are pending
   ui::FieldId name_field{};  // the name being copied, unless an indexing run owns the field
+  ui::FieldId state_field{};  // says which hit an action left out, and why
 };
+
+// What the state field shows for a hit that an action leaves out because its stored path
+// (a name the code page cannot hold, platform/paths.h) matches no file, or several.
+inline constexpr char kHitNotFoundText[] = "Nicht gefunden: ";
+inline constexpr char kHitAmbiguousText[] = "Nicht eindeutig: ";
 
 // Opens every hit with the shell (programs in their own folder).
 void OpenHits(ui::Ui& ui, const ResultControls& controls);

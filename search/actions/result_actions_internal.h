@@ -20,7 +20,9 @@ struct Hit {
   std::string name;
   std::string folder;
 };
-// The selected rows in list order, read from the rows the list shows.
-std::vector<Hit> SelectedHits(const ui::Ui& ui, const ResultControls& c);
+// The selected rows in list order, read from the rows the list shows, without those
+// whose full path does not stand for exactly one file; the state field names the last of
+// those.
+std::vector<Hit> SelectedHits(ui::Ui& ui, const ResultControls& c);
 
 }  // namespace tandrel

@@ -3,6 +3,7 @@
 registration of the companion re-indexer."""
 import os
 import subprocess
+import tempfile
 import unittest
 
 from e2e_support import *  # noqa: F401,F403
@@ -246,9 +247,13 @@ class SettingsDialogTest(DialogTestCase):
             expected = '"%s"' % app.windows_path("Vexoran.exe")
             self.assertTrue(poll(lambda: run_value() is not None, 10), "no Run-key value")
             self.assertEqual(run_value(), (REG_SZ, len(expected.encode("cp1252")) + 1, expected))
-            query = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", RUN_VALUE], env=wine_env(),
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
-            self.assertIn("REG_SZ    " + expected, query.stdout.decode("cp1252", errors="replace"))
+            # To a file, not a pipe: Wine's services keep a pipe open after reg ends.
+            with tempfile.TemporaryFile() as out:
+                subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", RUN_VALUE], env=wine_env(),
+                               stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+                out.seek(0)
+                listed = out.read().decode("cp1252", errors="replace")
+            self.assertIn("REG_SZ    " + expected, listed)
             self.assertEqual(read_settings(app), b"", "the flag reaches the file at quit")
 
             self.open_settings()

@@ -6,6 +6,7 @@ import random
 import re
 import shutil
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -128,9 +129,9 @@ class UpdateIndexTest(unittest.TestCase):
                 self.assertEqual(index.read(), OLD_INDEX)
 
 
-def run_windows(program, *args, cwd=None, env=None):
+def run_windows(program, *args, cwd=None, env=None, stdout=subprocess.DEVNULL):
     return subprocess.Popen([WINE, program] + list(args), cwd=cwd, env=env or wine_env(),
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                            stdout=stdout, stderr=subprocess.DEVNULL)
 
 
 class KillTest(unittest.TestCase):
@@ -142,8 +143,13 @@ class KillTest(unittest.TestCase):
         env["TMP"] = env["TEMP"] = windows_path(folder)  # the buckets, away from other runs
         try:
             started = time.monotonic()
-            done = run_windows(TDL, "index", "--db", windows_path(db), windows_path(tree), env=env)
-            out, _ = done.communicate(timeout=300)
+            # The report goes to a file: a pipe stays open as long as the Wine server lives.
+            with tempfile.TemporaryFile() as report:
+                done = run_windows(TDL, "index", "--db", windows_path(db), windows_path(tree),
+                                   env=env, stdout=report)
+                done.wait(timeout=300)
+                report.seek(0)
+                out = report.read()
             duration = time.monotonic() - started
             self.assertEqual(done.returncode, 0)
             self.assertRegex(out.decode(), r"^Indexierung erfolgreich: %d Dateien in \d+ sek\r?\n$"

@@ -5,6 +5,7 @@ and dragging hits onto a drop target window of the driver's."""
 import os
 import shutil
 import subprocess
+import tempfile
 import unittest
 
 from e2e_support import *  # noqa: F401,F403
@@ -19,9 +20,14 @@ def win(path):
 
 
 def dropped_lines(path):
-    """What the drop target has printed so far."""
+    """What the drop target has printed so far (paths in UTF-8)."""
     with open(path, "rb") as got:
-        return got.read().decode("cp1252").split("\n")
+        return got.read().decode("utf-8").split("\n")
+
+
+def stored(text):
+    """The program's form of a name or path: Windows-1252, "?" for each character it lacks."""
+    return text.encode("cp1252", errors="replace")
 
 
 class ResultActionsTest(unittest.TestCase):
@@ -45,7 +51,7 @@ class ResultActionsTest(unittest.TestCase):
             told = os.path.join(apps, "probe.exe.cwd")
             self.assertTrue(poll(lambda: os.path.exists(told) and os.path.getsize(told) > 0, 30))
             with open(told, "rb") as got:
-                self.assertEqual(got.read().decode("cp1252").lower(), win(apps).lower())
+                self.assertEqual(got.read().decode("utf-8").lower(), win(apps).lower())
 
     def test_copying_through_the_requester_counts_down_and_cancel_stops_it(self):
         names = ["big%d.bin" % i for i in range(8)]
@@ -153,39 +159,107 @@ class ResultActionsTest(unittest.TestCase):
                 self.assertIn("Kopieren nach", items, key)
                 drive_ok("close-popup", 10000)
 
-            out_path = app.path("dropped.txt")
-            with open(out_path, "wb") as out:
-                target = subprocess.Popen([WINE, DRIVER, "drop-target", "Ziel", "800", "100", "60000"],
-                                          env=wine_env(), stdout=out, stderr=subprocess.DEVNULL)
-            try:
-                drive_ok("wait-window", "Ziel", 30000)
-                steps = [(px + (950 - px) * i // 10, py + (250 - py) * i // 10) for i in range(11)]
-                subprocess.run(["xdotool", "mousemove", str(px), str(py), "mousedown", "1"], timeout=10)
-                for x, y in steps:
-                    subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10)
-                # Released only once the drag has arrived over the target; meanwhile the
-                # pointer moves a pixel to and fro there, as a hand does.
-                nudges = []
-
-                def arrived():
-                    if dropped_lines(out_path)[0] == "entered":
-                        return True
-                    nudges.append(len(nudges) % 2)
-                    subprocess.run(["xdotool", "mousemove", str(950 + nudges[-1]), "250"], timeout=10)
-                    return False
-
-                over = poll(arrived, 30)
-                subprocess.run(["xdotool", "mouseup", "1"], timeout=10)
-                self.assertTrue(over, "the drag never came over the target")
-                target.wait(timeout=60)
-            finally:
-                if target.poll() is None:
-                    target.kill()
-                    target.wait(timeout=30)
-            lines = dropped_lines(out_path)
-            self.assertEqual(target.returncode, 0, lines)
+            lines = self.drag_onto_target(app, px, py)
             self.assertEqual(lines[1:3], expected)
             self.assertEqual(lines[3], "allowed=%d" % 1, "copying is the only effect offered")
+
+    def drag_onto_target(self, app, px, py):
+        """Drags the selected rows from the pointer position px, py onto a drop target
+        window of the driver's; what the target printed."""
+        out_path = app.path("dropped.txt")
+        with open(out_path, "wb") as out:
+            target = subprocess.Popen([WINE, DRIVER, "drop-target", "Ziel", "800", "100", "60000"],
+                                      env=wine_env(), stdout=out, stderr=subprocess.DEVNULL)
+        try:
+            drive_ok("wait-window", "Ziel", 30000)
+            steps = [(px + (950 - px) * i // 10, py + (250 - py) * i // 10) for i in range(11)]
+            subprocess.run(["xdotool", "mousemove", str(px), str(py), "mousedown", "1"], timeout=10)
+            for x, y in steps:
+                subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10)
+            # Released only once the drag has arrived over the target; meanwhile the
+            # pointer moves a pixel to and fro there, as a hand does.
+            nudges = []
+
+            def arrived():
+                if dropped_lines(out_path)[0] == "entered":
+                    return True
+                nudges.append(len(nudges) % 2)
+                subprocess.run(["xdotool", "mousemove", str(950 + nudges[-1]), "250"], timeout=10)
+                return False
+
+            over = poll(arrived, 30)
+            subprocess.run(["xdotool", "mouseup", "1"], timeout=10)
+            self.assertTrue(over, "the drag never came over the target")
+            target.wait(timeout=60)
+        finally:
+            if target.poll() is None:
+                target.kill()
+                target.wait(timeout=30)
+        lines = dropped_lines(out_path)
+        self.assertEqual(target.returncode, 0, lines)
+        return lines
+
+    def test_names_the_code_page_cannot_hold_are_indexed_opened_copied_and_dragged_as_themselves(self):
+        # The program itself lies in a folder whose name holds a stroked L.
+        app = Tandrel(folder_prefix="t\u0141")
+        tree = app.path("\u0141\u00f3d\u017a")
+        os.makedirs(os.path.join(tree, "..\uff3cx"))
+        probe = "pr\uff02obe \u65e5.exe"  # a fullwidth quotation mark in a program's name
+        shutil.copy(PROBE, os.path.join(tree, probe))
+        report = "\u65e5\u672c Bericht.txt"
+        data = os.urandom(4096)
+        with open(os.path.join(tree, report), "wb") as out:
+            out.write(data)
+        with open(os.path.join(tree, "..\uff3cx", "inner.txt"), "wb") as out:
+            out.write(b"inner")
+        with open(app.path("settings.conf"), "wb") as out:
+            out.write(b"0\r\n" + stored(win(tree)) + b"\r\n")
+        with app:
+            app.wait_main()
+            drive_ok("move", MAIN, 0, 0, 700, 500)
+            drive_ok("command", MAIN, ItemId.kItemUpdateIndex)
+            self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kProgressField)
+                                 .startswith("\tIndexierung erfolgreich: 3 Dateien"), 60),
+                            drive_ok("status", MAIN, FieldId.kProgressField))
+            with open(app.path("db.db"), "rb") as index:
+                lines = index.read().split(b"\r\n")
+            records = [(lines[i], lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+            records = [(name.lstrip(b"\x00\x01"), folder) for name, folder in records]
+            self.assertIn((b"inner.txt", stored(win(tree)) + b"\\..?x"), records)
+            for name, folder in records:
+                self.assertNotIn(b"\\", name)
+                self.assertNotIn(b'"', name)
+                self.assertTrue(folder.startswith(stored(win(tree))), folder)
+
+            # The run has shown "Fertig!" already: the rows tell when each search is done.
+            def row_shows(text):
+                return lambda: text in drive("list-row", MAIN, ControlId.kResultList, 0)[1]
+
+            self.search("obe")
+            self.assertTrue(poll(row_shows("pr?obe ?.exe"), 20))
+            drive_ok("list-select", MAIN, ControlId.kResultList, 0)
+            drive_ok("command", MAIN, ItemId.kItemOpen)
+            told = os.path.join(tree, probe + ".cwd")
+            self.assertTrue(poll(lambda: os.path.exists(told) and os.path.getsize(told) > 0, 30))
+            with open(told, "rb") as got:
+                self.assertEqual(got.read().decode("utf-8").lower(), win(tree).lower())
+
+            self.search("Bericht")
+            self.assertTrue(poll(row_shows("?? Bericht.txt"), 20))
+            target = tempfile.mkdtemp(prefix="ziel", dir=os.path.dirname(app.folder))
+            drive_ok("list-select", MAIN, ControlId.kResultList, 0)
+            drive_ok("command", MAIN, ItemId.kItemCopyTo)
+            drive_ok("browse-folder", win(target), 30000)
+            copied = os.path.join(target, report)
+            self.assertTrue(poll(lambda: os.path.exists(copied) and os.path.getsize(copied) == len(data), 30),
+                            os.listdir(target))
+            with open(copied, "rb") as got:
+                self.assertEqual(got.read(), data)
+
+            # The row is selected still; a click before the drag would make it a double click.
+            px, py = self.pointer_at_row(0)
+            lines = self.drag_onto_target(app, px, py)
+            self.assertEqual(lines[1:2], [win(os.path.join(tree, report))])
 
 
 if __name__ == "__main__":

@@ -21,6 +21,20 @@ def record(name, folder, kind):
     return name + b"\r\n" + folder + b"\r\n" + bytes([kind])
 
 
+def run(args, stdout=None):
+    """Runs a program and returns (exit status, standard output, standard error).
+
+    Its output goes to files, not pipes: a Wine server or service that the program starts
+    keeps a pipe open after the program ends, and reading to its end would wait for them.
+    """
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(RUNNER + args, stdout=out if stdout is None else stdout,
+                              stderr=err, timeout=120)
+        out.seek(0)
+        err.seek(0)
+        return done.returncode, out.read(), err.read()
+
+
 RECORDS = [
     (b"Brief.txt", b"C:\\Post", 0),
     (b"Briefe", b"C:\\Post", 1),
@@ -47,9 +61,7 @@ class TdlSearchTest(unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     def run_tdl(self, *args, program=None):
-        done = subprocess.run(RUNNER + [program or TDL] + list(args), stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=120)
-        return done.returncode, done.stdout, done.stderr
+        return run([program or TDL] + list(args))
 
     def db_arg(self, path=None):
         path = path or self.db
@@ -107,9 +119,8 @@ class TdlSearchTest(unittest.TestCase):
 
     def run_to_full_disk(self, *args):
         with open("/dev/full", "wb") as full:
-            done = subprocess.run(RUNNER + [TDL] + list(args), stdout=full, stderr=subprocess.PIPE,
-                                  timeout=120)
-        return done.returncode, done.stderr
+            code, _, err = run([TDL] + list(args), stdout=full)
+        return code, err
 
     @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
     def test_output_that_cannot_be_written_fails(self):
@@ -151,14 +162,12 @@ class TdlIndexTest(unittest.TestCase):
     def path(self, path):
         return "Z:" + path.replace("/", "\\") if WINDOWS else path
 
-    def index(self, *folders, stdout=subprocess.PIPE):
+    def index(self, *folders, stdout=None):
         return self.run_index("--db", self.path(self.db), *[
             f if f.startswith("--") else self.path(f) for f in folders], stdout=stdout)[0::2]
 
-    def run_index(self, *args, stdout=subprocess.PIPE, program=None):
-        done = subprocess.run(RUNNER + [program or TDL, "index"] + list(args), stdout=stdout,
-                              stderr=subprocess.PIPE, timeout=120)
-        return done.returncode, done.stdout, done.stderr
+    def run_index(self, *args, stdout=None, program=None):
+        return run([program or TDL, "index"] + list(args), stdout=stdout)
 
     def db_bytes(self):
         with open(self.db, "rb") as index:

@@ -403,6 +403,16 @@ def ico_image(rows):
     return header + bytes(xor) + bytes(mask)
 
 
+def icon_images(draw):
+    """The 16, 32 and 48 pixel images of one icon, drawn by `draw(size)`."""
+    images = []
+    for size in (16, 32, 48):
+        cv = draw(size)
+        cv.snap_alpha()
+        images.append(cv.rgba())
+    return images
+
+
 def ico_bytes(images):
     """images: list of pixel rows, one entry per size."""
     blobs = [ico_image(rows) for rows in images]
@@ -832,19 +842,8 @@ def main(argv):
         icon_rows.append(rows)
         write(os.path.join(out_dir, name), ico_bytes([rows]))
 
-    app_rows = []
-    for size in (16, 32, 48):
-        cv = app_icon(size)
-        cv.snap_alpha()
-        app_rows.append(cv.rgba())
-    write(os.path.join(out_dir, "tandrel.ico"), ico_bytes(app_rows))
-
-    updater_rows = []
-    for size in (16, 32, 48):
-        cv = updater_icon(size)
-        cv.snap_alpha()
-        updater_rows.append(cv.rgba())
-    write(os.path.join(out_dir, "update.ico"), ico_bytes(updater_rows))
+    write(os.path.join(out_dir, "tandrel.ico"), ico_bytes(icon_images(app_icon)))
+    write(os.path.join(out_dir, "update.ico"), ico_bytes(icon_images(updater_icon)))
 
     splash = draw_splash().rgba()
     write(os.path.join(out_dir, "splash.png"), png_bytes(splash, alpha=False))

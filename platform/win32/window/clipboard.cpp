@@ -35,6 +35,13 @@ void Win32Ui::PutFilesOnClipboard(const std::vector<std::string>& paths) {
     text += path;
   }
   text += '\0';
+  // The same lines in UTF-16 with the real names, for those that read text that way.
+  std::wstring wide;
+  for (const std::wstring& path : win32::RealPathsOf(paths)) {
+    if (!wide.empty()) wide += L"\r\n";
+    wide += path;
+  }
+  wide += L'\0';
   const DWORD copy = DROPEFFECT_COPY;
   OpenClipboardScope clipboard(MainHwnd());
   if (!clipboard.IsOpen() || !EmptyClipboard()) return;
@@ -42,6 +49,8 @@ void Win32Ui::PutFilesOnClipboard(const std::vector<std::string>& paths) {
   HandOver(win32::PreferredDropEffectFormat(),
            win32::GlobalCopyOf(std::string(reinterpret_cast<const char*>(&copy), sizeof copy)));
   HandOver(CF_TEXT, win32::GlobalCopyOf(text));
+  HandOver(CF_UNICODETEXT,
+           win32::GlobalCopyOf(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t))));
 }
 
 }  // namespace tandrel::ui

@@ -46,9 +46,13 @@ using OwnedGlobal = Owned<HGLOBAL, GlobalFree>;
 
 // A movable global block holding `bytes` (null when out of memory).
 OwnedGlobal GlobalCopyOf(const std::string& bytes);
-// The paths as a CF_HDROP block: a DROPFILES header, then each path and a NUL, then one
-// more NUL; ANSI text.
+// The stored paths as a CF_HDROP block: a DROPFILES header, then each real path and a
+// NUL, then one more NUL; UTF-16. A path that does not stand for exactly one file is left
+// out.
 OwnedGlobal FileDropOf(const std::vector<std::string>& paths);
+// The real paths behind the stored ones, in their order; a path that does not stand for
+// exactly one file is left out.
+std::vector<std::wstring> RealPathsOf(const std::vector<std::string>& paths);
 // The registered format by which a file list says which drop effect its source wants.
 UINT PreferredDropEffectFormat();
 

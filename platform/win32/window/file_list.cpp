@@ -1,6 +1,7 @@
 // The file list that drag and drop and the clipboard hand out.
 #include <cstring>
 
+#include "platform/win32/wide_paths.h"
 #include "platform/win32/window/com.h"
 
 namespace tandrel::win32 {
@@ -18,15 +19,26 @@ OwnedGlobal GlobalCopyOf(const std::string& bytes) {
 OwnedGlobal FileDropOf(const std::vector<std::string>& paths) {
   DROPFILES header{};
   header.pFiles = sizeof header;
-  header.fWide = FALSE;
-  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
-  for (const std::string& path : paths) {
-    block += path;
-    block += '\0';
+  header.fWide = TRUE;  // the real paths: names the code page cannot hold stay as they are
+  std::wstring list;
+  for (const std::wstring& path : RealPathsOf(paths)) {
+    list += path;
+    list += L'\0';
   }
-  block += '\0';
-  if (paths.empty()) block += '\0';  // an empty list still ends with two NULs
+  if (list.empty()) list += L'\0';  // an empty list still ends with two NULs
+  list += L'\0';
+  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+  block.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
   return GlobalCopyOf(block);
+}
+
+std::vector<std::wstring> RealPathsOf(const std::vector<std::string>& paths) {
+  std::vector<std::wstring> real;
+  real.reserve(paths.size());
+  for (const std::string& path : paths) {
+    if (std::optional<std::wstring> found = WidePathOf(path)) real.push_back(std::move(*found));
+  }
+  return real;
 }
 
 UINT PreferredDropEffectFormat() { return RegisterClipboardFormatA("Preferred DropEffect"); }

@@ -90,6 +90,8 @@ class Win32Ui : public Ui {
 
   // The shell (shell.cpp, folder_requester.cpp, drag_source.cpp, clipboard.cpp).
   bool StartCommandLine(const std::string& command_line, const std::string& working_folder) override;
+  bool StartProgram(const std::string& program, std::string_view arguments,
+                    const std::string& working_folder) override;
   bool OpenWithShell(const std::string& path, std::string_view parameters,
                      const std::string& working_folder) override;
   bool ShowInFolder(const std::string& folder, const std::vector<std::string>& names) override;

@@ -21,6 +21,17 @@
 namespace driver {
 namespace {
 
+// The `index`th path of a dropped file list, in UTF-8: names the ANSI code page cannot
+// hold come out as they are, not as look-alikes.
+std::string DroppedPath(HDROP drop, UINT index) {
+  wchar_t path[MAX_PATH + 1] = {};
+  const UINT length = DragQueryFileW(drop, index, path, MAX_PATH);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
 struct RequesterSearch {
   HWND found = nullptr;
 };
@@ -83,12 +94,8 @@ class PrintingDropTarget final : public IDropTarget {
     STGMEDIUM medium{};
     if (SUCCEEDED(data->GetData(&format, &medium))) {
       HDROP drop = static_cast<HDROP>(medium.hGlobal);
-      const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-      for (UINT i = 0; i < count; ++i) {
-        char path[MAX_PATH + 1] = {};
-        DragQueryFileA(drop, i, path, MAX_PATH);
-        PrintLine(path);
-      }
+      const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < count; ++i) PrintLine(DroppedPath(drop, i));
       ReleaseStgMedium(&medium);
     }
     PrintLine("allowed=" + std::to_string(allowed_));
@@ -213,8 +220,8 @@ int BrowseFolderVerb(const Args& args) {
 }
 
 // drop-target TITLE X Y TIMEOUT_MS: opens a 300 x 300 window at X, Y registered as a drop
-// target and prints when a drag arrives and what is dropped on it (exit 0), or times out
-// (exit 1).
+// target and prints when a drag arrives and what is dropped on it, paths in UTF-8 (exit
+// 0), or times out (exit 1).
 int DropTargetVerb(const Args& args) {
   long long x = 0;
   long long y = 0;
@@ -241,16 +248,13 @@ int DropTargetVerb(const Args& args) {
   return target.dropped() ? kOk : kNotFound;
 }
 
-// clipboard-files: the clipboard's file list, one path a line, then "text=" and its text.
+// clipboard-files: the clipboard's file list, one path a line in UTF-8, then "text=" and
+// its ANSI text.
 int ClipboardFilesVerb(const Args&) {
   if (!OpenClipboard(nullptr)) return kNotFound;
   if (HANDLE drop = GetClipboardData(CF_HDROP)) {
-    const UINT count = DragQueryFileA(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      char path[MAX_PATH + 1] = {};
-      DragQueryFileA(static_cast<HDROP>(drop), i, path, MAX_PATH);
-      PrintLine(path);
-    }
+    const UINT count = DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) PrintLine(DroppedPath(static_cast<HDROP>(drop), i));
   }
   std::string text;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
