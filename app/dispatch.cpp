@@ -21,6 +21,7 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
     case kItemOpen: OpenHits(ui, kResultControls); break;
     case kItemOpenFolder: OpenHitFolders(ui, kResultControls); break;
     case kItemCopyTo: QueueCopies(ui, kResultControls); break;
+    case kItemShellMenu: ShowShellMenuForHits(ui, kResultControls); break;
     case kItemCancelCopy: CancelCopies(ui, kResultControls); break;
     case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
@@ -47,6 +48,10 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
         OpenFirstHit(ui, kResultControls);
       } else if (event.action == ui::Action::kRightClick) {
         if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
+      } else if (event.action == ui::Action::kShiftRightClick) {
+        ShowShellMenuForHits(ui, kResultControls);
+      } else if (event.action == ui::Action::kHeaderClick) {
+        ClickResultHeader(ui, kSearchControls, event.column);
       } else if (event.action == ui::Action::kDragStart) {
         DragHits(ui, kResultControls);
       } else if (event.action == ui::Action::kCopy) {

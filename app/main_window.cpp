@@ -28,7 +28,8 @@ std::vector<ui::MenuTitle> MainMenuTitles() {
 void DefinePopupMenus(ui::Ui& ui) {
   ui.DefinePopupMenu(kResultMenu, {{kItemOpen, "\xD6" "ffnen"},
                                    {kItemOpenFolder, "\xDC" "bergeordnete Ordner \xF6" "ffnen"},
-                                   {kItemCopyTo, "Kopieren nach"}});
+                                   {kItemCopyTo, "Kopieren nach"},
+                                   {kItemShellMenu, "Weitere Optionen\x85"}});
   ui.DefinePopupMenu(kTrayMenu, {{kItemHideRestore, "Ausblenden"},
                                  {kItemTrayAbout, "\xDC" "ber"},
                                  {kItemTrayQuit, "Beenden"}});

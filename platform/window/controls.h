@@ -61,6 +61,9 @@ class Controls {
   // the first to the last.
   virtual std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const = 0;
   virtual std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const = 0;
+  // The sort arrow in the header of `column` (up, or down when `descending`), none in the
+  // others; -1 shows none at all.
+  virtual void SetSortArrow(WindowId window, ControlId id, int column, bool descending) = 0;
 
   // Type-ahead in lists: a typed text finds the next row whose first column starts with
   // it, both compared byte by byte through this table (the application's case fold).

@@ -181,6 +181,97 @@ class GrowTest(unittest.TestCase):
             self.assertEqual(drive_ok("scroll-bars", MAIN, ControlId.kResultList), "0 1")
 
 
+def folded(text):
+    """The search's case fold: a-z and 0xE0-0xFF lose 0x20."""
+    return bytes(b - 0x20 if 0x61 <= b <= 0x7A or b >= 0xE0 else b for b in text)
+
+
+def listed_rows():
+    count = int(drive_ok("list-count", MAIN, ControlId.kResultList))
+    return [drive_ok("list-row", MAIN, ControlId.kResultList, r) for r in range(count)]
+
+
+def row_text(record):
+    return record[0].decode("cp1252") + "\t" + record[1].decode("cp1252")
+
+
+class HitOrderTest(unittest.TestCase):
+    # Names and folders that repeat and differ only in case, so the order of equal ones shows.
+    RECORDS = [(b"beta-qqq.txt", b"C:\\Z", 0), (b"alpha-qqq.doc", b"C:\\m", 0), (b"\xe4rger-qqq.txt", b"C:\\a", 0),
+               (b"ALPHA-qqq.doc", b"C:\\A", 0), (b"Gamma-qqq", b"C:\\M", 1), (b"Alpha-qqq.doc", b"C:\\b", 0),
+               (b"zeta-qqq.txt", b"C:\\m", 0)]
+
+    def search(self, query):
+        drive_ok("set-text", MAIN, ControlId.kQueryField, query)
+        drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+        self.assertTrue(poll(lambda: drive_ok("status", MAIN, FieldId.kStateField) == "\tFertig!"))
+
+    def click_and_expect(self, column, records, arrows):
+        drive_ok("header-click", MAIN, ControlId.kResultList, column)
+        expected = [row_text(r) for r in records]
+        self.assertTrue(poll(lambda: listed_rows() == expected, 10), "%s != %s" % (listed_rows(), expected))
+        self.assertEqual(drive_ok("header-arrows", MAIN, ControlId.kResultList), arrows)
+
+    def test_header_clicks_sort_reverse_return_and_hold_for_the_next_search(self):
+        records = self.RECORDS
+        by_name = sorted(records, key=lambda r: folded(r[0]))
+        by_folder = sorted(records, key=lambda r: folded(r[1]))
+        with Tandrel({"db.db": index_bytes(records)}) as app:
+            app.wait_main()
+            self.search("qqq")
+            self.assertEqual(listed_rows(), [row_text(r) for r in records])
+            self.click_and_expect(0, by_name, "up -")
+            self.click_and_expect(0, sorted(records, key=lambda r: folded(r[0]), reverse=True), "down -")
+            self.click_and_expect(0, records, "- -")
+            self.click_and_expect(1, by_folder, "- up")
+            self.search("qqq.txt")
+            self.assertTrue(poll(lambda: listed_rows() == [row_text(r) for r in by_folder if b".txt" in r[0]], 10))
+            self.assertEqual(drive_ok("header-arrows", MAIN, ControlId.kResultList), "- up")
+
+    def test_rows_show_their_types_icon(self):
+        with Tandrel({"db.db": index_bytes(self.RECORDS)}) as app:
+            app.wait_main()
+            self.search("qqq")
+            icons = [drive_ok("list-icon", MAIN, ControlId.kResultList, r).split() for r in range(len(self.RECORDS))]
+            self.assertTrue(all(has_list == "1" and int(image) >= 0 for has_list, image in icons), icons)
+            images = [int(image) for _, image in icons]
+            folder = images[4]
+            self.assertNotIn(folder, images[:4] + images[5:], "a folder looks like a file")
+            self.assertEqual(images[0], images[2], "two .txt files, two icons")
+
+
+class ShellMenuTest(unittest.TestCase):
+    def test_shift_right_click_and_the_last_menu_item_open_the_shells_menu(self):
+        app = Tandrel()
+        with open(app.path("notiz-qqq.txt"), "wb") as out:
+            out.write(b"x")
+        with open(app.path("db.db"), "wb") as out:
+            out.write(index_bytes([(b"notiz-qqq.txt", app.windows_path().encode(), 0)]))
+        with app:
+            app.wait_main()
+            drive_ok("set-text", MAIN, ControlId.kQueryField, "qqq")
+            drive_ok("key", MAIN, ControlId.kQueryField, VK_RETURN)
+            self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "1", 20))
+            drive_ok("list-select", MAIN, ControlId.kResultList, 0)
+            x, y, cx, cy = numbers(drive_ok("list-row-rect", MAIN, ControlId.kResultList, 0))
+            sx, sy = numbers(drive_ok("screen-point", MAIN, x + cx // 2, y + cy // 2))
+            subprocess.run(["xdotool", "mousemove", str(sx), str(sy), "keydown", "shift", "click", "3",
+                            "keyup", "shift"], timeout=10)
+            items = drive_ok("popup-items", 20000)
+            self.assertNotIn("Kopieren nach", items, "the program's own menu opened")
+            self.assertTrue(items.strip(), "an empty menu")
+            screenshot("shell_menu")
+            drive_ok("close-popup", 10000)  # Escape, and the menu is gone
+
+            drive_ok("right-click-client", MAIN, x + cx // 2, y + cy // 2)
+            last = drive_ok("popup-items", 20000).split("\n")[-1]
+            self.assertEqual(last.split("\t")[1:], [str(ItemId.kItemShellMenu), "enabled", "noicon",
+                                                     "Weitere Optionen\u2026"])
+            drive_ok("pick-popup", 3, 10000)
+            self.assertTrue(poll(lambda: "Kopieren nach" not in drive_ok("popup-items", 10000), 10))
+            drive_ok("close-popup", 10000)  # Escape, and the menu is gone
+
+
 DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
 
 

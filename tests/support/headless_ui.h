@@ -41,6 +41,8 @@ class HeadlessUi : public Ui {
     std::set<std::int32_t> selected;
     ListSelection selection = ListSelection::kMultiple;
     bool redraw = true;
+    int sort_arrow_column = -1;
+    bool sort_descending = false;
     Splitter splitter;  // kSplitter only
   };
 
@@ -89,6 +91,7 @@ class HeadlessUi : public Ui {
   const std::vector<std::string>& FolderRequesterTitles() const { return requester_titles_; }
   const std::vector<std::vector<std::string>>& Drags() const { return drags_; }
   const std::vector<std::vector<std::string>>& Clipboards() const { return clipboards_; }
+  const std::vector<std::vector<std::string>>& ShellMenus() const { return shell_menus_; }
   const std::vector<MenuId>& PopupsShown() const { return popups_shown_; }
   std::string StatusText(FieldId field) const;
   std::string MenuItemText(ItemId item) const;
@@ -212,6 +215,12 @@ class HeadlessUi : public Ui {
   void SetListRedraw(WindowId window, ControlId id, bool redraw) override {
     if (Control* c = EditControl(window, id)) c->redraw = redraw;
   }
+  void SetSortArrow(WindowId window, ControlId id, int column, bool descending) override {
+    if (Control* c = EditControl(window, id)) {
+      c->sort_arrow_column = column;
+      c->sort_descending = descending;
+    }
+  }
 
   // Menus, the tray and images.
   void SetMenuBar(WindowId window, const std::vector<MenuTitle>& titles) override;
@@ -249,6 +258,7 @@ class HeadlessUi : public Ui {
   }
   void DragFiles(const std::vector<std::string>& paths) override { drags_.push_back(paths); }
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override { clipboards_.push_back(paths); }
+  void ShowShellMenu(const std::vector<std::string>& paths) override { shell_menus_.push_back(paths); }
 
  protected:
   void ApplyStatusText(FieldId field, const std::string& text) override;
@@ -305,6 +315,7 @@ class HeadlessUi : public Ui {
   std::vector<FolderShown> folders_shown_;
   std::vector<std::vector<std::string>> drags_;
   std::vector<std::vector<std::string>> clipboards_;
+  std::vector<std::vector<std::string>> shell_menus_;
 };
 
 }  // namespace tandrel::ui

@@ -69,13 +69,52 @@ void OwnerDataList::SetRedraw(bool redraw) {
   if (redraw) InvalidateRect(list_, nullptr, TRUE);
 }
 
-void OwnerDataList::AnswerDisplayInfo(NMLVDISPINFOA& info) const {
-  if (!rows_ || !(info.item.mask & LVIF_TEXT)) return;
+void OwnerDataList::SetSortArrow(int column, bool descending) {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list_, LVM_GETHEADER, 0, 0));
+  if (header == nullptr) return;
+  const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < columns; ++i) {
+    HDITEMA item{};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item))) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void OwnerDataList::AnswerDisplayInfo(NMLVDISPINFOA& info, FileIcons& icons) const {
+  if (!rows_) return;
+  if ((info.item.mask & LVIF_IMAGE) != 0 && info.item.iSubItem == 0) {
+    info.item.iImage = icons.IndexFor(rows_->Cell(info.item.iItem, 0), rows_->IsFolder(info.item.iItem));
+  }
+  if (!(info.item.mask & LVIF_TEXT)) return;
   if (info.item.cchTextMax <= 0 || info.item.pszText == nullptr) return;
   const std::string_view cell = rows_->Cell(info.item.iItem, info.item.iSubItem);
   const std::size_t n = std::min<std::size_t>(cell.size(), static_cast<std::size_t>(info.item.cchTextMax) - 1);
   std::memcpy(info.item.pszText, cell.data(), n);
   info.item.pszText[n] = '\0';
+}
+
+bool OwnerDataList::CellCut(int row, int column) const {
+  const std::string cell(rows_->Cell(row, column));
+  // The list's own margins around a cell's text, as it draws them.
+  constexpr int kCellMargins = 12;
+  const auto needed = SendMessageA(list_, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(cell.c_str()));
+  const auto shown = SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0);
+  const int icon = column == 0 ? GetSystemMetrics(SM_CXSMICON) : 0;
+  return needed + kCellMargins + icon > shown;
+}
+
+void OwnerDataList::AnswerInfoTip(NMLVGETINFOTIPA& tip) const {
+  if (!rows_ || tip.pszText == nullptr || tip.cchTextMax <= 0) return;
+  const int row = tip.iItem;
+  if (row < 0 || row >= RowCount()) return;
+  if (!CellCut(row, 0) && !CellCut(row, 1)) return;
+  const std::string text = std::string(rows_->Cell(row, 0)) + "\r\n" + std::string(rows_->Cell(row, 1));
+  const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(tip.cchTextMax) - 1);
+  std::memcpy(tip.pszText, text.data(), n);
+  tip.pszText[n] = '\0';
 }
 
 LRESULT OwnerDataList::AnswerFindItem(LPARAM lparam, bool wide, const std::array<std::uint8_t, 256>& fold) const {

@@ -243,11 +243,16 @@ void Win32Ui::AddList(WindowId window, ControlId id, Rect at, const std::vector<
                       const std::vector<int>& widths, ListSelection selection) {
   const DWORD single = selection == ListSelection::kSingle ? LVS_SINGLESEL : 0;
   HWND list = AddChild(window, id, WC_LISTVIEWA,
-                       WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | single, WS_EX_CLIENTEDGE,
-                       at, "");
+                       WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | single,
+                       WS_EX_CLIENTEDGE, at, "");
   if (list == nullptr) return;
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
-               LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  // Tips show the cells a column cuts off; rows show their type's icon from the system's
+  // list, which the list shares and never destroys.
+  constexpr DWORD kExtended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtended, kExtended);
+  if (HIMAGELIST icons = win32::FileIcons::SmallImageList()) {
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
+  }
   for (std::size_t i = 0; i < columns.size(); ++i) {
     std::string text = columns[i];
     LVCOLUMNA column{};
@@ -388,6 +393,10 @@ void Win32Ui::SetListRedraw(WindowId window, ControlId id, bool redraw) {
   if (win32::OwnerDataList* list = List(window, id)) list->SetRedraw(redraw);
 }
 
+void Win32Ui::SetSortArrow(WindowId window, ControlId id, int column, bool descending) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SetSortArrow(column, descending);
+}
+
 void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
   const std::string t(title);
   const std::string m(text);
@@ -504,9 +513,21 @@ bool Win32Ui::QueueMouseNotify(WindowId window, ControlId id, UINT code) {
 
 LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::OwnerDataList& list,
                                   const NMHDR& header, LPARAM lparam) {
+  // Shift with a right click asks for the shell's own menu.
+  if (header.code == NM_RCLICK && GetKeyState(VK_SHIFT) < 0) {
+    Queue(ControlEvent(window, id, Action::kShiftRightClick));
+    return 0;
+  }
   if (QueueMouseNotify(window, id, header.code)) return 0;
   switch (header.code) {
-    case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam)); return 0;
+    case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam), file_icons_); return 0;
+    case LVN_GETINFOTIPA: list.AnswerInfoTip(*reinterpret_cast<NMLVGETINFOTIPA*>(lparam)); return 0;
+    case LVN_COLUMNCLICK: {
+      Event click = ControlEvent(window, id, Action::kHeaderClick);
+      click.column = reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem;
+      Queue(click);
+      return 0;
+    }
     case LVN_ODFINDITEMA: return list.AnswerFindItem(lparam, false, TypeAheadFold());
     case LVN_ODFINDITEMW: return list.AnswerFindItem(lparam, true, TypeAheadFold());
     case LVN_KEYDOWN: {
@@ -522,6 +543,7 @@ LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::Ow
 
 LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleSplitterMouse(window, hwnd, message, wparam, lparam)) return message == WM_SETCURSOR ? TRUE : 0;
+  if (ForwardToShellMenu(message, wparam, lparam)) return message == WM_INITMENUPOPUP ? 0 : TRUE;
   if (message == taskbar_created_ && taskbar_created_ != 0) {
     if (hwnd == tray_.Window()) tray_.AddAgain();
     return 0;

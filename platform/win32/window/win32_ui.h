@@ -18,6 +18,7 @@
 #include "platform/drive_probe.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/window/com.h"
+#include "platform/win32/window/file_icons.h"
 #include "platform/win32/window/menu_table.h"
 #include "platform/win32/window/owner_data_list.h"
 #include "platform/win32/window/tray_icon.h"
@@ -75,6 +76,7 @@ class Win32Ui : public Ui {
   void SetListRedraw(WindowId window, ControlId id, bool redraw) override;
   std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override;
   std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const override;
+  void SetSortArrow(WindowId window, ControlId id, int column, bool descending) override;
 
   // Menus and shortcuts (menu_table.cpp), images (images.cpp), the tray (tray_icon.cpp).
   void SetMenuBar(WindowId window, const std::vector<MenuTitle>& titles) override;
@@ -98,6 +100,7 @@ class Win32Ui : public Ui {
   std::optional<std::string> ChooseFolder(std::string_view title) override;
   void DragFiles(const std::vector<std::string>& paths) override;
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override;
+  void ShowShellMenu(const std::vector<std::string>& paths) override;  // shell_menu.cpp
 
  protected:
   void ApplyStatusText(FieldId field, const std::string& text) override;
@@ -192,6 +195,12 @@ class Win32Ui : public Ui {
   std::map<WindowId, WindowData> windows_;
   std::map<ControlKey, HWND> controls_;
   std::map<ControlKey, win32::OwnerDataList> lists_;
+  win32::FileIcons file_icons_;
+  // The shell's menu while it is open: it draws and fills some of its submenus itself,
+  // from messages its owner window hands on.
+  IContextMenu2* open_shell_menu_ = nullptr;
+  // True when the open shell menu took the message.
+  bool ForwardToShellMenu(UINT message, WPARAM wparam, LPARAM lparam);
   std::set<ControlKey> trees_;
   // Outlives every folder tree: a drive's probe that still hangs when its dialog closes
   // keeps its thread here, and the next tree waits for that probe instead of starting

@@ -78,6 +78,9 @@ const Verb kVerbs[] = {
     {"clipboard-files", 0, 0, "", driver::ClipboardFilesVerb},
     {"log-fields", 4, 4, "TITLE FIELD_A FIELD_B FILE", driver::LogFieldsVerb},
     {"screen-point", 3, 3, "TITLE X Y", driver::ScreenPointVerb},
+    {"header-click", 3, 3, "TITLE ID COLUMN", driver::HeaderClickVerb},
+    {"header-arrows", 2, 2, "TITLE ID", driver::HeaderArrowsVerb},
+    {"list-icon", 3, 3, "TITLE ID ROW", driver::ListIconVerb},
 };
 
 int PrintUsage() {

@@ -20,6 +20,11 @@ int ShowStateVerb(const Args& args);
 int WhiteShareVerb(const Args& args);
 int ScrollBarsVerb(const Args& args);
 
+// list_header_verbs.cpp
+int HeaderClickVerb(const Args& args);
+int HeaderArrowsVerb(const Args& args);
+int ListIconVerb(const Args& args);
+
 // control_verbs.cpp
 int StatusVerb(const Args& args);
 int ListCountVerb(const Args& args);
