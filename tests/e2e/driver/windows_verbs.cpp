@@ -132,9 +132,8 @@ int ShowStateVerb(const Args& args) {
   return kOk;
 }
 
-// The share of pure white pixels on screen where a control lies, in per cent: a button
-// half covered by a stale white box shows about 50, a cleanly painted one its white
-// edges only.
+// The share of pure white pixels on screen where a control lies, in per cent: a stale
+// white box over a control raises it above what the control's clean paint shows.
 int WhiteShareVerb(const Args& args) {
   HWND window = RequireWindow(args);
   if (window == nullptr) return kNotFound;
