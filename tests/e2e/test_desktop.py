@@ -190,8 +190,8 @@ def folded(text):
 
 
 def listed_rows():
-    count = int(drive_ok("list-count", MAIN, ControlId.kResultList))
-    return [drive_ok("list-row", MAIN, ControlId.kResultList, r) for r in range(count)]
+    rows = drive_ok("list-rows", MAIN, ControlId.kResultList)
+    return rows.split("\n") if rows else []
 
 
 def row_text(record):

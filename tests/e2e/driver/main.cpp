@@ -38,6 +38,7 @@ const Verb kVerbs[] = {
     {"watch-status", 4, 4, "TITLE FIELD TIMEOUT_MS UNTIL_PREFIX", driver::WatchStatusVerb},
     {"list-count", 2, 2, "TITLE ID", driver::ListCountVerb},
     {"list-row", 3, 3, "TITLE ID ROW", driver::ListRowVerb},
+    {"list-rows", 2, 2, "TITLE ID", driver::ListRowsVerb},
     {"list-selected-count", 2, 2, "TITLE ID", driver::ListSelectedCountVerb},
     {"get-text", 2, 2, "TITLE ID", driver::GetTextVerb},
     {"set-text", 3, 3, "TITLE ID TEXT", driver::SetTextVerb},

@@ -29,6 +29,7 @@ int ListIconVerb(const Args& args);
 int StatusVerb(const Args& args);
 int ListCountVerb(const Args& args);
 int ListRowVerb(const Args& args);
+int ListRowsVerb(const Args& args);
 int ListSelectedCountVerb(const Args& args);
 int GetTextVerb(const Args& args);
 int SetTextVerb(const Args& args);
