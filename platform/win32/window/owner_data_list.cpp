@@ -106,12 +106,25 @@ bool OwnerDataList::CellCut(int row, int column) const {
   return needed + kCellMargins + icon > shown;
 }
 
+std::string OwnerDataList::InfoTipText(int row) const {
+  if (!rows_ || row < 0 || row >= RowCount()) return {};
+  if (!CellCut(row, 0) && !CellCut(row, 1)) return {};
+  return std::string(rows_->Cell(row, 0)) + "\r\n" + std::string(rows_->Cell(row, 1));
+}
+
+void OwnerDataList::AnswerInfoTip(NMLVGETINFOTIPW& tip) const {
+  if (tip.pszText == nullptr || tip.cchTextMax <= 0) return;
+  const std::string text = InfoTipText(tip.iItem);
+  if (text.empty()) return;
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), tip.pszText,
+                                    tip.cchTextMax - 1);
+  tip.pszText[n > 0 ? n : 0] = L'\0';
+}
+
 void OwnerDataList::AnswerInfoTip(NMLVGETINFOTIPA& tip) const {
-  if (!rows_ || tip.pszText == nullptr || tip.cchTextMax <= 0) return;
-  const int row = tip.iItem;
-  if (row < 0 || row >= RowCount()) return;
-  if (!CellCut(row, 0) && !CellCut(row, 1)) return;
-  const std::string text = std::string(rows_->Cell(row, 0)) + "\r\n" + std::string(rows_->Cell(row, 1));
+  if (tip.pszText == nullptr || tip.cchTextMax <= 0) return;
+  const std::string text = InfoTipText(tip.iItem);
+  if (text.empty()) return;
   const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(tip.cchTextMax) - 1);
   std::memcpy(tip.pszText, text.data(), n);
   tip.pszText[n] = '\0';

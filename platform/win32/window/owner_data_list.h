@@ -35,6 +35,7 @@ class OwnerDataList {
   void AnswerDisplayInfo(NMLVDISPINFOA& info, FileIcons& icons) const;
   // The tip for a row whose name or folder the list shows cut off: both whole, one a line.
   void AnswerInfoTip(NMLVGETINFOTIPA& tip) const;
+  void AnswerInfoTip(NMLVGETINFOTIPW& tip) const;  // the same converted, for a list that asks so
   // The row that a typed text selects (LVN_ODFINDITEMA, or its wide form), compared
   // through `fold`; -1 for none.
   LRESULT AnswerFindItem(LPARAM lparam, bool wide, const std::array<std::uint8_t, 256>& fold) const;
@@ -42,6 +43,8 @@ class OwnerDataList {
  private:
   static constexpr int kMinimumFillWidth = 40;
   bool CellCut(int row, int column) const;
+  // The tip's text for `row`, empty when nothing of it is cut off.
+  std::string InfoTipText(int row) const;
   int FillWidth(int column) const;
 
   HWND list_;

@@ -522,6 +522,7 @@ LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::Ow
   switch (header.code) {
     case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam), file_icons_); return 0;
     case LVN_GETINFOTIPA: list.AnswerInfoTip(*reinterpret_cast<NMLVGETINFOTIPA*>(lparam)); return 0;
+    case LVN_GETINFOTIPW: list.AnswerInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lparam)); return 0;
     case LVN_COLUMNCLICK: {
       Event click = ControlEvent(window, id, Action::kHeaderClick);
       click.column = reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem;
