@@ -227,6 +227,7 @@ class HitOrderTest(unittest.TestCase):
             self.click_and_expect(0, sorted(records, key=lambda r: folded(r[0]), reverse=True), "down -")
             self.click_and_expect(0, records, "- -")
             self.click_and_expect(1, by_folder, "- up")
+            screenshot("sorted_by_folder")
             self.search("qqq.txt")
             self.assertTrue(poll(lambda: listed_rows() == [row_text(r) for r in by_folder if b".txt" in r[0]], 10))
             self.assertEqual(drive_ok("header-arrows", MAIN, ControlId.kResultList), "- up")
