@@ -67,15 +67,17 @@ void PrepareSortRank(const std::shared_ptr<const IndexTable>& table) {
     rank_table = table;
     rank = nullptr;
   }
-  RankThread.RequestStop();  // a rank for an older table is wanted no more
-  (void)RankThread.Start([table](const platform::StopToken& stop) {
+  auto build = [table](const platform::StopToken& stop) {
     auto built = SortRank::Build(*table, stop);
     if (built == nullptr) return;
     platform::LockGuard hold(order_lock);
     if (!SameTable(rank_table, table)) return;
     rank = std::move(built);
     rank_changed.NotifyAll();
-  });
+  };
+  RankThread.RequestStop();  // a rank for an older table is wanted no more
+  // Without a thread to spare the search thread builds it, rather than wait for nothing.
+  if (!RankThread.Start(build)) build(platform::StopToken{});
 }
 
 void PostNoHits(ui::StatusPoster& ui, const SearchControls& c) {
@@ -116,13 +118,18 @@ void ClickResultHeader(ui::Ui& ui, const SearchControls& c, int column) {
   ui.SetSortArrow(c.window, c.result_list, ArrowColumn(in), in.descending);
   if (hits == nullptr) return;
   ui::StatusPoster& poster = ui;
-  ArrangeThread.RequestStop();  // its order is wanted no more
-  (void)ArrangeThread.Start([&poster, c, hits, in, mine](const platform::StopToken& stop) {
+  auto arrange = [&poster, c, hits, in, mine](const platform::StopToken& stop) {
     auto rows = RowsInOrder(*hits, in, stop);
     if (rows == nullptr) return;
     platform::LockGuard hold_posts(order_lock);
     if (generation == mine) poster.PostListRows(c.window, c.result_list, std::move(rows), 1);
-  });
+  };
+  ArrangeThread.RequestStop();  // its order is wanted no more
+  if (ArrangeThread.Start(arrange)) return;
+  // Without a thread to spare the main thread arranges them, if the rank is there already.
+  platform::StopSource no_wait;
+  no_wait.RequestStop();
+  arrange(no_wait.Token());
 }
 
 }  // namespace tandrel
