@@ -20,7 +20,16 @@ def tray_present(handle):
 
 
 def focus(title):
-    return int(drive_ok("focus", title))
+    """The number of the control with the keyboard focus in the window. The driver's
+    question fails now and then while the machine is loaded (the window's thread is not
+    answering yet); it is asked again for at most 5 seconds."""
+    def ask():
+        code, text = drive("focus", title)
+        return [int(text)] if code == 0 else None  # a list: 0, the window itself, is an answer
+    answer = poll(ask, 5)
+    if answer is None:
+        raise AssertionError(f"no answer to which control of {title!r} has the focus")
+    return answer[0]
 
 
 class TrayIconTest(unittest.TestCase):
