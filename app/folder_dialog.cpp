@@ -22,6 +22,7 @@ class FolderRowList final : public ui::RowSource {
     if (column != 0 || row < 0 || row >= RowCount()) return {};
     return rows_[static_cast<std::size_t>(row)];
   }
+  bool IsFolder(std::int32_t) const override { return true; }
   const std::vector<std::string>& Rows() const { return rows_; }
 
  private:

@@ -15,4 +15,8 @@ inline constexpr char kSettingsUnreadableText[] =
     "Die Datei settings.conf kann nicht gelesen werden.\nDer bisherige Index bleibt erhalten.";
 
 
+// "Progammaktualisierung": stores the autostart flag as the quit sequence does, then
+// hands over to the updater, which ends the process.
+[[noreturn]] void HandOverToUpdater(ui::Ui& ui);
+
 }  // namespace tandrel

@@ -3,6 +3,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/indexing.h"
+#include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
@@ -29,6 +30,14 @@ void QuitProgram(ui::Ui& ui) {
     platform::StoppableWait poll;
     while (IndexRunActive.load() != 0) poll.For(kQuitPollMs);
   }
+}
+
+void HandOverToUpdater(ui::Ui& ui) {
+  // The process ends without the quit sequence, but a flag changed in this session must
+  // not be lost: the next start would remove the registration made for it. As at quit,
+  // a file that cannot be written gets no message.
+  (void)StoreAutostartFlag();
+  LaunchUpdater(ui);
 }
 
 }  // namespace tandrel

@@ -77,7 +77,7 @@ void StartUp(ui::Ui& ui) {
   ui.AddShortcut(kMainWindow, ui::Shortcut::kCtrlA, kShortcutSelectAll);
   ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
   ReadSettings();
-  SyncAutostart();
+  if (!SyncAutostart()) ReportAutostartFailure(ui);
   ui.SetTypeAheadFold(NameFoldTable());
   ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);

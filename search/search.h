@@ -1,5 +1,5 @@
-// The search core: FoldCase and MatchName, the length test, the kind filter and the fast
-// scan of an index table. Nothing here knows a window; the search behind the query field
+// The search core: FoldCase and MatchName, the length test, the kind filter, the fast
+// scan of an index table and the orders in which hits can be listed. Nothing here knows a window; the search behind the query field
 // is search/window/search_window.h.
 //
 // The scan answers exactly what a plain pass over every entry with MatchName would, in
@@ -56,7 +56,9 @@ class SearchHits {
   // Empty for a row outside the list.
   std::string_view Name(std::int32_t row) const;
   std::string_view Folder(std::int32_t row) const;
+  bool IsFolder(std::int32_t row) const;
   const IndexTable& Table() const { return *table_; }
+  const std::shared_ptr<const IndexTable>& TablePtr() const { return table_; }
   const std::vector<std::int32_t>& Hits() const { return hits_; }
 
  private:
@@ -75,5 +77,45 @@ struct ScanOptions {
 // was stopped; `hits` is then incomplete.
 bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits);
+
+
+// ---------------------------------------------------------------------------------------
+// Orders of the hits
+
+// The order the hits are listed in: the table's own, or by name or folder (folded as the
+// search folds, compared byte by byte; equal texts keep the table's order), either way.
+enum class SortColumn { kIndexOrder, kName, kFolder };
+struct HitOrder {
+  SortColumn column = SortColumn::kIndexOrder;
+  bool descending = false;
+  friend bool operator==(const HitOrder&, const HitOrder&) = default;
+};
+// A click on `clicked`'s header: ascending first, then descending, then the table's order.
+HitOrder NextHitOrder(HitOrder current, SortColumn clicked);
+
+// Every entry's place by folded name and by folded folder, computed once per table (a
+// second or so for millions of entries, so on a thread of its own), after which
+// arranging any number of hits is a sort of integers.
+class SortRank {
+ public:
+  // Null when `stop` was requested before it was done.
+  static std::shared_ptr<const SortRank> Build(const IndexTable& table, const platform::StopToken& stop = {});
+
+  // Puts `hits` (distinct entries of the table, in any order) in `order`.
+  void Arrange(std::vector<std::int32_t>& hits, HitOrder order) const;
+
+ private:
+  struct Column {
+    std::vector<std::uint32_t> group;      // per entry: the rank of its text among distinct texts
+    std::vector<std::int32_t> by_rank;     // entries by (group, entry)
+    std::vector<std::uint32_t> group_end;  // per group: the end of its entries in by_rank
+  };
+  void ArrangeByColumn(const Column& column, std::vector<std::int32_t>& hits, bool descending) const;
+  void ArrangeByEntry(std::vector<std::int32_t>& hits, bool descending) const;
+
+  std::int32_t count_ = 0;
+  Column name_;
+  Column folder_;
+};
 
 }  // namespace tandrel
