@@ -58,9 +58,15 @@ inline constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 inline constexpr char kRunValueName[] = "Tandrel Vexoran";
 inline constexpr char kCompanionFileName[] = "Vexoran.exe";
 
-// While AutostartFlag is 1 the Run key of the local machine starts the companion
-// re-indexer (the program's folder and "Vexoran.exe") at every logon; otherwise its
-// value is removed. A key that cannot be opened changes nothing and shows nothing.
-void SyncAutostart();
+// While AutostartFlag is 1 the companion re-indexer (the program's folder and
+// "Vexoran.exe", in quotes) is started at every logon by one Run value: the local
+// machine's where it can be written (or an administrator's there stands), else the
+// current user's; the other root's value goes, so there is never a second one. Otherwise
+// the value is removed from both roots. False when that could not be done: no root took
+// the value, or a value stays that could not be removed.
+[[nodiscard]] bool SyncAutostart();
+// The message for a false SyncAutostart, so that a failed registration is never shown as
+// done.
+void ReportAutostartFailure(ui::Ui& ui);
 
 }  // namespace tandrel

@@ -22,12 +22,13 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
     case kItemOpen: OpenHits(ui, kResultControls); break;
     case kItemOpenFolder: OpenHitFolders(ui, kResultControls); break;
     case kItemCopyTo: QueueCopies(ui, kResultControls); break;
+    case kItemShellMenu: ShowShellMenuForHits(ui, kResultControls); break;
     case kItemCancelCopy: CancelCopies(ui, kResultControls); break;
     case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
     case kItemTrayQuit: return false;
     case kItemHideRestore: ToggleMainHidden(ui); break;
-    case kItemProgramUpdate: LaunchUpdater(ui); break;
+    case kItemProgramUpdate: HandOverToUpdater(ui); break;
     case kItemAddFolder: AddSelectedFolder(ui); break;
     case kItemRemoveFolder: RemoveSelectedFolder(ui); break;
     default: break;
@@ -38,13 +39,20 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
 void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
   switch (event.control) {
     case kSearchButton:
-      if (event.action == ui::Action::kLeftClick) StartSearch(ui, kSearchControls);
+      if (event.action == ui::Action::kLeftClick) {
+        StartSearch(ui, kSearchControls);
+        ui.Focus(kMainWindow, kQueryField);  // the next query is typed at once
+      }
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
         OpenFirstHit(ui, kResultControls);
       } else if (event.action == ui::Action::kRightClick) {
         if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
+      } else if (event.action == ui::Action::kShiftRightClick) {
+        ShowShellMenuForHits(ui, kResultControls);
+      } else if (event.action == ui::Action::kHeaderClick) {
+        ClickResultHeader(ui, kSearchControls, event.column);
       } else if (event.action == ui::Action::kDragStart) {
         DragHits(ui, kResultControls);
       } else if (event.action == ui::Action::kCopy) {
@@ -117,6 +125,7 @@ void ToggleMainHidden(ui::Ui& ui) {
     MainHidden = 0;
     ui.SetMenuItemText(kItemHideRestore, "Ausblenden");
     ui.ShowWindow(kMainWindow, true);
+    ui.Focus(kMainWindow, kQueryField);
   } else {
     MainHidden = 1;
     ui.SetMenuItemText(kItemHideRestore, "Wiederherstellen");

@@ -22,6 +22,7 @@ class FolderRowList final : public ui::RowSource {
     if (column != 0 || row < 0 || row >= RowCount()) return {};
     return rows_[static_cast<std::size_t>(row)];
   }
+  bool IsFolder(std::int32_t) const override { return true; }
   const std::vector<std::string>& Rows() const { return rows_; }
 
  private:
@@ -132,7 +133,9 @@ void ApplyFolderDialog(ui::Ui& ui) {
   // A second "Übernehmen" queued before the first was handled finds no rows: it must not
   // write an empty list and start a run over it.
   if (!ui.WindowExists(kFolderDialog)) return;
-  WriteSettings(FolderRows());
+  // A file that cannot be written gets no message: the run then walks what the file
+  // still holds, as the reload shows.
+  (void)WriteSettings(FolderRows());
   ReloadSettings();  // the run walks what the file holds now
   ReturnToMainWindow(ui, kFolderDialog);
   shown_rows = std::make_shared<FolderRowList>(std::vector<std::string>{});

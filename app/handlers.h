@@ -23,8 +23,8 @@ inline constexpr char kSettingsUnreadableText[] =
 void StartLiveIndex(ui::StatusPoster& ui, std::vector<std::string> folders);
 void StopLiveIndex();
 
-// Ends the process at once, without the quit sequence, but not before the tray icon is
-// gone: an icon whose window dies with the process would stay in the tray.
-[[noreturn]] void EndProgramNow(ui::Ui& ui);
+// "Progammaktualisierung": stores the autostart flag as the quit sequence does, then
+// hands over to the updater, which ends the process.
+[[noreturn]] void HandOverToUpdater(ui::Ui& ui);
 
 }  // namespace tandrel

@@ -28,7 +28,8 @@ std::vector<ui::MenuTitle> MainMenuTitles() {
 void DefinePopupMenus(ui::Ui& ui) {
   ui.DefinePopupMenu(kResultMenu, {{kItemOpen, "\xD6" "ffnen"},
                                    {kItemOpenFolder, "\xDC" "bergeordnete Ordner \xF6" "ffnen"},
-                                   {kItemCopyTo, "Kopieren nach"}});
+                                   {kItemCopyTo, "Kopieren nach"},
+                                   {kItemShellMenu, "Weitere Optionen\x85"}});
   ui.DefinePopupMenu(kTrayMenu, {{kItemHideRestore, "Ausblenden"},
                                  {kItemTrayAbout, "\xDC" "ber"},
                                  {kItemTrayQuit, "Beenden"}});
@@ -100,6 +101,7 @@ void OpenMainWindow(ui::Ui& ui) {
   int height = 0;
   ui.GetInnerSize(kMainWindow, width, height);
   PlaceControls(ui, width, height, status_bar_height, true);
+  ui.SetTabOrder(kMainWindow, {kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList});
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
   FilesOption = 1;

@@ -58,6 +58,7 @@ inline constexpr ui::ItemId kItemHideRestore{13};
 inline constexpr ui::ItemId kItemTrayAbout{14};
 inline constexpr ui::ItemId kItemTrayQuit{15};
 inline constexpr ui::ItemId kItemProgramUpdate{16};
+inline constexpr ui::ItemId kItemShellMenu{17};  // the shell's own menu for the hits
 inline constexpr ui::ItemId kShortcutSelectAll{98};
 inline constexpr ui::ItemId kShortcutSearch{99};
 

@@ -3,6 +3,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/indexing.h"
+#include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
@@ -20,7 +21,9 @@ void QuitProgram(ui::Ui& ui) {
   // The live index ends between two changes (a catch-up walk at its next entry): what it
   // showed is in the journal already.
   StopLiveIndex();
-  StoreAutostartFlag();
+  // No message at quit: the flag then stays as the file had it, and the next start
+  // brings the registration in line with that.
+  (void)StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
   // has set IndexMerging in the same step, and is waited for below.
@@ -32,9 +35,12 @@ void QuitProgram(ui::Ui& ui) {
   }
 }
 
-void EndProgramNow(ui::Ui& ui) {
-  ui.RemoveTrayIcon();
-  platform::EndProcess(0);
+void HandOverToUpdater(ui::Ui& ui) {
+  // The process ends without the quit sequence, but a flag changed in this session must
+  // not be lost: the next start would remove the registration made for it. As at quit,
+  // a file that cannot be written gets no message.
+  (void)StoreAutostartFlag();
+  LaunchUpdater(ui);
 }
 
 }  // namespace tandrel

@@ -30,7 +30,7 @@ void ApplySettingsDialog(ui::Ui& ui) {
   AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
   SettingsSession.applied_autostart_flag = AutostartFlag;
   ReturnToMainWindow(ui, kSettingsDialog);
-  SyncAutostart();
+  if (!SyncAutostart()) ReportAutostartFailure(ui);
 }
 
 void CloseSettingsDialog(ui::Ui& ui) {

@@ -57,7 +57,7 @@ void StartUp(ui::Ui& ui) {
   // An install that a crash interrupted is finished or undone before anything is loaded;
   // not while the updater still runs (its file could not be removed), which may be
   // installing right now.
-  if (!platform::File(kUpdaterFileName, platform::OpenMode::kRead).IsOpen()) updater::RepairInterruptedInstall();
+  if (!platform::CanOpenForReading(kUpdaterFileName)) updater::RepairInterruptedInstall();
 
   ui::Picture splash;
   LoadCarriedImages(ui, splash);
@@ -78,7 +78,7 @@ void StartUp(ui::Ui& ui) {
   ui.AddShortcut(kMainWindow, ui::Shortcut::kCtrlA, kShortcutSelectAll);
   ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
   ReadSettings();
-  SyncAutostart();
+  if (!SyncAutostart()) ReportAutostartFailure(ui);
   ui.SetTypeAheadFold(NameFoldTable());
   ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);

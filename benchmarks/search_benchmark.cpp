@@ -6,6 +6,9 @@
 // peers' figures include starting their process, which is their whole answer time. The
 // whole-process rows time `tdl search --count` against `plocate -b -i -c` (names only,
 // as tdl matches): with the snapshot beside the index, and with --no-snapshot (the text).
+//
+// Sorting the hits by name or folder (a click on the list's header) is timed against a
+// std::stable_sort of the same hits by folded string compare, the plain way to do it.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -13,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -198,6 +202,69 @@ void BM_Grep(benchmark::State& state, std::int64_t records, const QueryClass& q)
   TimeProcess(state, {"grep", "-c", "-i", "-F", "-e", q.grep, corpus.names_file});
 }
 
+// The hits a sort is timed on: every entry (the most a list can show), and those of the
+// three-letter query.
+struct SortCase {
+  const char* label;
+  const char* query;  // null: every entry
+};
+const std::vector<SortCase>& SortCases() {
+  static const std::vector<SortCase> cases = {{"all_entries", nullptr}, {"three_letters", "ung"}};
+  return cases;
+}
+
+std::vector<std::int32_t> HitsOf(const IndexTable& table, const SortCase& c) {
+  std::vector<std::int32_t> hits;
+  if (c.query == nullptr) {
+    hits.resize(static_cast<std::size_t>(table.EntryCount()));
+    for (std::size_t i = 0; i < hits.size(); ++i) hits[i] = static_cast<std::int32_t>(i);
+  } else {
+    ScanIndex(table, c.query, ScanOptions{}, hits);
+  }
+  return hits;
+}
+
+const SortRank& RankOf(std::int64_t records) {
+  static std::map<std::int64_t, std::shared_ptr<const SortRank>> made;
+  auto& rank = made[records];
+  if (rank == nullptr) rank = SortRank::Build(*CorpusOf(records).table);
+  return *rank;
+}
+
+void BM_RankBuild(benchmark::State& state, std::int64_t records) {
+  const Corpus& corpus = CorpusOf(records);
+  for (auto _ : state) benchmark::DoNotOptimize(SortRank::Build(*corpus.table).get());
+}
+
+void BM_Arrange(benchmark::State& state, std::int64_t records, const SortCase& c, SortColumn column) {
+  const std::vector<std::int32_t> hits = HitsOf(*CorpusOf(records).table, c);
+  const SortRank& rank = RankOf(records);
+  for (auto _ : state) {
+    std::vector<std::int32_t> arranged = hits;
+    rank.Arrange(arranged, {column, false});
+    benchmark::DoNotOptimize(arranged.data());
+  }
+  state.counters["hits"] = static_cast<double>(hits.size());
+}
+
+// The peer: the hits sorted by their folded texts, compared as the search folds them.
+void BM_StableSortFolded(benchmark::State& state, std::int64_t records, const SortCase& c, SortColumn column) {
+  const IndexTable& table = *CorpusOf(records).table;
+  const std::vector<std::int32_t> hits = HitsOf(table, c);
+  for (auto _ : state) {
+    std::vector<std::int32_t> arranged = hits;
+    if (column == SortColumn::kName) {
+      std::stable_sort(arranged.begin(), arranged.end(),
+                       [&](std::int32_t a, std::int32_t b) { return table.FoldedName(a) < table.FoldedName(b); });
+    } else {
+      std::stable_sort(arranged.begin(), arranged.end(), [&](std::int32_t a, std::int32_t b) {
+        return FoldCase(table.Folder(a)) < FoldCase(table.Folder(b));
+      });
+    }
+    benchmark::DoNotOptimize(arranged.data());
+  }
+}
+
 // Keeps the medians so that the ratios to the peers can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -211,6 +278,25 @@ class RatioReporter : public benchmark::ConsoleReporter {
       }
     }
   }
+  void PrintSortRatios(const std::vector<std::int64_t>& sizes) const {
+    std::printf("\nsorting hits, medians in ms; ratio = by rank / std::stable_sort by folded text;"
+                " the rank is built once per table\n");
+    std::printf("%-10s %-14s %-7s %9s %12s %8s %11s\n", "entries", "hits", "column", "by rank", "stable_sort",
+                "ratio", "rank build");
+    for (const std::int64_t records : sizes) {
+      const double build = Median("BM_RankBuild/" + std::to_string(records));
+      for (const SortCase& c : SortCases()) {
+        for (const char* column : {"name", "folder"}) {
+          const std::string suffix = "/" + std::to_string(records) + "/" + c.label + "/" + column;
+          const double rank = Median("BM_Arrange" + suffix);
+          const double peer = Median("BM_StableSortFolded" + suffix);
+          std::printf("%-10lld %-14s %-7s %9.2f %12.2f %8.4f %11.1f\n", static_cast<long long>(records), c.label,
+                      column, rank, peer, peer > 0 ? rank / peer : 0.0, build);
+        }
+      }
+    }
+  }
+
   void PrintRatios(const std::vector<std::int64_t>& sizes) const {
     std::printf("\nmedians in ms; ratios = Tandrel's scan / peer (lower is better)\n");
     std::printf("%-10s %-16s %9s %9s %9s %8s %8s\n", "entries", "query", "scan", "plocate",
@@ -258,7 +344,24 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> peaks_;  // peak resident MiB of the whole-process rows
 };
 
+void RegisterSorts(const std::vector<std::int64_t>& sizes) {
+  for (const std::int64_t records : sizes) {
+    benchmark::RegisterBenchmark(("BM_RankBuild/" + std::to_string(records)).c_str(), BM_RankBuild, records)
+        ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+    for (const SortCase& c : SortCases()) {
+      for (const auto& [label, column] : {std::pair{"name", SortColumn::kName}, std::pair{"folder", SortColumn::kFolder}}) {
+        const std::string suffix = "/" + std::to_string(records) + "/" + c.label + "/" + label;
+        benchmark::RegisterBenchmark(("BM_Arrange" + suffix).c_str(), BM_Arrange, records, c, column)
+            ->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+        benchmark::RegisterBenchmark(("BM_StableSortFolded" + suffix).c_str(), BM_StableSortFolded, records, c, column)
+            ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+      }
+    }
+  }
+}
+
 void RegisterAll(const std::vector<std::int64_t>& sizes) {
+  RegisterSorts(sizes);
   for (const std::int64_t records : sizes) {
     for (const QueryClass& q : QueryClasses()) {
       const std::string suffix = "/" + std::to_string(records) + "/" + q.label;
@@ -306,6 +409,7 @@ int main(int argc, char** argv) {
   bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios(sizes);
+  reporter.PrintSortRatios(sizes);
   for (const std::int64_t records : sizes) {
     const bench::Corpus& corpus = bench::CorpusOf(records);
     platform::RemoveFile(corpus.sample.path);

@@ -6,7 +6,9 @@ Without a window manager, Wine waits up to 2 s for a shown window's WM_STATE mar
 it hides the window ("wait_for_withdrawn_state ... timed out"), so each close of the
 splash would cost 2 s that neither Windows nor a Linux desktop has. The stand-in marks
 each top-level window that is mapped as shown (NormalState) and each that is unmapped as
-withdrawn, as a window manager does; it neither moves nor decorates anything.
+withdrawn, as a window manager does. It decorates nothing and moves a window only when
+asked to maximise it (_NET_WM_STATE): the window then fills the screen until it is asked
+to restore it, as without that the display would keep showing the old frame's extent.
 
 usage: x_session.py [--bare] [--screen WxHxD] -- COMMAND [ARGS...]
 runs COMMAND with DISPLAY set to a display of its own, with the marks (--bare: without),
@@ -26,6 +28,8 @@ import time
 
 MAP_NOTIFY = 19
 UNMAP_NOTIFY = 18
+CLIENT_MESSAGE = 33
+XA_ATOM = 4
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
 NORMAL_STATE = 1
 WITHDRAWN_STATE = 0
@@ -62,6 +66,11 @@ def load_xlib():
     x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong,
                                   ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
                                   ctypes.c_void_p, ctypes.c_int]
+    x.XMoveResizeWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                    ctypes.c_uint, ctypes.c_uint]
+    x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+    x.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
     x.XSetErrorHandler.restype = ctypes.c_void_p
     x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
     x.XSetErrorHandler(ctypes.cast(_ignore_error, ctypes.c_void_p))
@@ -81,6 +90,10 @@ class WindowStates:
         if not self.display:
             raise RuntimeError("cannot open display %s" % display_name)
         self.wm_state = self.x.XInternAtom(self.display, b"WM_STATE", 0)
+        self.net_wm_state = self.x.XInternAtom(self.display, b"_NET_WM_STATE", 0)
+        self.maximized = [self.x.XInternAtom(self.display, name, 0)
+                          for name in (b"_NET_WM_STATE_MAXIMIZED_VERT", b"_NET_WM_STATE_MAXIMIZED_HORZ")]
+        self.restore = {}  # maximised window -> its geometry before
         if self.own:
             self.x.XSelectInput(self.display, self.x.XDefaultRootWindow(self.display),
                                 SUBSTRUCTURE_NOTIFY_MASK)
@@ -92,11 +105,39 @@ class WindowStates:
         # XMapEvent and XUnmapEvent: type, serial, send_event, display, event, window, then
         # override_redirect (map) or from_configure (unmap).
         kind = ctypes.c_int.from_buffer(event, 0).value
+        if kind == CLIENT_MESSAGE:
+            self.answer_state_request(event)
+            return
         window = ctypes.c_ulong.from_buffer(event, 40).value
         if kind == MAP_NOTIFY and not ctypes.c_int.from_buffer(event, 48).value:
             self.mark(window, NORMAL_STATE)
         elif kind == UNMAP_NOTIFY:
             self.mark(window, WITHDRAWN_STATE)
+
+    def answer_state_request(self, event):
+        """Maximises or restores the window of a _NET_WM_STATE request held in `event`."""
+        # XClientMessageEvent: type, serial, send_event, display, window, message_type,
+        # format, then the data as longs: action (0 remove, 1 add, 2 toggle), two states.
+        window = ctypes.c_ulong.from_buffer(event, 32).value
+        if ctypes.c_ulong.from_buffer(event, 40).value != self.net_wm_state:
+            return
+        action, first, second = (ctypes.c_long.from_buffer(event, 56 + 8 * i).value for i in range(3))
+        if first not in self.maximized and second not in self.maximized:
+            return
+        maximise = action == 1 or (action == 2 and window not in self.restore)
+        if maximise and window not in self.restore:
+            values = [ctypes.c_ulong(), ctypes.c_int(), ctypes.c_int(), ctypes.c_uint(), ctypes.c_uint(),
+                      ctypes.c_uint(), ctypes.c_uint()]
+            self.x.XGetGeometry(self.display, window, *[ctypes.byref(v) for v in values])
+            self.restore[window] = [v.value for v in values[1:5]]
+            self.x.XMoveResizeWindow(self.display, window, 0, 0, self.x.XDisplayWidth(self.display, 0),
+                                     self.x.XDisplayHeight(self.display, 0))
+            states = (ctypes.c_long * 2)(*self.maximized)
+            self.x.XChangeProperty(self.display, window, self.net_wm_state, XA_ATOM, 32, 0, states, 2)
+        elif not maximise and window in self.restore:
+            self.x.XMoveResizeWindow(self.display, window, *self.restore.pop(window))
+            self.x.XChangeProperty(self.display, window, self.net_wm_state, XA_ATOM, 32, 0, None, 0)
+        self.x.XFlush(self.display)
 
     def mark(self, window, state):
         data = (ctypes.c_long * 2)(state, 0)  # no icon window

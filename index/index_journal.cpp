@@ -9,7 +9,7 @@
 namespace tandrel {
 namespace {
 
-constexpr char kMagic[8] = {'T', 'D', 'L', 'J', 'R', 'N', 'L', 0x01};
+constexpr char kJournalMagic[8] = {'T', 'D', 'L', 'J', 'R', 'N', 'L', 0x01};
 
 void PutU32(std::string& out, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
@@ -77,7 +77,7 @@ std::string JournalPathFor(const std::string& index_path) {
 }
 
 std::string JournalHeader(const IndexFileIdentity& identity) {
-  std::string header(kMagic, sizeof kMagic);
+  std::string header(kJournalMagic, sizeof kJournalMagic);
   PutU64(header, identity.size);
   PutU64(header, static_cast<std::uint64_t>(identity.write_time));
   PutU64(header, identity.edge_hash);

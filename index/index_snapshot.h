@@ -15,13 +15,6 @@
 
 namespace tandrel {
 
-// What identifies one version of an index file.
-struct IndexFileIdentity {
-  std::uint64_t size = 0;
-  std::int64_t write_time = 0;
-  std::uint64_t edge_hash = 0;  // of its first and last kIdentityBlockBytes
-  friend bool operator==(const IndexFileIdentity&, const IndexFileIdentity&) = default;
-};
 inline constexpr std::size_t kIdentityBlockBytes = 16 * 1024;
 
 // None when the file cannot be opened or read.

@@ -101,7 +101,7 @@ IndexRunOutcome MergeStep(const IndexRunPlan& plan, IndexRunObserver& observer, 
 }
 
 void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer,
-                            std::shared_ptr<const IndexTable> fresh) {
+                            LoadedIndex fresh) {
   observer.ShowProgress("Warte auf Suchvorgang");
   platform::StoppableWait poll(plan.stop);
   do {
@@ -109,8 +109,8 @@ void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer
   } while (observer.SearchRunning());
   observer.ShowProgress("Lade Index neu");
   // Missing or unreadable: the current table stays.
-  if (!fresh) fresh = LoadIndexFile(plan.index_file).table;
-  if (fresh) PublishIndexTable(std::move(fresh));
+  if (!fresh.table) fresh = LoadIndexFile(plan.index_file);
+  if (fresh.table) PublishIndexTable(std::move(fresh.table), fresh.identity);
 }
 
 }  // namespace
@@ -177,7 +177,7 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   state.active.store(0);
 
   // The new index's snapshot is written before anyone loads the new index.
-  std::shared_ptr<const IndexTable> fresh;
+  LoadedIndex fresh;
   if (result.outcome == IndexRunOutcome::kReplaced) fresh = RenewIndexSnapshot(plan.index_file);
   if (plan.reload) WaitForSearchAndReload(plan, observer, std::move(fresh));
   observer.ShowDone();

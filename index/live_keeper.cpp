@@ -33,7 +33,10 @@ LoadedLiveIndex LoadLiveIndex(const std::string& index_path, const LoadOptions& 
   // once more, so that the journal is never applied to a table it does not belong to.
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::optional<IndexFileIdentity> before = IdentifyIndexFile(index_path);
-    std::shared_ptr<const IndexTable> table = before ? LoadIndexFile(index_path, options).table : nullptr;
+    if (!before) break;
+    // The program has this version loaded already: one table in memory, not two.
+    std::shared_ptr<const IndexTable> table = PublishedIndexTableOf(*before);
+    if (!table) table = LoadIndexFile(index_path, options).table;
     if (!table) break;
     if (IdentifyIndexFile(index_path) != before) continue;
     loaded.identity = *before;
@@ -52,6 +55,8 @@ bool LiveIndexKeeper::Open(const std::string& index_path, Options options) {
   LoadedLiveIndex loaded = LoadLiveIndex(index_path);
   live_ = std::move(loaded.live);
   index_bytes_ = loaded.identity.size;
+  // The process's table becomes the one kept here, so that an older one is not held on to.
+  if (loaded.index_read) PublishIndexTable(live_->Table(), loaded.identity);
   slot_.Publish(live_->Publish());
   // Without an index file, or with a journal whose end did not apply, a new index file
   // holds exactly what the table shows now.
@@ -137,6 +142,7 @@ bool LiveIndexKeeper::Fold() {
   ++folds_;
   // The snapshot is a cache: one that cannot be written costs the next reader time only.
   (void)WriteIndexSnapshot(*table, *identity, SnapshotPathFor(index_path_));
+  PublishIndexTable(table, *identity);
   live_ = std::make_unique<LiveIndex>(std::move(table));
   slot_.Publish(live_->Publish());
   return !journal_broken_;

@@ -35,7 +35,7 @@ bool WalkFile::CloseAndStartMerge() {
 bool WalkFile::Abandon() {
   platform::LockGuard hold(lock_);
   if (!file_.IsOpen()) return false;
-  file_.Close();
+  (void)file_.Close();  // the file is removed at once: what it held no longer matters
   platform::RemoveFile(path_);
   abandoned_ = true;
   return true;

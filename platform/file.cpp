@@ -48,13 +48,14 @@ File::File(const std::string& path, OpenMode mode, std::size_t buffer_size)
   buffer_ = std::make_unique<char[]>(capacity_);
 }
 
-File::~File() { Close(); }
+// A destroyed file has no one left to tell; a writer that cares closes it first.
+File::~File() { (void)Close(); }
 
 File::File(File&& other) noexcept { *this = std::move(other); }
 
 File& File::operator=(File&& other) noexcept {
   if (this == &other) return *this;
-  Close();
+  (void)Close();  // as in the destructor
   handle_ = std::exchange(other.handle_, kNoHandle);
   buffer_ = std::move(other.buffer_);
   capacity_ = std::exchange(other.capacity_, 0);
@@ -107,12 +108,13 @@ bool File::StartWriting() {
 
 bool File::Write(std::string_view bytes) {
   if (!IsOpen() || !StartWriting()) return false;
+  // A failed flush sticks in write_failed_ and is reported below.
   if (bytes.size() >= capacity_) {
-    Flush();
+    (void)Flush();
     if (!native::WriteFile(handle_, bytes.data(), bytes.size())) write_failed_ = true;
     return !write_failed_;
   }
-  if (capacity_ - end_ < bytes.size()) Flush();
+  if (capacity_ - end_ < bytes.size()) (void)Flush();
   std::memcpy(buffer_.get() + end_, bytes.data(), bytes.size());
   end_ += bytes.size();
   return !write_failed_;
@@ -125,17 +127,17 @@ bool File::WriteByte(std::uint8_t byte) {
 
 bool File::Seek(std::uint64_t offset) {
   if (!IsOpen()) return false;
-  Flush();
+  const bool flushed = Flush();
   writing_ = false;
   begin_ = end_ = 0;
-  return native::SeekFile(handle_, static_cast<std::int64_t>(offset), false);
+  return native::SeekFile(handle_, static_cast<std::int64_t>(offset), false) && flushed;
 }
 
 // Loads the next stretch of the file; false at the end of the file or on an error.
 bool File::Refill() {
   if (!IsOpen()) return false;
   if (writing_) {
-    Flush();
+    (void)Flush();  // a failure sticks: the next Flush or Close reports it
     writing_ = false;
   }
   begin_ = end_ = 0;
@@ -255,5 +257,7 @@ bool ReplaceFileWhenFree(const std::string& from, const std::string& to) {
     Sleep(kPauseMs);
   }
 }
+
+bool CanOpenForReading(const std::string& path) { return File(path, OpenMode::kRead).IsOpen(); }
 
 }  // namespace tandrel::platform

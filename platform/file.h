@@ -46,18 +46,20 @@ class File {
 
   bool IsOpen() const { return handle_ != kNoHandle; }
 
-  // Writes go to the buffer; false once the system refused a write.
+  // Writes go to the buffer; false once the system refused a write. The failure sticks:
+  // Flush, Sync and Close report it too, so a writer may check only the last of them.
   bool Write(std::string_view bytes);
   bool WriteByte(std::uint8_t byte);
-  bool Flush();
+  [[nodiscard]] bool Flush();
   // Flushes and asks the system to put the file's bytes on the disk before returning,
   // so that a file renamed over another afterwards survives a power cut complete.
-  bool Sync();
+  [[nodiscard]] bool Sync();
   // Flushes and closes; false if the final flush failed. Closing a closed file is a no-op.
-  bool Close();
+  [[nodiscard]] bool Close();
 
-  // Repositions to an absolute offset (pending writes are flushed first).
-  bool Seek(std::uint64_t offset);
+  // Repositions to an absolute offset. Pending writes are flushed first; false when the
+  // move or an earlier write failed.
+  [[nodiscard]] bool Seek(std::uint64_t offset);
 
   // True when no further byte can be read; consumes nothing.
   bool AtEnd();
@@ -135,15 +137,18 @@ const char* FindLineEnd(const char* p, const char* end);
 // spares most of the page faults of filling it. No effect elsewhere.
 void AdviseLargePages(void* data, std::size_t size);
 
+// True when `path` names a file this process may open for reading: the test whether a
+// program or data file is there to be used.
+[[nodiscard]] bool CanOpenForReading(const std::string& path);
 // (Not DeleteFile/CopyFile: windows.h defines those names as macros.)
 bool RemoveFile(const std::string& path);
 // Copies `from` to `to`, replacing an existing `to`. Where the last name of `to` is the
 // stored form of the last name of `from`, the copy gets the real name of `from`: a copy
 // into another folder keeps the name the code page could not hold.
-bool CopyFileReplacing(const std::string& from, const std::string& to);
-bool CreateFolder(const std::string& path);
+[[nodiscard]] bool CopyFileReplacing(const std::string& from, const std::string& to);
+[[nodiscard]] bool CreateFolder(const std::string& path);
 // CreateFolder, with the last name taken from `model` as CopyFileReplacing takes it.
-bool CreateFolderNamedAs(const std::string& path, const std::string& model);
+[[nodiscard]] bool CreateFolderNamedAs(const std::string& path, const std::string& model);
 // Puts `from` in the place of `to` in one step: whoever opens `to` at any moment finds
 // either the old file or the new one, complete. `from` must lie beside `to` (same
 // volume). False (and nothing changed) when the system refuses, for instance because

@@ -15,12 +15,12 @@ inline constexpr std::intptr_t kNoHandle = -1;
 std::intptr_t OpenFile(const std::string& path, OpenMode mode);
 // Bytes read, 0 at the end of the file, -1 on an error.
 std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size);
-bool WriteFile(std::intptr_t handle, const void* data, std::size_t size);
+[[nodiscard]] bool WriteFile(std::intptr_t handle, const void* data, std::size_t size);
 // Moves the file position: absolute with `from_current` false, relative otherwise.
-bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
+[[nodiscard]] bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
 // Waits until the file's written bytes are on the disk.
-bool SyncFile(std::intptr_t handle);
+[[nodiscard]] bool SyncFile(std::intptr_t handle);
 void CloseFile(std::intptr_t handle);
-bool StampFile(std::intptr_t handle, FileStamp& stamp);
+[[nodiscard]] bool StampFile(std::intptr_t handle, FileStamp& stamp);
 
 }  // namespace tandrel::platform::native

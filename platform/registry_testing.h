@@ -3,11 +3,13 @@
 #pragma once
 
 #ifndef _WIN32
+#include "platform/registry.h"
+
 namespace tandrel::platform {
 
-// Refuses every key from now on, as a registry does to a user without administrator
-// rights, or grants them again.
-void RefuseMachineKeys(bool refuse);
+// Refuses full access to every key of `root` from now on, as the registry does to a user
+// without administrator rights for the machine's keys, or grants it again. Reading stays.
+void RefuseRegistryKeys(RegistryRoot root, bool refuse);
 
 }  // namespace tandrel::platform
 #endif

@@ -1,5 +1,5 @@
-// The search core: FoldCase and MatchName, the length test, the kind filter and the fast
-// scan of an index table. Nothing here knows a window; the search behind the query field
+// The search core: FoldCase and MatchName, the length test, the kind filter, the fast
+// scan of an index table and the orders in which hits can be listed. Nothing here knows a window; the search behind the query field
 // is search/window/search_window.h.
 //
 // The scan answers exactly what a plain pass over every entry with MatchName would, in
@@ -60,8 +60,17 @@ class SearchHits {
   // Empty for a row outside the list.
   std::string_view Name(std::int32_t row) const;
   std::string_view Folder(std::int32_t row) const;
-  const IndexTable& Table() const { return *table_; }
+  bool IsFolder(std::int32_t row) const;
+  const std::shared_ptr<const IndexTable>& TablePtr() const { return table_; }
+  // The live entries added to the table, which hits at or above its count refer to.
+  const IndexTable* Added() const { return added_.get(); }
   const std::vector<std::int32_t>& Hits() const { return hits_; }
+  // The same entries' hits in another order.
+  SearchHits Rearranged(std::vector<std::int32_t> hits) const {
+    SearchHits copy(table_, std::move(hits));
+    copy.added_ = added_;
+    return copy;
+  }
 
  private:
   // The table that holds a hit, and its number there.
@@ -89,5 +98,50 @@ bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOption
 // it is added entry (hit - table count). False when the scan was stopped.
 bool ScanLiveIndex(const LiveIndexVersion& version, std::string_view query,
                    const ScanOptions& options, std::vector<std::int32_t>& hits);
+
+// ---------------------------------------------------------------------------------------
+// Orders of the hits
+
+// The order the hits are listed in: the table's own, or by name or folder (folded as the
+// search folds, compared byte by byte; equal texts keep the table's order), either way.
+enum class SortColumn { kIndexOrder, kName, kFolder };
+struct HitOrder {
+  SortColumn column = SortColumn::kIndexOrder;
+  bool descending = false;
+  friend bool operator==(const HitOrder&, const HitOrder&) = default;
+};
+// A click on `clicked`'s header: ascending first, then descending, then the table's order.
+HitOrder NextHitOrder(HitOrder current, SortColumn clicked);
+
+// Every entry's place by folded name and by folded folder, computed once per table (a
+// second or so for millions of entries, so on a thread of its own), after which
+// arranging any number of hits is a sort of integers.
+class SortRank {
+ public:
+  // Null when `stop` was requested before it was done.
+  static std::shared_ptr<const SortRank> Build(const IndexTable& table, const platform::StopToken& stop = {});
+
+  // Puts `hits` (distinct entries of the table, in any order) in `order`.
+  void Arrange(std::vector<std::int32_t>& hits, HitOrder order) const;
+
+ private:
+  struct Column {
+    std::vector<std::uint32_t> group;      // per entry: the rank of its text among distinct texts
+    std::vector<std::int32_t> by_rank;     // entries by (group, entry)
+    std::vector<std::uint32_t> group_end;  // per group: the end of its entries in by_rank
+  };
+  void ArrangeByColumn(const Column& column, std::vector<std::int32_t>& hits, bool descending) const;
+  void ArrangeByEntry(std::vector<std::int32_t>& hits, bool descending) const;
+
+  std::int32_t count_ = 0;
+  Column name_;
+  Column folder_;
+};
+
+// Puts the hits of a live version in `order`: hits below the table's entry count by
+// `rank` (built for `table`), the hits of `added` entries (at or above it) by the same
+// folded texts, merged so that equal texts keep entry order (the table's entries first).
+void ArrangeLiveHits(const SortRank& rank, const IndexTable& table, const IndexTable* added,
+                     std::vector<std::int32_t>& hits, HitOrder order);
 
 }  // namespace tandrel

@@ -16,6 +16,12 @@ std::string_view SearchHits::Name(std::int32_t row) const {
   return table->Name(entry);
 }
 
+bool SearchHits::IsFolder(std::int32_t row) const {
+  if (row < 0 || row >= Count()) return false;
+  const auto [table, entry] = Locate(row);
+  return table->Kind(entry) == kEntryFolder;
+}
+
 std::string_view SearchHits::Folder(std::int32_t row) const {
   if (row < 0 || row >= Count()) return {};
   const auto [table, entry] = Locate(row);

@@ -55,13 +55,15 @@ bool ReadSettings(const std::string& path = kSettingsFileName);
 // ReadSettings for the folder dialog: an autostart value applied in this session and
 // not stored yet stays, rather than going back to the file's older value.
 bool ReloadSettings(const std::string& path = kSettingsFileName);
-// Rewrites the whole file: AutostartFlag, then one line per folder row.
-void WriteSettings(const std::vector<std::string>& folder_rows,
+// Rewrites the whole file: AutostartFlag, then one line per folder row. False when the
+// file could not be created or written.
+[[nodiscard]] bool WriteSettings(const std::vector<std::string>& folder_rows,
                    const std::string& path = kSettingsFileName);
 // Rewrites line 1; every byte after it stays. In place where the new line fits over the
 // old one and its line end, else by writing the whole file anew beside it and renaming it
-// over the old one.
-void StoreAutostartFlag(const std::string& path = kSettingsFileName);
+// over the old one. False when the file is missing or could not be written; the rename
+// leaves the old file whole then, an in-place write may have stopped part way.
+[[nodiscard]] bool StoreAutostartFlag(const std::string& path = kSettingsFileName);
 
 // The first line's number: the text before ";", leading spaces and tabs skipped, an
 // optional sign, "$" for hexadecimal or "%" for binary, digits up to the first other

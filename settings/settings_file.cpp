@@ -34,11 +34,11 @@ std::size_t FirstLineLength(std::string_view bytes) {
 
 // The whole file with a new line 1, written beside it and put in its place in one step,
 // so that a failure at any point leaves the old file as it was.
-void ReplaceFirstLine(const std::string& path, std::string_view line, std::string_view rest) {
+bool ReplaceFirstLine(const std::string& path, std::string_view line, std::string_view rest) {
   platform::StagedFile staged(path);
   const bool written = staged.Output().Write(line) && staged.Output().Write(rest);
-  // Like every settings write, a failure goes unreported: the flag then stays as it was.
-  (void)staged.Commit(written, platform::Durability::kSynced);
+  // On a failure the old file stays whole, flag and all.
+  return staged.Commit(written, platform::Durability::kSynced);
 }
 
 // Line 1 and the folder lines after it. Every line takes a slot, empty ones included. A
@@ -106,19 +106,21 @@ bool ReloadSettings(const std::string& path) {
   return read;
 }
 
-void WriteSettings(const std::vector<std::string>& folder_rows, const std::string& path) {
+bool WriteSettings(const std::vector<std::string>& folder_rows, const std::string& path) {
   platform::File file(path, platform::OpenMode::kCreate);
-  if (!file.IsOpen()) return;
+  if (!file.IsOpen()) return false;
+  // A refused write sticks in the file; Close reports it.
   file.Write(FlagLine());
   for (const std::string& row : folder_rows) {
     file.Write(row);
     file.Write("\r\n");
   }
+  return file.Close();
 }
 
-void StoreAutostartFlag(const std::string& path) {
+bool StoreAutostartFlag(const std::string& path) {
   platform::File file(path, platform::OpenMode::kReadWrite);
-  if (!file.IsOpen()) return;
+  if (!file.IsOpen()) return false;
   const std::string line = FlagLine();
   const std::string bytes = ReadToEnd(file);
   const std::size_t old_line = FirstLineLength(bytes);
@@ -126,12 +128,13 @@ void StoreAutostartFlag(const std::string& path) {
   // line end, or at the end of the file. (LF line ends, an empty line 1 or a longer
   // number would otherwise overwrite the first folder's first bytes.)
   if (line.size() <= old_line || old_line == bytes.size()) {
-    file.Seek(0);
+    if (!file.Seek(0)) return false;
     file.Write(line);
-    return;
+    return file.Close();
   }
-  file.Close();
-  ReplaceFirstLine(path, line, std::string_view(bytes).substr(old_line));
+  // Only read so far: closing cannot lose a write.
+  (void)file.Close();
+  return ReplaceFirstLine(path, line, std::string_view(bytes).substr(old_line));
 }
 
 }  // namespace tandrel

@@ -98,7 +98,7 @@ class IndexSnapshotTest : public test::ScratchFolder {
   // db.db with `text`, and its snapshot as an indexing run leaves it.
   std::shared_ptr<const IndexTable> WriteIndexAndSnapshot(std::string_view text) {
     EXPECT_TRUE(test::WriteWholeFile(db_, text));
-    auto table = RenewIndexSnapshot(db_);
+    auto table = RenewIndexSnapshot(db_).table;
     EXPECT_TRUE(test::FileExists(snap_));
     return table;
   }
@@ -352,7 +352,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
 #else
       writer_came = test::WaitUntil([&] { return test::ReadWholeFile(snap_) != first; });
 #endif
-      reader.Close();
+      (void)reader.Close();  // opened for reading: nothing to lose
     }));
     const std::string second_text = RandomIndexText(random, 300);
     ASSERT_TRUE(test::WriteWholeFile(db_, second_text));
@@ -370,7 +370,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     const LoadedIndex held = LoadIndexFile(db_);
     ASSERT_TRUE(held.from_snapshot);
     ASSERT_TRUE(test::WriteWholeFile(db_, first_text));
-    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    EXPECT_TRUE(RenewIndexSnapshot(db_).table);
     EXPECT_EQ(held.table->EntryCount(), 300) << "the held table stays whole";
     EXPECT_TRUE(LoadIndexFile(db_).from_snapshot);
   }
@@ -395,7 +395,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
       held.table.reset();
     }));
     EXPECT_TRUE(test::WriteWholeFile(db_, RandomIndexText(random, 100)));
-    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    EXPECT_TRUE(RenewIndexSnapshot(db_).table);
     release_later.Wait();
     EXPECT_TRUE(writer_came);
     EXPECT_EQ(held_count, 200) << "the mapped table stayed whole while it was replaced";

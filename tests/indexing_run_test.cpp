@@ -262,7 +262,7 @@ TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
   EXPECT_EQ(outcome, IndexRunOutcome::kNotReplaced);
   EXPECT_EQ(test::ReadWholeFile(plan_.index_file), old);
   ExpectNoScratchFiles();
-  reader.Close();
+  EXPECT_TRUE(reader.Close());
   EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced) << "once the reader is gone";
   // A reader that lets go within the run's wait (a short `tdl search`) fails nothing.
   ASSERT_TRUE(test::WriteWholeFile(plan_.index_file, old));
@@ -271,7 +271,7 @@ TEST_F(IndexingRunTest, AReaderHoldingTheIndexOpenKeepsWhatItOpened) {
   platform::Thread closer;
   ASSERT_TRUE(closer.Start([&brief](const platform::StopToken&) {
     platform::Sleep(150);
-    brief.Close();
+    (void)brief.Close();  // opened for reading: nothing to lose
   }));
   EXPECT_EQ(Run(observer).outcome, IndexRunOutcome::kReplaced);
   closer.Wait();

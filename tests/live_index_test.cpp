@@ -237,7 +237,7 @@ TEST_F(LiveIndexTest, CatchUpRecordsOnlyWhatChangedWhileNoOneWatched) {
 std::string WriteIndex(const std::string& db, const std::vector<std::string>& names) {
   platform::File file(db, platform::OpenMode::kCreate);
   for (const std::string& name : names) WriteIndexRecord(file, name, "C:\\Daten", kEntryFile);
-  file.Close();
+  EXPECT_TRUE(file.Close());
   return db;
 }
 

@@ -175,7 +175,7 @@ TEST_F(FileTest, WritingAfterReadingContinuesWhereTheReaderStood) {
   EXPECT_EQ(file.ReadByte(), '1');
   file.Write("ab");
   EXPECT_EQ(file.ReadByte(), '4') << "a read after a write goes on behind the written bytes";
-  file.Close();
+  EXPECT_TRUE(file.Close());
   EXPECT_EQ(ReadWholeFile(path), "01ab456789");
 }
 

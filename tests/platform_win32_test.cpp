@@ -95,7 +95,7 @@ TEST_F(Win32Test, CopyReplacesAReadableExistingFile) {
   ASSERT_TRUE(test::WriteWholeFile(from, std::string("\x00\x01\xFF", 3)));
   ASSERT_TRUE(test::WriteWholeFile(to, "older and longer"));
   platform::File reader(to, platform::OpenMode::kRead);  // others may read meanwhile
-  reader.Close();
+  EXPECT_TRUE(reader.Close());
   EXPECT_TRUE(platform::CopyFileReplacing(from, to));
   EXPECT_EQ(test::ReadWholeFile(to), std::string("\x00\x01\xFF", 3));
 }
@@ -103,7 +103,7 @@ TEST_F(Win32Test, CopyReplacesAReadableExistingFile) {
 TEST_F(Win32Test, StringValuesAreStoredWithTheirTerminatingZero) {
   const char kKey[] = "Software\\Tandrel Tests\\Win32";
   const std::string data = "C:\\Mit Leerzeichen\\Vexoran.exe";
-  ASSERT_TRUE(platform::MachineKey(kKey).SetString("Wert", data));
+  ASSERT_TRUE(platform::RegistryKey(platform::RegistryRoot::kMachine, kKey).SetString("Wert", data));
   HKEY key = nullptr;
   ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
   char stored[64] = {};
@@ -114,7 +114,7 @@ TEST_F(Win32Test, StringValuesAreStoredWithTheirTerminatingZero) {
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(size, data.size() + 1);
   EXPECT_EQ(std::string(stored), data) << "no quotes added";
-  EXPECT_TRUE(platform::MachineKey(kKey).DeleteValue("Wert"));
+  EXPECT_TRUE(platform::RegistryKey(platform::RegistryRoot::kMachine, kKey).DeleteValue("Wert"));
 }
 
 TEST_F(Win32Test, SubfoldersOfADriveRootAndTheSystemsOrder) {

@@ -7,13 +7,13 @@
 namespace tandrel::updater {
 namespace {
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> ByteVector(std::string_view text) { return {text.begin(), text.end()}; }
 
 TEST(Release, FileListLinesEndLikeTheUpdatersAndEmptyLinesStay) {
   using Names = std::vector<std::string>;
-  EXPECT_EQ(SplitFileList(Bytes("a.exe\r\n\r\nsub\\b.dll\r\n")), (Names{"a.exe", "", "sub\\b.dll"}));
-  EXPECT_EQ(SplitFileList(Bytes(std::string_view("a\rb\nc\0d", 7))), (Names{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitFileList(Bytes("x\n\r\ny")), (Names{"x", "", "y"}));
+  EXPECT_EQ(SplitFileList(ByteVector("a.exe\r\n\r\nsub\\b.dll\r\n")), (Names{"a.exe", "", "sub\\b.dll"}));
+  EXPECT_EQ(SplitFileList(ByteVector(std::string_view("a\rb\nc\0d", 7))), (Names{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitFileList(ByteVector("x\n\r\ny")), (Names{"x", "", "y"}));
   EXPECT_TRUE(SplitFileList({}).empty());
 }
 

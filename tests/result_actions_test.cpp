@@ -104,7 +104,7 @@ class ResultActionsTest : public test::ScratchFolder {
   }
   std::string Folder(const std::string& name) {
     const std::string path = Path(name);
-    platform::CreateFolder(path);
+    EXPECT_TRUE(platform::CreateFolder(path));
     return path;
   }
 

@@ -53,6 +53,7 @@ class SearchWindowTest : public ::testing::Test {
     EndRunningSearch();
     ClearLastQuery();
     LastSearchRequest.Reset();
+    ResetHitOrder();
     IndexRunActive = 0;
     PublishIndexTable(SampleTable());
     OpenMainWindow(ui_);
@@ -113,6 +114,32 @@ TEST_F(SearchWindowTest, AFinishedSearchListsNameAndFolderInIndexOrder) {
   EXPECT_EQ(bar->progress_max, 5);
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemManageFolders));
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
+}
+
+TEST_F(SearchWindowTest, HeaderClicksSortStablyReverseReturnAndHoldForTheNextSearch) {
+  Search("brief");
+  const HeadlessUi::Control* list = ui_.FindControl(kMainWindow, kResultList);
+  auto click = [&](int column, std::vector<std::string> expected) {
+    ui::Event event = ui::ControlEvent(kMainWindow, kResultList, ui::Action::kHeaderClick);
+    event.column = column;
+    DispatchEvent(ui_, event);
+    EXPECT_TRUE(test::WaitUntil([&] {
+      ui_.ApplyPosted();
+      return Rows() == expected;
+    })) << "column " << column << ": " << testing::PrintToString(Rows());
+  };
+  const std::vector<std::string> index_order = Rows();
+  click(1, index_order);
+  click(1, {"Liebesbrief.doc|C:\\Post\\Alt", "Brief.txt|C:\\Post", "Briefe|C:\\Post"});  // equal folders keep their order
+  EXPECT_EQ(list->sort_arrow_column, 1);
+  EXPECT_TRUE(list->sort_descending);
+  click(0, index_order);
+  const std::vector<std::string> by_name_down = {"Liebesbrief.doc|C:\\Post\\Alt", "Briefe|C:\\Post", "Brief.txt|C:\\Post"};
+  click(0, by_name_down);
+  Search("rief");
+  EXPECT_EQ(Rows(), by_name_down) << "the next search keeps the order";
+  click(0, index_order);
+  EXPECT_EQ(list->sort_arrow_column, -1);
 }
 
 TEST_F(SearchWindowTest, NoHitsLeaveAnEmptyListAndACountOfZero) {

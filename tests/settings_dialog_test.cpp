@@ -12,15 +12,17 @@ namespace {
 
 using ui::HeadlessUi;
 
-std::optional<std::string> RunValue() {
-  return platform::MachineKey(kRunKey).ReadString(kRunValueName);
+using platform::RegistryRoot;
+
+std::optional<std::string> RunValue(RegistryRoot root = RegistryRoot::kMachine) {
+  return platform::ReadRegistryString(root, kRunKey, kRunValueName);
 }
 
 class SettingsDialogTest : public test::DialogTest {
  protected:
   void TearDown() override {
     AutostartFlag = 0;
-    SyncAutostart();  // no registration outlives the test
+    EXPECT_TRUE(SyncAutostart());  // no registration outlives the test
     test::DialogTest::TearDown();
   }
   void OpenDialog() { Choose(kItemSettings, kMainWindow); }
@@ -97,10 +99,10 @@ TEST_F(SettingsDialogTest, OnlyOneRegistersThoughEveryOtherNonZeroShowsChecked) 
   ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "2\r\n"));
   ReadSettings();
   AutostartFlag = 1;
-  SyncAutostart();
+  ASSERT_TRUE(SyncAutostart());
   ASSERT_EQ(RunValue(), expected_value_);
   ReadSettings();
-  SyncAutostart();  // as at start-up
+  EXPECT_TRUE(SyncAutostart());  // as at start-up
   EXPECT_EQ(RunValue(), std::nullopt) << "2 counts as off";
   OpenDialog();
   EXPECT_TRUE(BoxChecked());
@@ -110,36 +112,63 @@ TEST_F(SettingsDialogTest, OnlyOneRegistersThoughEveryOtherNonZeroShowsChecked) 
 }
 
 TEST_F(SettingsDialogTest, SyncWritesOverwritesAndDeletesWithoutComplaint) {
-  platform::MachineKey(kRunKey).SetString(kRunValueName, "C:\\Alt\\Vexoran.exe");
+  ASSERT_TRUE(platform::RegistryKey(RegistryRoot::kMachine, kRunKey).SetString(kRunValueName, "C:\\Alt\\Vexoran.exe"));
   AutostartFlag = 1;
-  SyncAutostart();
+  EXPECT_TRUE(SyncAutostart());
   EXPECT_EQ(RunValue(), expected_value_) << "an older value is overwritten";
   AutostartFlag = -1;
-  SyncAutostart();
+  EXPECT_TRUE(SyncAutostart());
   EXPECT_EQ(RunValue(), std::nullopt);
-  SyncAutostart();  // deleting a value that is gone is no error
+  EXPECT_TRUE(SyncAutostart()) << "deleting a value that is gone is no error";
   EXPECT_EQ(RunValue(), std::nullopt);
   EXPECT_TRUE(ui_.MessageBoxes().empty());
 }
 
 #ifndef _WIN32
-TEST_F(SettingsDialogTest, AKeyThatCannotBeOpenedChangesNothing) {
-  AutostartFlag = 1;
-  SyncAutostart();
-  platform::RefuseMachineKeys(true);
-  SetBoxAndApply(false);
-  EXPECT_EQ(AutostartFlag, 0) << "the flag takes the new value all the same";
-  platform::RefuseMachineKeys(false);
-  EXPECT_EQ(RunValue(), expected_value_) << "not deleted";
-
-  SyncAutostart();
-  ASSERT_EQ(RunValue(), std::nullopt);
-  platform::RefuseMachineKeys(true);
+// A standard user cannot write the machine's Run key: the user's own takes the value, and
+// whichever root holds it, there is one registration, never two.
+TEST_F(SettingsDialogTest, WithoutTheMachineKeyTheUsersRunKeyRegistersOnce) {
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, true);
   SetBoxAndApply(true);
-  EXPECT_EQ(AutostartFlag, 1);
-  platform::RefuseMachineKeys(false);
-  EXPECT_EQ(RunValue(), std::nullopt) << "not written";
+  EXPECT_EQ(RunValue(RegistryRoot::kUser), expected_value_);
+  EXPECT_EQ(RunValue(), std::nullopt);
   EXPECT_TRUE(ui_.MessageBoxes().empty());
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, false);
+  EXPECT_TRUE(SyncAutostart()) << "with rights again (an administrator's start)";
+  EXPECT_EQ(RunValue(), expected_value_);
+  EXPECT_EQ(RunValue(RegistryRoot::kUser), std::nullopt) << "moved, not copied";
+
+  // An administrator's value that this user cannot touch stands; the user adds none.
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, true);
+  EXPECT_TRUE(SyncAutostart());
+  EXPECT_EQ(RunValue(RegistryRoot::kUser), std::nullopt);
+  SetBoxAndApply(false);
+  ASSERT_EQ(ui_.MessageBoxes().size(), 1u) << "a value that cannot be removed is reported";
+  EXPECT_EQ(ui_.MessageBoxes()[0].second, "Der Autostart konnte nicht entfernt werden.");
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, false);
+}
+
+TEST_F(SettingsDialogTest, ARegistrationThatFailsEverywhereIsReported) {
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, true);
+  platform::RefuseRegistryKeys(RegistryRoot::kUser, true);
+  SetBoxAndApply(true);
+  EXPECT_EQ(AutostartFlag, 1) << "the flag takes the new value all the same";
+  platform::RefuseRegistryKeys(RegistryRoot::kMachine, false);
+  platform::RefuseRegistryKeys(RegistryRoot::kUser, false);
+  EXPECT_EQ(RunValue(), std::nullopt);
+  EXPECT_EQ(RunValue(RegistryRoot::kUser), std::nullopt);
+  ASSERT_EQ(ui_.MessageBoxes().size(), 1u);
+  EXPECT_EQ(ui_.MessageBoxes()[0], std::make_pair(std::string("Warnung"),
+                                                  std::string("Der Autostart konnte nicht eingetragen werden.")));
+}
+
+// The hand-over ends the process, so it runs in a child; the file it leaves is checked.
+TEST_F(SettingsDialogTest, TheUpdateHandOverStoresTheFlagAsQuittingDoes) {
+  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n"));
+  ReadSettings();
+  SetBoxAndApply(true);
+  EXPECT_EXIT(Choose(kItemProgramUpdate, kMainWindow), testing::ExitedWithCode(0), "");
+  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\n");
 }
 #endif
 

@@ -61,6 +61,8 @@ TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
   EXPECT_EQ(FoldersOption.load(), 1);
   EXPECT_EQ(FilesOption.load(), 1);
   EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
+  EXPECT_EQ(ui_.TabOrder(kMainWindow),
+            (std::vector<ui::ControlId>{kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList}));
   EXPECT_EQ(ui_.Shortcuts().size(), 2u);
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "a missing settings file is created empty";
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
@@ -129,11 +131,17 @@ TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
     for (int i = 0; i < 3; ++i) WriteIndexRecord(db, "f" + std::to_string(i), "C:", kEntryFile);
   }
   Start();
+  // Typing goes to the query field after a restore and after a click on "Suchen".
+  ui_.Focus(kMainWindow, kResultList);
   Dispatch({.kind = EventKind::kTray, .window = kMainWindow, .action = ui::Action::kLeftDoubleClick});
   EXPECT_FALSE(ui_.FindWindow(kMainWindow)->shown);
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Wiederherstellen");
   Dispatch(ui::MenuEvent(kMainWindow, kItemHideRestore));
   EXPECT_TRUE(ui_.FindWindow(kMainWindow)->shown);
+  EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
+  ui_.Focus(kMainWindow, kSearchButton);
+  Dispatch(ui::ControlEvent(kMainWindow, kSearchButton, ui::Action::kLeftClick));
+  EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
 
   Dispatch(ui::MenuEvent(kMainWindow, kItemAbout));

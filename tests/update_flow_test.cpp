@@ -15,7 +15,7 @@
 namespace tandrel::updater {
 namespace {
 
-using Bytes = std::string;
+using FileBytes = std::string;
 
 std::uint64_t Fnv(std::string_view bytes, std::uint64_t seed) {
   std::uint64_t hash = seed;
@@ -43,14 +43,14 @@ std::string Md5(std::string_view bytes) { return Digest(platform::HashKind::kMd5
 // can make.
 std::string FakeSignature(std::string_view bytes) { return Hex(Fnv(bytes, 77)); }
 
-void PutNumber(Bytes& out, std::uint32_t n) {
+void PutNumber(FileBytes& out, std::uint32_t n) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xFF);
 }
 
 // A package of stored entries: the list first, then the files.
-Bytes StoredPackage(const std::vector<Bytes>& entries) {
-  Bytes package;
-  for (const Bytes& entry : entries) {
+FileBytes StoredPackage(const std::vector<FileBytes>& entries) {
+  FileBytes package;
+  for (const FileBytes& entry : entries) {
     PutNumber(package, static_cast<std::uint32_t>(entry.size()));
     PutNumber(package, static_cast<std::uint32_t>(entry.size()));
     package += entry;
@@ -73,7 +73,7 @@ class StoredEntries : public PackageEntries {
   }
 
  private:
-  Bytes bytes_;
+  FileBytes bytes_;
   std::size_t at_ = 0;
 };
 
@@ -90,7 +90,7 @@ struct Message {
 
 class ScriptedOperations : public UpdateOperations {
  public:
-  std::map<std::string, Bytes> server;
+  std::map<std::string, FileBytes> server;
   bool network_starts = true;
   bool main_program_ends = true;
   bool refuse_start = false;
@@ -160,14 +160,14 @@ constexpr std::int64_t kFarFuture = 4'102'444'800;
 struct Release {
   VersionTriple version;
   std::string notes;
-  std::vector<Bytes> entries;  // the file list first
+  std::vector<FileBytes> entries;  // the file list first
   std::string checksum_line{};  // empty: the package's digest as published
   std::uint64_t serial = 0;  // 0: one above the last one published
   std::int64_t expires = kFarFuture;
 };
 
 // "sig " and the signature of everything in `signed_part`.
-std::string SignatureLine(const Bytes& signed_part) {
+std::string SignatureLine(const FileBytes& signed_part) {
   // The fake signature's bytes are its hex text, so it is hex-encoded once more.
   std::string line = "sig ";
   for (const char c : FakeSignature(signed_part)) line += Hex(static_cast<unsigned char>(c)).substr(14);
@@ -176,8 +176,8 @@ std::string SignatureLine(const Bytes& signed_part) {
 
 // version.def as the publisher writes it: signed once for updaters that know only the
 // first lines, and once more over everything.
-Bytes SignedReleaseFile(const Release& release, const Bytes& package) {
-  Bytes def{static_cast<char>(release.version.major), static_cast<char>(release.version.minor),
+FileBytes SignedReleaseFile(const Release& release, const FileBytes& package) {
+  FileBytes def{static_cast<char>(release.version.major), static_cast<char>(release.version.minor),
             static_cast<char>(release.version.build)};
   def += (release.checksum_line.empty() ? Md5(package) : release.checksum_line) + "\r\n";
   def += release.notes + "\r\n";
@@ -189,7 +189,7 @@ Bytes SignedReleaseFile(const Release& release, const Bytes& package) {
 }
 
 // Every file below the current folder and its bytes.
-using FolderState = std::map<std::string, Bytes>;
+using FolderState = std::map<std::string, FileBytes>;
 FolderState CurrentFolderState() {
   FolderState state;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
@@ -212,7 +212,7 @@ void RestoreFolderState(const FolderState& state) {
 
 class UpdateFlowTest : public test::ScratchCurrentFolder {
  protected:
-  void Publish(VersionTriple version, std::string notes, std::vector<Bytes> entries,
+  void Publish(VersionTriple version, std::string notes, std::vector<FileBytes> entries,
                std::string checksum_line = "") {
     Publish(Release{version, std::move(notes), std::move(entries), std::move(checksum_line)});
   }
@@ -222,13 +222,13 @@ class UpdateFlowTest : public test::ScratchCurrentFolder {
   // Serials count up from 10 unless the release names its own.
   void Publish(Release release) {
     release.serial = release.serial != 0 ? release.serial : ++last_serial_;
-    const Bytes package = StoredPackage(release.entries);
+    const FileBytes package = StoredPackage(release.entries);
     ops_.server[kReleaseUrl] = SignedReleaseFile(release, package);
     ops_.server[kPackageUrl] = package;
   }
   void Install(VersionTriple version) {
     ASSERT_TRUE(test::WriteWholeFile(
-        kInstalledVersionFile, Bytes{static_cast<char>(version.major),
+        kInstalledVersionFile, FileBytes{static_cast<char>(version.major),
                                      static_cast<char>(version.minor),
                                      static_cast<char>(version.build), 'x'}));
   }
@@ -283,11 +283,11 @@ TEST_F(UpdateFlowTest, NewerVersionIsInstalledWithTheNotes) {
   Install({1, 3, 9});
   ASSERT_TRUE(test::WriteWholeFile("Tandrel.exe", "old program"));
   ASSERT_TRUE(test::WriteWholeFile("other.txt", "not listed"));
-  Publish({1, 4, 0}, "-Schneller-Neu", {"version\r\nTandrel.exe\r\n", Bytes("\x01\x04\x00", 3), "new program"});
+  Publish({1, 4, 0}, "-Schneller-Neu", {"version\r\nTandrel.exe\r\n", FileBytes("\x01\x04\x00", 3), "new program"});
   Run();
   EXPECT_EQ(ops_.messages, (std::vector<Message>{{"Update",
       "Aktualisieren erfolgreich. Von 1.3.9 auf 1.4.0 aktualisiert!\n\n-Schneller\n-Neu"}}));
-  EXPECT_EQ(test::ReadWholeFile("version"), Bytes("\x01\x04\x00", 3));
+  EXPECT_EQ(test::ReadWholeFile("version"), FileBytes("\x01\x04\x00", 3));
   EXPECT_EQ(test::ReadWholeFile(kInstalledSerialFile), "10\r\n");
   EXPECT_EQ(test::ReadWholeFile("Tandrel.exe"), "new program");
   EXPECT_EQ(test::ReadWholeFile("other.txt"), "not listed");
@@ -402,7 +402,7 @@ TEST_F(UpdateFlowTest, NoValidDescriptionIsNeverUpToDate) {
   for (const bool first_signature_only : {false, true}) {
     ops_ = {};
     Publish({1, 3, 9}, "", {"a.txt\r\n", "A"});
-    Bytes& def = ops_.server[kReleaseUrl];
+    FileBytes& def = ops_.server[kReleaseUrl];
     def.resize(first_signature_only ? def.find("serial ") : 8);
     Run();
     EXPECT_EQ(ops_.messages, (std::vector<Message>{{"Error", kTextNotSigned}})) << first_signature_only;
@@ -421,7 +421,7 @@ TEST_F(UpdateFlowTest, NoValidDescriptionIsNeverUpToDate) {
 
 TEST_F(UpdateFlowTest, ChecksumLineSpacesMatchButCaseDoesNot) {
   Install({1, 3, 9});
-  const std::vector<Bytes> entries{"a.txt\r\n", "A"};
+  const std::vector<FileBytes> entries{"a.txt\r\n", "A"};
   const std::string digest = Md5(StoredPackage(entries));
   Publish({1, 4, 0}, "", entries, "  " + digest + " ");
   Run();
@@ -452,7 +452,7 @@ TEST_F(UpdateFlowTest, NoPackageStaysBehindAfterAFailure) {
   // Junk after the signed length.
   ops_ = {};
   Publish(release);
-  ops_.server[kPackageUrl] += Bytes(1000, 'j');
+  ops_.server[kPackageUrl] += FileBytes(1000, 'j');
   Run();
   EXPECT_EQ(ops_.messages.at(0).title, "Error");
   EXPECT_FALSE(test::FileExists("a.txt"));
@@ -474,7 +474,7 @@ TEST_F(UpdateFlowTest, PackageSwappedAfterTheCheckIsNotInstalled) {
 TEST_F(UpdateFlowTest, InterruptedInstallIsFinishedOrUndoneAtTheNextStart) {
   Install({1, 3, 9});
   for (const char* name : {"a.txt", "b.txt"}) ASSERT_TRUE(test::WriteWholeFile(name, "old"));
-  Publish({1, 4, 0}, "", {"a.txt\r\nnew.txt\r\nversion\r\nb.txt\r\n", "A", "N", Bytes("\x01\x04\x00", 3), "B"});
+  Publish({1, 4, 0}, "", {"a.txt\r\nnew.txt\r\nversion\r\nb.txt\r\n", "A", "N", FileBytes("\x01\x04\x00", 3), "B"});
   const FolderState before = CurrentFolderState();
   std::vector<FolderState> crashes;  // the folder as a crash after each move leaves it
   ops_.after_move = [&] { crashes.push_back(CurrentFolderState()); };
@@ -511,7 +511,7 @@ TEST_F(UpdateFlowTest, UnsignedOrForgedReleaseIsRefused) {
   const Release release{{1, 4, 0}, "-x", {"a.txt\r\n", "A"}, ""};
   const Message refused{"Error", "Das Update ist nicht g\xFC" "ltig signiert!"};
   Publish(release);
-  Bytes& def = ops_.server[kReleaseUrl];
+  FileBytes& def = ops_.server[kReleaseUrl];
   def[def.find("-x")] = '+';  // one byte changed after signing
   Run();
   EXPECT_EQ(ops_.messages, std::vector<Message>{refused});
@@ -521,7 +521,7 @@ TEST_F(UpdateFlowTest, UnsignedOrForgedReleaseIsRefused) {
   // Without its last two lines, as the MD5 alone would have passed it.
   ops_ = {};
   Publish(release);
-  Bytes& bare = ops_.server[kReleaseUrl];
+  FileBytes& bare = ops_.server[kReleaseUrl];
   bare.resize(bare.find("sha256 "));
   Run();
   EXPECT_EQ(ops_.messages, std::vector<Message>{refused});
@@ -530,7 +530,7 @@ TEST_F(UpdateFlowTest, UnsignedOrForgedReleaseIsRefused) {
   // A package swapped on the server, with a matching MD5 line but not the signed digest.
   ops_ = {};
   Publish(release);
-  const Bytes forged = StoredPackage({"a.txt\r\n", "E"});  // the signed length, as the updater reads no more
+  const FileBytes forged = StoredPackage({"a.txt\r\n", "E"});  // the signed length, as the updater reads no more
   Release lying = release;
   lying.checksum_line = Md5(forged);
   Publish(lying);
@@ -558,7 +558,7 @@ TEST_F(UpdateFlowTest, NamesEscapingTheFolderUseUpTheirEntry) {
 TEST_F(UpdateFlowTest, LockedTargetRollsEverythingBack) {
   Install({1, 3, 9});
   for (const char* name : {"a.txt", "b.txt"}) ASSERT_TRUE(test::WriteWholeFile(name, "old"));
-  Publish({1, 4, 0}, "", {"a.txt\r\nnew.txt\r\nb.txt\r\nversion\r\n", "A", "N", "B", Bytes("\x01\x04\x00", 3)});
+  Publish({1, 4, 0}, "", {"a.txt\r\nnew.txt\r\nb.txt\r\nversion\r\n", "A", "N", "B", FileBytes("\x01\x04\x00", 3)});
   ops_.locked.insert("b.txt");
   Run();
   EXPECT_EQ(ops_.messages, (std::vector<Message>{{"Error",
@@ -566,7 +566,7 @@ TEST_F(UpdateFlowTest, LockedTargetRollsEverythingBack) {
   EXPECT_EQ(test::ReadWholeFile("a.txt"), "old");
   EXPECT_EQ(test::ReadWholeFile("b.txt"), "old");
   EXPECT_FALSE(test::FileExists("new.txt"));
-  EXPECT_EQ(test::ReadWholeFile("version"), Bytes("\x01\x03\x09x", 4));
+  EXPECT_EQ(test::ReadWholeFile("version"), FileBytes("\x01\x03\x09x", 4));
   ExpectNoScratchFiles({"a.txt", "b.txt", "new.txt", "version"});
   EXPECT_EQ(ops_.started, Restart());
 
@@ -620,7 +620,7 @@ TEST_F(UpdateFlowTest, ReleaseSignedWithTheTestKeyIsInstalled) {
   ASSERT_FALSE(key.empty());
   const auto other = platform::GenerateRsaKey(2048);
   ASSERT_TRUE(other);
-  const Bytes package = StoredPackage({"a.txt\r\n", "signed content"});
+  const FileBytes package = StoredPackage({"a.txt\r\n", "signed content"});
   const auto description = [&](const std::string& pem) {
     return WriteReleaseDescription({{1, 4, 0}, "-neu", 5, kFarFuture, AsBytes(package)},
                                    [&](std::string_view bytes) { return platform::SignRsaSha256(pem, AsBytes(bytes)); });

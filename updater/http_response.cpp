@@ -30,7 +30,7 @@ struct Line {
   std::string_view text;
   std::size_t next = 0;
 };
-std::optional<Line> NextLine(std::string_view data, std::size_t from) {
+std::optional<Line> NextHeaderLine(std::string_view data, std::size_t from) {
   const std::size_t end = data.find_first_of("\r\n", from);
   if (end == std::string_view::npos) return std::nullopt;
   std::size_t next = end + 1;
@@ -81,7 +81,7 @@ int HexValue(char c) {
 bool IsAcceptedHttpStatus(int status) { return status == 200 || status == 302; }
 
 HeadParse ParseHttpResponseHead(std::string_view data, HttpResponseHead& head) {
-  std::optional<Line> line = NextLine(data, 0);
+  std::optional<Line> line = NextHeaderLine(data, 0);
   if (!line) {
     // A first line that cannot be a status line is refused before it is complete.
     const std::string_view start = data.substr(0, 5);
@@ -93,7 +93,7 @@ HeadParse ParseHttpResponseHead(std::string_view data, HttpResponseHead& head) {
   HttpResponseHead result;
   result.status = *status;
   for (;;) {
-    line = NextLine(data, line->next);
+    line = NextHeaderLine(data, line->next);
     if (!line) return HeadParse::kNeedMore;
     const std::string_view text = line->text;
     if (text.empty()) break;

@@ -14,8 +14,6 @@ constexpr char kPhaseMoving[] = "moving";
 constexpr char kReplaced[] = "replace ";
 constexpr char kAdded[] = "add ";
 
-bool Exists(const std::string& path) { return platform::File(path, platform::OpenMode::kRead).IsOpen(); }
-
 std::string Staged(const InstallTarget& target) { return target.name + kStagedSuffix; }
 std::string Backup(const InstallTarget& target) { return target.name + kBackupSuffix; }
 
@@ -65,9 +63,12 @@ std::optional<InstallJournal> ReadInstallJournal() {
 bool FinishInstall(const std::vector<InstallTarget>& targets, const MoveReplacing& move) {
   for (const InstallTarget& target : targets) {
     // No staged file: this one is in place already.
-    if (!Exists(Staged(target))) continue;
+    if (!platform::CanOpenForReading(Staged(target))) continue;
     // The previous file goes aside first, unless a crash came after that move.
-    if (Exists(target.name) && !Exists(Backup(target)) && !move(target.name, Backup(target))) return false;
+    if (platform::CanOpenForReading(target.name) && !platform::CanOpenForReading(Backup(target)) &&
+        !move(target.name, Backup(target))) {
+      return false;
+    }
     if (!move(Staged(target), target.name)) return false;
   }
   for (const InstallTarget& target : targets) platform::RemoveFile(Backup(target));
@@ -83,9 +84,9 @@ void DropStagedFiles(const std::vector<InstallTarget>& targets) {
 bool UndoInstall(const std::vector<InstallTarget>& targets, const MoveReplacing& move) {
   bool undone = true;
   for (auto target = targets.rbegin(); target != targets.rend(); ++target) {
-    if (Exists(Backup(*target))) {
+    if (platform::CanOpenForReading(Backup(*target))) {
       undone = move(Backup(*target), target->name) && undone;
-    } else if (!target->had_old && !Exists(Staged(*target))) {
+    } else if (!target->had_old && !platform::CanOpenForReading(Staged(*target))) {
       // Added by the install and already moved into place.
       platform::RemoveFile(target->name);
     }
@@ -100,11 +101,11 @@ bool RepairInterruptedInstall(const MoveReplacing& move) {
   if (!journal) {
     // Nothing to repair, or nothing that can be: a journal this program did not write.
     platform::RemoveFile(kInstallJournalFile);
-    return !Exists(kInstallJournalFile);
+    return !platform::CanOpenForReading(kInstallJournalFile);
   }
   if (journal->phase == InstallPhase::kStaging) {
     DropStagedFiles(journal->targets);
-    return !Exists(kInstallJournalFile);
+    return !platform::CanOpenForReading(kInstallJournalFile);
   }
   return FinishInstall(journal->targets, move) || UndoInstall(journal->targets, move);
 }

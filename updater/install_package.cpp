@@ -11,8 +11,6 @@
 namespace tandrel::updater {
 namespace {
 
-bool Exists(const std::string& path) { return platform::File(path, platform::OpenMode::kRead).IsOpen(); }
-
 // One file on Windows whatever the letter case and whichever separator.
 std::string FileKey(std::string_view name) {
   std::string key(name);
@@ -38,7 +36,7 @@ std::vector<InstallTarget> TargetsOf(const std::vector<std::string>& names) {
   std::stable_partition(targets.begin(), targets.end(),
                         [&](const InstallTarget& t) { return FileKey(t.name) != version_key; });
   targets.push_back({kInstalledSerialFile});
-  for (InstallTarget& target : targets) target.had_old = Exists(target.name);
+  for (InstallTarget& target : targets) target.had_old = platform::CanOpenForReading(target.name);
   return targets;
 }
 
@@ -69,7 +67,7 @@ bool RemoveStaleBackups(const std::vector<InstallTarget>& targets) {
   return std::none_of(targets.begin(), targets.end(), [](const InstallTarget& target) {
     const std::string backup = target.name + kBackupSuffix;
     platform::RemoveFile(backup);
-    return Exists(backup);
+    return platform::CanOpenForReading(backup);
   });
 }
 

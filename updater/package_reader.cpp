@@ -88,7 +88,7 @@ const std::uint8_t* PackageReader::Next() {
 }
 
 void PackageReader::Close() {
-  file_.Close();
+  (void)file_.Close();  // opened for reading: nothing to lose
   file_ = platform::File();
   memory_ = {};
   memory_at_ = 0;

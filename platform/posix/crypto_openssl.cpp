@@ -10,12 +10,18 @@
 #include "platform/crypto.h"
 
 namespace tandrel::platform {
-namespace {
+namespace openssl {
 
+// Outside the anonymous namespace: Hash::State, a type of the library, holds one.
 template <typename T, void (*Free)(T*)>
 struct Deleter {
   void operator()(T* p) const { Free(p); }
 };
+
+}  // namespace openssl
+namespace {
+
+using openssl::Deleter;
 using Pkey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
 using PkeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX, EVP_PKEY_CTX_free>>;
 using MdContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
@@ -88,7 +94,7 @@ std::optional<RsaKeyPair> PairOf(EVP_PKEY* pkey) {
 }  // namespace
 
 struct Hash::State {
-  MdContext context;
+  std::unique_ptr<EVP_MD_CTX, openssl::Deleter<EVP_MD_CTX, EVP_MD_CTX_free>> context;
   bool failed = false;
 };
 

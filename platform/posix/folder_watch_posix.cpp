@@ -16,7 +16,8 @@
 #include "platform/platform.h"
 
 namespace tandrel::platform {
-namespace {
+// Named rather than anonymous: the State of the header's FolderWatch holds these types.
+namespace inotify {
 
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
@@ -253,10 +254,10 @@ class RootWatch {
   std::optional<PendingMove> pending_;
 };
 
-}  // namespace
+}  // namespace inotify
 
 struct FolderWatch::State {
-  std::vector<std::unique_ptr<RootWatch>> roots;
+  std::vector<std::unique_ptr<inotify::RootWatch>> roots;
   std::unique_ptr<std::atomic<bool>[]> live;
   int wake_fd = -1;
   Receiver receive;
@@ -276,12 +277,12 @@ struct FolderWatch::State {
         fds.push_back(pollfd{root->Fd(), POLLIN, 0});  // -1 for a root not watched: ignored
         pending_move = pending_move || root->HasPendingMove();
       }
-      const int ready = ::poll(fds.data(), fds.size(), pending_move ? kMovePartnerWaitMs : -1);
+      const int ready = ::poll(fds.data(), fds.size(), pending_move ? inotify::kMovePartnerWaitMs : -1);
       if (ready < 0 && errno != EINTR) return;
       if (fds[0].revents != 0) return;  // Stop
       batch.clear();
       for (std::size_t i = 0; i < roots.size(); ++i) {
-        RootWatch& root = *roots[i];
+        inotify::RootWatch& root = *roots[i];
         if (fds[i + 1].revents != 0) {
           root.Drain(batch);
         } else if (ready == 0) {
@@ -305,7 +306,7 @@ bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive)
   if (state->wake_fd < 0) return false;
   state->live = std::make_unique<std::atomic<bool>[]>(roots.size());
   for (std::size_t i = 0; i < roots.size(); ++i) {
-    state->roots.push_back(std::make_unique<RootWatch>(roots[i], i));
+    state->roots.push_back(std::make_unique<inotify::RootWatch>(roots[i], i));
     state->live[i].store(state->roots.back()->Open());
   }
   state->receive = std::move(receive);

@@ -1,5 +1,5 @@
 // The stand-in for the registry on systems without one: a process-wide table of keys
-// and their string values. Any thread may use it; one lock keeps it whole.
+// and their string values per root. Any thread may use it; one lock keeps it whole.
 #include <map>
 #include <mutex>
 
@@ -9,10 +9,12 @@
 namespace tandrel::platform {
 namespace {
 
+using Values = std::map<std::string, std::string>;
+
 struct StandIn {
   std::mutex lock;
-  std::map<std::string, std::map<std::string, std::string>> keys;
-  bool refuse = false;
+  std::map<std::pair<RegistryRoot, std::string>, Values> keys;
+  std::map<RegistryRoot, bool> refused;
 };
 
 StandIn& Table() {
@@ -22,50 +24,56 @@ StandIn& Table() {
 
 }  // namespace
 
-struct MachineKey::State {
+struct RegistryKey::State {
+  RegistryRoot root;
   std::string path;
 };
 
-void RefuseMachineKeys(bool refuse) {
+void RefuseRegistryKeys(RegistryRoot root, bool refuse) {
   std::lock_guard<std::mutex> hold(Table().lock);
-  Table().refuse = refuse;
+  Table().refused[root] = refuse;
 }
 
-MachineKey::MachineKey(const std::string& path) {
+RegistryKey::RegistryKey(RegistryRoot root, const std::string& path) {
   std::lock_guard<std::mutex> hold(Table().lock);
-  if (Table().refuse) return;
-  Table().keys[path];  // created when missing
-  state_ = new State{path};
+  if (Table().refused[root]) return;
+  Table().keys[{root, path}];  // created when missing
+  state_ = new State{root, path};
 }
 
-MachineKey::~MachineKey() { Close(); }
+RegistryKey::~RegistryKey() { Close(); }
 
-void MachineKey::Close() {
+void RegistryKey::Close() {
   delete state_;
   state_ = nullptr;
 }
 
-bool MachineKey::SetString(const std::string& name, const std::string& data) {
+bool RegistryKey::SetString(const std::string& name, const std::string& data) {
   if (state_ == nullptr) return false;
   std::lock_guard<std::mutex> hold(Table().lock);
   // Like the registry, the stored text ends at its first zero byte.
-  Table().keys[state_->path][name] = data.substr(0, data.find('\0'));
+  Table().keys[{state_->root, state_->path}][name] = data.substr(0, data.find('\0'));
   return true;
 }
 
-bool MachineKey::DeleteValue(const std::string& name) {
+bool RegistryKey::DeleteValue(const std::string& name) {
   if (state_ == nullptr) return false;
   std::lock_guard<std::mutex> hold(Table().lock);
-  Table().keys[state_->path].erase(name);
+  Table().keys[{state_->root, state_->path}].erase(name);
   return true;
 }
 
-std::optional<std::string> MachineKey::ReadString(const std::string& name) const {
+std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
   if (state_ == nullptr) return std::nullopt;
+  return ReadRegistryString(state_->root, state_->path, name);
+}
+
+std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& path, const std::string& name) {
   std::lock_guard<std::mutex> hold(Table().lock);
-  const auto& values = Table().keys[state_->path];
-  const auto found = values.find(name);
-  if (found == values.end()) return std::nullopt;
+  const auto key = Table().keys.find({root, path});
+  if (key == Table().keys.end()) return std::nullopt;
+  const auto found = key->second.find(name);
+  if (found == key->second.end()) return std::nullopt;
   return found->second;
 }
 

@@ -20,7 +20,8 @@
 #include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
-namespace {
+// Named rather than anonymous: the State of the header's FolderWatch holds these types.
+namespace change_reads {
 
 constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 // Network shares refuse a buffer above 64 KB.
@@ -254,10 +255,10 @@ class RootWatch {
   std::optional<Reported> old_name_;  // a rename's first half, waiting for its second
 };
 
-}  // namespace
+}  // namespace change_reads
 
 struct FolderWatch::State {
-  std::vector<std::unique_ptr<RootWatch>> roots;  // one per distinct root text
+  std::vector<std::unique_ptr<change_reads::RootWatch>> roots;  // one per distinct root text
   std::unique_ptr<std::atomic<bool>[]> live;      // by position in `roots`
   std::vector<std::size_t> watch_of;              // each given root's position in `roots`
   win32::OwnedHandle wake;  // set by Stop
@@ -275,11 +276,11 @@ struct FolderWatch::State {
         old_name = old_name || root->HasOldName();
       }
       const DWORD woke = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                                  FALSE, old_name ? kRenamePartnerWaitMs : INFINITE);
+                                                  FALSE, old_name ? change_reads::kRenamePartnerWaitMs : INFINITE);
       if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
       batch.clear();
       for (std::size_t i = 0; i < roots.size(); ++i) {
-        RootWatch& root = *roots[i];
+        change_reads::RootWatch& root = *roots[i];
         if (root.HasResult()) {
           root.TakeResult(batch);
         } else if (woke == WAIT_TIMEOUT) {
@@ -311,9 +312,9 @@ bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive)
     }
     const std::size_t position = state->roots.size();
     state->watch_of.push_back(position);
-    state->roots.push_back(std::make_unique<RootWatch>(roots[i], i));
+    state->roots.push_back(std::make_unique<change_reads::RootWatch>(roots[i], i));
     // Past the wait's limit of handles a root is not watched: its owner rescans it.
-    state->live[position].store(position < kMostRoots && state->roots.back()->Open());
+    state->live[position].store(position < change_reads::kMostRoots && state->roots.back()->Open());
   }
   state->receive = std::move(receive);
   State* raw = state.get();

@@ -6,53 +6,18 @@
 #include "platform/registry.h"
 
 namespace tandrel::platform {
+namespace {
 
-struct MachineKey::State {
-  HKEY key = nullptr;
-};
+HKEY RootKey(RegistryRoot root) { return root == RegistryRoot::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
-MachineKey::MachineKey(const std::string& path) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  state_ = new State{key};
-}
-
-MachineKey::~MachineKey() { Close(); }
-
-void MachineKey::Close() {
-  if (state_ == nullptr) return;
-  ::RegCloseKey(state_->key);
-  delete state_;
-  state_ = nullptr;
-}
-
-bool MachineKey::SetString(const std::string& name, const std::string& data) {
-  if (state_ == nullptr) return false;
-  // The length counts the terminating zero, so readers find a terminated string.
-  const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
-  return ::RegSetValueExA(state_->key, name.c_str(), 0, REG_SZ, bytes, static_cast<DWORD>(data.size() + 1)) ==
-         ERROR_SUCCESS;
-}
-
-bool MachineKey::DeleteValue(const std::string& name) {
-  if (state_ == nullptr) return false;
-  const LONG result = ::RegDeleteValueA(state_->key, name.c_str());
-  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
-}
-
-std::optional<std::string> MachineKey::ReadString(const std::string& name) const {
-  if (state_ == nullptr) return std::nullopt;
+std::optional<std::string> QueryString(HKEY key, const std::string& name) {
   DWORD type = 0;
   DWORD size = 0;
-  if (::RegQueryValueExA(state_->key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      type != REG_SZ) {
+  if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
     return std::nullopt;
   }
   std::vector<char> data(size + 1, '\0');
-  if (::RegQueryValueExA(state_->key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+  if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -60,6 +25,57 @@ std::optional<std::string> MachineKey::ReadString(const std::string& name) const
   std::size_t length = 0;
   while (length < size && data[length] != '\0') ++length;
   return std::string(data.data(), length);
+}
+
+}  // namespace
+
+struct RegistryKey::State {
+  HKEY key = nullptr;
+};
+
+RegistryKey::RegistryKey(RegistryRoot root, const std::string& path) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  state_ = new State{key};
+}
+
+RegistryKey::~RegistryKey() { Close(); }
+
+void RegistryKey::Close() {
+  if (state_ == nullptr) return;
+  ::RegCloseKey(state_->key);
+  delete state_;
+  state_ = nullptr;
+}
+
+bool RegistryKey::SetString(const std::string& name, const std::string& data) {
+  if (state_ == nullptr) return false;
+  // The length counts the terminating zero, so readers find a terminated string.
+  const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
+  return ::RegSetValueExA(state_->key, name.c_str(), 0, REG_SZ, bytes, static_cast<DWORD>(data.size() + 1)) ==
+         ERROR_SUCCESS;
+}
+
+bool RegistryKey::DeleteValue(const std::string& name) {
+  if (state_ == nullptr) return false;
+  const LONG result = ::RegDeleteValueA(state_->key, name.c_str());
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
+  if (state_ == nullptr) return std::nullopt;
+  return QueryString(state_->key, name);
+}
+
+std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& path, const std::string& name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  std::optional<std::string> value = QueryString(key, name);
+  ::RegCloseKey(key);
+  return value;
 }
 
 }  // namespace tandrel::platform

@@ -41,7 +41,12 @@ class Controls {
   virtual void SetChecked(WindowId window, ControlId id, bool checked) = 0;
   virtual bool IsChecked(WindowId window, ControlId id) const = 0;
   virtual std::string Text(WindowId window, ControlId id) const = 0;
+  // The keyboard focus; the window gives it back to that control when it is activated
+  // again (after a message box, a dialog or a restore).
   virtual void Focus(WindowId window, ControlId id) = 0;
+  // The order in which Tab walks the window's controls (Shift+Tab the reverse); controls
+  // not named follow in the order they were added.
+  virtual void SetTabOrder(WindowId window, const std::vector<ControlId>& order) = 0;
 
   // Owner-data lists.
   // New rows clear the selection: row numbers of the old rows mean nothing in the new.
@@ -56,6 +61,9 @@ class Controls {
   // the first to the last.
   virtual std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const = 0;
   virtual std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const = 0;
+  // The sort arrow in the header of `column` (up, or down when `descending`), none in the
+  // others; -1 shows none at all.
+  virtual void SetSortArrow(WindowId window, ControlId id, int column, bool descending) = 0;
 
   // Type-ahead in lists: a typed text finds the next row whose first column starts with
   // it, both compared byte by byte through this table (the application's case fold).

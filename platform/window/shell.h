@@ -34,6 +34,11 @@ class Shell {
   virtual void DragFiles(const std::vector<std::string>& paths) = 0;
   // Puts the files on the clipboard as a file list and as text, one path a line.
   virtual void PutFilesOnClipboard(const std::vector<std::string>& paths) = 0;
+  // The shell's own context menu for the files (Open with, Send to, Properties...) at the
+  // pointer, owned by the main window, and the command chosen from it carried out. The
+  // shell's menu serves one folder: files in folders other than the first one's are left
+  // out.
+  virtual void ShowShellMenu(const std::vector<std::string>& paths) = 0;
 
   // What platform::StartOrOpen starts through this shell: `program` in double quotes, then
   // a space and `arguments` when there are any (platform::ProgramCommandLine); false

@@ -72,10 +72,11 @@ enum class EventKind {
   kEndSession,       // the user logs off or the system shuts down: the process ends next
 };
 
-// A list's kRightClick also comes from the context-menu key and Shift+F10; kCopy is
-// Ctrl+C pressed in a list, kDeleteKey the Del key.
+// A list's kRightClick also comes from the context-menu key and Shift+F10 (kShiftRightClick
+// with Shift held down); kCopy is Ctrl+C pressed in a list, kDeleteKey the Del key,
+// kHeaderClick a click on the header of the list's column `column`.
 enum class Action { kNone, kLeftClick, kRightClick, kLeftDoubleClick, kDragStart, kRightButton, kDeleteKey,
-                    kCopy };
+                    kCopy, kHeaderClick, kShiftRightClick };
 
 struct Event {
   EventKind kind = EventKind::kNone;
@@ -85,6 +86,7 @@ struct Event {
   Action action = Action::kNone;
   int x = 0;
   int y = 0;
+  int column = 0;  // kHeaderClick only
 };
 
 inline Event MenuEvent(WindowId window, ItemId item) {
@@ -101,6 +103,8 @@ class RowSource {
   virtual ~RowSource() = default;
   virtual std::int32_t RowCount() const = 0;
   virtual std::string_view Cell(std::int32_t row, int column) const = 0;
+  // The row stands for a folder (its icon shows one).
+  virtual bool IsFolder(std::int32_t /*row*/) const { return false; }
 };
 
 inline constexpr int kFillHeader = -1;  // column width: fill the rest of the header

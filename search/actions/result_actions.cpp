@@ -117,4 +117,10 @@ void CopyHitsToClipboard(ui::Ui& ui, const ResultControls& c) {
   ui.PutFilesOnClipboard(FullPaths(hits));
 }
 
+void ShowShellMenuForHits(ui::Ui& ui, const ResultControls& c) {
+  const std::vector<Hit> hits = SelectedHits(ui, c);
+  if (hits.empty()) return;
+  ui.ShowShellMenu(FullPaths(hits));
+}
+
 }  // namespace tandrel

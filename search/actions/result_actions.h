@@ -39,6 +39,8 @@ void CancelCopies(ui::Ui& ui, const ResultControls& controls);
 void DragHits(ui::Ui& ui, const ResultControls& controls);
 // Puts the hits on the clipboard as a file list and as text (Ctrl+C).
 void CopyHitsToClipboard(ui::Ui& ui, const ResultControls& controls);
+// Opens the shell's own context menu for the hits.
+void ShowShellMenuForHits(ui::Ui& ui, const ResultControls& controls);
 
 // The copies queued and not yet finished. Any thread.
 std::int32_t PendingCopies();

@@ -31,7 +31,8 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
   ui.PostMenuItemEnabled(c.item_update_index, false);
   std::atomic<std::int32_t> hit_count{0};
   SetLastQuery(query);
-  ui.PostListRows(c.window, c.result_list, nullptr, -1);
+  PostNoHits(ui, c);
+  PrepareSortRank(version.table);
 
   std::vector<std::int32_t> hits;
   bool complete = false;
@@ -52,8 +53,7 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
-  auto rows = std::make_shared<const SearchHitRows>(SearchHits(version, std::move(hits)));
-  ui.PostListRows(c.window, c.result_list, std::move(rows), 1);
+  if (!PostHitsInOrder(ui, c, SearchHits(version, std::move(hits)), stop)) return;
   ui.PostProgress(CurrentLiveIndex().LiveCount(), 0);
   ui.PostStatusText(c.state_field, ui::Centred("Fertig!"));
   // An indexing run disabled the items itself and enables them when its merge is done.

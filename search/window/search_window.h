@@ -24,6 +24,7 @@ class SearchHitRows final : public ui::RowSource {
   std::string_view Cell(std::int32_t row, int column) const override {
     return column == 0 ? hits_.Name(row) : hits_.Folder(row);
   }
+  bool IsFolder(std::int32_t row) const override { return hits_.IsFolder(row); }
   const SearchHits& Hits() const { return hits_; }
 
  private:
@@ -77,4 +78,10 @@ void ClearLastQuery();
 // Ends a running search and waits for it (the quit sequence and tests use it too).
 void EndRunningSearch();
 
+// Main thread, on a click on the result list's header (column 0 the name, 1 the folder):
+// the next order for that column, shown by the header's arrow, for the hits listed now
+// and those of later searches.
+void ClickResultHeader(ui::Ui& ui, const SearchControls& controls, int column);
+// The table's order again, as in a fresh process.
+void ResetHitOrder();
 }  // namespace tandrel

@@ -41,6 +41,8 @@ class HeadlessUi : public Ui {
     std::set<std::int32_t> selected;
     ListSelection selection = ListSelection::kMultiple;
     bool redraw = true;
+    int sort_arrow_column = -1;
+    bool sort_descending = false;
     Splitter splitter;  // kSplitter only
   };
 
@@ -89,6 +91,7 @@ class HeadlessUi : public Ui {
   const std::vector<std::string>& FolderRequesterTitles() const { return requester_titles_; }
   const std::vector<std::vector<std::string>>& Drags() const { return drags_; }
   const std::vector<std::vector<std::string>>& Clipboards() const { return clipboards_; }
+  const std::vector<std::vector<std::string>>& ShellMenus() const { return shell_menus_; }
   const std::vector<MenuId>& PopupsShown() const { return popups_shown_; }
   std::string StatusText(FieldId field) const;
   std::string MenuItemText(ItemId item) const;
@@ -102,6 +105,11 @@ class HeadlessUi : public Ui {
   std::vector<std::pair<Shortcut, ItemId>> Shortcuts() const { return shortcuts_; }
   // The window and control that have the keyboard focus.
   std::pair<WindowId, ControlId> FocusedControl() const { return focus_; }
+  // The order Tab walks, as the program set it.
+  std::vector<ControlId> TabOrder(WindowId window) const {
+    auto found = tab_orders_.find(window);
+    return found == tab_orders_.end() ? std::vector<ControlId>{} : found->second;
+  }
   int HandledPendingEvents() const { return pending_handled_; }
   // Shows what workers posted, as the next wait for events would.
   void ApplyPosted() { ApplyPostedUpdates(); }
@@ -183,6 +191,7 @@ class HeadlessUi : public Ui {
     return c ? c->text : std::string();
   }
   void Focus(WindowId window, ControlId id) override { focus_ = {window, id}; }
+  void SetTabOrder(WindowId window, const std::vector<ControlId>& order) override { tab_orders_[window] = order; }
   void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
   std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override {
     const Control* c = FindControl(window, id);
@@ -205,6 +214,12 @@ class HeadlessUi : public Ui {
   void SetColumnWidth(WindowId window, ControlId id, int column, int width) override;
   void SetListRedraw(WindowId window, ControlId id, bool redraw) override {
     if (Control* c = EditControl(window, id)) c->redraw = redraw;
+  }
+  void SetSortArrow(WindowId window, ControlId id, int column, bool descending) override {
+    if (Control* c = EditControl(window, id)) {
+      c->sort_arrow_column = column;
+      c->sort_descending = descending;
+    }
   }
 
   // Menus, the tray and images.
@@ -243,6 +258,7 @@ class HeadlessUi : public Ui {
   }
   void DragFiles(const std::vector<std::string>& paths) override { drags_.push_back(paths); }
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override { clipboards_.push_back(paths); }
+  void ShowShellMenu(const std::vector<std::string>& paths) override { shell_menus_.push_back(paths); }
 
  protected:
   void ApplyStatusText(FieldId field, const std::string& text) override;
@@ -283,6 +299,7 @@ class HeadlessUi : public Ui {
   std::vector<std::string> drawn_texts_;
   std::vector<std::pair<Shortcut, ItemId>> shortcuts_;
   std::pair<WindowId, ControlId> focus_{WindowId{-1}, ControlId{-1}};
+  std::map<WindowId, std::vector<ControlId>> tab_orders_;
   int pending_handled_ = 0;
   WindowId progress_window_{-1};
   ControlId progress_id_{-1};
@@ -298,6 +315,7 @@ class HeadlessUi : public Ui {
   std::vector<FolderShown> folders_shown_;
   std::vector<std::vector<std::string>> drags_;
   std::vector<std::vector<std::string>> clipboards_;
+  std::vector<std::vector<std::string>> shell_menus_;
 };
 
 }  // namespace tandrel::ui

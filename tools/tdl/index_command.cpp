@@ -41,7 +41,7 @@ struct IndexArgs {
   bool help = false;
 };
 
-bool UsageError(std::string_view what) {
+bool IndexUsageError(std::string_view what) {
   std::fprintf(stderr, "tdl index: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kIndexUsage);
   return false;
 }
@@ -54,10 +54,10 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
              .empty_operands = false});
   switch (parsed.fault) {
     case OptionFault::kNone: break;
-    case OptionFault::kMissingValue: return UsageError(std::string(parsed.culprit) + " needs a file");
-    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
+    case OptionFault::kMissingValue: return IndexUsageError(std::string(parsed.culprit) + " needs a file");
+    case OptionFault::kUnknownOption: return IndexUsageError(UnknownOptionText(parsed.culprit));
     case OptionFault::kTooManyOperands: break;
-    case OptionFault::kEmptyOperand: return UsageError("an empty folder name");
+    case OptionFault::kEmptyOperand: return IndexUsageError("an empty folder name");
   }
   if (parsed.help) {
     out.help = true;
@@ -65,7 +65,7 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
   }
   out.folders.assign(parsed.operands.begin(), parsed.operands.end());
   if (!out.settings.empty() && !out.folders.empty()) {
-    return UsageError("give FOLDERs or --settings, not both");
+    return IndexUsageError("give FOLDERs or --settings, not both");
   }
   const std::string beside = platform::ProgramFolder();
   if (out.db.empty()) out.db = beside + kIndexFileName;

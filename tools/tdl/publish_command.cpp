@@ -178,7 +178,7 @@ int RunKeygenCommand(std::span<const std::string_view> args) {
   if (!private_key.IsOpen()) return Fail("cannot make a new file (refusing to overwrite anything): ", path);
   const auto pair = platform::GenerateRsaKey(2048);
   if (!pair || !private_key.Write(pair->private_pem) || !private_key.Sync() || !private_key.Close()) {
-    private_key.Close();
+    (void)private_key.Close();  // removed next: its bytes are worthless
     platform::RemoveFile(path);
     return Fail(pair ? "cannot write " : "could not make a key for ", path);
   }

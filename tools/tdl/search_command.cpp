@@ -43,7 +43,7 @@ struct SearchArgs {
   std::optional<std::string> query;
 };
 
-bool UsageError(std::string_view what) {
+bool SearchUsageError(std::string_view what) {
   std::fprintf(stderr, "tdl search: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kSearchUsage);
   return false;
 }
@@ -61,9 +61,9 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
              .max_operands = 1});
   switch (parsed.fault) {
     case OptionFault::kNone: break;
-    case OptionFault::kMissingValue: return UsageError("--db needs a file");
-    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
-    case OptionFault::kTooManyOperands: return UsageError("the query must be one argument (quote it)");
+    case OptionFault::kMissingValue: return SearchUsageError("--db needs a file");
+    case OptionFault::kUnknownOption: return SearchUsageError(UnknownOptionText(parsed.culprit));
+    case OptionFault::kTooManyOperands: return SearchUsageError("the query must be one argument (quote it)");
     case OptionFault::kEmptyOperand: break;
   }
   if (parsed.help) {
@@ -71,8 +71,8 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
     return true;
   }
   out.snapshot = !no_snapshot;
-  if (files && folders) return UsageError("--files and --folders exclude each other");
-  if (parsed.operands.empty()) return UsageError("no query");
+  if (files && folders) return SearchUsageError("--files and --folders exclude each other");
+  if (parsed.operands.empty()) return SearchUsageError("no query");
   out.query = std::string(parsed.operands[0]);
   if (files) out.filter = KindFilter::kFilesOnly;
   if (folders) out.filter = KindFilter::kFoldersOnly;

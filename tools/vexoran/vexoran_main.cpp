@@ -17,7 +17,7 @@ int main() {
   if (!platform::SetCurrentFolder(platform::ProgramFolder())) platform::EndProcess(1);
   // Without a settings file there is no folder list to renew the index from; an empty
   // index must not replace the one there is.
-  if (!platform::File(kSettingsFileName, platform::OpenMode::kRead).IsOpen()) {
+  if (!platform::CanOpenForReading(kSettingsFileName)) {
     platform::EndProcess(0);
   }
   // A file that vanished or became unreadable since is no folder list either; this run

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/window/file_icons.h"
 #include "platform/window/values.h"
 
 namespace tandrel::win32 {
@@ -28,14 +29,24 @@ class OwnerDataList {
   std::vector<std::int32_t> SelectedRows() const;
   void SetColumnWidth(int column, int width);
   void SetRedraw(bool redraw);
+  void SetSortArrow(int column, bool descending);  // column -1: none
 
-  // Fills the list's request for the text of one cell.
-  void AnswerDisplayInfo(NMLVDISPINFOA& info) const;
+  // Fills the list's request for the text of one cell and the icon of a row.
+  void AnswerDisplayInfo(NMLVDISPINFOA& info, FileIcons& icons) const;
+  // The tip for a row whose name or folder the list shows cut off: both whole, one a line.
+  void AnswerInfoTip(NMLVGETINFOTIPA& tip) const;
+  void AnswerInfoTip(NMLVGETINFOTIPW& tip) const;  // the same converted, for a list that asks so
   // The row that a typed text selects (LVN_ODFINDITEMA, or its wide form), compared
   // through `fold`; -1 for none.
   LRESULT AnswerFindItem(LPARAM lparam, bool wide, const std::array<std::uint8_t, 256>& fold) const;
 
  private:
+  static constexpr int kMinimumFillWidth = 40;
+  bool CellCut(int row, int column) const;
+  // The tip's text for `row`, empty when nothing of it is cut off.
+  std::string InfoTipText(int row) const;
+  int FillWidth(int column) const;
+
   HWND list_;
   std::shared_ptr<const ui::RowSource> rows_;
 };

@@ -16,7 +16,8 @@ POINT PointOf(LPARAM lparam) { return {static_cast<short>(LOWORD(lparam)), stati
 
 void Win32Ui::AddSplitter(WindowId window, ControlId id, Rect at, ControlId upper_id, ControlId lower_id) {
   if (Hwnd(window) == nullptr) return;
-  const Splitter& splitter = splitters_[{window, id}] = Splitter(at, upper_id, lower_id);
+  // Kept in the window's pixels, where the pointer drags its bar.
+  const Splitter& splitter = splitters_[{window, id}] = Splitter(ToPixels(window, at), upper_id, lower_id);
   LayOutSplitter(window, splitter);
 }
 

@@ -94,7 +94,9 @@ bool Win32Ui::OpenWindow(WindowId window, WindowStyle style, std::string_view ti
   const DWORD ws = StyleOf(style);
   const DWORD ex = style == WindowStyle::kSplash ? WS_EX_LAYERED : 0;
   // The menu bar is added later and counts in the inner height, so size for frame only.
-  RECT outer{0, 0, width, height};
+  // A splash picture keeps its pixels; every other window is scaled from 96 DPI.
+  const int dpi = style == WindowStyle::kSplash ? kLayoutDpi : ScreenDpi();
+  RECT outer{0, 0, MulDiv(width, dpi, kLayoutDpi), MulDiv(height, dpi, kLayoutDpi)};
   AdjustWindowRectEx(&outer, ws, FALSE, ex);
   const int screen_w = GetSystemMetrics(SM_CXSCREEN);
   const int screen_h = GetSystemMetrics(SM_CYSCREEN);
@@ -106,6 +108,7 @@ bool Win32Ui::OpenWindow(WindowId window, WindowStyle style, std::string_view ti
   if (hwnd == nullptr) return false;
   WindowData& data = windows_[window];
   data = WindowData{.owner = this, .number = window, .hwnd = hwnd, .style = style};
+  data.dpi = InitialDpi(hwnd, style);
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&data));
   if (style == WindowStyle::kSplash) SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
   if (style == WindowStyle::kMain) SetTimer(hwnd, kPostedTimer, kPostedTimerMs, nullptr);
@@ -154,8 +157,8 @@ void Win32Ui::GetInnerSize(WindowId window, int& width, int& height) const {
   if (hwnd == nullptr) return;
   RECT client{};
   GetClientRect(hwnd, &client);
-  width = client.right;
-  height = client.bottom + MenuBarHeight(hwnd);
+  width = FromPixels(window, client.right);
+  height = FromPixels(window, client.bottom + MenuBarHeight(hwnd));
 }
 
 void Win32Ui::SetOpacity(WindowId window, std::uint8_t alpha) {
@@ -189,11 +192,12 @@ HWND Win32Ui::AddChild(WindowId window, ControlId id, const char* window_class, 
   HWND parent = Hwnd(window);
   if (parent == nullptr) return nullptr;
   const std::string caption(text);
+  at = ToPixels(window, at);
   HWND child = CreateWindowExA(ex_style, window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | style, at.x, at.y,
                                at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(NumberOf(id))),
                                GetModuleHandleA(nullptr), nullptr);
   if (child == nullptr) return nullptr;
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(MessageFont(Dpi(window))), FALSE);
   controls_[{window, id}] = child;
   return child;
 }
@@ -208,7 +212,8 @@ void Win32Ui::AddPicture(WindowId window, ControlId id, Rect at, const Picture& 
   if (!bitmap) return;
   std::memcpy(bits, picture.bgra.data(), std::min(picture.bgra.size(), std::size_t(picture.width) * picture.height * 4));
   SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
-  MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+  const Rect placed = ToPixels(window, at);
+  MoveWindow(control, placed.x, placed.y, placed.width, placed.height, TRUE);
   pictures_.push_back(std::move(bitmap));
 }
 
@@ -222,7 +227,7 @@ void Win32Ui::AddButton(WindowId window, ControlId id, Rect at, std::string_view
 
 void Win32Ui::AddCheckBox(WindowId window, ControlId id, Rect at, std::string_view text) {
   if (HWND box = AddChild(window, id, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, at, text)) {
-    const Rect fitted = FitCheckBoxToLabel(box, at);
+    const Rect fitted = FitCheckBoxToLabel(box, ToPixels(window, at));
     MoveWindow(box, fitted.x, fitted.y, fitted.width, fitted.height, TRUE);
   }
 }
@@ -238,17 +243,22 @@ void Win32Ui::AddList(WindowId window, ControlId id, Rect at, const std::vector<
                       const std::vector<int>& widths, ListSelection selection) {
   const DWORD single = selection == ListSelection::kSingle ? LVS_SINGLESEL : 0;
   HWND list = AddChild(window, id, WC_LISTVIEWA,
-                       WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | single, WS_EX_CLIENTEDGE,
-                       at, "");
+                       WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | single,
+                       WS_EX_CLIENTEDGE, at, "");
   if (list == nullptr) return;
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
-               LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  // Tips show the cells a column cuts off; rows show their type's icon from the system's
+  // list, which the list shares and never destroys.
+  constexpr DWORD kExtended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtended, kExtended);
+  if (HIMAGELIST icons = win32::FileIcons::SmallImageList()) {
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
+  }
   for (std::size_t i = 0; i < columns.size(); ++i) {
     std::string text = columns[i];
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = text.data();
-    column.cx = i < widths.size() ? widths[i] : 100;
+    column.cx = ToPixels(window, i < widths.size() ? widths[i] : 100);
     SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
   }
   lists_.insert_or_assign({window, id}, win32::OwnerDataList(list));
@@ -262,55 +272,49 @@ int Win32Ui::AddStatusBar(WindowId window, const std::vector<int>& field_widths)
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   if (bar == nullptr) return 0;
   parent.status_bar = bar;
-  std::vector<int> edges;
-  int right = 0;
-  for (int width : field_widths) {
-    right = width < 0 ? -1 : right + width;  // a negative width takes the rest
-    edges.push_back(right);
-  }
-  SendMessageA(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  parent.status_fields = field_widths;
+  // In the message font like the controls, so that its height follows the DPI.
+  SendMessageA(bar, WM_SETFONT, reinterpret_cast<WPARAM>(MessageFont(parent.dpi)), FALSE);
+  SendMessageA(bar, WM_SIZE, 0, 0);
+  SetStatusFields(parent);
   SetWindowSubclass(bar, StatusBarProc, kStatusBarSubclass, reinterpret_cast<DWORD_PTR>(&parent));
   RECT r{};
   GetWindowRect(bar, &r);
-  return r.bottom - r.top;
+  return FromPixels(window, r.bottom - r.top);
 }
 
 void Win32Ui::MoveControl(WindowId window, ControlId id, Rect at) {
   auto splitter = splitters_.find({window, id});
   if (splitter != splitters_.end()) {
-    splitter->second.MoveTo(at);
+    splitter->second.MoveTo(ToPixels(window, at));
     LayOutSplitter(window, splitter->second);
     return;
   }
   HWND control = Control(window, id);
   if (control == nullptr) return;
+  at = ToPixels(window, at);
   if (IsCheckBox(control)) at = FitCheckBoxToLabel(control, at);
-  MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+  // Without the copied bits: a moved control paints itself whole at its new place
+  // instead of showing its old picture there, half covered by what lay beside it.
+  SetWindowPos(control, nullptr, at.x, at.y, at.width, at.height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 std::optional<Rect> Win32Ui::ControlRect(WindowId window, ControlId id) const {
   auto splitter = splitters_.find({window, id});
-  if (splitter != splitters_.end()) return splitter->second.Area();
+  if (splitter != splitters_.end()) return FromPixels(window, splitter->second.Area());
   HWND control = Control(window, id);
   if (control == nullptr) return std::nullopt;
   RECT r{};
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-  return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return FromPixels(window, Rect{r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
 void Win32Ui::SetFont(WindowId window, ControlId id, const FontSpec& font) {
   HWND control = Control(window, id);
   if (control == nullptr) return;
-  auto& owned = fonts_[{font.face, font.points}];
-  if (!owned) {
-    win32::WindowDc screen;
-    const int height = -MulDiv(font.points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
-    owned = win32::OwnedFont(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                         DEFAULT_PITCH | FF_DONTCARE, font.face.c_str()));
-  }
-  if (owned) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(owned.get()), TRUE);
+  control_fonts_[{window, id}] = font;  // made again for another DPI
+  if (HFONT made = FontFor(font, Dpi(window))) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
 }
 
 void Win32Ui::SetChecked(WindowId window, ControlId id, bool checked) {
@@ -333,7 +337,12 @@ std::string Win32Ui::Text(WindowId window, ControlId id) const {
 }
 
 void Win32Ui::Focus(WindowId window, ControlId id) {
-  if (HWND control = Control(window, id)) SetFocus(control);
+  HWND control = Control(window, id);
+  if (control == nullptr) return;
+  SetFocus(control);
+  // Kept for the next activation too: a window shown again from the tray is activated
+  // after this call, and would otherwise give the focus back to the control it had.
+  windows_[window].focus = control;
 }
 
 win32::OwnerDataList* Win32Ui::List(WindowId window, ControlId id) {
@@ -375,11 +384,17 @@ std::int32_t Win32Ui::SelectedRow(WindowId window, ControlId id) const {
 }
 
 void Win32Ui::SetColumnWidth(WindowId window, ControlId id, int column, int width) {
-  if (win32::OwnerDataList* list = List(window, id)) list->SetColumnWidth(column, width);
+  if (win32::OwnerDataList* list = List(window, id)) {
+    list->SetColumnWidth(column, width == kFillHeader ? width : ToPixels(window, width));
+  }
 }
 
 void Win32Ui::SetListRedraw(WindowId window, ControlId id, bool redraw) {
   if (win32::OwnerDataList* list = List(window, id)) list->SetRedraw(redraw);
+}
+
+void Win32Ui::SetSortArrow(WindowId window, ControlId id, int column, bool descending) {
+  if (win32::OwnerDataList* list = List(window, id)) list->SetSortArrow(column, descending);
 }
 
 void Win32Ui::ShowMessage(std::string_view title, std::string_view text) {
@@ -498,9 +513,22 @@ bool Win32Ui::QueueMouseNotify(WindowId window, ControlId id, UINT code) {
 
 LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::OwnerDataList& list,
                                   const NMHDR& header, LPARAM lparam) {
+  // Shift with a right click asks for the shell's own menu.
+  if (header.code == NM_RCLICK && GetKeyState(VK_SHIFT) < 0) {
+    Queue(ControlEvent(window, id, Action::kShiftRightClick));
+    return 0;
+  }
   if (QueueMouseNotify(window, id, header.code)) return 0;
   switch (header.code) {
-    case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam)); return 0;
+    case LVN_GETDISPINFOA: list.AnswerDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(lparam), file_icons_); return 0;
+    case LVN_GETINFOTIPA: list.AnswerInfoTip(*reinterpret_cast<NMLVGETINFOTIPA*>(lparam)); return 0;
+    case LVN_GETINFOTIPW: list.AnswerInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lparam)); return 0;
+    case LVN_COLUMNCLICK: {
+      Event click = ControlEvent(window, id, Action::kHeaderClick);
+      click.column = reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem;
+      Queue(click);
+      return 0;
+    }
     case LVN_ODFINDITEMA: return list.AnswerFindItem(lparam, false, TypeAheadFold());
     case LVN_ODFINDITEMW: return list.AnswerFindItem(lparam, true, TypeAheadFold());
     case LVN_KEYDOWN: {
@@ -516,6 +544,7 @@ LRESULT Win32Ui::HandleListNotify(WindowId window, ControlId id, const win32::Ow
 
 LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleSplitterMouse(window, hwnd, message, wparam, lparam)) return message == WM_SETCURSOR ? TRUE : 0;
+  if (ForwardToShellMenu(message, wparam, lparam)) return message == WM_INITMENUPOPUP ? 0 : TRUE;
   if (message == taskbar_created_ && taskbar_created_ != 0) {
     if (hwnd == tray_.Window()) tray_.AddAgain();
     return 0;
@@ -528,6 +557,9 @@ LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM 
         SendMessageA(found->second.status_bar, WM_SIZE, 0, 0);
       }
       if (!DeliverUrgent({EventKind::kSize, window})) Queue({EventKind::kSize, window});
+      // The status bar keeps what it painted when it grows (its text would show twice,
+      // shifted), and so may a control the layout has not moved: all of it is painted anew.
+      RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       return 0;
     }
     case WM_QUERYENDSESSION: return TRUE;
@@ -553,8 +585,9 @@ LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM 
       // Bounds are inner sizes with the menu bar counted, so only the frame is added.
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
       const DWORD ws = static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
-      RECT lo{0, 0, found->second.min_size.x, found->second.min_size.y};
-      RECT hi{0, 0, found->second.max_size.x, found->second.max_size.y};
+      const WindowData& data = found->second;
+      RECT lo{0, 0, ToPixels(window, data.min_size.x), ToPixels(window, data.min_size.y)};
+      RECT hi{0, 0, ToPixels(window, data.max_size.x), ToPixels(window, data.max_size.y)};
       AdjustWindowRectEx(&lo, ws, FALSE, 0);
       AdjustWindowRectEx(&hi, ws, FALSE, 0);
       info->ptMinTrackSize = {lo.right - lo.left, lo.bottom - lo.top};
@@ -590,9 +623,19 @@ LRESULT Win32Ui::HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM 
       break;
     }
     case WM_RBUTTONDOWN:
-      Queue({.kind = EventKind::kRightButtonDown, .window = window, .x = static_cast<short>(LOWORD(lparam)),
-             .y = static_cast<short>(HIWORD(lparam))});
+      Queue({.kind = EventKind::kRightButtonDown, .window = window,
+             .x = FromPixels(window, static_cast<short>(LOWORD(lparam))),
+             .y = FromPixels(window, static_cast<short>(HIWORD(lparam)))});
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: fonts for it, then the size the system
+      // suggests, whose size change lays the controls out at the new scale.
+      ApplyDpi(window, HIWORD(wparam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case kTrayMessage:
       if (lparam == WM_LBUTTONDBLCLK) Queue({.kind = EventKind::kTray, .window = window, .action = Action::kLeftDoubleClick});
       if (lparam == WM_RBUTTONDOWN) Queue({.kind = EventKind::kTray, .window = window, .action = Action::kRightButton});
@@ -608,8 +651,8 @@ LRESULT Win32Ui::HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT
   if (message == WM_RBUTTONDOWN) {
     POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
     MapWindowPoints(bar, parent.hwnd, &at, 1);
-    Queue({.kind = EventKind::kRightButtonDown, .window = parent.number, .x = static_cast<int>(at.x),
-           .y = static_cast<int>(at.y)});
+    Queue({.kind = EventKind::kRightButtonDown, .window = parent.number, .x = FromPixels(parent.number, at.x),
+           .y = FromPixels(parent.number, at.y)});
     return 0;
   }
   return DefSubclassProc(bar, message, wparam, lparam);

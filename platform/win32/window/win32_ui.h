@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "platform/drive_probe.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/window/com.h"
+#include "platform/win32/window/file_icons.h"
 #include "platform/win32/window/menu_table.h"
 #include "platform/win32/window/owner_data_list.h"
 #include "platform/win32/window/tray_icon.h"
@@ -65,6 +67,7 @@ class Win32Ui : public Ui {
   bool IsChecked(WindowId window, ControlId id) const override;
   std::string Text(WindowId window, ControlId id) const override;
   void Focus(WindowId window, ControlId id) override;
+  void SetTabOrder(WindowId window, const std::vector<ControlId>& order) override;  // keyboard.cpp
   void SetRows(WindowId window, ControlId id, std::shared_ptr<const RowSource> rows) override;
   std::int32_t RowCount(WindowId window, ControlId id) const override;
   void SelectRow(WindowId window, ControlId id, std::int32_t row) override;
@@ -73,6 +76,7 @@ class Win32Ui : public Ui {
   void SetListRedraw(WindowId window, ControlId id, bool redraw) override;
   std::shared_ptr<const RowSource> Rows(WindowId window, ControlId id) const override;
   std::vector<std::int32_t> SelectedRows(WindowId window, ControlId id) const override;
+  void SetSortArrow(WindowId window, ControlId id, int column, bool descending) override;
 
   // Menus and shortcuts (menu_table.cpp), images (images.cpp), the tray (tray_icon.cpp).
   void SetMenuBar(WindowId window, const std::vector<MenuTitle>& titles) override;
@@ -96,6 +100,7 @@ class Win32Ui : public Ui {
   std::optional<std::string> ChooseFolder(std::string_view title) override;
   void DragFiles(const std::vector<std::string>& paths) override;
   void PutFilesOnClipboard(const std::vector<std::string>& paths) override;
+  void ShowShellMenu(const std::vector<std::string>& paths) override;  // shell_menu.cpp
 
  protected:
   void ApplyStatusText(FieldId field, const std::string& text) override;
@@ -120,6 +125,8 @@ class Win32Ui : public Ui {
     HWND focus = nullptr;  // the control that had the keyboard focus when it was left
     HWND status_bar = nullptr;
     HWND progress_bar = nullptr;  // the one the posted progress moves
+    int dpi = kLayoutDpi;         // the window's monitor's; the splash stays at kLayoutDpi
+    std::vector<int> status_fields{};  // in layout pixels, scaled again when the DPI changes
   };
 
   // The window procedure of every window this layer opens, and its status bar's
@@ -129,6 +136,24 @@ class Win32Ui : public Ui {
                                         DWORD_PTR ref_data);
   LRESULT HandleMessage(WindowId window, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusBarMessage(const WindowData& parent, HWND bar, UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Layout numbers (sizes, positions, column and field widths, pointer positions) are
+  // pixels at 96 DPI, the same on every screen; this boundary scales them to the window's
+  // DPI (dpi.cpp). At 96 DPI nothing changes.
+  static constexpr int kLayoutDpi = 96;
+  int Dpi(WindowId window) const;
+  int ToPixels(WindowId window, int value) const { return MulDiv(value, Dpi(window), kLayoutDpi); }
+  int FromPixels(WindowId window, int value) const { return MulDiv(value, kLayoutDpi, Dpi(window)); }
+  Rect ToPixels(WindowId window, Rect at) const;
+  Rect FromPixels(WindowId window, Rect at) const;
+  // The system's message font, and a font of the program's, made for `dpi`.
+  HFONT MessageFont(int dpi);
+  HFONT FontFor(const FontSpec& font, int dpi);
+  // After a move to a monitor of another DPI: fonts and status fields made for the new one.
+  void ApplyDpi(WindowId window, int dpi);
+  void SetStatusFields(const WindowData& data);
+  static int InitialDpi(HWND hwnd, WindowStyle style);
+  static int ScreenDpi();  // before a window exists
 
   HWND Hwnd(WindowId window) const;
   const WindowData* MainWindowData() const;  // the window of style kMain, null when none is open
@@ -141,8 +166,8 @@ class Win32Ui : public Ui {
   void Queue(const Event& event);
   void PumpMessages();
   void HandleMessageFromQueue(MSG& message);
-  // Keyboard (keyboard.cpp): Tab, Shift+Tab, Esc and Return in dialog windows, and the
-  // focus kept across deactivation.
+  // Keyboard (keyboard.cpp): Tab, Shift+Tab and Down in every window, Esc and Return in
+  // dialog windows, and the focus kept across deactivation.
   bool TranslateDialogKey(const MSG& message);
   void RememberFocus(WindowId window, HWND hwnd);
   bool RestoreFocus(WindowId window, HWND hwnd);
@@ -170,6 +195,12 @@ class Win32Ui : public Ui {
   std::map<WindowId, WindowData> windows_;
   std::map<ControlKey, HWND> controls_;
   std::map<ControlKey, win32::OwnerDataList> lists_;
+  win32::FileIcons file_icons_;
+  // The shell's menu while it is open: it draws and fills some of its submenus itself,
+  // from messages its owner window hands on.
+  IContextMenu2* open_shell_menu_ = nullptr;
+  // True when the open shell menu took the message.
+  bool ForwardToShellMenu(UINT message, WPARAM wparam, LPARAM lparam);
   std::set<ControlKey> trees_;
   // Outlives every folder tree: a drive's probe that still hangs when its dialog closes
   // keeps its thread here, and the next tree waits for that probe instead of starting
@@ -187,7 +218,9 @@ class Win32Ui : public Ui {
 
   std::map<ImageId, win32::OwnedIcon> icons_;
   std::vector<win32::OwnedBitmap> pictures_;
-  std::map<std::pair<std::string, int>, win32::OwnedFont> fonts_;
+  std::map<std::tuple<std::string, int, int>, win32::OwnedFont> fonts_;  // face, points, DPI
+  std::map<int, win32::OwnedFont> message_fonts_;                       // by DPI
+  std::map<ControlKey, FontSpec> control_fonts_;  // the controls SetFont gave a font of their own
   win32::MenuTable menus_{icons_};
   win32::TrayIcon tray_;
   UINT taskbar_created_ = 0;  // broadcast when Explorer (re)starts; its icons are gone

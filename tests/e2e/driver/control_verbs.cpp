@@ -100,6 +100,22 @@ int ListRowVerb(const Args& args) {
   return kOk;
 }
 
+// Every row, one a line, as list-row prints each.
+int ListRowsVerb(const Args& args) {
+  HWND list = RequireListView(args);
+  LRESULT count = 0;
+  if (list == nullptr || !SendWithTimeout(list, LVM_GETITEMCOUNT, 0, 0, &count)) return kNotFound;
+  std::string rows;
+  for (int row = 0; row < static_cast<int>(count); ++row) {
+    std::string name;
+    std::string folder;
+    if (!ReadListCell(list, row, 0, &name) || !ReadListCell(list, row, 1, &folder)) return kNotFound;
+    rows += (row > 0 ? "\n" : "") + name + "\t" + folder;
+  }
+  PrintLine(rows);
+  return kOk;
+}
+
 int GetTextVerb(const Args& args) {
   HWND window = RequireWindow(args);
   HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;

@@ -31,10 +31,14 @@ const Verb kVerbs[] = {
     {"menu-bar-height", 1, 1, "TITLE", driver::MenuBarHeightVerb},
     {"move", 5, 5, "TITLE X Y WIDTH HEIGHT", driver::MoveVerb},
     {"is-visible", 1, 1, "TITLE", driver::IsVisibleVerb},
+    {"show-state", 2, 2, "TITLE maximized|normal", driver::ShowStateVerb},
+    {"white-share", 2, 2, "TITLE CONTROL_ID", driver::WhiteShareVerb},
+    {"scroll-bars", 2, 2, "TITLE CONTROL_ID", driver::ScrollBarsVerb},
     {"status", 2, 2, "TITLE FIELD", driver::StatusVerb},
     {"watch-status", 4, 4, "TITLE FIELD TIMEOUT_MS UNTIL_PREFIX", driver::WatchStatusVerb},
     {"list-count", 2, 2, "TITLE ID", driver::ListCountVerb},
     {"list-row", 3, 3, "TITLE ID ROW", driver::ListRowVerb},
+    {"list-rows", 2, 2, "TITLE ID", driver::ListRowsVerb},
     {"list-selected-count", 2, 2, "TITLE ID", driver::ListSelectedCountVerb},
     {"get-text", 2, 2, "TITLE ID", driver::GetTextVerb},
     {"set-text", 3, 3, "TITLE ID TEXT", driver::SetTextVerb},
@@ -75,6 +79,9 @@ const Verb kVerbs[] = {
     {"clipboard-files", 0, 0, "", driver::ClipboardFilesVerb},
     {"log-fields", 4, 4, "TITLE FIELD_A FIELD_B FILE", driver::LogFieldsVerb},
     {"screen-point", 3, 3, "TITLE X Y", driver::ScreenPointVerb},
+    {"header-click", 3, 3, "TITLE ID COLUMN", driver::HeaderClickVerb},
+    {"header-arrows", 2, 2, "TITLE ID", driver::HeaderArrowsVerb},
+    {"list-icon", 3, 3, "TITLE ID ROW", driver::ListIconVerb},
 };
 
 int PrintUsage() {

@@ -112,19 +112,40 @@ int PressVerb(const Args& args) {
   return SendInput(count, inputs, sizeof(INPUT)) == count ? kOk : kNotFound;
 }
 
+// The system's message font made for the DPI of `window`, as the program makes it for
+// controls without a font of their own: the ANSI metrics are the system DPI's.
+static HFONT MessageFontFor(HWND window) {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  LOGFONTA font = metrics.lfMessageFont;
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  HDC screen = GetDC(nullptr);
+  const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  const int dpi = get_dpi != nullptr ? static_cast<int>(get_dpi(window)) : system_dpi;
+  if (dpi > 0 && system_dpi > 0) font.lfHeight = MulDiv(font.lfHeight, dpi, system_dpi);
+  return CreateFontIndirectA(&font);
+}
+
 // The width a check box needs to show its label whole: the box and the label's extent
-// in the interface font that the program's controls use.
+// in the message font that the program's controls use.
 int LabelNeedsVerb(const Args& args) {
   HWND window = RequireWindow(args);
   HWND control = window != nullptr ? RequireControl(window, args, 1) : nullptr;
   if (control == nullptr) return kNotFound;
   const std::string text = WindowText(control);
+  HFONT font = MessageFontFor(window);
+  if (font == nullptr) return kNotFound;
   HDC dc = GetDC(nullptr);
-  HGDIOBJ previous = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ previous = SelectObject(dc, font);
   SIZE extent{};
   GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   SelectObject(dc, previous);
   ReleaseDC(nullptr, dc);
+  DeleteObject(font);
   PrintLine(std::to_string(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx));
   return kOk;
 }

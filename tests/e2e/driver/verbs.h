@@ -16,11 +16,20 @@ int StatusBarRectVerb(const Args& args);
 int MenuBarHeightVerb(const Args& args);
 int MoveVerb(const Args& args);
 int IsVisibleVerb(const Args& args);
+int ShowStateVerb(const Args& args);
+int WhiteShareVerb(const Args& args);
+int ScrollBarsVerb(const Args& args);
+
+// list_header_verbs.cpp
+int HeaderClickVerb(const Args& args);
+int HeaderArrowsVerb(const Args& args);
+int ListIconVerb(const Args& args);
 
 // control_verbs.cpp
 int StatusVerb(const Args& args);
 int ListCountVerb(const Args& args);
 int ListRowVerb(const Args& args);
+int ListRowsVerb(const Args& args);
 int ListSelectedCountVerb(const Args& args);
 int GetTextVerb(const Args& args);
 int SetTextVerb(const Args& args);

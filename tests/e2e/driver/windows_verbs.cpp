@@ -123,4 +123,55 @@ int IsVisibleVerb(const Args& args) {
   return kOk;
 }
 
+// Maximises or restores a window as its caption buttons do.
+int ShowStateVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  if (window == nullptr) return kNotFound;
+  if (args[1] != "maximized" && args[1] != "normal") return kUsage;
+  PostMessageA(window, WM_SYSCOMMAND, args[1] == "maximized" ? SC_MAXIMIZE : SC_RESTORE, 0);
+  return kOk;
+}
+
+// The share of pure white pixels on screen where a control lies, in per cent: a stale
+// white box over a control raises it above what the control's clean paint shows.
+int WhiteShareVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  if (window == nullptr) return kNotFound;
+  HWND control = RequireControl(window, args, 1);
+  if (control == nullptr) return kNotFound;
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return kNotFound;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  long white = 0;
+  const auto* pixels = static_cast<const unsigned int*>(bits);
+  for (long i = 0; i < static_cast<long>(width) * height; ++i) white += (pixels[i] & 0xFFFFFFu) == 0xFFFFFFu;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  PrintLine(std::to_string(white * 100 / (static_cast<long>(width) * height)));
+  return kOk;
+}
+
+// Whether a control shows its horizontal and its vertical scroll bar: "H V", each 0 or 1.
+int ScrollBarsVerb(const Args& args) {
+  HWND window = RequireWindow(args);
+  if (window == nullptr) return kNotFound;
+  HWND control = RequireControl(window, args, 1);
+  if (control == nullptr) return kNotFound;
+  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+  PrintLine(std::string((style & WS_HSCROLL) != 0 ? "1" : "0") + " " + ((style & WS_VSCROLL) != 0 ? "1" : "0"));
+  return kOk;
+}
+
 }  // namespace driver
