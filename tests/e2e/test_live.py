@@ -38,8 +38,10 @@ class LiveIndexTest(unittest.TestCase):
         live_win = windows_path(live)
         # Made while the program did not run: the catch-up after the start finds it.
         open(os.path.join(live, "vorher.txt"), "wb").close()
+        open(os.path.join(live, "zuletzt.txt"), "wb").close()
         with open(app.path("db.db"), "wb") as out:
-            out.write(index_bytes([(b"alt.txt", live_win.encode("cp1252"), 0)]))
+            out.write(index_bytes([(b"alt.txt", live_win.encode("cp1252"), 0),
+                                   (b"zuletzt.txt", live_win.encode("cp1252"), 0)]))
         with open(app.path("settings.conf"), "wb") as out:
             out.write(settings(live))
         with app:
@@ -47,6 +49,12 @@ class LiveIndexTest(unittest.TestCase):
             self.assertTrue(poll(lambda: self.rows_for("vorher") == ["vorher.txt\t" + live_win]),
                             "the catch-up did not find what was made before the start")
             self.assertTrue(poll(lambda: self.rows_for("alt.txt") == []), "the catch-up kept a file that is gone")
+            # Sorted by name, the added entry goes before the loaded one it follows in the index.
+            in_index = ["zuletzt.txt\t" + live_win, "vorher.txt\t" + live_win]
+            self.assertEqual(self.rows_for("txt"), in_index)
+            drive_ok("header-click", MAIN, ControlId.kResultList, 0)
+            self.assertTrue(poll(lambda: [drive_ok("list-row", MAIN, ControlId.kResultList, r) for r in range(2)]
+                                 == in_index[::-1]))
 
             open(os.path.join(live, "neu.txt"), "wb").close()
             self.assertTrue(poll(lambda: self.rows_for("neu.txt") == ["neu.txt\t" + live_win]))
