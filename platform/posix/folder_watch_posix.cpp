@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "platform/folder_watch.h"
+#include "platform/posix/descriptor.h"
 #include "platform/platform.h"
 
 namespace tandrel::platform {
@@ -57,8 +58,8 @@ class RootWatch {
   // cannot be watched.
   bool Open() {
     Close();
-    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0) return false;
+    fd_.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!fd_) return false;
     limit_reached_ = false;
     if (!WatchTree(root_) || limit_reached_) {
       Close();
@@ -66,15 +67,15 @@ class RootWatch {
     }
     return true;
   }
-  int Fd() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
+  int Fd() const { return fd_.get(); }
+  bool IsOpen() const { return static_cast<bool>(fd_); }
   bool HasPendingMove() const { return pending_.has_value(); }
 
   // Reads everything queued into `out`; false when the instance broke down.
   void Drain(std::vector<FolderChange>& out) {
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
-      const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+      const ssize_t got = ::read(fd_.get(), buffer, sizeof buffer);
       if (got <= 0) break;  // EAGAIN: all read
       for (ssize_t at = 0; at < got;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
@@ -95,8 +96,7 @@ class RootWatch {
 
  private:
   void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
     paths_.clear();
     pending_.reset();
   }
@@ -128,7 +128,7 @@ class RootWatch {
   }
   bool WatchTree(const std::string& folder, std::unordered_set<int>& walked,
                  std::vector<FolderChange>* listed, bool via_link = false) {
-    const int wd = ::inotify_add_watch(fd_, folder.c_str(), kWatchMask);
+    const int wd = ::inotify_add_watch(fd_.get(), folder.c_str(), kWatchMask);
     if (wd < 0) {
       if (errno == ENOSPC || errno == ENOMEM) limit_reached_ = true;
       return false;
@@ -160,7 +160,7 @@ class RootWatch {
   void ForgetTree(const std::string& folder) {
     for (auto it = paths_.begin(); it != paths_.end();) {
       if (it->second == folder || StartsBelow(it->second, folder)) {
-        ::inotify_rm_watch(fd_, it->first);
+        ::inotify_rm_watch(fd_.get(), it->first);
         it = paths_.erase(it);
       } else {
         ++it;
@@ -248,7 +248,7 @@ class RootWatch {
 
   std::string root_;
   std::size_t number_;
-  int fd_ = -1;
+  OwnedDescriptor fd_;
   bool limit_reached_ = false;
   std::unordered_map<int, std::string> paths_;  // watch descriptor: folder path
   std::optional<PendingMove> pending_;
@@ -259,19 +259,15 @@ class RootWatch {
 struct FolderWatch::State {
   std::vector<std::unique_ptr<inotify::RootWatch>> roots;
   std::unique_ptr<std::atomic<bool>[]> live;
-  int wake_fd = -1;
+  OwnedDescriptor wake_fd;
   Receiver receive;
   Thread thread;
-
-  ~State() {
-    if (wake_fd >= 0) ::close(wake_fd);
-  }
 
   void Loop(const StopToken& stop) {
     std::vector<pollfd> fds;
     std::vector<FolderChange> batch;
     while (!stop.StopRequested()) {
-      fds.assign(1, pollfd{wake_fd, POLLIN, 0});
+      fds.assign(1, pollfd{wake_fd.get(), POLLIN, 0});
       bool pending_move = false;
       for (const auto& root : roots) {
         fds.push_back(pollfd{root->Fd(), POLLIN, 0});  // -1 for a root not watched: ignored
@@ -302,8 +298,8 @@ FolderWatch::~FolderWatch() { Stop(); }
 bool FolderWatch::Start(const std::vector<std::string>& roots, Receiver receive) {
   Stop();
   auto state = std::make_unique<State>();
-  state->wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (state->wake_fd < 0) return false;
+  state->wake_fd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!state->wake_fd) return false;
   state->live = std::make_unique<std::atomic<bool>[]>(roots.size());
   for (std::size_t i = 0; i < roots.size(); ++i) {
     state->roots.push_back(std::make_unique<inotify::RootWatch>(roots[i], i));
@@ -325,7 +321,7 @@ void FolderWatch::Stop() {
   if (!state_) return;
   state_->thread.RequestStop();
   const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(state_->wake_fd, &one, sizeof one);
+  [[maybe_unused]] const ssize_t written = ::write(state_->wake_fd.get(), &one, sizeof one);
   state_->thread.Wait();
   state_.reset();
 }
