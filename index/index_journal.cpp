@@ -107,14 +107,14 @@ std::string JournalRecord(const std::vector<LiveStep>& steps) {
   return record;
 }
 
-JournalReplay ReplayJournalImage(const char* data, std::size_t size, const IndexFileIdentity& identity,
-                                 LiveIndex& live) {
-  JournalReplay replay;
-  if (size < kJournalHeaderBytes || JournalHeader(identity) != std::string_view(data, kJournalHeaderBytes)) {
-    return replay;
-  }
-  replay.belongs = true;
-  std::size_t at = kJournalHeaderBytes;
+namespace {
+
+// Applies the records of [at, size) in order, up to the first that is cut short, damaged
+// or holds a step that does not apply; where that one starts. `half_applied` when that
+// record's first steps applied before one did not.
+std::size_t ApplyRecords(const char* data, std::size_t size, std::size_t at, LiveIndex& live,
+                         std::size_t& records, bool& half_applied) {
+  half_applied = false;
   std::vector<LiveStep> steps;
   while (size - at >= kJournalRecordHeadBytes) {
     const std::size_t payload_size = GetLittle(data + at, 4);
@@ -127,13 +127,36 @@ JournalReplay ReplayJournalImage(const char* data, std::size_t size, const Index
     bool parsed = true;
     while (parsed && !reader.AtEnd()) parsed = reader.Next(steps.emplace_back());
     if (!parsed) break;
-    bool applied = true;
-    for (const LiveStep& step : steps) {
-      if (!(applied = live.Apply(step))) break;
+    std::size_t applied = 0;
+    while (applied < steps.size() && live.Apply(steps[applied])) ++applied;
+    if (applied < steps.size()) {
+      half_applied = applied > 0;
+      break;
     }
-    if (!applied) break;
     at += kJournalRecordHeadBytes + payload_size;
-    ++replay.records;
+    ++records;
+  }
+  return at;
+}
+
+}  // namespace
+
+JournalReplay ReplayJournalImage(const char* data, std::size_t size, const IndexFileIdentity& identity,
+                                 LiveIndex& live) {
+  JournalReplay replay;
+  if (size < kJournalHeaderBytes || JournalHeader(identity) != std::string_view(data, kJournalHeaderBytes)) {
+    return replay;
+  }
+  replay.belongs = true;
+  bool half_applied = false;
+  const std::size_t at = ApplyRecords(data, size, kJournalHeaderBytes, live, replay.records, half_applied);
+  if (half_applied) {
+    // Only a faulty writer leaves a record whose hash fits but whose steps do not. What of
+    // it applied is undone by applying the records before it to the table once more:
+    // they applied before, so they apply again, and the live index shows whole records.
+    live = LiveIndex(live.Table());
+    std::size_t again = 0;
+    (void)ApplyRecords(data, at, kJournalHeaderBytes, live, again, half_applied);
   }
   replay.good_bytes = at;
   replay.whole = at == size;

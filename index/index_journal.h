@@ -36,8 +36,8 @@ struct JournalReplay {
   bool whole = false;        // every byte of the journal was applied
 };
 
-// Applies the records of a journal image made for `identity` to `live`, up to the first
-// that does not hold.
+// Applies the records of a journal image made for `identity` to `live` (the table as
+// loaded, without changes), up to the first that does not hold; none of that one applies.
 JournalReplay ReplayJournalImage(const char* data, std::size_t size, const IndexFileIdentity& identity,
                                  LiveIndex& live);
 // The same from the file; a missing journal belongs to no index file.

@@ -82,6 +82,8 @@ LiveIndex::LiveIndex(std::shared_ptr<const IndexTable> table)
       removed_((static_cast<std::size_t>(table_->EntryCount()) + 63) / 64, 0) {}
 
 LiveIndex::~LiveIndex() = default;
+LiveIndex::LiveIndex(LiveIndex&&) noexcept = default;
+LiveIndex& LiveIndex::operator=(LiveIndex&&) noexcept = default;
 
 std::string LiveIndex::PathKey(std::string_view folder, std::string_view name) {
   // LF ends a text in the index records, so it never occurs in either part.

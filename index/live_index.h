@@ -51,6 +51,8 @@ class LiveIndex {
   ~LiveIndex();
   LiveIndex(const LiveIndex&) = delete;
   LiveIndex& operator=(const LiveIndex&) = delete;
+  LiveIndex(LiveIndex&&) noexcept;
+  LiveIndex& operator=(LiveIndex&&) noexcept;
 
   // A step as the journal gives it; false (nothing changed) when it cannot apply: an
   // entry number out of range or already removed, a kind other than file or folder.

@@ -270,6 +270,11 @@ TEST_F(LiveIndexTest, JournalKeepsWhatWasWholeAndIgnoresAnotherIndexFile) {
   std::string flipped = whole;
   flipped.back() ^= 0x20;
   EXPECT_EQ(entries_after(flipped), (Entries{{alt, 1}, {rest, 1}}));
+  // A record whose hash fits but whose second step does not apply (entry 0 removed
+  // twice) applies not at all.
+  const LiveStep remove_alt{LiveStep::Kind::kRemoveTableEntry, 0, kEntryFile, {}, {}};
+  EXPECT_EQ(entries_after(whole.substr(0, last) + JournalRecord({remove_alt, remove_alt})),
+            (Entries{{alt, 1}, {rest, 1}}));
 
   // Opening a torn journal folds what stood into db.db and starts an empty journal.
   ASSERT_TRUE(test::WriteWholeFile(journal, whole.substr(0, whole.size() - 1)));
