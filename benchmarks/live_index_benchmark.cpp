@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -83,14 +84,53 @@ class WatchedTree {
     return MillisecondsSince(start);
   }
 
- private:
-  bool Holds(const std::string& folder, const std::string& name) const {
-    const LiveIndexVersion version = keeper_.Slot().Current();
-    if (!version.added) return false;
-    for (std::int32_t i = version.added->EntryCount() - 1; i >= 0; --i) {
-      if (version.added->Name(i) == name && version.added->Folder(i) == folder) return true;
+  // For each of `count` files made in `folder` as fast as one thread can (an archive
+  // unpacked), the milliseconds from its making to the first published version that
+  // holds it. The watch reports them in the order they were made.
+  std::vector<double> BurstLatencies(const std::string& folder, const std::string& stem, int count) {
+    const auto n = static_cast<std::size_t>(count);
+    std::vector<Clock::time_point> made(n);
+    std::vector<Clock::time_point> found(n);
+    std::atomic<bool> failed{false};
+    std::thread maker([&] {
+      for (std::size_t i = 0; i < n && !failed; ++i) {
+        platform::File file(folder + "/" + stem + std::to_string(i), platform::OpenMode::kCreate);
+        if (!file.IsOpen() || !file.Close()) failed = true;
+        made[i] = Clock::now();
+      }
+    });
+    std::size_t seen = 0;
+    while (seen < n && !failed) {
+      const std::size_t now_seen = CountIn(folder, stem);
+      const Clock::time_point at = Clock::now();
+      for (; seen < now_seen && seen < n; ++seen) found[seen] = at;
+      std::this_thread::yield();
     }
-    return false;
+    maker.join();
+    std::vector<double> latencies;
+    if (failed) return latencies;
+    for (std::size_t i = 0; i < n; ++i) {
+      latencies.push_back(std::max(0.0, std::chrono::duration<double, std::milli>(found[i] - made[i]).count()));
+    }
+    return latencies;
+  }
+
+ private:
+  std::size_t CountIn(const std::string& folder, const std::string& stem) const {
+    // A fold moves the added entries into the table: both are counted.
+    std::size_t count = 0;
+    ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view name, std::string_view in, std::int8_t) {
+      count += in == folder && name.starts_with(stem) ? 1 : 0;
+    });
+    return count;
+  }
+
+  bool Holds(const std::string& folder, const std::string& name) const {
+    bool held = false;
+    ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view entry, std::string_view in, std::int8_t) {
+      held = held || (entry == name && in == folder);
+    });
+    return held;
   }
 
   std::string base_;
@@ -114,8 +154,13 @@ void ChangeToSearchable(const std::string& scratch) {
   }
   Row("single change, 99th percentile (300, depth 1-6)", Percentile(singles, 0.99), "ms", 1000, "goal", 1.0);
   Row("single change, median", Median(singles), "ms", 1000, "goal", 1.0);
-  const double burst = tree.MakeAndWait(tree.Depths()[2], "paket", 10'000);
-  Row("burst of 10,000 files until the last is found", burst, "ms", 1000, "goal", 1.0);
+  const std::vector<double> burst = tree.BurstLatencies(tree.Depths()[2], "paket", 10'000);
+  if (burst.empty()) {
+    std::puts("the burst's files could not be made");
+    return;
+  }
+  Row("burst of 10,000 files, 99th percentile", Percentile(burst, 0.99), "ms", 1000, "goal", 1.0);
+  Row("burst of 10,000 files, the slowest", *std::max_element(burst.begin(), burst.end()), "ms", 1000, "goal", 1.0);
 }
 
 // Searches a version and a fresh table of the same entries; the loaded file and journal.
@@ -162,6 +207,8 @@ void SearchAndLoad(const std::string& scratch) {
     }
     return Median(times);
   };
+  // The keeper published its table; the loads below are to read db.db, not share it.
+  PublishIndexTable(IndexTableBuilder().Finish());
   const double alone = load(false);
   const double journal = load(true);
   std::printf("| %-44s | %10.3f ms added to %.3f ms (goal: at most 100 ms added) | %s |\n",
@@ -224,6 +271,7 @@ void QuietWatch(const std::string& scratch) {
 }  // namespace tandrel::bench
 
 int main() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each row as soon as it is measured
   const std::string scratch = tandrel::platform::TemporaryFolder() + "tandrel-live-bench";
   std::filesystem::remove_all(scratch);
   std::filesystem::create_directories(scratch);
