@@ -135,7 +135,7 @@ void ToggleMainHidden(ui::Ui& ui) {
 
 std::string AboutText() {
   return std::string("Tandrel ") + kProgramVersion + "\n" + "Index enth\xE4lt " +
-         std::to_string(CurrentLiveIndex().LiveCount()) + " Dateien.\n\n" +
+         std::to_string(index::CurrentLiveIndex().LiveCount()) + " Dateien.\n\n" +
          "\xA9 2009 Tandrel Software\n"
          "E-Mail: kontakt@tandrel.de\n"
          "Web: www.tandrel.de";

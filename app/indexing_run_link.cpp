@@ -11,7 +11,7 @@
 namespace tandrel {
 namespace {
 
-class WindowRunObserver final : public IndexRunObserver {
+class WindowRunObserver final : public index::IndexRunObserver {
  public:
   explicit WindowRunObserver(ui::StatusPoster& ui) : ui_(ui) {}
 
@@ -57,10 +57,10 @@ void StartIndexingRun(ui::Ui& ui) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   // Taken over here, on the main thread that owns IndexedFolders.
   plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
-  IndexRunActive.store(1);
+  index::IndexRunActive.store(1);
   const bool started =
       IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {
         plan.stop = stop;
@@ -70,11 +70,11 @@ void StartIndexingRun(ui::Ui& ui) {
         platform::LockGuard one_at_a_time(RunsOfThisProgram);
         StopLiveIndex();
         WindowRunObserver observer(ui);
-        RunIndexing(plan, observer);
+        index::RunIndexing(plan, observer);
         StartLiveIndex(ui, plan.folders);
       });
   // Without a thread there is no run: nothing was disabled, and the flag goes back.
-  if (!started) IndexRunActive.store(0);
+  if (!started) index::IndexRunActive.store(0);
 }
 
 void WaitForIndexingRuns() {

@@ -27,11 +27,11 @@ void QuitProgram(ui::Ui& ui) {
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
   // has set IndexMerging in the same step, and is waited for below.
-  IndexTempFile.Abandon();
+  index::IndexTempFile.Abandon();
   // A run that is writing the new db.db is waited for until the file is in place.
-  if (IndexMerging.load() == 1) {
+  if (index::IndexMerging.load() == 1) {
     platform::StoppableWait poll;
-    while (IndexRunActive.load() != 0) poll.For(kQuitPollMs);
+    while (index::IndexRunActive.load() != 0) poll.For(kQuitPollMs);
   }
 }
 

@@ -21,7 +21,7 @@ constexpr std::uint32_t kLoopWaitMs = 5;
 // The list's type-ahead folds as the search does, so a typed "ä" finds "Ärger".
 std::array<std::uint8_t, 256> NameFoldTable() {
   std::array<std::uint8_t, 256> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) table[i] = FoldNameByte(static_cast<std::uint8_t>(i));
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = index::FoldNameByte(static_cast<std::uint8_t>(i));
   return table;
 }
 
@@ -66,7 +66,7 @@ void StartUp(ui::Ui& ui) {
   ui.SetStayOnTop(kSplashWindow);
 
   const std::uint32_t t0 = platform::TickCount();
-  LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
+  index::LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
   platform::StoppableWait hold;
   for (std::uint32_t held; (held = platform::TickCount() - t0) <= kSplashHoldMs;) {
     hold.For(kSplashHoldMs + 1 - held);

@@ -85,7 +85,7 @@ class WatchedTree {
 
  private:
   bool Holds(const std::string& folder, const std::string& name) const {
-    const LiveIndexVersion version = keeper_.Slot().Current();
+    const index::LiveIndexVersion version = keeper_.Slot().Current();
     if (!version.added) return false;
     for (std::int32_t i = version.added->EntryCount() - 1; i >= 0; --i) {
       if (version.added->Name(i) == name && version.added->Folder(i) == folder) return true;
@@ -96,7 +96,7 @@ class WatchedTree {
   std::string base_;
   std::string root_;
   std::vector<std::string> depths_;
-  LiveIndexKeeper keeper_;
+  index::LiveIndexKeeper keeper_;
   platform::FolderWatch watch_;
   bool ok_ = false;
 };
@@ -124,10 +124,10 @@ void SearchAndLoad(const std::string& scratch) {
   const std::string db = scratch + "/db.db";
   std::filesystem::copy_file(sample.path, db, std::filesystem::copy_options::overwrite_existing);
   {
-    LiveIndexKeeper keeper;
+    index::LiveIndexKeeper keeper;
     // No fold: the journal is to hold all 100,000 changes.
     if (!keeper.Open(db, {.fold_divisor = 1, .min_fold_bytes = std::uint64_t{1} << 40})) return;
-    const std::shared_ptr<const IndexTable> table = keeper.Slot().Current().table;
+    const std::shared_ptr<const index::IndexTable> table = keeper.Slot().Current().table;
     std::vector<platform::FolderChange> batch;
     for (std::int32_t i = 0; i < 50'000; ++i) {
       const std::int32_t entry = i * (table->EntryCount() / 50'000);
@@ -153,10 +153,10 @@ void SearchAndLoad(const std::string& scratch) {
     for (int run = 0; run < 7; ++run) {
       const Clock::time_point start = Clock::now();
       if (with_journal) {
-        const LoadedLiveIndex loaded = LoadLiveIndex(db);
+        const index::LoadedLiveIndex loaded = index::LoadLiveIndex(db);
         if (!loaded.journal.whole) std::puts("the journal did not replay whole");
       } else {
-        (void)LoadIndexFile(db);
+        (void)index::LoadIndexFile(db);
       }
       times.push_back(MillisecondsSince(start));
     }
@@ -168,13 +168,13 @@ void SearchAndLoad(const std::string& scratch) {
               "load of db.db and 100,000 journaled changes", journal - alone, alone,
               journal - alone <= 100 ? "met" : "MISSED");
 
-  const LoadedLiveIndex loaded = LoadLiveIndex(db);
-  const LiveIndexVersion version = loaded.live->Publish();
-  IndexTableBuilder builder;
-  ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
+  const index::LoadedLiveIndex loaded = index::LoadLiveIndex(db);
+  const index::LiveIndexVersion version = loaded.live->Publish();
+  index::IndexTableBuilder builder;
+  index::ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
     (void)builder.Add(name, folder, kind);
   });
-  const std::shared_ptr<const IndexTable> fresh = builder.Finish();
+  const std::shared_ptr<const index::IndexTable> fresh = builder.Finish();
   for (const char* query : {"ung", "bericht pdf", "neu_4711"}) {
     std::vector<double> live_times;
     std::vector<double> fresh_times;

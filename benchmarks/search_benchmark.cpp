@@ -55,7 +55,7 @@ const std::vector<QueryClass>& QueryClasses() {
 
 // One loaded table per size, plus the peers' files built from the same names.
 struct Corpus {
-  std::shared_ptr<const IndexTable> table;
+  std::shared_ptr<const index::IndexTable> table;
   SampleIndex sample;
   std::string names_file;    // one name per line, for grep
   std::string plocate_db;
@@ -103,7 +103,7 @@ const Corpus& CorpusOf(std::int64_t records) {
   if (found != made.end()) return found->second;
   Corpus corpus;
   corpus.sample = SampleIndexFile(records);
-  corpus.table = ReadIndexFile(corpus.sample.path);
+  corpus.table = index::ReadIndexFile(corpus.sample.path);
   const std::string tag = std::to_string(records);
   corpus.names_file = TempPath("tandrel-bench-names-" + tag + ".txt");
   const std::string paths_file = TempPath("tandrel-bench-paths-" + tag + ".txt");
@@ -123,7 +123,7 @@ const Corpus& CorpusOf(std::int64_t records) {
     std::fprintf(stderr, "plocate-build failed: the plocate figures are missing\n");
   }
   // The snapshot an indexing run leaves beside db.db, for the whole-process rows.
-  RenewIndexSnapshot(corpus.sample.path);
+  index::RenewIndexSnapshot(corpus.sample.path);
   platform::RemoveFile(paths_file);
   return made.emplace(records, std::move(corpus)).first->second;
 }
@@ -213,7 +213,7 @@ const std::vector<SortCase>& SortCases() {
   return cases;
 }
 
-std::vector<std::int32_t> HitsOf(const IndexTable& table, const SortCase& c) {
+std::vector<std::int32_t> HitsOf(const index::IndexTable& table, const SortCase& c) {
   std::vector<std::int32_t> hits;
   if (c.query == nullptr) {
     hits.resize(static_cast<std::size_t>(table.EntryCount()));
@@ -249,7 +249,7 @@ void BM_Arrange(benchmark::State& state, std::int64_t records, const SortCase& c
 
 // The peer: the hits sorted by their folded texts, compared as the search folds them.
 void BM_StableSortFolded(benchmark::State& state, std::int64_t records, const SortCase& c, SortColumn column) {
-  const IndexTable& table = *CorpusOf(records).table;
+  const index::IndexTable& table = *CorpusOf(records).table;
   const std::vector<std::int32_t> hits = HitsOf(table, c);
   for (auto _ : state) {
     std::vector<std::int32_t> arranged = hits;
@@ -413,7 +413,7 @@ int main(int argc, char** argv) {
   for (const std::int64_t records : sizes) {
     const bench::Corpus& corpus = bench::CorpusOf(records);
     platform::RemoveFile(corpus.sample.path);
-    platform::RemoveFile(SnapshotPathFor(corpus.sample.path));
+    platform::RemoveFile(index::SnapshotPathFor(corpus.sample.path));
     platform::RemoveFile(corpus.names_file);
     platform::RemoveFile(corpus.plocate_db);
   }

@@ -5,7 +5,7 @@ namespace tandrel {
 
 std::string FoldCase(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(c)));
+  for (char& c : folded) c = static_cast<char>(index::FoldNameByte(static_cast<std::uint8_t>(c)));
   return folded;
 }
 

@@ -53,8 +53,8 @@ namespace {
 bool Qualifies(KindFilter filter, std::int8_t kind) {
   switch (filter) {
     case KindFilter::kFilesAndFolders: return true;
-    case KindFilter::kFilesOnly: return kind == kEntryFile;
-    case KindFilter::kFoldersOnly: return kind == kEntryFolder;
+    case KindFilter::kFilesOnly: return kind == index::kEntryFile;
+    case KindFilter::kFoldersOnly: return kind == index::kEntryFolder;
   }
   return false;
 }
@@ -77,7 +77,7 @@ std::int32_t EntryAt(const std::uint32_t* starts, std::int32_t entry, std::int32
 
 class SliceScan {
  public:
-  SliceScan(const IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
+  SliceScan(const index::IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
       : table_(table), query_(query), options_(options) {}
 
   // Scans entries [begin, end) into `hits`; false when stopped.
@@ -133,12 +133,12 @@ class SliceScan {
     }
   }
 
-  const IndexTable& table_;
+  const index::IndexTable& table_;
   const CompiledQuery& query_;
   const ScanOptions& options_;
 };
 
-int ThreadCount(const IndexTable& table, int wanted) {
+int ThreadCount(const index::IndexTable& table, int wanted) {
   if (wanted > 0) return std::clamp(wanted, 1, std::max(1, table.EntryCount()));
   const std::size_t bytes = table.NameStarts()[table.EntryCount()];
   const auto cores = static_cast<std::size_t>(platform::ProcessorCount());
@@ -146,7 +146,7 @@ int ThreadCount(const IndexTable& table, int wanted) {
 }
 
 // Slice boundaries that give each slice about the same number of name bytes.
-std::vector<std::int32_t> SliceBounds(const IndexTable& table, int slices) {
+std::vector<std::int32_t> SliceBounds(const index::IndexTable& table, int slices) {
   const std::uint32_t* starts = table.NameStarts();
   const std::int32_t count = table.EntryCount();
   const std::uint64_t bytes = starts[count];
@@ -163,7 +163,7 @@ std::vector<std::int32_t> SliceBounds(const IndexTable& table, int slices) {
 
 }  // namespace
 
-bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
+bool ScanIndex(const index::IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits) {
   const CompiledQuery compiled = CompileQuery(query);
   const SliceScan scan(table, compiled, options);

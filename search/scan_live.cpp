@@ -6,7 +6,7 @@
 
 namespace tandrel {
 
-bool ScanLiveIndex(const LiveIndexVersion& version, std::string_view query,
+bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query,
                    const ScanOptions& options, std::vector<std::int32_t>& hits) {
   const std::size_t first = hits.size();
   if (!ScanIndex(*version.table, query, options, hits)) return false;

@@ -202,12 +202,12 @@ TEST_F(FolderDialogTest, EventsOfTheClosedDialogChangeNothing) {
   ui_.Push(cancel);
   ui_.Push(apply);
   handle_queue();
-  EXPECT_EQ(IndexRunActive.load(), 0) << "no run started";
+  EXPECT_EQ(index::IndexRunActive.load(), 0) << "no run started";
   Dispatch(apply);  // past the window layer, straight to the dispatch
   ApplyFolderDialog(ui_);  // and to the action itself
   CancelFolderDialog(ui_);
   Choose(kItemRemoveFolder, kFolderDialog);
-  EXPECT_EQ(IndexRunActive.load(), 0);
+  EXPECT_EQ(index::IndexRunActive.load(), 0);
   EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original);
   EXPECT_EQ(IndexedFolders[1], "D:\\B");
   ExpectMainWindowBack();

@@ -13,7 +13,7 @@
 #include "search/search.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using platform::File;
@@ -436,4 +436,4 @@ TEST_F(IndexSnapshotTest, IndexingRunAndLoadIndexWriteTheSnapshot) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

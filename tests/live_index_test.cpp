@@ -16,7 +16,7 @@
 #include "search/search.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 namespace fs = std::filesystem;
@@ -308,4 +308,4 @@ TEST_F(LiveIndexTest, SearchListsTheTableButTheRemovedThenTheAdded) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -72,7 +72,7 @@ class ResultActionsTest : public test::ScratchFolder {
  protected:
   void SetUp() override {
     ScratchFolder::SetUp();
-    IndexRunActive = 0;
+    index::IndexRunActive = 0;
     OpenMainWindow(ui_);
     ui_.ApplyPosted();
   }
@@ -81,7 +81,7 @@ class ResultActionsTest : public test::ScratchFolder {
     pacer_.Release(1000000);
     WaitForCopyWorker();
     SetCopyGate(nullptr);
-    IndexRunActive = 0;
+    index::IndexRunActive = 0;
     ScratchFolder::TearDown();
   }
   void ShowRows(std::vector<std::pair<std::string, std::string>> rows) {
@@ -274,7 +274,7 @@ TEST_F(ResultActionsTest, CancelFinishesTheCopyUnderWayAndNothingElse) {
   ShowRows({{"large", source}, {"small", source}, {"large", source}});
   Select({0, 1, 2});
   ui_.AnswerFolderRequester(target);
-  IndexRunActive = 1;  // an indexing run owns field 3
+  index::IndexRunActive = 1;  // an indexing run owns field 3
   ui_.PostStatusText(kProgressField, "\tRun");
   PaceCopies();
   Choose(kItemCopyTo);

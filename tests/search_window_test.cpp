@@ -18,13 +18,13 @@ namespace {
 
 using ui::HeadlessUi;
 
-std::shared_ptr<const IndexTable> SampleTable() {
-  IndexTableBuilder builder;
-  builder.Add("Brief.txt", "C:\\Post", kEntryFile);
-  builder.Add("Briefe", "C:\\Post", kEntryFolder);
-  builder.Add("Liebesbrief.doc", "C:\\Post\\Alt", kEntryFile);
-  builder.Add("Notiz.txt", "C:\\Brief", kEntryFile);
-  builder.Add("abc", "C:\\", kEntryFile);
+std::shared_ptr<const index::IndexTable> SampleTable() {
+  index::IndexTableBuilder builder;
+  builder.Add("Brief.txt", "C:\\Post", index::kEntryFile);
+  builder.Add("Briefe", "C:\\Post", index::kEntryFolder);
+  builder.Add("Liebesbrief.doc", "C:\\Post\\Alt", index::kEntryFile);
+  builder.Add("Notiz.txt", "C:\\Brief", index::kEntryFile);
+  builder.Add("abc", "C:\\", index::kEntryFile);
   return builder.Finish();
 }
 
@@ -54,8 +54,8 @@ class SearchWindowTest : public ::testing::Test {
     ClearLastQuery();
     LastSearchRequest.Reset();
     ResetHitOrder();
-    IndexRunActive = 0;
-    PublishIndexTable(SampleTable());
+    index::IndexRunActive = 0;
+    index::PublishIndexTable(SampleTable());
     OpenMainWindow(ui_);
     ui_.ApplyPosted();
   }
@@ -207,21 +207,21 @@ TEST_F(SearchWindowTest, TheCheckBoxesChooseTheKindsAndOneAlwaysStaysOn) {
 }
 
 TEST_F(SearchWindowTest, ASearchDuringAnIndexingRunLeavesTheRunsItemsDisabled) {
-  IndexRunActive = 1;
+  index::IndexRunActive = 1;
   ui_.PostMenuItemEnabled(kItemManageFolders, false);
   ui_.PostMenuItemEnabled(kItemUpdateIndex, false);
   Search("brief");
   EXPECT_EQ(State(), "\tFertig!");
   EXPECT_FALSE(ui_.MenuItemEnabled(kItemManageFolders));
   EXPECT_FALSE(ui_.MenuItemEnabled(kItemUpdateIndex));
-  IndexRunActive = 0;
+  index::IndexRunActive = 0;
 }
 
 TEST_F(SearchWindowTest, TheListKeepsShowingItsHitsAfterAReload) {
   Search("brief");
-  IndexTableBuilder builder;
-  builder.Add("other", "D:", kEntryFile);
-  PublishIndexTable(builder.Finish());
+  index::IndexTableBuilder builder;
+  builder.Add("other", "D:", index::kEntryFile);
+  index::PublishIndexTable(builder.Finish());
   EXPECT_EQ(Rows().front(), "Brief.txt|C:\\Post");
   ClearLastQuery();
   Search("brief");
@@ -232,17 +232,17 @@ TEST_F(SearchWindowTest, TheListKeepsShowingItsHitsAfterAReload) {
 
 // Searches that end each other: only the last one leaves rows, its count and "Fertig!".
 TEST_F(SearchWindowTest, ANewSearchEndsTheRunningOneWithoutATrace) {
-  IndexTableBuilder builder;
+  index::IndexTableBuilder builder;
   // The last query below, dat*9 and five empty words, asks for a 9 at or after "dat",
   // which opens every name: the plain reference for its hits.
   std::vector<std::string> expected;
   for (int i = 0; i < 400000; ++i) {
     const std::string name = "datei" + std::to_string(i) + ".txt";
     const std::string folder = "C:\\Daten\\" + std::to_string(i % 100);
-    builder.Add(name, folder, i % 10 == 0 ? kEntryFolder : kEntryFile);
+    builder.Add(name, folder, i % 10 == 0 ? index::kEntryFolder : index::kEntryFile);
     if (std::to_string(i).find('9') != std::string::npos) expected.push_back(name + "|" + folder);
   }
-  PublishIndexTable(builder.Finish());
+  index::PublishIndexTable(builder.Finish());
   for (int i = 0; i < 60; ++i) {
     ui_.TypeText(kMainWindow, kQueryField, "dat*" + std::to_string(i % 10) + std::string(i / 10, ' '));
     StartSearch(ui_, kSearchControls);

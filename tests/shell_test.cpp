@@ -127,8 +127,8 @@ TEST_F(ShellTest, CheckBoxesAreNeverBothOff) {
 
 TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
   {
-    platform::File db(kIndexFileName, platform::OpenMode::kCreate);
-    for (int i = 0; i < 3; ++i) WriteIndexRecord(db, "f" + std::to_string(i), "C:", kEntryFile);
+    platform::File db(index::kIndexFileName, platform::OpenMode::kCreate);
+    for (int i = 0; i < 3; ++i) index::WriteIndexRecord(db, "f" + std::to_string(i), "C:", index::kEntryFile);
   }
   Start();
   // Typing goes to the query field after a restore and after a click on "Suchen".

@@ -18,7 +18,7 @@ class UpdateIndexTest : public test::DialogTest {
     tree_ = Path("tree");
     ASSERT_TRUE(platform::CreateFolder(tree_));
     ASSERT_TRUE(test::WriteWholeFile(tree_ + platform::kPathSeparator + "neu.txt", "n"));
-    ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
+    ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
   }
   // Chooses "Aktualisieren" and shows what the run posted once it has ended.
   void UpdateIndex() {
@@ -37,18 +37,18 @@ TEST_F(UpdateIndexTest, ASettingsFileThatCannotBeWrittenIsWalkedAndOneThatCannot
     ReadSettings();  // as at start-up
   }
   UpdateIndex();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), std::string("neu.txt\r\n") + tree_ + "\r\n" + '\0');
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), std::string("neu.txt\r\n") + tree_ + "\r\n" + '\0');
   EXPECT_TRUE(ui_.MessageBoxes().empty());
 
   // Unreadable at start-up and still when the run is asked for: nothing runs.
-  ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
+  ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
   ASSERT_TRUE(platform::RemoveFile(kSettingsFileName));
   ASSERT_TRUE(platform::CreateFolder(kSettingsFileName));
   ReadSettings();
   Choose(kItemUpdateIndex, kMainWindow);
-  EXPECT_EQ(IndexRunActive.load(), 0) << "no run started";
+  EXPECT_EQ(index::IndexRunActive.load(), 0) << "no run started";
   WaitForIndexingRuns();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
   ASSERT_EQ(ui_.MessageBoxes().size(), 1u);
   EXPECT_EQ(ui_.MessageBoxes()[0], std::make_pair(std::string("Fehler"), std::string(kSettingsUnreadableText)));
 
@@ -56,7 +56,7 @@ TEST_F(UpdateIndexTest, ASettingsFileThatCannotBeWrittenIsWalkedAndOneThatCannot
   std::filesystem::remove(kSettingsFileName);
   ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\n" + tree_ + "\r\n"));
   UpdateIndex();
-  EXPECT_EQ(test::ReadRecords(kIndexFileName).size(), 1u);
+  EXPECT_EQ(test::ReadRecords(index::kIndexFileName).size(), 1u);
   EXPECT_EQ(ui_.MessageBoxes().size(), 1u);
 }
 
@@ -64,15 +64,15 @@ TEST_F(UpdateIndexTest, ARunThatCannotListAnyFolderKeepsTheIndexAndSaysSo) {
   IndexedFolders[0] = Path("unplugged");
   IndexedFolders[7] = Path("offline");
   UpdateIndex();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
-  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + kIndexRunFailedText);
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
+  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + index::kIndexRunFailedText);
   EXPECT_EQ(ui_.StatusText(kStateField), "\tFertig!");
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_EQ(ui_.TrayImage(), kTrayIdleIcon);
 
   IndexedFolders[3] = tree_;
   UpdateIndex();
-  EXPECT_EQ(test::ReadRecords(kIndexFileName).size(), 1u) << "one folder listed is enough";
+  EXPECT_EQ(test::ReadRecords(index::kIndexFileName).size(), 1u) << "one folder listed is enough";
   EXPECT_TRUE(ui_.StatusText(kProgressField).starts_with("\tIndexierung erfolgreich: 1 Dateien in "));
 }
 

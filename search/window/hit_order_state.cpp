@@ -15,19 +15,19 @@ platform::ConditionVariable rank_changed;
 HitOrder order;                                  // main thread writes, under the lock
 std::uint64_t generation = 0;                    // raised by each listing and click
 std::shared_ptr<const SearchHits> listed;        // the last search's hits in table order
-std::weak_ptr<const IndexTable> rank_table;      // the table the rank is (being) built for
+std::weak_ptr<const index::IndexTable> rank_table;      // the table the rank is (being) built for
 std::shared_ptr<const SortRank> rank;            // null while it is being built
 
 // Declared after the state they use, so destroyed before it.
 platform::Thread RankThread;     // started by search threads only, which run one at a time
 platform::Thread ArrangeThread;  // started by the main thread only
 
-bool SameTable(const std::weak_ptr<const IndexTable>& a, const std::shared_ptr<const IndexTable>& b) {
+bool SameTable(const std::weak_ptr<const index::IndexTable>& a, const std::shared_ptr<const index::IndexTable>& b) {
   return !a.owner_before(b) && !b.owner_before(a);
 }
 
 // The rank of `table`, once built; null when `stop` came first.
-std::shared_ptr<const SortRank> WaitForRank(const std::shared_ptr<const IndexTable>& table,
+std::shared_ptr<const SortRank> WaitForRank(const std::shared_ptr<const index::IndexTable>& table,
                                             const platform::StopToken& stop) {
   platform::LockGuard hold(order_lock);
   std::shared_ptr<const SortRank> found;
@@ -60,7 +60,7 @@ int ArrowColumn(HitOrder in) {
 
 }  // namespace
 
-void PrepareSortRank(const std::shared_ptr<const IndexTable>& table) {
+void PrepareSortRank(const std::shared_ptr<const index::IndexTable>& table) {
   {
     platform::LockGuard hold(order_lock);
     if (SameTable(rank_table, table)) return;

@@ -24,7 +24,7 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
   // The version this search scans: the table and the live changes as they stood when it
   // began. A reload or a later change publishes another and leaves this one complete for
   // as long as the hits refer to it.
-  LiveIndexVersion version = CurrentLiveIndex();
+  index::LiveIndexVersion version = index::CurrentLiveIndex();
 
   ui.PostProgress(version.LiveCount(), 0);
   ui.PostMenuItemEnabled(c.item_manage_folders, false);
@@ -54,10 +54,10 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
   if (!PostHitsInOrder(ui, c, SearchHits(version, std::move(hits)), stop)) return;
-  ui.PostProgress(CurrentLiveIndex().LiveCount(), 0);
+  ui.PostProgress(index::CurrentLiveIndex().LiveCount(), 0);
   ui.PostStatusText(c.state_field, ui::Centred("Fertig!"));
   // An indexing run disabled the items itself and enables them when its merge is done.
-  if (IndexRunActive.load() == 0) {
+  if (index::IndexRunActive.load() == 0) {
     ui.PostMenuItemEnabled(c.item_manage_folders, true);
     ui.PostMenuItemEnabled(c.item_update_index, true);
   }

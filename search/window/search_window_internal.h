@@ -12,7 +12,7 @@ extern platform::Thread SearchThread;
 void SetLastQuery(std::string query);
 
 // Search threads: starts building the rank of `table` unless it was started before.
-void PrepareSortRank(const std::shared_ptr<const IndexTable>& table);
+void PrepareSortRank(const std::shared_ptr<const index::IndexTable>& table);
 // Search threads: empties the list; then lists a search's hits (in table order) in the
 // order chosen at the header, waiting for the rank if it must. False when `stop` came first.
 void PostNoHits(ui::StatusPoster& ui, const SearchControls& c);

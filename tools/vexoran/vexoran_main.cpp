@@ -24,14 +24,14 @@ int main() {
   // fails rather than walk nothing.
   const std::optional<StoredSettings> stored = ReadSettingsFile(kSettingsFileName);
   if (!stored) platform::EndProcess(1);
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   plan.folders.assign(stored->folders.begin(), stored->folders.end());
   plan.reload = false;
   plan.wait_for_other_run = false;
-  IndexRunObserver silent;
-  IndexRunActive.store(1);
-  const IndexRunResult result = RunIndexing(plan, silent);
-  const bool ok = result.outcome == IndexRunOutcome::kReplaced ||
-                  result.outcome == IndexRunOutcome::kOtherRunBusy;
+  index::IndexRunObserver silent;
+  index::IndexRunActive.store(1);
+  const index::IndexRunResult result = index::RunIndexing(plan, silent);
+  const bool ok = result.outcome == index::IndexRunOutcome::kReplaced ||
+                  result.outcome == index::IndexRunOutcome::kOtherRunBusy;
   platform::EndProcess(ok ? 0 : 1);
 }
