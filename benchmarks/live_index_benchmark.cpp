@@ -181,12 +181,12 @@ void SearchAndLoad(const std::string& scratch) {
     for (int run = 0; run < 15; ++run) {
       std::vector<std::int32_t> hits;
       Clock::time_point start = Clock::now();
-      (void)ScanLiveIndex(version, query, {}, hits);
+      (void)search::ScanLiveIndex(version, query, {}, hits);
       live_times.push_back(MillisecondsSince(start));
       const std::size_t live_hits = hits.size();
       hits.clear();
       start = Clock::now();
-      (void)ScanIndex(*fresh, query, {}, hits);
+      (void)search::ScanIndex(*fresh, query, {}, hits);
       fresh_times.push_back(MillisecondsSince(start));
       if (hits.size() != live_hits) std::printf("hit counts differ for %s\n", query);
     }

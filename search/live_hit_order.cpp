@@ -5,7 +5,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // Folded texts compared byte by byte, without making folded copies.
@@ -72,4 +72,4 @@ void ArrangeLiveHits(const SortRank& rank, const index::IndexTable& table, const
   hits = std::move(merged);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -1,7 +1,7 @@
 // Case folding and the matching rule of one name against a query.
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 std::string FoldCase(std::string_view text) {
   std::string folded(text);
@@ -45,4 +45,4 @@ KindFilter ChooseKindFilter(int files_option, int folders_option) {
   return KindFilter::kFoldersOnly;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

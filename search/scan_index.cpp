@@ -8,7 +8,7 @@
 #include "search/piece_finder.h"
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // Entries per block: the stop request and the shared hit count are looked at once per
@@ -198,4 +198,4 @@ bool ScanIndex(const index::IndexTable& table, std::string_view query, const Sca
   return true;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

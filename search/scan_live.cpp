@@ -4,7 +4,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query,
                    const ScanOptions& options, std::vector<std::int32_t>& hits) {
@@ -28,4 +28,4 @@ bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view quer
   return true;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -19,7 +19,7 @@
 #include "index/live_index.h"
 #include "platform/threads.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 // ---------------------------------------------------------------------------------------
 // Matching
@@ -144,4 +144,4 @@ class SortRank {
 void ArrangeLiveHits(const SortRank& rank, const index::IndexTable& table, const index::IndexTable* added,
                      std::vector<std::int32_t>& hits, HitOrder order);
 
-}  // namespace tandrel
+}  // namespace tandrel::search

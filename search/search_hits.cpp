@@ -1,7 +1,7 @@
 // The rows of a hit list.
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 std::pair<const index::IndexTable*, std::int32_t> SearchHits::Locate(std::int32_t row) const {
   const std::int32_t entry = hits_[static_cast<std::size_t>(row)];
@@ -28,4 +28,4 @@ std::string_view SearchHits::Folder(std::int32_t row) const {
   return table->Folder(entry);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

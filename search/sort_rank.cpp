@@ -7,7 +7,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // At or above this share of the table's entries, walking the whole rank once beats
@@ -165,4 +165,4 @@ void SortRank::ArrangeByEntry(std::vector<std::int32_t>& hits, bool descending) 
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -7,7 +7,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 constexpr std::string_view kBytes = "aAbB\xE4\xC4\xDF.";
@@ -120,4 +120,4 @@ TEST(HitOrderTest, AStoppedBuildGivesNothing) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

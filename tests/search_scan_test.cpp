@@ -5,7 +5,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // What the scan must give: every entry in order, MatchName on its folded name.
@@ -151,4 +151,4 @@ TEST(ScanIndex, AStoppedScanSaysSoAndCountsWhatItFound) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -19,16 +19,16 @@ namespace tandrel {
 // folder.
 class SearchHitRows final : public ui::RowSource {
  public:
-  explicit SearchHitRows(SearchHits hits) : hits_(std::move(hits)) {}
+  explicit SearchHitRows(search::SearchHits hits) : hits_(std::move(hits)) {}
   std::int32_t RowCount() const override { return hits_.Count(); }
   std::string_view Cell(std::int32_t row, int column) const override {
     return column == 0 ? hits_.Name(row) : hits_.Folder(row);
   }
   bool IsFolder(std::int32_t row) const override { return hits_.IsFolder(row); }
-  const SearchHits& Hits() const { return hits_; }
+  const search::SearchHits& Hits() const { return hits_; }
 
  private:
-  SearchHits hits_;
+  search::SearchHits hits_;
 };
 
 // ---------------------------------------------------------------------------------------

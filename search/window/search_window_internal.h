@@ -16,7 +16,7 @@ void PrepareSortRank(const std::shared_ptr<const index::IndexTable>& table);
 // Search threads: empties the list; then lists a search's hits (in table order) in the
 // order chosen at the header, waiting for the rank if it must. False when `stop` came first.
 void PostNoHits(ui::StatusPoster& ui, const SearchControls& c);
-[[nodiscard]] bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, SearchHits hits,
+[[nodiscard]] bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, search::SearchHits hits,
                                    const platform::StopToken& stop);
 
 }  // namespace tandrel

@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::size_t bytes = 0;
   // The table for a count, which reads the runs, the rows and the candidate blocks only.
-  static const std::vector<std::string> pieces = QueryPieces("abc*de fgh");
+  static const std::vector<std::string> pieces = search::QueryPieces("abc*de fgh");
   if (const auto counted = index::SnapshotImageCountTable(reinterpret_cast<const char*>(data), size, identity, pieces)) {
     std::vector<std::int32_t> hits;
-    ScanOptions options;
+    search::ScanOptions options;
     options.threads = 1;
-    ScanIndex(*counted, "abc*de fgh", options, hits);
+    search::ScanIndex(*counted, "abc*de fgh", options, hits);
     bytes += hits.size();
   }
   // Read whole, and for a search only, which checks less and so lets more through.
@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const char* query : {"ab", "a*b c", "   "}) {
       std::vector<std::int32_t> hits;
-      ScanOptions options;
+      search::ScanOptions options;
       options.threads = 1;
-      ScanIndex(*table, query, options, hits);
+      search::ScanIndex(*table, query, options, hits);
       bytes += hits.size();
     }
   }

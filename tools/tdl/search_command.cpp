@@ -35,7 +35,7 @@ namespace {
 
 struct SearchArgs {
   std::string db;
-  KindFilter filter = KindFilter::kFilesAndFolders;
+  search::KindFilter filter = search::KindFilter::kFilesAndFolders;
   bool tsv = false;
   bool count = false;
   bool snapshot = true;
@@ -74,8 +74,8 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
   if (files && folders) return SearchUsageError("--files and --folders exclude each other");
   if (parsed.operands.empty()) return SearchUsageError("no query");
   out.query = std::string(parsed.operands[0]);
-  if (files) out.filter = KindFilter::kFilesOnly;
-  if (folders) out.filter = KindFilter::kFoldersOnly;
+  if (files) out.filter = search::KindFilter::kFilesOnly;
+  if (folders) out.filter = search::KindFilter::kFoldersOnly;
   if (out.db.empty()) out.db = platform::ProgramFolder() + "db.db";
   return true;
 }
@@ -121,9 +121,9 @@ int SearchLive(const SearchArgs& parsed, index::LoadOptions options) {
   }
   const index::LiveIndexVersion version = loaded.live->Publish();
   std::vector<std::int32_t> hits;
-  ScanOptions scan;
+  search::ScanOptions scan;
   scan.filter = parsed.filter;
-  ScanLiveIndex(version, *parsed.query, scan, hits);
+  search::ScanLiveIndex(version, *parsed.query, scan, hits);
   platform::UseBinaryStandardOutput();
   if (parsed.count) {
     std::printf("%zu\n", hits.size());
@@ -143,7 +143,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     std::fputs(kSearchUsage, stdout);
     return FinishStandardOutput("tdl search") ? 0 : kExitUsage;
   }
-  if (!QueryLongEnough(*parsed.query)) {
+  if (!search::QueryLongEnough(*parsed.query)) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
     return kExitUsage;
   }
@@ -154,7 +154,7 @@ int RunSearchCommand(std::span<const std::string_view> args) {
   options.map_snapshot = true;
   options.search_only = parsed.count;
   // A count can be answered from the snapshot's runs, or from the few blocks they leave.
-  if (parsed.count) options.required_pieces = QueryPieces(*parsed.query);
+  if (parsed.count) options.required_pieces = search::QueryPieces(*parsed.query);
   // Changes journaled by tdl watch: the table is then needed whole, entry numbers and all.
   if (JournalHasRecords(parsed.db)) return SearchLive(parsed, options);
   index::LoadedIndex loaded = index::LoadIndexFile(parsed.db, options);
@@ -164,9 +164,9 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   std::vector<std::int32_t> hits;
-  ScanOptions scan;
+  search::ScanOptions scan;
   scan.filter = parsed.filter;
-  ScanIndex(*table, *parsed.query, scan, hits);
+  search::ScanIndex(*table, *parsed.query, scan, hits);
   platform::UseBinaryStandardOutput();
   if (parsed.count) {
     std::printf("%zu\n", hits.size());
