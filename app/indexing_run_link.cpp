@@ -53,13 +53,13 @@ void StartIndexingRun(ui::Ui& ui) {
   // Empty slots from a settings.conf that could not be read are no folder list: a run
   // over them would replace the index with an empty one. The file may have become
   // readable since.
-  if (SettingsSession.read_failed && !ReloadSettings()) {
+  if (settings::SettingsSession.read_failed && !settings::ReloadSettings()) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }
   index::IndexRunPlan plan;
   // Taken over here, on the main thread that owns IndexedFolders.
-  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
+  plan.folders.assign(settings::IndexedFolders.begin(), settings::IndexedFolders.end());
   index::IndexRunActive.store(1);
   const bool started =
       IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {

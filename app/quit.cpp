@@ -23,7 +23,7 @@ void QuitProgram(ui::Ui& ui) {
   StopLiveIndex();
   // No message at quit: the flag then stays as the file had it, and the next start
   // brings the registration in line with that.
-  (void)StoreAutostartFlag();
+  (void)settings::StoreAutostartFlag();
   // A run still walking loses its walk file: db.db keeps the previous index. Abandoning
   // first, under the walk file's lock, leaves no gap: a run that closed its walk file
   // has set IndexMerging in the same step, and is waited for below.
@@ -39,7 +39,7 @@ void HandOverToUpdater(ui::Ui& ui) {
   // The process ends without the quit sequence, but a flag changed in this session must
   // not be lost: the next start would remove the registration made for it. As at quit,
   // a file that cannot be written gets no message.
-  (void)StoreAutostartFlag();
+  (void)settings::StoreAutostartFlag();
   LaunchUpdater(ui);
 }
 

@@ -77,13 +77,13 @@ void StartUp(ui::Ui& ui) {
   ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
   ui.AddShortcut(kMainWindow, ui::Shortcut::kCtrlA, kShortcutSelectAll);
   ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
-  ReadSettings();
+  settings::ReadSettings();
   if (!SyncAutostart()) ReportAutostartFailure(ui);
   ui.SetTypeAheadFold(NameFoldTable());
   ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);
   // Once the window is up: the live index loads and catches up in the background.
-  StartLiveIndex(ui, std::vector<std::string>(IndexedFolders.begin(), IndexedFolders.end()));
+  StartLiveIndex(ui, std::vector<std::string>(settings::IndexedFolders.begin(), settings::IndexedFolders.end()));
 }
 
 void EventLoop(ui::Ui& ui) {

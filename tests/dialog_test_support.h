@@ -31,9 +31,9 @@ class DialogTest : public ScratchCurrentFolder {
     ScratchCurrentFolder::TearDown();
   }
   static void ResetSettings() {
-    AutostartFlag = 0;
-    SettingsSession.Reset();
-    IndexedFolders.fill(std::string());
+    settings::AutostartFlag = 0;
+    settings::SettingsSession.Reset();
+    settings::IndexedFolders.fill(std::string());
   }
 
   void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }

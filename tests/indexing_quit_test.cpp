@@ -34,12 +34,12 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
         ASSERT_TRUE(test::WriteWholeFile(folder + platform::kPathSeparator + std::to_string(f), ""));
       }
     }
-    IndexedFolders.fill(tree_);  // 101 slots of 510 entries: a walk and merge that last
+    settings::IndexedFolders.fill(tree_);  // 101 slots of 510 entries: a walk and merge that last
     ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
   }
   void TearDown() override {
     WaitForTheRunToEnd();
-    IndexedFolders.fill(std::string());
+    settings::IndexedFolders.fill(std::string());
     ScratchCurrentFolder::TearDown();
   }
   // Until the run has ended and what it posted is shown.

@@ -64,7 +64,7 @@ TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
   EXPECT_EQ(ui_.TabOrder(kMainWindow),
             (std::vector<ui::ControlId>{kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList}));
   EXPECT_EQ(ui_.Shortcuts().size(), 2u);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "a missing settings file is created empty";
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "") << "a missing settings file is created empty";
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
   EXPECT_EQ(ui_.MenuItemText(kItemAbout), "\xDC" "ber");
 }
@@ -164,20 +164,20 @@ TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
 }
 
 TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\Daten\r\nE:\\Archiv\r\n"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\Daten\r\nE:\\Archiv\r\n"));
   Start();
-  EXPECT_EQ(IndexedFolders[1], "E:\\Archiv");
+  EXPECT_EQ(settings::IndexedFolders[1], "E:\\Archiv");
   EXPECT_TRUE(Dispatch({EventKind::kClose, kSplashWindow}));
   EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemTrayQuit)));
   EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemQuit)));
   EXPECT_FALSE(Dispatch({EventKind::kClose, kMainWindow}));
-  AutostartFlag = 1;  // as the settings dialog will set it
+  settings::AutostartFlag = 1;  // as the settings dialog will set it
   QuitProgram(ui_);
   EXPECT_FALSE(ui_.WindowExists(kMainWindow));
   EXPECT_FALSE(ui_.TrayPresent());
   EXPECT_TRUE(ui_.TrayRemovedWhileItsWindowExisted()) << "a removal naming a closed window fails";
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
-  AutostartFlag = 0;
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
+  settings::AutostartFlag = 0;
 }
 
 // Shows its first status text the slow way, as a window call that takes a while: it

@@ -69,13 +69,13 @@ bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
   }
   const std::string beside = platform::ProgramFolder();
   if (out.db.empty()) out.db = beside + index::kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
+  if (out.folders.empty() && out.settings.empty()) out.settings = beside + settings::kSettingsFileName;
   return true;
 }
 
 // The folder list of a settings file; false when the file cannot be read.
 bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  const std::optional<StoredSettings> stored = ReadSettingsFile(path);
+  const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(path);
   if (!stored) return false;
   folders.assign(stored->folders.begin(), stored->folders.end());
   return true;

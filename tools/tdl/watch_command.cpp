@@ -70,7 +70,7 @@ bool ParseWatchArgs(std::span<const std::string_view> args, WatchArgs& out) {
   }
   const std::string beside = platform::ProgramFolder();
   if (out.db.empty()) out.db = beside + index::kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
+  if (out.folders.empty() && out.settings.empty()) out.settings = beside + settings::kSettingsFileName;
   return true;
 }
 
@@ -113,7 +113,7 @@ int RunWatchCommand(std::span<const std::string_view> args) {
   }
   std::vector<std::string> roots;
   if (!parsed.settings.empty()) {
-    const std::optional<StoredSettings> stored = ReadSettingsFile(parsed.settings);
+    const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(parsed.settings);
     if (!stored) {
       std::fprintf(stderr, "tdl watch: cannot read the settings file %s\n", parsed.settings.c_str());
       return kExitUsage;
