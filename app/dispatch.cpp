@@ -19,11 +19,11 @@ bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
     case kItemHelp: ui.ShowMessage("Fehler", "Kann Hilfe nicht finden!"); break;
     case kItemAbout:
     case kItemTrayAbout: ShowAbout(ui); break;
-    case kItemOpen: OpenHits(ui, kResultControls); break;
-    case kItemOpenFolder: OpenHitFolders(ui, kResultControls); break;
-    case kItemCopyTo: QueueCopies(ui, kResultControls); break;
-    case kItemShellMenu: ShowShellMenuForHits(ui, kResultControls); break;
-    case kItemCancelCopy: CancelCopies(ui, kResultControls); break;
+    case kItemOpen: actions::OpenHits(ui, kResultControls); break;
+    case kItemOpenFolder: actions::OpenHitFolders(ui, kResultControls); break;
+    case kItemCopyTo: actions::QueueCopies(ui, kResultControls); break;
+    case kItemShellMenu: actions::ShowShellMenuForHits(ui, kResultControls); break;
+    case kItemCancelCopy: actions::CancelCopies(ui, kResultControls); break;
     case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
     case kItemTrayQuit: return false;
@@ -46,17 +46,17 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
-        OpenFirstHit(ui, kResultControls);
+        actions::OpenFirstHit(ui, kResultControls);
       } else if (event.action == ui::Action::kRightClick) {
         if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
       } else if (event.action == ui::Action::kShiftRightClick) {
-        ShowShellMenuForHits(ui, kResultControls);
+        actions::ShowShellMenuForHits(ui, kResultControls);
       } else if (event.action == ui::Action::kHeaderClick) {
         ClickResultHeader(ui, kSearchControls, event.column);
       } else if (event.action == ui::Action::kDragStart) {
-        DragHits(ui, kResultControls);
+        actions::DragHits(ui, kResultControls);
       } else if (event.action == ui::Action::kCopy) {
-        CopyHitsToClipboard(ui, kResultControls);
+        actions::CopyHitsToClipboard(ui, kResultControls);
       }
       break;
     case kFoldersCheckBox: ApplyFoldersCheckBox(ui, kSearchControls); break;

@@ -35,7 +35,7 @@ inline constexpr SearchControls kSearchControls{
 };
 
 // The main window's controls as the result actions see them.
-inline constexpr ResultControls kResultControls{
+inline constexpr actions::ResultControls kResultControls{
     .window = kMainWindow,
     .result_list = kResultList,
     .copy_field = kCopyField,

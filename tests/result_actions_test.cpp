@@ -13,7 +13,7 @@
 #include "tests/support/headless_ui.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 namespace {
 
 using ui::HeadlessUi;
@@ -373,4 +373,4 @@ TEST_F(ResultActionsTest, AHitIsActedOnOnlyWhenItsStoredPathFindsExactlyOneFile)
 #endif
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::actions

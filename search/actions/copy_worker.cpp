@@ -8,7 +8,7 @@
 #include "search/actions/copy_worker_testing.h"
 #include "search/actions/result_actions_internal.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 namespace {
 
 constexpr char kRequesterTitle[] = "Kopieren nach...";
@@ -99,4 +99,4 @@ void WaitForCopyWorker() { CopyThread.Wait(); }
 
 void SetCopyGate(std::function<void(const std::string& name)> gate) { copy_gate = std::move(gate); }
 
-}  // namespace tandrel
+}  // namespace tandrel::actions
