@@ -12,7 +12,7 @@ namespace {
 
 bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
   switch (item) {
-    case kShortcutSearch: StartSearch(ui, kSearchControls); break;
+    case kShortcutSearch: search_window::StartSearch(ui, kSearchControls); break;
     case kShortcutSelectAll: SelectAllResults(ui); break;
     case kItemManageFolders: ShowFolderDialog(ui); break;
     case kItemUpdateIndex: StartIndexingRun(ui); break;
@@ -40,7 +40,7 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
   switch (event.control) {
     case kSearchButton:
       if (event.action == ui::Action::kLeftClick) {
-        StartSearch(ui, kSearchControls);
+        search_window::StartSearch(ui, kSearchControls);
         ui.Focus(kMainWindow, kQueryField);  // the next query is typed at once
       }
       break;
@@ -52,15 +52,15 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
       } else if (event.action == ui::Action::kShiftRightClick) {
         actions::ShowShellMenuForHits(ui, kResultControls);
       } else if (event.action == ui::Action::kHeaderClick) {
-        ClickResultHeader(ui, kSearchControls, event.column);
+        search_window::ClickResultHeader(ui, kSearchControls, event.column);
       } else if (event.action == ui::Action::kDragStart) {
         actions::DragHits(ui, kResultControls);
       } else if (event.action == ui::Action::kCopy) {
         actions::CopyHitsToClipboard(ui, kResultControls);
       }
       break;
-    case kFoldersCheckBox: ApplyFoldersCheckBox(ui, kSearchControls); break;
-    case kFilesCheckBox: ApplyFilesCheckBox(ui, kSearchControls); break;
+    case kFoldersCheckBox: search_window::ApplyFoldersCheckBox(ui, kSearchControls); break;
+    case kFilesCheckBox: search_window::ApplyFilesCheckBox(ui, kSearchControls); break;
     default: break;
   }
 }

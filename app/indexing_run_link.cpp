@@ -26,8 +26,8 @@ class WindowRunObserver final : public index::IndexRunObserver {
     ui_.PostMenuItemEnabled(kItemUpdateIndex, enabled);
     ui_.PostMenuItemEnabled(kItemProgramUpdate, enabled);
   }
-  bool SearchRunning() override { return tandrel::SearchRunning(); }
-  void ClearLastQuery() override { tandrel::ClearLastQuery(); }
+  bool SearchRunning() override { return search_window::SearchRunning(); }
+  void ClearLastQuery() override { search_window::ClearLastQuery(); }
 
  private:
   ui::StatusPoster& ui_;

@@ -104,8 +104,8 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.SetTabOrder(kMainWindow, {kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList});
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
-  FilesOption = 1;
-  FoldersOption = 1;
+  search_window::FilesOption = 1;
+  search_window::FoldersOption = 1;
   ui.EnableFlickerFreeErase(kMainWindow);
 }
 

@@ -21,7 +21,7 @@ inline constexpr char kUpdaterFileName[] = "update.exe";
 extern int MainHidden;
 
 // The main window's controls as the search sees them.
-inline constexpr SearchControls kSearchControls{
+inline constexpr search_window::SearchControls kSearchControls{
     .window = kMainWindow,
     .query_field = kQueryField,
     .folders_check_box = kFoldersCheckBox,

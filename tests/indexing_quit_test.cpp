@@ -71,7 +71,7 @@ TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemProgramUpdate));
   EXPECT_EQ(index::IndexEntryCount(), 101 * 510);
-  EXPECT_EQ(LastQuery(), "");
+  EXPECT_EQ(search_window::LastQuery(), "");
   EXPECT_FALSE(test::FileExists(index::kWalkFileName));
 }
 

@@ -13,7 +13,7 @@
 #include "search/window/search_window.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 namespace {
 
 using ui::HeadlessUi;
@@ -265,4 +265,4 @@ TEST_F(SearchWindowTest, ANewSearchEndsTheRunningOneWithoutATrace) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search_window

@@ -58,8 +58,8 @@ TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
   EXPECT_EQ(ui_.TrayTooltip(), "Tandrel");
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox));
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFilesCheckBox));
-  EXPECT_EQ(FoldersOption.load(), 1);
-  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(search_window::FoldersOption.load(), 1);
+  EXPECT_EQ(search_window::FilesOption.load(), 1);
   EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
   EXPECT_EQ(ui_.TabOrder(kMainWindow),
             (std::vector<ui::ControlId>{kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList}));
@@ -116,13 +116,13 @@ TEST_F(ShellTest, CheckBoxesAreNeverBothOff) {
   Start();
   ui_.SetChecked(kMainWindow, kFoldersCheckBox, false);
   Dispatch(ui::ControlEvent(kMainWindow, kFoldersCheckBox, ui::Action::kLeftClick));
-  EXPECT_EQ(FoldersOption.load(), 0);
-  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(search_window::FoldersOption.load(), 0);
+  EXPECT_EQ(search_window::FilesOption.load(), 1);
   ui_.SetChecked(kMainWindow, kFilesCheckBox, false);
   Dispatch(ui::ControlEvent(kMainWindow, kFilesCheckBox, ui::Action::kLeftClick));
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox)) << "the other box comes back on";
-  EXPECT_EQ(FoldersOption.load(), 1);
-  EXPECT_EQ(FilesOption.load(), 0);
+  EXPECT_EQ(search_window::FoldersOption.load(), 1);
+  EXPECT_EQ(search_window::FilesOption.load(), 0);
 }
 
 TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {

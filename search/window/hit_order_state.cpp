@@ -7,7 +7,7 @@
 // newer one listed.
 #include "search/window/search_window_internal.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 namespace {
 
 platform::Mutex order_lock;
@@ -132,4 +132,4 @@ void ClickResultHeader(ui::Ui& ui, const SearchControls& c, int column) {
   arrange(no_wait.Token());
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

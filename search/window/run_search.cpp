@@ -4,7 +4,7 @@
 
 #include "search/window/search_window_internal.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 200;
@@ -87,4 +87,4 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   (void)SearchThread.Start([&ui, c, query](const platform::StopToken& stop) { RunSearch(ui, c, query, stop); });
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

@@ -13,7 +13,7 @@
 #include "platform/window/ui.h"
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 
 // The hits of one search as the result list shows them: column 0 the name, column 1 the
 // folder.
@@ -84,4 +84,4 @@ void EndRunningSearch();
 void ClickResultHeader(ui::Ui& ui, const SearchControls& controls, int column);
 // The table's order again, as in a fresh process.
 void ResetHitOrder();
-}  // namespace tandrel
+}  // namespace tandrel::search_window

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "search/window/search_window.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 
 // The most recently started search thread.
 extern platform::Thread SearchThread;
@@ -19,4 +19,4 @@ void PostNoHits(ui::StatusPoster& ui, const SearchControls& c);
 [[nodiscard]] bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, search::SearchHits hits,
                                    const platform::StopToken& stop);
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window
