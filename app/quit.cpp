@@ -40,7 +40,7 @@ void HandOverToUpdater(ui::Ui& ui) {
   // not be lost: the next start would remove the registration made for it. As at quit,
   // a file that cannot be written gets no message.
   (void)settings::StoreAutostartFlag();
-  LaunchUpdater(ui);
+  launcher::LaunchUpdater(ui);
 }
 
 }  // namespace tandrel
