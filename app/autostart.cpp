@@ -4,7 +4,7 @@
 #include "platform/registry.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using platform::RegistryKey;
@@ -49,4 +49,4 @@ void ReportAutostartFailure(ui::Ui& ui) {
                                                : "Der Autostart konnte nicht entfernt werden.");
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -7,7 +7,7 @@
 #include "index/live_index.h"
 #include "launcher/launcher.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
@@ -148,4 +148,4 @@ void SelectAllResults(ui::Ui& ui) {
   ui.SelectRow(kMainWindow, kResultList, -1);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -7,7 +7,7 @@
 #include "app/object_numbers.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr int kOpeningWidth = 400;
@@ -186,4 +186,4 @@ void ReturnToMainWindow(ui::Ui& ui, ui::WindowId dialog) {
   ui.ActivateWindow(kMainWindow);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -8,7 +8,7 @@
 #include "search/window/search_window.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 class WindowRunObserver final : public index::IndexRunObserver {
@@ -82,4 +82,4 @@ void WaitForIndexingRuns() {
   StopLiveIndex();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -14,7 +14,7 @@
 #include "platform/folder_watch.h"
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr char kTrayTooltip[] = "Tandrel";
@@ -122,4 +122,4 @@ void StopLiveIndex() {
   LiveThread.Wait();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

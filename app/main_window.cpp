@@ -5,7 +5,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr int kInitialWidth = 900;
@@ -109,4 +109,4 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.EnableFlickerFreeErase(kMainWindow);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

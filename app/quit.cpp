@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr std::uint32_t kQuitPollMs = 50;
@@ -43,4 +43,4 @@ void HandOverToUpdater(ui::Ui& ui) {
   launcher::LaunchUpdater(ui);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -3,7 +3,7 @@
 #include "app/object_numbers.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 void OpenSettingsDialog(ui::Ui& ui) {
   if (!ui.OpenWindow(kSettingsDialog, ui::WindowStyle::kFixedDialog, "Tandrel - Einstellungen", 200, 100)) return;
@@ -45,4 +45,4 @@ void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

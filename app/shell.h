@@ -12,7 +12,7 @@
 #include "search/actions/result_actions.h"
 #include "search/window/search_window.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 inline constexpr char kUpdaterFileName[] = "update.exe";
 
@@ -78,4 +78,4 @@ bool IsOverCopyField(ui::Ui& ui, int x, int y);
 bool DecodePng(const std::uint8_t* bytes, std::size_t size, ui::Picture& picture);
 bool LoadCarriedImages(ui::Ui& ui, ui::Picture& splash);
 
-}  // namespace tandrel
+}  // namespace tandrel::app

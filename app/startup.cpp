@@ -11,7 +11,7 @@
 #include "settings/settings.h"
 #include "updater/install_journal.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 // The splash stays longer than this after its fade-in, load included.
@@ -102,4 +102,4 @@ void RunTandrel(ui::Ui& ui, const StartOptions& options) {
   QuitProgram(ui);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -4,7 +4,7 @@
 
 #include "dialog_test_support.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::HeadlessUi;
@@ -224,4 +224,4 @@ TEST_F(FolderDialogTest, AWindowThatCannotOpenLeavesTheMainWindowUsable) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -12,7 +12,7 @@
 #include "test_support.h"
 #include "tests/support/headless_ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 class IndexingQuitTest : public test::ScratchCurrentFolder {
@@ -107,4 +107,4 @@ TEST_F(IndexingQuitTest, QuittingDuringTheMergeWaitsUntilTheNewIndexIsInPlace) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -7,7 +7,7 @@
 #include "platform/registry.h"
 #include "platform/registry_testing.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::HeadlessUi;
@@ -205,4 +205,4 @@ TEST_F(SettingsDialogTest, WithoutAnApplyTheFolderDialogTakesTheFilesFlag) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -11,7 +11,7 @@
 #include "test_support.h"
 #include "tests/support/headless_ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::Event;
@@ -254,4 +254,4 @@ TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

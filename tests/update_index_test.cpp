@@ -8,7 +8,7 @@
 #include "dialog_test_support.h"
 #include "indexing_support.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 class UpdateIndexTest : public test::DialogTest {
@@ -77,4 +77,4 @@ TEST_F(UpdateIndexTest, ARunThatCannotListAnyFolderKeepsTheIndexAndSaysSo) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app
