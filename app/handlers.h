@@ -8,7 +8,7 @@
 
 #include "platform/window/ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 // The indexing run started by "Aktualisieren" (and by the folder dialog's apply button):
 // sets IndexRunActive and starts the run on a thread of its own. While settings.conf
@@ -27,4 +27,4 @@ void StopLiveIndex();
 // hands over to the updater, which ends the process.
 [[noreturn]] void HandOverToUpdater(ui::Ui& ui);
 
-}  // namespace tandrel
+}  // namespace tandrel::app

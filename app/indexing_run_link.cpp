@@ -8,10 +8,10 @@
 #include "search/window/search_window.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
-class WindowRunObserver final : public IndexRunObserver {
+class WindowRunObserver final : public index::IndexRunObserver {
  public:
   explicit WindowRunObserver(ui::StatusPoster& ui) : ui_(ui) {}
 
@@ -26,8 +26,8 @@ class WindowRunObserver final : public IndexRunObserver {
     ui_.PostMenuItemEnabled(kItemUpdateIndex, enabled);
     ui_.PostMenuItemEnabled(kItemProgramUpdate, enabled);
   }
-  bool SearchRunning() override { return tandrel::SearchRunning(); }
-  void ClearLastQuery() override { tandrel::ClearLastQuery(); }
+  bool SearchRunning() override { return search_window::SearchRunning(); }
+  void ClearLastQuery() override { search_window::ClearLastQuery(); }
 
  private:
   ui::StatusPoster& ui_;
@@ -53,14 +53,14 @@ void StartIndexingRun(ui::Ui& ui) {
   // Empty slots from a settings.conf that could not be read are no folder list: a run
   // over them would replace the index with an empty one. The file may have become
   // readable since.
-  if (SettingsSession.read_failed && !ReloadSettings()) {
+  if (settings::SettingsSession.read_failed && !settings::ReloadSettings()) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   // Taken over here, on the main thread that owns IndexedFolders.
-  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
-  IndexRunActive.store(1);
+  plan.folders.assign(settings::IndexedFolders.begin(), settings::IndexedFolders.end());
+  index::IndexRunActive.store(1);
   const bool started =
       IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {
         plan.stop = stop;
@@ -70,11 +70,11 @@ void StartIndexingRun(ui::Ui& ui) {
         platform::LockGuard one_at_a_time(RunsOfThisProgram);
         StopLiveIndex();
         WindowRunObserver observer(ui);
-        RunIndexing(plan, observer);
+        index::RunIndexing(plan, observer);
         StartLiveIndex(ui, plan.folders);
       });
   // Without a thread there is no run: nothing was disabled, and the flag goes back.
-  if (!started) IndexRunActive.store(0);
+  if (!started) index::IndexRunActive.store(0);
 }
 
 void WaitForIndexingRuns() {
@@ -82,4 +82,4 @@ void WaitForIndexingRuns() {
   StopLiveIndex();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -14,7 +14,7 @@
 #include "platform/folder_watch.h"
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr char kTrayTooltip[] = "Tandrel";
@@ -47,11 +47,11 @@ class LiveKeeping {
       } while (!claim.TryClaim("."));
     }
     // Before the first "Aktualisieren" there is nothing to keep: the run makes db.db.
-    if (!platform::File(kIndexFileName, platform::OpenMode::kRead).IsOpen() || !keeper_.Open(kIndexFileName)) {
+    if (!platform::File(index::kIndexFileName, platform::OpenMode::kRead).IsOpen() || !keeper_.Open(index::kIndexFileName)) {
       ui_.PostTrayTooltip(NotLiveTooltip(roots_));
       return;
     }
-    UseLiveIndexSlot(&keeper_.Slot());
+    index::UseLiveIndexSlot(&keeper_.Slot());
     const bool watching = watch_.Start(roots_, [this](std::vector<platform::FolderChange>& batch) { Apply(batch); });
     for (std::size_t i = 0; i < roots_.size() && !stop.StopRequested(); ++i) {
       platform::LockGuard hold(lock_);
@@ -62,7 +62,7 @@ class LiveKeeping {
     while (retry.For(60'000)) {
     }
     watch_.Stop();
-    UseLiveIndexSlot(nullptr);
+    index::UseLiveIndexSlot(nullptr);
   }
 
  private:
@@ -94,7 +94,7 @@ class LiveKeeping {
   ui::StatusPoster& ui_;
   const std::vector<std::string> roots_;
   platform::Mutex lock_;  // one writer of the keeper at a time: the watch or the catch-up
-  LiveIndexKeeper keeper_;
+  index::LiveIndexKeeper keeper_;
   platform::FolderWatch watch_;
   std::vector<bool> listed_;  // by the last catch-up; under `lock_`
 };
@@ -122,4 +122,4 @@ void StopLiveIndex() {
   LiveThread.Wait();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

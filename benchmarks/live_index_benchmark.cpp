@@ -119,7 +119,7 @@ class WatchedTree {
   std::size_t CountIn(const std::string& folder, const std::string& stem) const {
     // A fold moves the added entries into the table: both are counted.
     std::size_t count = 0;
-    ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view name, std::string_view in, std::int8_t) {
+    index::ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view name, std::string_view in, std::int8_t) {
       count += in == folder && name.starts_with(stem) ? 1 : 0;
     });
     return count;
@@ -127,7 +127,7 @@ class WatchedTree {
 
   bool Holds(const std::string& folder, const std::string& name) const {
     bool held = false;
-    ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view entry, std::string_view in, std::int8_t) {
+    index::ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view entry, std::string_view in, std::int8_t) {
       held = held || (entry == name && in == folder);
     });
     return held;
@@ -136,7 +136,7 @@ class WatchedTree {
   std::string base_;
   std::string root_;
   std::vector<std::string> depths_;
-  LiveIndexKeeper keeper_;
+  index::LiveIndexKeeper keeper_;
   platform::FolderWatch watch_;
   bool ok_ = false;
 };
@@ -169,10 +169,10 @@ void SearchAndLoad(const std::string& scratch) {
   const std::string db = scratch + "/db.db";
   std::filesystem::copy_file(sample.path, db, std::filesystem::copy_options::overwrite_existing);
   {
-    LiveIndexKeeper keeper;
+    index::LiveIndexKeeper keeper;
     // No fold: the journal is to hold all 100,000 changes.
     if (!keeper.Open(db, {.fold_divisor = 1, .min_fold_bytes = std::uint64_t{1} << 40})) return;
-    const std::shared_ptr<const IndexTable> table = keeper.Slot().Current().table;
+    const std::shared_ptr<const index::IndexTable> table = keeper.Slot().Current().table;
     std::vector<platform::FolderChange> batch;
     for (std::int32_t i = 0; i < 50'000; ++i) {
       const std::int32_t entry = i * (table->EntryCount() / 50'000);
@@ -198,42 +198,42 @@ void SearchAndLoad(const std::string& scratch) {
     for (int run = 0; run < 7; ++run) {
       const Clock::time_point start = Clock::now();
       if (with_journal) {
-        const LoadedLiveIndex loaded = LoadLiveIndex(db);
+        const index::LoadedLiveIndex loaded = index::LoadLiveIndex(db);
         if (!loaded.journal.whole) std::puts("the journal did not replay whole");
       } else {
-        (void)LoadIndexFile(db);
+        (void)index::LoadIndexFile(db);
       }
       times.push_back(MillisecondsSince(start));
     }
     return Median(times);
   };
   // The keeper published its table; the loads below are to read db.db, not share it.
-  PublishIndexTable(IndexTableBuilder().Finish());
+  index::PublishIndexTable(index::IndexTableBuilder().Finish());
   const double alone = load(false);
   const double journal = load(true);
   std::printf("| %-44s | %10.3f ms added to %.3f ms (goal: at most 100 ms added) | %s |\n",
               "load of db.db and 100,000 journaled changes", journal - alone, alone,
               journal - alone <= 100 ? "met" : "MISSED");
 
-  const LoadedLiveIndex loaded = LoadLiveIndex(db);
-  const LiveIndexVersion version = loaded.live->Publish();
-  IndexTableBuilder builder;
-  ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
+  const index::LoadedLiveIndex loaded = index::LoadLiveIndex(db);
+  const index::LiveIndexVersion version = loaded.live->Publish();
+  index::IndexTableBuilder builder;
+  index::ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
     (void)builder.Add(name, folder, kind);
   });
-  const std::shared_ptr<const IndexTable> fresh = builder.Finish();
+  const std::shared_ptr<const index::IndexTable> fresh = builder.Finish();
   for (const char* query : {"ung", "bericht pdf", "neu_4711"}) {
     std::vector<double> live_times;
     std::vector<double> fresh_times;
     for (int run = 0; run < 15; ++run) {
       std::vector<std::int32_t> hits;
       Clock::time_point start = Clock::now();
-      (void)ScanLiveIndex(version, query, {}, hits);
+      (void)search::ScanLiveIndex(version, query, {}, hits);
       live_times.push_back(MillisecondsSince(start));
       const std::size_t live_hits = hits.size();
       hits.clear();
       start = Clock::now();
-      (void)ScanIndex(*fresh, query, {}, hits);
+      (void)search::ScanIndex(*fresh, query, {}, hits);
       fresh_times.push_back(MillisecondsSince(start));
       if (hits.size() != live_hits) std::printf("hit counts differ for %s\n", query);
     }

@@ -18,7 +18,7 @@
 
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 inline constexpr char kIndexFileName[] = "db.db";
 
@@ -229,4 +229,4 @@ extern std::atomic<int>& IndexRunActive;
 // 1 while a run regroups the walk into db.db; written by the run's thread only.
 extern std::atomic<int>& IndexMerging;
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -6,7 +6,7 @@
 #include "index/snapshot_checksum.h"
 #include "platform/staged_file.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr char kJournalMagic[8] = {'T', 'D', 'L', 'J', 'R', 'N', 'L', 0x01};
@@ -194,4 +194,4 @@ bool JournalWriter::Append(const std::vector<LiveStep>& steps) {
   return true;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

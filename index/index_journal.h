@@ -20,7 +20,7 @@
 #include "index/index_snapshot.h"
 #include "index/live_index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The journal beside an index file: its name with a final ".db" replaced by ".journal"
 // (db.db: db.journal), or ".journal" appended.
@@ -65,4 +65,4 @@ class JournalWriter {
   std::uint64_t size_ = 0;
 };
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -13,7 +13,7 @@
 
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 inline constexpr std::size_t kIdentityBlockBytes = 16 * 1024;
 
@@ -80,4 +80,4 @@ std::shared_ptr<const IndexTable> SnapshotImageCountTable(const char* image, std
 bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
                         const std::string& snapshot_path);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -3,7 +3,7 @@
 #include "index/index.h"
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The run that the window starts and the quit sequence waits for. Its parts go by the
 // names the rest of the program uses:
@@ -69,4 +69,4 @@ void PublishIndexTable(std::shared_ptr<const IndexTable> table, std::optional<In
   // here, outside the lock.
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

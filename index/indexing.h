@@ -16,7 +16,7 @@
 #include "index/index.h"
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 inline constexpr char kWalkFileName[] = "dbtemp.db";
 // The new index is written under this name beside the index file, then renamed over it.
@@ -199,4 +199,4 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
 void IndexTicker(IndexRunObserver& observer, const platform::StopToken& stop,
                  const std::atomic<std::int32_t>& count = IndexFileCount);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

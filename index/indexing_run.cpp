@@ -4,7 +4,7 @@
 #include "index/index_journal.h"
 #include "platform/staged_file.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 250;
@@ -189,4 +189,4 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   return result;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

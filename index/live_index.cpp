@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <span>
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The table's entries by folder, and within a folder by name: built once per table, so
 // that a change by path costs a hash look-up and a binary search. The folders are also
@@ -341,4 +341,4 @@ LiveIndexVersion CurrentLiveIndex() {
   return loaded;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

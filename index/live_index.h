@@ -17,7 +17,7 @@
 
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // One unchanging state of the live index.
 struct LiveIndexVersion {
@@ -152,4 +152,4 @@ void ForEachLiveEntry(const LiveIndexVersion& version, Visit visit) {
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -6,7 +6,7 @@
 #include "index/indexing.h"
 #include "platform/staged_file.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // What a walk of a root finds, held against the live index.
@@ -148,4 +148,4 @@ bool LiveIndexKeeper::Fold() {
   return !journal_broken_;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -14,7 +14,7 @@
 #include "index/live_index.h"
 #include "platform/folder_watch.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The live state of an index file as a reader finds it: the file's table (or the empty
 // table when it cannot be read), then its journal when that belongs to it.
@@ -72,4 +72,4 @@ class LiveIndexKeeper {
   LiveIndexSlot slot_;
 };
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -9,7 +9,7 @@
 #include "index/index.h"
 #include "index/index_snapshot.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // Larger than the 4 KiB default: one read per 64 KiB measurably speeds up loading a
@@ -245,4 +245,4 @@ void LoadIndex(const PendingEventHook& hook) {
 
 void WaitForIndexSnapshotWrite() { SnapshotWriter().Wait(); }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -7,7 +7,7 @@
 
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // Guards against folder links that lead back to a folder on the walk's own path, which
@@ -96,4 +96,4 @@ bool ScanFolder(const std::string& folder, ScanSink& sink) {
 
 bool ScanFolder(const std::string& folder) { return ScanFolder(folder, ProcessIndexRun); }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

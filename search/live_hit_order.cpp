@@ -5,15 +5,15 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // Folded texts compared byte by byte, without making folded copies.
 int CompareFolded(std::string_view a, std::string_view b) {
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const auto x = FoldNameByte(static_cast<std::uint8_t>(a[i]));
-    const auto y = FoldNameByte(static_cast<std::uint8_t>(b[i]));
+    const auto x = index::FoldNameByte(static_cast<std::uint8_t>(a[i]));
+    const auto y = index::FoldNameByte(static_cast<std::uint8_t>(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
@@ -21,7 +21,7 @@ int CompareFolded(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-void ArrangeLiveHits(const SortRank& rank, const IndexTable& table, const IndexTable* added,
+void ArrangeLiveHits(const SortRank& rank, const index::IndexTable& table, const index::IndexTable* added,
                      std::vector<std::int32_t>& hits, HitOrder order) {
   const std::int32_t table_count = table.EntryCount();
   const auto first_added = std::stable_partition(hits.begin(), hits.end(), [&](std::int32_t e) { return e < table_count; });
@@ -47,7 +47,7 @@ void ArrangeLiveHits(const SortRank& rank, const IndexTable& table, const IndexT
 
   auto text = [&](std::int32_t e) {
     const bool in_table = e < table_count;
-    const IndexTable& holder = in_table ? table : *added;
+    const index::IndexTable& holder = in_table ? table : *added;
     const std::int32_t at = in_table ? e : e - table_count;
     return order.column == SortColumn::kName ? holder.Name(at) : holder.Folder(at);
   };
@@ -72,4 +72,4 @@ void ArrangeLiveHits(const SortRank& rank, const IndexTable& table, const IndexT
   hits = std::move(merged);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -12,7 +12,7 @@
 #include "search/piece_finder.h"
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // Entries per block: the stop request and the shared hit count are looked at once per
@@ -59,8 +59,8 @@ namespace {
 bool Qualifies(KindFilter filter, std::int8_t kind) {
   switch (filter) {
     case KindFilter::kFilesAndFolders: return true;
-    case KindFilter::kFilesOnly: return kind == kEntryFile;
-    case KindFilter::kFoldersOnly: return kind == kEntryFolder;
+    case KindFilter::kFilesOnly: return kind == index::kEntryFile;
+    case KindFilter::kFoldersOnly: return kind == index::kEntryFolder;
   }
   return false;
 }
@@ -83,7 +83,7 @@ std::int32_t EntryAt(const std::uint32_t* starts, std::int32_t entry, std::int32
 
 class SliceScan {
  public:
-  SliceScan(const IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
+  SliceScan(const index::IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
       : table_(table), query_(query), options_(options) {}
 
   // Scans entries [begin, end) into `hits`; false when stopped.
@@ -139,12 +139,12 @@ class SliceScan {
     }
   }
 
-  const IndexTable& table_;
+  const index::IndexTable& table_;
   const CompiledQuery& query_;
   const ScanOptions& options_;
 };
 
-std::size_t NameBytes(const IndexTable& table) { return table.NameStarts()[table.EntryCount()]; }
+std::size_t NameBytes(const index::IndexTable& table) { return table.NameStarts()[table.EntryCount()]; }
 
 int ThreadCount(std::size_t bytes, std::int32_t entries, int wanted) {
   if (wanted > 0) return std::clamp(wanted, 1, std::max(1, entries));
@@ -153,7 +153,7 @@ int ThreadCount(std::size_t bytes, std::int32_t entries, int wanted) {
 }
 
 // Slice boundaries that give each slice about the same number of name bytes.
-std::vector<std::int32_t> SliceBounds(const IndexTable& table, int slices) {
+std::vector<std::int32_t> SliceBounds(const index::IndexTable& table, int slices) {
   const std::uint32_t* starts = table.NameStarts();
   const std::int32_t count = table.EntryCount();
   const std::uint64_t bytes = starts[count];
@@ -175,7 +175,7 @@ struct SliceJob {
   std::int32_t begin = 0;
   std::int32_t end = 0;
   std::int32_t offset = 0;
-  const LiveIndexVersion* removals = nullptr;  // null: none
+  const index::LiveIndexVersion* removals = nullptr;  // null: none
 };
 
 bool RunSliceJob(const SliceJob& job, const ScanOptions& options, std::vector<std::int32_t>& hits) {
@@ -197,8 +197,8 @@ bool RunSliceJob(const SliceJob& job, const ScanOptions& options, std::vector<st
   return true;
 }
 
-void AddSlices(std::vector<SliceJob>& jobs, const SliceScan& scan, const IndexTable& table, int slices,
-               std::int32_t offset, const LiveIndexVersion* removals) {
+void AddSlices(std::vector<SliceJob>& jobs, const SliceScan& scan, const index::IndexTable& table, int slices,
+               std::int32_t offset, const index::LiveIndexVersion* removals) {
   const std::vector<std::int32_t> bounds = SliceBounds(table, slices);
   for (std::size_t i = 0; i + 1 < bounds.size(); ++i) jobs.push_back({&scan, bounds[i], bounds[i + 1], offset, removals});
 }
@@ -233,11 +233,11 @@ bool RunSliceJobs(const std::vector<SliceJob>& jobs, int threads, const ScanOpti
 // The table (without the entries `live` removed) and then `live`'s added entries, in one
 // fan-out of threads: a second one for the added entries would cost a selective search
 // more than their scan.
-bool ScanTables(const IndexTable& table, const LiveIndexVersion* live, std::string_view query,
+bool ScanTables(const index::IndexTable& table, const index::LiveIndexVersion* live, std::string_view query,
                 const ScanOptions& options, std::vector<std::int32_t>& hits) {
   const CompiledQuery compiled = CompileQuery(query);
   const SliceScan table_scan(table, compiled, options);
-  const IndexTable* added = live != nullptr && live->added && live->added->EntryCount() > 0 ? live->added.get() : nullptr;
+  const index::IndexTable* added = live != nullptr && live->added && live->added->EntryCount() > 0 ? live->added.get() : nullptr;
   const std::size_t table_bytes = NameBytes(table);
   const std::size_t added_bytes = added != nullptr ? NameBytes(*added) : 0;
   const std::int32_t entries = table.EntryCount() + (added != nullptr ? added->EntryCount() : 0);
@@ -269,14 +269,14 @@ bool ScanTables(const IndexTable& table, const LiveIndexVersion* live, std::stri
 
 }  // namespace
 
-bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
+bool ScanIndex(const index::IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits) {
   return ScanTables(table, nullptr, query, options, hits);
 }
 
-bool ScanLiveIndex(const LiveIndexVersion& version, std::string_view query, const ScanOptions& options,
+bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query, const ScanOptions& options,
                    std::vector<std::int32_t>& hits) {
   return ScanTables(*version.table, &version, query, options, hits);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -19,7 +19,7 @@
 #include "index/live_index.h"
 #include "platform/threads.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 // ---------------------------------------------------------------------------------------
 // Matching
@@ -52,18 +52,18 @@ KindFilter ChooseKindFilter(int files_option, int folders_option);
 // entries are the added entries' (as ScanLiveIndex numbers them).
 class SearchHits {
  public:
-  SearchHits(std::shared_ptr<const IndexTable> table, std::vector<std::int32_t> hits)
+  SearchHits(std::shared_ptr<const index::IndexTable> table, std::vector<std::int32_t> hits)
       : table_(std::move(table)), hits_(std::move(hits)) {}
-  SearchHits(const LiveIndexVersion& version, std::vector<std::int32_t> hits)
+  SearchHits(const index::LiveIndexVersion& version, std::vector<std::int32_t> hits)
       : table_(version.table), added_(version.added), hits_(std::move(hits)) {}
   std::int32_t Count() const { return static_cast<std::int32_t>(hits_.size()); }
   // Empty for a row outside the list.
   std::string_view Name(std::int32_t row) const;
   std::string_view Folder(std::int32_t row) const;
   bool IsFolder(std::int32_t row) const;
-  const std::shared_ptr<const IndexTable>& TablePtr() const { return table_; }
+  const std::shared_ptr<const index::IndexTable>& TablePtr() const { return table_; }
   // The live entries added to the table, which hits at or above its count refer to.
-  const IndexTable* Added() const { return added_.get(); }
+  const index::IndexTable* Added() const { return added_.get(); }
   const std::vector<std::int32_t>& Hits() const { return hits_; }
   // The same entries' hits in another order.
   SearchHits Rearranged(std::vector<std::int32_t> hits) const {
@@ -74,10 +74,10 @@ class SearchHits {
 
  private:
   // The table that holds a hit, and its number there.
-  std::pair<const IndexTable*, std::int32_t> Locate(std::int32_t row) const;
+  std::pair<const index::IndexTable*, std::int32_t> Locate(std::int32_t row) const;
 
-  std::shared_ptr<const IndexTable> table_;
-  std::shared_ptr<const IndexTable> added_;  // null: none
+  std::shared_ptr<const index::IndexTable> table_;
+  std::shared_ptr<const index::IndexTable> added_;  // null: none
   std::vector<std::int32_t> hits_;
 };
 
@@ -90,13 +90,13 @@ struct ScanOptions {
 
 // Scans every entry of `table` for `query` (as typed, not folded). False when the scan
 // was stopped; `hits` is then incomplete.
-bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
+bool ScanIndex(const index::IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits);
 
 // Scans a live version: the table's entries but the removed ones, then the added ones,
 // in that order. A hit below the table's entry count is a table entry; one at or above
 // it is added entry (hit - table count). False when the scan was stopped.
-bool ScanLiveIndex(const LiveIndexVersion& version, std::string_view query,
+bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query,
                    const ScanOptions& options, std::vector<std::int32_t>& hits);
 
 // ---------------------------------------------------------------------------------------
@@ -119,7 +119,7 @@ HitOrder NextHitOrder(HitOrder current, SortColumn clicked);
 class SortRank {
  public:
   // Null when `stop` was requested before it was done.
-  static std::shared_ptr<const SortRank> Build(const IndexTable& table, const platform::StopToken& stop = {});
+  static std::shared_ptr<const SortRank> Build(const index::IndexTable& table, const platform::StopToken& stop = {});
 
   // Puts `hits` (distinct entries of the table, in any order) in `order`.
   void Arrange(std::vector<std::int32_t>& hits, HitOrder order) const;
@@ -141,7 +141,7 @@ class SortRank {
 // Puts the hits of a live version in `order`: hits below the table's entry count by
 // `rank` (built for `table`), the hits of `added` entries (at or above it) by the same
 // folded texts, merged so that equal texts keep entry order (the table's entries first).
-void ArrangeLiveHits(const SortRank& rank, const IndexTable& table, const IndexTable* added,
+void ArrangeLiveHits(const SortRank& rank, const index::IndexTable& table, const index::IndexTable* added,
                      std::vector<std::int32_t>& hits, HitOrder order);
 
-}  // namespace tandrel
+}  // namespace tandrel::search

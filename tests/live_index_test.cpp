@@ -16,7 +16,7 @@
 #include "search/search.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 namespace fs = std::filesystem;
@@ -304,13 +304,13 @@ TEST_F(LiveIndexTest, SearchListsTheTableButTheRemovedThenTheAdded) {
   const LiveIndexVersion version = live.Publish();
   std::vector<std::int32_t> hits;
   std::atomic<std::int32_t> count{0};
-  ScanOptions options;
+  search::ScanOptions options;
   options.hit_count = &count;
-  ASSERT_TRUE(ScanLiveIndex(version, "brief", options, hits));
+  ASSERT_TRUE(search::ScanLiveIndex(version, "brief", options, hits));
   EXPECT_EQ(hits, (std::vector<std::int32_t>{0, 3, 4}));
   EXPECT_EQ(count.load(), 3);
   EXPECT_EQ(version.LiveCount(), 4);
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

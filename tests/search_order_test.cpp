@@ -7,27 +7,27 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 constexpr std::string_view kBytes = "aAbB\xE4\xC4\xDF.";
 
-std::shared_ptr<const IndexTable> RandomTable(std::mt19937& random, int entries) {
+std::shared_ptr<const index::IndexTable> RandomTable(std::mt19937& random, int entries) {
   auto pick = [&random](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
   auto text = [&](std::size_t max_length) {
     std::string t(pick(max_length + 1), ' ');
     for (char& c : t) c = kBytes[pick(kBytes.size())];
     return t;
   };
-  IndexTableBuilder builder;
+  index::IndexTableBuilder builder;
   for (int i = 0; i < entries; ++i) {
-    EXPECT_TRUE(builder.Add(text(3), "C:\\" + text(2), kEntryFile));
+    EXPECT_TRUE(builder.Add(text(3), "C:\\" + text(2), index::kEntryFile));
   }
   return builder.Finish();
 }
 
 // What an order must give: the hits in entry order, stably sorted by the folded text.
-std::vector<std::int32_t> StableSorted(const IndexTable& table, std::vector<std::int32_t> hits, HitOrder order) {
+std::vector<std::int32_t> StableSorted(const index::IndexTable& table, std::vector<std::int32_t> hits, HitOrder order) {
   std::sort(hits.begin(), hits.end());
   if (order.column == SortColumn::kIndexOrder) return hits;
   auto text = [&](std::int32_t e) {
@@ -70,7 +70,7 @@ TEST(HitOrderTest, ALiveVersionsHitsArrangeLikeAStableSortOfTableAndAddedEntries
   ASSERT_NE(rank, nullptr);
   const std::int32_t count = table->EntryCount();
   auto text = [&](std::int32_t e, SortColumn column) {
-    const IndexTable& holder = e < count ? *table : *added;
+    const index::IndexTable& holder = e < count ? *table : *added;
     const std::int32_t at = e < count ? e : e - count;
     return FoldCase(column == SortColumn::kName ? holder.Name(at) : holder.Folder(at));
   };
@@ -120,4 +120,4 @@ TEST(HitOrderTest, AStoppedBuildGivesNothing) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -17,11 +17,11 @@ namespace {
 
 using namespace tandrel;
 
-std::shared_ptr<const IndexTable> SmallTable() {
-  IndexTableBuilder builder;
-  (void)builder.Add("alt.txt", "C:\\Daten", kEntryFile);
-  (void)builder.Add("Ordner", "C:\\Daten", kEntryFolder);
-  (void)builder.Add("innen.txt", "C:\\Daten\\Ordner", kEntryFile);
+std::shared_ptr<const index::IndexTable> SmallTable() {
+  index::IndexTableBuilder builder;
+  (void)builder.Add("alt.txt", "C:\\Daten", index::kEntryFile);
+  (void)builder.Add("Ordner", "C:\\Daten", index::kEntryFolder);
+  (void)builder.Add("innen.txt", "C:\\Daten\\Ordner", index::kEntryFile);
   return builder.Finish();
 }
 
@@ -29,21 +29,21 @@ std::shared_ptr<const IndexTable> SmallTable() {
 std::string WithFittingHashes(const std::uint8_t* data, std::size_t size) {
   std::string records(reinterpret_cast<const char*>(data), size);
   std::size_t at = 0;
-  while (records.size() - at >= kJournalRecordHeadBytes) {
+  while (records.size() - at >= index::kJournalRecordHeadBytes) {
     std::uint32_t payload = 0;
     std::memcpy(&payload, records.data() + at, 4);
-    const std::size_t left = records.size() - at - kJournalRecordHeadBytes;
+    const std::size_t left = records.size() - at - index::kJournalRecordHeadBytes;
     if (payload > left) break;  // the last one stays cut short
-    const std::uint64_t hash = MixedHash(records.data() + at + kJournalRecordHeadBytes, payload);
+    const std::uint64_t hash = index::MixedHash(records.data() + at + index::kJournalRecordHeadBytes, payload);
     for (int i = 0; i < 8; ++i) records[at + 4 + i] = static_cast<char>((hash >> (8 * i)) & 0xFF);
-    at += kJournalRecordHeadBytes + payload;
+    at += index::kJournalRecordHeadBytes + payload;
   }
   return records;
 }
 
-std::vector<std::string> Entries(const LiveIndexVersion& version) {
+std::vector<std::string> Entries(const index::LiveIndexVersion& version) {
   std::vector<std::string> entries;
-  ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
+  index::ForEachLiveEntry(version, [&](std::string_view name, std::string_view folder, std::int8_t kind) {
     entries.push_back(std::string(folder) + '\n' + std::string(name) + static_cast<char>('0' + kind));
   });
   return entries;
@@ -53,33 +53,33 @@ void Check(bool holds) {
   if (!holds) std::abort();
 }
 
-void Replay(const std::string& image, const IndexFileIdentity& identity,
-            const std::shared_ptr<const IndexTable>& table) {
-  LiveIndex live(table);
-  const JournalReplay replay = ReplayJournalImage(image.data(), image.size(), identity, live);
+void Replay(const std::string& image, const index::IndexFileIdentity& identity,
+            const std::shared_ptr<const index::IndexTable>& table) {
+  index::LiveIndex live(table);
+  const index::JournalReplay replay = index::ReplayJournalImage(image.data(), image.size(), identity, live);
   Check(replay.good_bytes <= image.size());
-  const LiveIndexVersion version = live.Publish();
+  const index::LiveIndexVersion version = live.Publish();
   const std::vector<std::string> entries = Entries(version);
   Check(static_cast<std::int32_t>(entries.size()) == version.LiveCount());
   if (!replay.belongs) return;
   // What stood applies the same once more, and whole.
-  LiveIndex again(table);
-  const JournalReplay second = ReplayJournalImage(image.data(), replay.good_bytes, identity, again);
+  index::LiveIndex again(table);
+  const index::JournalReplay second = index::ReplayJournalImage(image.data(), replay.good_bytes, identity, again);
   Check(second.whole && second.records == replay.records);
   Check(Entries(again.Publish()) == entries);
   // The changes by path still work on what the journal left.
   live.Remove("C:\\Daten", "Ordner");
-  live.Add("C:\\Daten", "neu.txt", kEntryFile);
-  const LiveIndexVersion changed = live.Publish();
+  live.Add("C:\\Daten", "neu.txt", index::kEntryFile);
+  const index::LiveIndexVersion changed = live.Publish();
   Check(static_cast<std::int32_t>(Entries(changed).size()) == changed.LiveCount());
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::shared_ptr<const IndexTable> table = SmallTable();
-  const IndexFileIdentity identity{1234, 5678, 91011};
-  Replay(JournalHeader(identity) + WithFittingHashes(data, size), identity, table);
+  static const std::shared_ptr<const index::IndexTable> table = SmallTable();
+  const index::IndexFileIdentity identity{1234, 5678, 91011};
+  Replay(index::JournalHeader(identity) + WithFittingHashes(data, size), identity, table);
   Replay(std::string(reinterpret_cast<const char*>(data), size), identity, table);
   return 0;
 }

@@ -69,8 +69,8 @@ bool ParseWatchArgs(std::span<const std::string_view> args, WatchArgs& out) {
     return UsageError("give FOLDERs or --settings, not both");
   }
   const std::string beside = platform::ProgramFolder();
-  if (out.db.empty()) out.db = beside + kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
+  if (out.db.empty()) out.db = beside + index::kIndexFileName;
+  if (out.folders.empty() && out.settings.empty()) out.settings = beside + settings::kSettingsFileName;
   return true;
 }
 
@@ -87,7 +87,7 @@ class ChangeRelay {
     }
     keeper_->Apply(batch, roots_);
   }
-  void Begin(LiveIndexKeeper& keeper, const std::vector<std::string>& roots) {
+  void Begin(index::LiveIndexKeeper& keeper, const std::vector<std::string>& roots) {
     platform::LockGuard hold(lock_);
     roots_ = roots;
     keeper.Apply(waiting_, roots_);
@@ -97,7 +97,7 @@ class ChangeRelay {
 
  private:
   platform::Mutex lock_;
-  LiveIndexKeeper* keeper_ = nullptr;
+  index::LiveIndexKeeper* keeper_ = nullptr;
   std::vector<std::string> roots_;
   std::vector<platform::FolderChange> waiting_;
 };
@@ -113,7 +113,7 @@ int RunWatchCommand(std::span<const std::string_view> args) {
   }
   std::vector<std::string> roots;
   if (!parsed.settings.empty()) {
-    const std::optional<StoredSettings> stored = ReadSettingsFile(parsed.settings);
+    const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(parsed.settings);
     if (!stored) {
       std::fprintf(stderr, "tdl watch: cannot read the settings file %s\n", parsed.settings.c_str());
       return kExitUsage;
@@ -128,7 +128,7 @@ int RunWatchCommand(std::span<const std::string_view> args) {
 
   // The watch first, so that the indexing run misses nothing that changes meanwhile.
   ChangeRelay relay;
-  LiveIndexKeeper keeper;
+  index::LiveIndexKeeper keeper;
   platform::FolderWatch watch;
   if (!watch.Start(roots, [&relay](std::vector<platform::FolderChange>& batch) { relay.Receive(batch); })) {
     std::fputs("tdl watch: cannot start watching\n", stderr);
@@ -144,18 +144,18 @@ int RunWatchCommand(std::span<const std::string_view> args) {
   }
   if (live == 0) return kExitUsage;
 
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   plan.folders = roots;
   plan.index_file = parsed.db;
-  plan.walk_file = platform::FolderOfPath(parsed.db) + kWalkFileName;
+  plan.walk_file = platform::FolderOfPath(parsed.db) + index::kWalkFileName;
   plan.reload = false;
   plan.wait_for_other_run = false;
-  IndexRunObserver quiet;
-  IndexRunActive.store(1);
-  const IndexRunResult result = RunIndexing(plan, quiet);
-  if (result.outcome != IndexRunOutcome::kReplaced) {
+  index::IndexRunObserver quiet;
+  index::IndexRunActive.store(1);
+  const index::IndexRunResult result = index::RunIndexing(plan, quiet);
+  if (result.outcome != index::IndexRunOutcome::kReplaced) {
     std::fprintf(stderr, "tdl watch: the indexing run failed (%s)\n",
-                 result.outcome == IndexRunOutcome::kOtherRunBusy ? "another run or watch holds the index"
+                 result.outcome == index::IndexRunOutcome::kOtherRunBusy ? "another run or watch holds the index"
                                                                   : "the index file was not replaced");
     return kExitUsage;
   }
@@ -171,7 +171,7 @@ int RunWatchCommand(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   relay.Begin(keeper, roots);
-  std::fprintf(stderr, "tdl watch: %s: %zu of %zu folders live\n", IndexRunSuccessText(result.files, result.seconds).c_str(),
+  std::fprintf(stderr, "tdl watch: %s: %zu of %zu folders live\n", index::IndexRunSuccessText(result.files, result.seconds).c_str(),
                live, roots.size());
   platform::WaitForEndRequest();
   watch.Stop();
