@@ -1,14 +1,12 @@
 // tdl index: the indexing run without a window.
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "index/indexing.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 #include "tools/tdl/commands.h"
-#include "tools/tdl/options.h"
+#include "tools/tdl/folder_args.h"
 
 namespace tandrel::tdl {
 
@@ -33,53 +31,6 @@ const char kIndexUsage[] =
     "could not be listed is named on standard error.\n";
 
 namespace {
-
-struct IndexArgs {
-  std::string db;
-  std::string settings;
-  std::vector<std::string> folders;
-  bool help = false;
-};
-
-bool IndexUsageError(std::string_view what) {
-  std::fprintf(stderr, "tdl index: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kIndexUsage);
-  return false;
-}
-
-bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
-  const ParsedOptions parsed = ParseOptions(
-      args, {.values = {{"--db", &out.db, false}, {"--settings", &out.settings, false}},
-             .short_help = true,
-             .double_dash_ends_options = true,
-             .empty_operands = false});
-  switch (parsed.fault) {
-    case OptionFault::kNone: break;
-    case OptionFault::kMissingValue: return IndexUsageError(std::string(parsed.culprit) + " needs a file");
-    case OptionFault::kUnknownOption: return IndexUsageError(UnknownOptionText(parsed.culprit));
-    case OptionFault::kTooManyOperands: break;
-    case OptionFault::kEmptyOperand: return IndexUsageError("an empty folder name");
-  }
-  if (parsed.help) {
-    out.help = true;
-    return true;
-  }
-  out.folders.assign(parsed.operands.begin(), parsed.operands.end());
-  if (!out.settings.empty() && !out.folders.empty()) {
-    return IndexUsageError("give FOLDERs or --settings, not both");
-  }
-  const std::string beside = platform::ProgramFolder();
-  if (out.db.empty()) out.db = beside + index::kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + settings::kSettingsFileName;
-  return true;
-}
-
-// The folder list of a settings file; false when the file cannot be read.
-bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(path);
-  if (!stored) return false;
-  folders.assign(stored->folders.begin(), stored->folders.end());
-  return true;
-}
 
 // Progress on a terminal: one line, rewritten in place.
 class TerminalObserver final : public index::IndexRunObserver {
@@ -115,8 +66,8 @@ const char* FailureText(index::IndexRunOutcome outcome) {
 }  // namespace
 
 int RunIndexCommand(std::span<const std::string_view> args) {
-  IndexArgs parsed;
-  if (!ParseIndexArgs(args, parsed)) return kExitUsage;
+  FolderArgs parsed;
+  if (!ParseFolderArgs(args, "tdl index", kIndexUsage, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kIndexUsage, stdout);
     return FinishStandardOutput("tdl index") ? 0 : kExitUsage;

@@ -1,6 +1,5 @@
 // tdl watch: keeps an index file and its journal current while it runs.
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,9 +7,8 @@
 #include "index/live_keeper.h"
 #include "platform/folder_watch.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 #include "tools/tdl/commands.h"
-#include "tools/tdl/options.h"
+#include "tools/tdl/folder_args.h"
 
 namespace tandrel::tdl {
 
@@ -34,45 +32,6 @@ const char kWatchUsage[] =
     "not be written, or not one folder can be watched.\n";
 
 namespace {
-
-struct WatchArgs {
-  std::string db;
-  std::string settings;
-  std::vector<std::string> folders;
-  bool help = false;
-};
-
-bool UsageError(std::string_view what) {
-  std::fprintf(stderr, "tdl watch: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kWatchUsage);
-  return false;
-}
-
-bool ParseWatchArgs(std::span<const std::string_view> args, WatchArgs& out) {
-  const ParsedOptions parsed = ParseOptions(
-      args, {.values = {{"--db", &out.db, false}, {"--settings", &out.settings, false}},
-             .short_help = true,
-             .double_dash_ends_options = true,
-             .empty_operands = false});
-  switch (parsed.fault) {
-    case OptionFault::kNone: break;
-    case OptionFault::kMissingValue: return UsageError(std::string(parsed.culprit) + " needs a file");
-    case OptionFault::kUnknownOption: return UsageError(UnknownOptionText(parsed.culprit));
-    case OptionFault::kTooManyOperands: break;
-    case OptionFault::kEmptyOperand: return UsageError("an empty folder name");
-  }
-  if (parsed.help) {
-    out.help = true;
-    return true;
-  }
-  out.folders.assign(parsed.operands.begin(), parsed.operands.end());
-  if (!out.settings.empty() && !out.folders.empty()) {
-    return UsageError("give FOLDERs or --settings, not both");
-  }
-  const std::string beside = platform::ProgramFolder();
-  if (out.db.empty()) out.db = beside + index::kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + settings::kSettingsFileName;
-  return true;
-}
 
 // Changes that come while the index is built wait here; afterwards they go straight
 // into the keeper, on the watch's thread.
@@ -105,22 +64,19 @@ class ChangeRelay {
 }  // namespace
 
 int RunWatchCommand(std::span<const std::string_view> args) {
-  WatchArgs parsed;
-  if (!ParseWatchArgs(args, parsed)) return kExitUsage;
+  FolderArgs parsed;
+  if (!ParseFolderArgs(args, "tdl watch", kWatchUsage, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kWatchUsage, stdout);
     return FinishStandardOutput("tdl watch") ? 0 : kExitUsage;
   }
   std::vector<std::string> roots;
   if (!parsed.settings.empty()) {
-    const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(parsed.settings);
-    if (!stored) {
+    if (!ReadFolderList(parsed.settings, roots)) {
       std::fprintf(stderr, "tdl watch: cannot read the settings file %s\n", parsed.settings.c_str());
       return kExitUsage;
     }
-    for (const std::string& folder : stored->folders) {
-      if (!folder.empty()) roots.push_back(folder);
-    }
+    std::erase(roots, std::string());
   } else {
     roots = parsed.folders;
   }
