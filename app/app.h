@@ -6,7 +6,7 @@
 
 #include "platform/window/ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 struct StartOptions {
   // Where db.db, settings.conf and update.exe live; empty for the program's own folder.
@@ -17,4 +17,4 @@ struct StartOptions {
 // right after, taking any running worker with it.
 void RunTandrel(ui::Ui& ui, const StartOptions& options = {});
 
-}  // namespace tandrel
+}  // namespace tandrel::app

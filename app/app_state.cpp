@@ -1,8 +1,8 @@
 // Process-wide state of the application shell.
 #include "app/shell.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 int MainHidden = 0;
 
-}  // namespace tandrel
+}  // namespace tandrel::app

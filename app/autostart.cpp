@@ -4,7 +4,7 @@
 #include "platform/registry.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using platform::RegistryKey;
@@ -32,7 +32,7 @@ bool Register(const std::string& command) {
 }  // namespace
 
 bool SyncAutostart() {
-  if (AutostartFlag == 1) {
+  if (settings::AutostartFlag == 1) {
     // The folder ends with its separator. In quotes, without arguments: the system reads
     // the value as a command line, and an unquoted path with spaces in it would start
     // "C:\Program.exe" for "C:\Program Files\...". A value of an older version, without
@@ -45,8 +45,8 @@ bool SyncAutostart() {
 }
 
 void ReportAutostartFailure(ui::Ui& ui) {
-  ui.ShowMessage("Warnung", AutostartFlag == 1 ? "Der Autostart konnte nicht eingetragen werden."
+  ui.ShowMessage("Warnung", settings::AutostartFlag == 1 ? "Der Autostart konnte nicht eingetragen werden."
                                                : "Der Autostart konnte nicht entfernt werden.");
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

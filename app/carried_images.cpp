@@ -9,7 +9,7 @@
 #include "app/shell.h"
 #include "embedded_files.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 struct CarriedIcon {
@@ -57,4 +57,4 @@ bool LoadCarriedImages(ui::Ui& ui, ui::Picture& splash) {
   return all;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -9,7 +9,7 @@
 
 #include "platform/window/ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 // ---- Folder dialog ------------------------------------------------------------------
 
@@ -69,4 +69,4 @@ inline constexpr char kCompanionFileName[] = "Vexoran.exe";
 // done.
 void ReportAutostartFailure(ui::Ui& ui);
 
-}  // namespace tandrel
+}  // namespace tandrel::app

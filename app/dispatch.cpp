@@ -4,25 +4,26 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
+#include "index/live_index.h"
 #include "launcher/launcher.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 bool DispatchMenu(ui::Ui& ui, ui::ItemId item) {
   switch (item) {
-    case kShortcutSearch: StartSearch(ui, kSearchControls); break;
+    case kShortcutSearch: search_window::StartSearch(ui, kSearchControls); break;
     case kShortcutSelectAll: SelectAllResults(ui); break;
     case kItemManageFolders: ShowFolderDialog(ui); break;
     case kItemUpdateIndex: StartIndexingRun(ui); break;
     case kItemHelp: ui.ShowMessage("Fehler", "Kann Hilfe nicht finden!"); break;
     case kItemAbout:
     case kItemTrayAbout: ShowAbout(ui); break;
-    case kItemOpen: OpenHits(ui, kResultControls); break;
-    case kItemOpenFolder: OpenHitFolders(ui, kResultControls); break;
-    case kItemCopyTo: QueueCopies(ui, kResultControls); break;
-    case kItemShellMenu: ShowShellMenuForHits(ui, kResultControls); break;
-    case kItemCancelCopy: CancelCopies(ui, kResultControls); break;
+    case kItemOpen: actions::OpenHits(ui, kResultControls); break;
+    case kItemOpenFolder: actions::OpenHitFolders(ui, kResultControls); break;
+    case kItemCopyTo: actions::QueueCopies(ui, kResultControls); break;
+    case kItemShellMenu: actions::ShowShellMenuForHits(ui, kResultControls); break;
+    case kItemCancelCopy: actions::CancelCopies(ui, kResultControls); break;
     case kItemSettings: ShowSettingsDialog(ui); break;
     case kItemQuit:
     case kItemTrayQuit: return false;
@@ -39,27 +40,27 @@ void DispatchMainControl(ui::Ui& ui, const ui::Event& event) {
   switch (event.control) {
     case kSearchButton:
       if (event.action == ui::Action::kLeftClick) {
-        StartSearch(ui, kSearchControls);
+        search_window::StartSearch(ui, kSearchControls);
         ui.Focus(kMainWindow, kQueryField);  // the next query is typed at once
       }
       break;
     case kResultList:
       if (event.action == ui::Action::kLeftDoubleClick) {
-        OpenFirstHit(ui, kResultControls);
+        actions::OpenFirstHit(ui, kResultControls);
       } else if (event.action == ui::Action::kRightClick) {
         if (ui.RowCount(kMainWindow, kResultList) > 0) ui.ShowPopupMenu(kMainWindow, kResultMenu);
       } else if (event.action == ui::Action::kShiftRightClick) {
-        ShowShellMenuForHits(ui, kResultControls);
+        actions::ShowShellMenuForHits(ui, kResultControls);
       } else if (event.action == ui::Action::kHeaderClick) {
-        ClickResultHeader(ui, kSearchControls, event.column);
+        search_window::ClickResultHeader(ui, kSearchControls, event.column);
       } else if (event.action == ui::Action::kDragStart) {
-        DragHits(ui, kResultControls);
+        actions::DragHits(ui, kResultControls);
       } else if (event.action == ui::Action::kCopy) {
-        CopyHitsToClipboard(ui, kResultControls);
+        actions::CopyHitsToClipboard(ui, kResultControls);
       }
       break;
-    case kFoldersCheckBox: ApplyFoldersCheckBox(ui, kSearchControls); break;
-    case kFilesCheckBox: ApplyFilesCheckBox(ui, kSearchControls); break;
+    case kFoldersCheckBox: search_window::ApplyFoldersCheckBox(ui, kSearchControls); break;
+    case kFilesCheckBox: search_window::ApplyFilesCheckBox(ui, kSearchControls); break;
     default: break;
   }
 }
@@ -134,7 +135,7 @@ void ToggleMainHidden(ui::Ui& ui) {
 
 std::string AboutText() {
   return std::string("Tandrel ") + kProgramVersion + "\n" + "Index enth\xE4lt " +
-         std::to_string(IndexEntryCount()) + " Dateien.\n\n" +
+         std::to_string(index::CurrentLiveIndex().LiveCount()) + " Dateien.\n\n" +
          "\xA9 2009 Tandrel Software\n"
          "E-Mail: kontakt@tandrel.de\n"
          "Web: www.tandrel.de";
@@ -147,4 +148,4 @@ void SelectAllResults(ui::Ui& ui) {
   ui.SelectRow(kMainWindow, kResultList, -1);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -7,7 +7,7 @@
 #include "app/object_numbers.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr int kOpeningWidth = 400;
@@ -90,9 +90,9 @@ void ShowFolderDialog(ui::Ui& ui) {
     ui.EnableWindow(kMainWindow, true);
     return;
   }
-  ReloadSettings();
+  settings::ReloadSettings();
   std::vector<std::string> rows;
-  for (const std::string& folder : IndexedFolders) {
+  for (const std::string& folder : settings::IndexedFolders) {
     if (!folder.empty()) rows.push_back(folder);  // empty slots leave no gap
   }
   ShowRows(ui, std::move(rows));
@@ -106,7 +106,7 @@ void AddSelectedFolder(ui::Ui& ui) {
   for (const std::string& row : rows) {
     if (row == folder) return;  // case matters: d:\daten and D:\Daten are two rows
   }
-  if (rows.size() >= static_cast<std::size_t>(kFolderSlotCount)) {
+  if (rows.size() >= static_cast<std::size_t>(settings::kFolderSlotCount)) {
     // The settings hold this many folders and no more.
     ui.ShowMessage("Warnung", "Es k\xF6nnen h\xF6" "chstens 101 Ordner indexiert werden. Bitte entfernen Sie "
                               "zuerst einen Ordner aus der Liste.");
@@ -126,7 +126,7 @@ void RemoveSelectedFolder(ui::Ui& ui) {
     ShowRows(ui, std::move(rows));
   }
   // The removal stays in the list only; settings.conf is unchanged until applied.
-  ReloadSettings();
+  settings::ReloadSettings();
 }
 
 void ApplyFolderDialog(ui::Ui& ui) {
@@ -135,8 +135,8 @@ void ApplyFolderDialog(ui::Ui& ui) {
   if (!ui.WindowExists(kFolderDialog)) return;
   // A file that cannot be written gets no message: the run then walks what the file
   // still holds, as the reload shows.
-  (void)WriteSettings(FolderRows());
-  ReloadSettings();  // the run walks what the file holds now
+  (void)settings::WriteSettings(FolderRows());
+  settings::ReloadSettings();  // the run walks what the file holds now
   ReturnToMainWindow(ui, kFolderDialog);
   shown_rows = std::make_shared<FolderRowList>(std::vector<std::string>{});
   StartIndexingRun(ui);
@@ -186,4 +186,4 @@ void ReturnToMainWindow(ui::Ui& ui, ui::WindowId dialog) {
   ui.ActivateWindow(kMainWindow);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

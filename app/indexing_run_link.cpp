@@ -8,10 +8,10 @@
 #include "search/window/search_window.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
-class WindowRunObserver final : public IndexRunObserver {
+class WindowRunObserver final : public index::IndexRunObserver {
  public:
   explicit WindowRunObserver(ui::StatusPoster& ui) : ui_(ui) {}
 
@@ -26,8 +26,8 @@ class WindowRunObserver final : public IndexRunObserver {
     ui_.PostMenuItemEnabled(kItemUpdateIndex, enabled);
     ui_.PostMenuItemEnabled(kItemProgramUpdate, enabled);
   }
-  bool SearchRunning() override { return tandrel::SearchRunning(); }
-  void ClearLastQuery() override { tandrel::ClearLastQuery(); }
+  bool SearchRunning() override { return search_window::SearchRunning(); }
+  void ClearLastQuery() override { search_window::ClearLastQuery(); }
 
  private:
   ui::StatusPoster& ui_;
@@ -38,6 +38,7 @@ class WindowRunObserver final : public IndexRunObserver {
 // takes the other thread (and waits inside it for the earlier run to finish), so the
 // main thread never waits for a thread that is still reloading.
 platform::Thread IndexRunThreads[2];
+platform::Mutex RunsOfThisProgram;
 
 platform::Thread& IdleRunThread() {
   for (platform::Thread& thread : IndexRunThreads) {
@@ -52,26 +53,33 @@ void StartIndexingRun(ui::Ui& ui) {
   // Empty slots from a settings.conf that could not be read are no folder list: a run
   // over them would replace the index with an empty one. The file may have become
   // readable since.
-  if (SettingsSession.read_failed && !ReloadSettings()) {
+  if (settings::SettingsSession.read_failed && !settings::ReloadSettings()) {
     ui.ShowMessage("Fehler", kSettingsUnreadableText);
     return;
   }
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   // Taken over here, on the main thread that owns IndexedFolders.
-  plan.folders.assign(IndexedFolders.begin(), IndexedFolders.end());
-  IndexRunActive.store(1);
+  plan.folders.assign(settings::IndexedFolders.begin(), settings::IndexedFolders.end());
+  index::IndexRunActive.store(1);
   const bool started =
       IdleRunThread().Start([&ui, plan = std::move(plan)](const platform::StopToken& stop) mutable {
         plan.stop = stop;
+        // The live index writes db.db too: it ends before the run and starts again over
+        // the new index. One run at a time does this, or a live index started after one
+        // run could hold the files while the next waits for them.
+        platform::LockGuard one_at_a_time(RunsOfThisProgram);
+        StopLiveIndex();
         WindowRunObserver observer(ui);
-        RunIndexing(plan, observer);
+        index::RunIndexing(plan, observer);
+        StartLiveIndex(ui, plan.folders);
       });
   // Without a thread there is no run: nothing was disabled, and the flag goes back.
-  if (!started) IndexRunActive.store(0);
+  if (!started) index::IndexRunActive.store(0);
 }
 
 void WaitForIndexingRuns() {
   for (platform::Thread& thread : IndexRunThreads) thread.Wait();
+  StopLiveIndex();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -5,7 +5,7 @@
 #include "app/object_numbers.h"
 #include "app/shell.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 constexpr int kInitialWidth = 900;
@@ -104,9 +104,9 @@ void OpenMainWindow(ui::Ui& ui) {
   ui.SetTabOrder(kMainWindow, {kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList});
   ui.SetChecked(kMainWindow, kFoldersCheckBox, true);
   ui.SetChecked(kMainWindow, kFilesCheckBox, true);
-  FilesOption = 1;
-  FoldersOption = 1;
+  search_window::FilesOption = 1;
+  search_window::FoldersOption = 1;
   ui.EnableFlickerFreeErase(kMainWindow);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -6,7 +6,7 @@
 
 #include "platform/window/values.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 // Windows
 inline constexpr ui::WindowId kMainWindow{0};
@@ -79,4 +79,4 @@ inline constexpr ui::FieldId kStateField{1};
 inline constexpr ui::FieldId kCopyField{2};
 inline constexpr ui::FieldId kProgressField{3};
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -3,7 +3,7 @@
 #include "app/object_numbers.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 void OpenSettingsDialog(ui::Ui& ui) {
   if (!ui.OpenWindow(kSettingsDialog, ui::WindowStyle::kFixedDialog, "Tandrel - Einstellungen", 200, 100)) return;
@@ -21,14 +21,14 @@ void ShowSettingsDialog(ui::Ui& ui) {
     return;
   }
   // Any value but 0 shows checked, though only 1 registers the re-indexer.
-  ui.SetChecked(kSettingsDialog, kAutostartCheckBox, AutostartFlag != 0);
+  ui.SetChecked(kSettingsDialog, kAutostartCheckBox, settings::AutostartFlag != 0);
 }
 
 void ApplySettingsDialog(ui::Ui& ui) {
   // A closed dialog's box reads unchecked: a late second apply would switch autostart off.
   if (!ui.WindowExists(kSettingsDialog)) return;
-  AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
-  SettingsSession.applied_autostart_flag = AutostartFlag;
+  settings::AutostartFlag = ui.IsChecked(kSettingsDialog, kAutostartCheckBox) ? 1 : 0;
+  settings::SettingsSession.applied_autostart_flag = settings::AutostartFlag;
   ReturnToMainWindow(ui, kSettingsDialog);
   if (!SyncAutostart()) ReportAutostartFailure(ui);
 }
@@ -45,4 +45,4 @@ void DispatchSettingsDialog(ui::Ui& ui, const ui::Event& event) {
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

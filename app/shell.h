@@ -12,7 +12,7 @@
 #include "search/actions/result_actions.h"
 #include "search/window/search_window.h"
 
-namespace tandrel {
+namespace tandrel::app {
 
 inline constexpr char kUpdaterFileName[] = "update.exe";
 
@@ -21,7 +21,7 @@ inline constexpr char kUpdaterFileName[] = "update.exe";
 extern int MainHidden;
 
 // The main window's controls as the search sees them.
-inline constexpr SearchControls kSearchControls{
+inline constexpr search_window::SearchControls kSearchControls{
     .window = kMainWindow,
     .query_field = kQueryField,
     .folders_check_box = kFoldersCheckBox,
@@ -35,7 +35,7 @@ inline constexpr SearchControls kSearchControls{
 };
 
 // The main window's controls as the result actions see them.
-inline constexpr ResultControls kResultControls{
+inline constexpr actions::ResultControls kResultControls{
     .window = kMainWindow,
     .result_list = kResultList,
     .copy_field = kCopyField,
@@ -78,4 +78,4 @@ bool IsOverCopyField(ui::Ui& ui, int x, int y);
 bool DecodePng(const std::uint8_t* bytes, std::size_t size, ui::Picture& picture);
 bool LoadCarriedImages(ui::Ui& ui, ui::Picture& splash);
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -3,6 +3,7 @@
 
 #include "app/app.h"
 #include "app/dialogs.h"
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
@@ -10,7 +11,7 @@
 #include "settings/settings.h"
 #include "updater/install_journal.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 // The splash stays longer than this after its fade-in, load included.
@@ -20,7 +21,7 @@ constexpr std::uint32_t kLoopWaitMs = 5;
 // The list's type-ahead folds as the search does, so a typed "ä" finds "Ärger".
 std::array<std::uint8_t, 256> NameFoldTable() {
   std::array<std::uint8_t, 256> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) table[i] = FoldNameByte(static_cast<std::uint8_t>(i));
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = index::FoldNameByte(static_cast<std::uint8_t>(i));
   return table;
 }
 
@@ -65,7 +66,7 @@ void StartUp(ui::Ui& ui) {
   ui.SetStayOnTop(kSplashWindow);
 
   const std::uint32_t t0 = platform::TickCount();
-  LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
+  index::LoadIndex([&ui] { ui.HandleOnePendingEvent(); });
   platform::StoppableWait hold;
   for (std::uint32_t held; (held = platform::TickCount() - t0) <= kSplashHoldMs;) {
     hold.For(kSplashHoldMs + 1 - held);
@@ -76,11 +77,13 @@ void StartUp(ui::Ui& ui) {
   ui.AddTrayIcon(kMainWindow, kTrayIdleIcon, "Tandrel");
   ui.AddShortcut(kMainWindow, ui::Shortcut::kCtrlA, kShortcutSelectAll);
   ui.AddShortcut(kMainWindow, ui::Shortcut::kReturn, kShortcutSearch);
-  ReadSettings();
+  settings::ReadSettings();
   if (!SyncAutostart()) ReportAutostartFailure(ui);
   ui.SetTypeAheadFold(NameFoldTable());
   ui.SetUrgentEventHandler([&ui](const ui::Event& event) { HandleUrgentEvent(ui, event); });
   ui.Focus(kMainWindow, kQueryField);
+  // Once the window is up: the live index loads and catches up in the background.
+  StartLiveIndex(ui, std::vector<std::string>(settings::IndexedFolders.begin(), settings::IndexedFolders.end()));
 }
 
 void EventLoop(ui::Ui& ui) {
@@ -99,4 +102,4 @@ void RunTandrel(ui::Ui& ui, const StartOptions& options) {
   QuitProgram(ui);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -10,7 +10,7 @@ int main() {
   // Without it the program runs all the same; only an update then cannot wait for its end.
   (void)running.TryClaim(tandrel::platform::ProgramFolder());
   auto ui = tandrel::ui::CreateSystemUi();
-  tandrel::RunTandrel(*ui);
+  tandrel::app::RunTandrel(*ui);
   // The quit sequence is done; running workers end with the process.
   tandrel::platform::EndProcess(0);
 }

@@ -46,14 +46,14 @@ void BM_LoadIntoStringVector(benchmark::State& state) {
   std::size_t bytes = 0;
   for (auto _ : state) {
     platform::File file(sample.path, platform::OpenMode::kRead);
-    std::vector<IndexEntry> table;
-    IndexEntry record;
+    std::vector<index::IndexEntry> table;
+    index::IndexEntry record;
     while (!file.AtEnd()) {
-      ReadIndexRecord(file, record);
+      index::ReadIndexRecord(file, record);
       table.push_back(record);
     }
-    bytes = table.capacity() * sizeof(IndexEntry);
-    for (const IndexEntry& e : table) {
+    bytes = table.capacity() * sizeof(index::IndexEntry);
+    for (const index::IndexEntry& e : table) {
       // Short strings live inside the object; longer ones take a heap block.
       if (e.name.capacity() > 15) bytes += e.name.capacity() + 1;
       if (e.folder.capacity() > 15) bytes += e.folder.capacity() + 1;
@@ -71,7 +71,7 @@ void BM_ReadIndexFile(benchmark::State& state) {
   std::size_t bytes = 0;
   std::int32_t folders = 0;
   for (auto _ : state) {
-    const auto table = ReadIndexFile(sample.path);
+    const auto table = index::ReadIndexFile(sample.path);
     bytes = table->MemoryBytes();
     folders = table->DistinctFolderCount();
     benchmark::DoNotOptimize(table.get());
@@ -89,7 +89,7 @@ void BM_LoadIndexSnapshot(benchmark::State& state) {
   const SampleIndex& sample = SampleIndexFile(kRecords);
   bool from_snapshot = false;
   for (auto _ : state) {
-    const LoadedIndex loaded = LoadIndexFile(sample.path);
+    const index::LoadedIndex loaded = index::LoadIndexFile(sample.path);
     from_snapshot = loaded.from_snapshot;
     benchmark::DoNotOptimize(loaded.table.get());
   }
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   const double heap_before = bench::HeapBytesInUse();
   const double resident_before = bench::ResidentBytes();
   {
-    const auto table = ReadIndexFile(sample.path);
+    const auto table = index::ReadIndexFile(sample.path);
     const double heap = bench::HeapBytesInUse() - heap_before;
     const double resident = bench::ResidentBytes() - resident_before;
     const auto records = static_cast<double>(sample.records);
@@ -179,10 +179,10 @@ int main(int argc, char** argv) {
                 heap / records, 100.0 * heap / static_cast<double>(sample.bytes), resident / records,
                 resident / 1e6);
   }
-  RenewIndexSnapshot(sample.path);
+  index::RenewIndexSnapshot(sample.path);
   {
     const double resident_before_snapshot = bench::ResidentBytes();
-    const LoadedIndex loaded = LoadIndexFile(sample.path);
+    const index::LoadedIndex loaded = index::LoadIndexFile(sample.path);
     const double resident = bench::ResidentBytes() - resident_before_snapshot;
     std::printf("table from the snapshot (%s): %.1f MB resident (%.0f%% of the file)\n\n",
                 loaded.from_snapshot ? "used" : "NOT USED", resident / 1e6,
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   platform::RemoveFile(sample.path);
-  platform::RemoveFile(SnapshotPathFor(sample.path));
+  platform::RemoveFile(index::SnapshotPathFor(sample.path));
   benchmark::Shutdown();
   return 0;
 }

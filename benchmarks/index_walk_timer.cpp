@@ -11,9 +11,9 @@ int main(int argc, char** argv) {
     std::fputs("usage: index_walk_timer WALK_FILE FOLDER...\n", stderr);
     return 2;
   }
-  if (!IndexTempFile.Create(argv[1])) return 1;
-  for (int i = 2; i < argc; ++i) ScanFolder(argv[i]);
-  if (!IndexTempFile.CloseAndStartMerge()) return 1;
-  std::printf("%d\n", IndexFileCount.load());
+  if (!index::IndexTempFile.Create(argv[1])) return 1;
+  for (int i = 2; i < argc; ++i) index::ScanFolder(argv[i]);
+  if (!index::IndexTempFile.CloseAndStartMerge()) return 1;
+  std::printf("%d\n", index::IndexFileCount.load());
   return 0;
 }

@@ -24,7 +24,7 @@ const char* const kExtensions[] = {".txt", ".doc", ".pdf", ".jpg", ".png", ".dll
 
 struct Walker {
   std::mt19937 random{20091213};
-  std::vector<IndexEntry> walk;
+  std::vector<index::IndexEntry> walk;
   std::int64_t wanted = 0;
 
   std::string Word() { return kWords[random() % std::size(kWords)]; }
@@ -44,10 +44,10 @@ struct Walker {
       if (i % 3 == 1 && i / 3 < folders) {
         std::string name = Word();
         if (random() % 2) name += " " + std::to_string(random() % 100);
-        walk.push_back({name, path, kEntryFolder});
+        walk.push_back({name, path, index::kEntryFolder});
         Folder(path + "\\" + name, depth + 1);
       } else {
-        walk.push_back({FileName(), path, kEntryFile});
+        walk.push_back({FileName(), path, index::kEntryFile});
       }
     }
   }
@@ -69,16 +69,16 @@ SampleIndex WriteSampleIndex(std::int64_t records, const std::string& path) {
   while (static_cast<std::int64_t>(walker.walk.size()) < records) {
     for (const std::string& root : roots) walker.Folder(root, 0);
   }
-  std::array<std::vector<const IndexEntry*>, 27> buckets;
-  for (const IndexEntry& e : walker.walk) buckets[Bucket(e.name)].push_back(&e);
+  std::array<std::vector<const index::IndexEntry*>, 27> buckets;
+  for (const index::IndexEntry& e : walker.walk) buckets[Bucket(e.name)].push_back(&e);
 
   SampleIndex sample;
   sample.path = path;
   sample.records = records;
   platform::File file(sample.path, platform::OpenMode::kCreate, 1 << 16);
   for (const auto& bucket : buckets) {
-    for (const IndexEntry* e : bucket) {
-      WriteIndexRecord(file, e->name, e->folder, e->kind);
+    for (const index::IndexEntry* e : bucket) {
+      index::WriteIndexRecord(file, e->name, e->folder, e->kind);
       sample.bytes += static_cast<std::int64_t>(e->name.size() + e->folder.size() + 5);
     }
   }

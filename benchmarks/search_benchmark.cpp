@@ -55,7 +55,7 @@ const std::vector<QueryClass>& QueryClasses() {
 
 // One loaded table per size, plus the peers' files built from the same names.
 struct Corpus {
-  std::shared_ptr<const IndexTable> table;
+  std::shared_ptr<const index::IndexTable> table;
   SampleIndex sample;
   std::string names_file;    // one name per line, for grep
   std::string plocate_db;
@@ -103,7 +103,7 @@ const Corpus& CorpusOf(std::int64_t records) {
   if (found != made.end()) return found->second;
   Corpus corpus;
   corpus.sample = SampleIndexFile(records);
-  corpus.table = ReadIndexFile(corpus.sample.path);
+  corpus.table = index::ReadIndexFile(corpus.sample.path);
   const std::string tag = std::to_string(records);
   corpus.names_file = TempPath("tandrel-bench-names-" + tag + ".txt");
   const std::string paths_file = TempPath("tandrel-bench-paths-" + tag + ".txt");
@@ -123,7 +123,7 @@ const Corpus& CorpusOf(std::int64_t records) {
     std::fprintf(stderr, "plocate-build failed: the plocate figures are missing\n");
   }
   // The snapshot an indexing run leaves beside db.db, for the whole-process rows.
-  RenewIndexSnapshot(corpus.sample.path);
+  index::RenewIndexSnapshot(corpus.sample.path);
   platform::RemoveFile(paths_file);
   return made.emplace(records, std::move(corpus)).first->second;
 }
@@ -133,7 +133,7 @@ void BM_Scan(benchmark::State& state, std::int64_t records, const QueryClass& q)
   std::size_t hits = 0;
   for (auto _ : state) {
     std::vector<std::int32_t> found;
-    ScanIndex(*corpus.table, q.query, ScanOptions{}, found);
+    search::ScanIndex(*corpus.table, q.query, search::ScanOptions{}, found);
     hits = found.size();
     benchmark::DoNotOptimize(found.data());
   }
@@ -213,32 +213,32 @@ const std::vector<SortCase>& SortCases() {
   return cases;
 }
 
-std::vector<std::int32_t> HitsOf(const IndexTable& table, const SortCase& c) {
+std::vector<std::int32_t> HitsOf(const index::IndexTable& table, const SortCase& c) {
   std::vector<std::int32_t> hits;
   if (c.query == nullptr) {
     hits.resize(static_cast<std::size_t>(table.EntryCount()));
     for (std::size_t i = 0; i < hits.size(); ++i) hits[i] = static_cast<std::int32_t>(i);
   } else {
-    ScanIndex(table, c.query, ScanOptions{}, hits);
+    search::ScanIndex(table, c.query, search::ScanOptions{}, hits);
   }
   return hits;
 }
 
-const SortRank& RankOf(std::int64_t records) {
-  static std::map<std::int64_t, std::shared_ptr<const SortRank>> made;
+const search::SortRank& RankOf(std::int64_t records) {
+  static std::map<std::int64_t, std::shared_ptr<const search::SortRank>> made;
   auto& rank = made[records];
-  if (rank == nullptr) rank = SortRank::Build(*CorpusOf(records).table);
+  if (rank == nullptr) rank = search::SortRank::Build(*CorpusOf(records).table);
   return *rank;
 }
 
 void BM_RankBuild(benchmark::State& state, std::int64_t records) {
   const Corpus& corpus = CorpusOf(records);
-  for (auto _ : state) benchmark::DoNotOptimize(SortRank::Build(*corpus.table).get());
+  for (auto _ : state) benchmark::DoNotOptimize(search::SortRank::Build(*corpus.table).get());
 }
 
-void BM_Arrange(benchmark::State& state, std::int64_t records, const SortCase& c, SortColumn column) {
+void BM_Arrange(benchmark::State& state, std::int64_t records, const SortCase& c, search::SortColumn column) {
   const std::vector<std::int32_t> hits = HitsOf(*CorpusOf(records).table, c);
-  const SortRank& rank = RankOf(records);
+  const search::SortRank& rank = RankOf(records);
   for (auto _ : state) {
     std::vector<std::int32_t> arranged = hits;
     rank.Arrange(arranged, {column, false});
@@ -248,17 +248,17 @@ void BM_Arrange(benchmark::State& state, std::int64_t records, const SortCase& c
 }
 
 // The peer: the hits sorted by their folded texts, compared as the search folds them.
-void BM_StableSortFolded(benchmark::State& state, std::int64_t records, const SortCase& c, SortColumn column) {
-  const IndexTable& table = *CorpusOf(records).table;
+void BM_StableSortFolded(benchmark::State& state, std::int64_t records, const SortCase& c, search::SortColumn column) {
+  const index::IndexTable& table = *CorpusOf(records).table;
   const std::vector<std::int32_t> hits = HitsOf(table, c);
   for (auto _ : state) {
     std::vector<std::int32_t> arranged = hits;
-    if (column == SortColumn::kName) {
+    if (column == search::SortColumn::kName) {
       std::stable_sort(arranged.begin(), arranged.end(),
                        [&](std::int32_t a, std::int32_t b) { return table.FoldedName(a) < table.FoldedName(b); });
     } else {
       std::stable_sort(arranged.begin(), arranged.end(), [&](std::int32_t a, std::int32_t b) {
-        return FoldCase(table.Folder(a)) < FoldCase(table.Folder(b));
+        return search::FoldCase(table.Folder(a)) < search::FoldCase(table.Folder(b));
       });
     }
     benchmark::DoNotOptimize(arranged.data());
@@ -349,7 +349,7 @@ void RegisterSorts(const std::vector<std::int64_t>& sizes) {
     benchmark::RegisterBenchmark(("BM_RankBuild/" + std::to_string(records)).c_str(), BM_RankBuild, records)
         ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
     for (const SortCase& c : SortCases()) {
-      for (const auto& [label, column] : {std::pair{"name", SortColumn::kName}, std::pair{"folder", SortColumn::kFolder}}) {
+      for (const auto& [label, column] : {std::pair{"name", search::SortColumn::kName}, std::pair{"folder", search::SortColumn::kFolder}}) {
         const std::string suffix = "/" + std::to_string(records) + "/" + c.label + "/" + label;
         benchmark::RegisterBenchmark(("BM_Arrange" + suffix).c_str(), BM_Arrange, records, c, column)
             ->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
@@ -413,7 +413,7 @@ int main(int argc, char** argv) {
   for (const std::int64_t records : sizes) {
     const bench::Corpus& corpus = bench::CorpusOf(records);
     platform::RemoveFile(corpus.sample.path);
-    platform::RemoveFile(SnapshotPathFor(corpus.sample.path));
+    platform::RemoveFile(index::SnapshotPathFor(corpus.sample.path));
     platform::RemoveFile(corpus.names_file);
     platform::RemoveFile(corpus.plocate_db);
   }

@@ -1,7 +1,7 @@
 // The hand-over of blocks between the two threads of a text load.
 #include "index/block_stage.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 BlockStage::BlockStage(IndexTableBuilder& builder) : builder_(builder) {
   threaded_ = thread_.Start([this](const platform::StopToken&) { Run(); });
@@ -67,4 +67,4 @@ void BlockStage::Add(Block& block, std::size_t count) {
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

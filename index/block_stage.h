@@ -11,7 +11,7 @@
 #include "index/index.h"
 #include "platform/threads.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 class BlockStage {
  public:
@@ -61,4 +61,4 @@ class BlockStage {
   bool threaded_ = false;
 };
 
-}  // namespace tandrel
+}  // namespace tandrel::index

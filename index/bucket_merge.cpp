@@ -5,7 +5,7 @@
 
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr std::size_t kMergeBufferSize = platform::File::kDefaultBufferSize;
@@ -89,4 +89,4 @@ bool MergeWalkFile(const std::string& walk_file, const std::string& bucket_folde
   return ok;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

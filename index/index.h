@@ -11,13 +11,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 inline constexpr char kIndexFileName[] = "db.db";
 
@@ -157,9 +158,19 @@ inline constexpr char kSnapshotFileName[] = "db.snap";
 // (db.db: db.snap), or ".snap" appended.
 std::string SnapshotPathFor(const std::string& index_path);
 
+// What identifies one version of an index file.
+struct IndexFileIdentity {
+  std::uint64_t size = 0;
+  std::int64_t write_time = 0;
+  std::uint64_t edge_hash = 0;  // of its first and last kIdentityBlockBytes
+  friend bool operator==(const IndexFileIdentity&, const IndexFileIdentity&) = default;
+};
+
 struct LoadedIndex {
   std::shared_ptr<const IndexTable> table;  // null when the index file cannot be opened
   bool from_snapshot = false;
+  // The file the table was read from, as it was before the read; none when unknown.
+  std::optional<IndexFileIdentity> identity;
   // Set when the table came from the text: writes its snapshot, unless the index file
   // has changed since it was read. Any thread, any time later.
   std::function<bool()> renew_snapshot;
@@ -189,7 +200,7 @@ LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options = 
 
 // Reads the text of an index file and writes its snapshot; the table read (null when the
 // file cannot be opened). The indexing run calls it right after replacing db.db.
-std::shared_ptr<const IndexTable> RenewIndexSnapshot(const std::string& index_path);
+LoadedIndex RenewIndexSnapshot(const std::string& index_path);
 
 // Reads db.db from the current folder and publishes it as the current table. When the
 // file cannot be opened the current table stays as it was. A table read from the text
@@ -203,8 +214,13 @@ void WaitForIndexSnapshotWrite();
 std::shared_ptr<const IndexTable> CurrentIndexTable();
 // The current table's entry count.
 std::int32_t IndexEntryCount();
-// Makes `table` the current table (LoadIndex does this; tests and tools may too).
-void PublishIndexTable(std::shared_ptr<const IndexTable> table);
+// Makes `table` the current table (LoadIndex does this; tests and tools may too), read
+// from `identity`'s version of db.db when that is known.
+void PublishIndexTable(std::shared_ptr<const IndexTable> table,
+                       std::optional<IndexFileIdentity> identity = std::nullopt);
+// The current table when it was read from `identity`'s version of db.db, else null: a
+// second reader of the same file shares it rather than load it again.
+std::shared_ptr<const IndexTable> PublishedIndexTableOf(const IndexFileIdentity& identity);
 
 // State of the process-wide indexing run (indexing.h), polled by other threads.
 // 1 from just before a run starts until its new db.db is complete: set by the main
@@ -213,4 +229,4 @@ extern std::atomic<int>& IndexRunActive;
 // 1 while a run regroups the walk into db.db; written by the run's thread only.
 extern std::atomic<int>& IndexMerging;
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -27,7 +27,7 @@
 #include "platform/platform.h"
 #include "platform/staged_file.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr char kMagic[8] = {'T', 'd', 'l', 'S', 'n', 'a', 'p', '\n'};
@@ -376,4 +376,4 @@ bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identi
   return staged.Commit(ok, platform::Durability::kUnsynced, platform::ReplaceFileWhenFree);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -13,15 +13,8 @@
 
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
-// What identifies one version of an index file.
-struct IndexFileIdentity {
-  std::uint64_t size = 0;
-  std::int64_t write_time = 0;
-  std::uint64_t edge_hash = 0;  // of its first and last kIdentityBlockBytes
-  friend bool operator==(const IndexFileIdentity&, const IndexFileIdentity&) = default;
-};
 inline constexpr std::size_t kIdentityBlockBytes = 16 * 1024;
 
 // None when the file cannot be opened or read.
@@ -87,4 +80,4 @@ std::shared_ptr<const IndexTable> SnapshotImageCountTable(const char* image, std
 bool WriteIndexSnapshot(const IndexTable& table, const IndexFileIdentity& identity,
                         const std::string& snapshot_path);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

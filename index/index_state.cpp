@@ -3,7 +3,7 @@
 #include "index/index.h"
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The run that the window starts and the quit sequence waits for. Its parts go by the
 // names the rest of the program uses:
@@ -33,6 +33,7 @@ std::shared_ptr<const IndexTable> InitialTable() {
 struct TableSlot {
   platform::Mutex lock;
   std::shared_ptr<const IndexTable> table = InitialTable();
+  std::optional<IndexFileIdentity> identity;  // of the file `table` was read from
 };
 
 TableSlot& Slot() {
@@ -50,15 +51,22 @@ std::shared_ptr<const IndexTable> CurrentIndexTable() {
 
 std::int32_t IndexEntryCount() { return CurrentIndexTable()->EntryCount(); }
 
-void PublishIndexTable(std::shared_ptr<const IndexTable> table) {
+std::shared_ptr<const IndexTable> PublishedIndexTableOf(const IndexFileIdentity& identity) {
+  TableSlot& slot = Slot();
+  platform::LockGuard hold(slot.lock);
+  return slot.identity == identity ? slot.table : nullptr;
+}
+
+void PublishIndexTable(std::shared_ptr<const IndexTable> table, std::optional<IndexFileIdentity> identity) {
   if (!table) return;
   TableSlot& slot = Slot();
   {
     platform::LockGuard hold(slot.lock);
     slot.table.swap(table);
+    slot.identity = identity;
   }
   // `table` now holds the previous snapshot; if it was the last reference it is freed
   // here, outside the lock.
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -12,7 +12,7 @@
 #include "index/table_arena.h"
 #include "index/table_parts.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr std::size_t kMaxArenaBytes = std::numeric_limits<std::uint32_t>::max();
@@ -408,4 +408,4 @@ std::shared_ptr<const IndexTable> IndexTableBuilder::Finish() {
   return IndexTableParts::Assemble(std::move(parts));
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

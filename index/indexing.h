@@ -16,7 +16,7 @@
 #include "index/index.h"
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 inline constexpr char kWalkFileName[] = "dbtemp.db";
 // The new index is written under this name beside the index file, then renamed over it.
@@ -102,6 +102,16 @@ extern WalkFile& IndexTempFile;
 bool ScanFolder(const std::string& folder, IndexRunState& run);
 // The same into the process-wide run: IndexTempFile and IndexFileCount.
 bool ScanFolder(const std::string& folder);
+// Where a walk that is not a run's puts what it finds (the live index's scans).
+class ScanSink {
+ public:
+  virtual ~ScanSink() = default;
+  virtual void Add(std::string_view name, std::string_view folder, std::int8_t kind) = 0;
+  // True once the walk is to end early; asked before each entry.
+  virtual bool Stopped() const { return false; }
+};
+// The same walk into `sink`.
+bool ScanFolder(const std::string& folder, ScanSink& sink);
 
 // The bucket a name goes to: 0 to 25 for a first byte a-z or A-Z, 26 otherwise.
 int BucketOf(std::string_view name);
@@ -189,4 +199,4 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer)
 void IndexTicker(IndexRunObserver& observer, const platform::StopToken& stop,
                  const std::atomic<std::int32_t>& count = IndexFileCount);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

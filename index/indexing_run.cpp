@@ -1,9 +1,10 @@
 // The indexing run: walk, merge, replace, wait for the search, reload, report.
 #include "index/indexing.h"
 
+#include "index/index_journal.h"
 #include "platform/staged_file.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 250;
@@ -68,6 +69,10 @@ IndexRunOutcome MergeAndReplace(const IndexRunPlan& plan, const std::string& buc
   const bool merged = MergeWalkFile(plan.walk_file, bucket_folder, index.Output());
   if (!index.Finish(merged, platform::Durability::kSynced)) return IndexRunOutcome::kMergeFailed;
   if (!index.PutInPlace(platform::ReplaceFileWhenFree)) return IndexRunOutcome::kNotReplaced;
+  // The live changes journaled against the previous index are in the walk, or gone from
+  // the disk. A journal left behind would be ignored (it names the previous index file),
+  // but it is not left to lie there.
+  platform::RemoveFile(JournalPathFor(plan.index_file));
   return IndexRunOutcome::kReplaced;
 }
 
@@ -96,7 +101,7 @@ IndexRunOutcome MergeStep(const IndexRunPlan& plan, IndexRunObserver& observer, 
 }
 
 void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer,
-                            std::shared_ptr<const IndexTable> fresh) {
+                            LoadedIndex fresh) {
   observer.ShowProgress("Warte auf Suchvorgang");
   platform::StoppableWait poll(plan.stop);
   do {
@@ -104,8 +109,8 @@ void WaitForSearchAndReload(const IndexRunPlan& plan, IndexRunObserver& observer
   } while (observer.SearchRunning());
   observer.ShowProgress("Lade Index neu");
   // Missing or unreadable: the current table stays.
-  if (!fresh) fresh = LoadIndexFile(plan.index_file).table;
-  if (fresh) PublishIndexTable(std::move(fresh));
+  if (!fresh.table) fresh = LoadIndexFile(plan.index_file);
+  if (fresh.table) PublishIndexTable(std::move(fresh.table), fresh.identity);
 }
 
 }  // namespace
@@ -172,7 +177,7 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   state.active.store(0);
 
   // The new index's snapshot is written before anyone loads the new index.
-  std::shared_ptr<const IndexTable> fresh;
+  LoadedIndex fresh;
   if (result.outcome == IndexRunOutcome::kReplaced) fresh = RenewIndexSnapshot(plan.index_file);
   if (plan.reload) WaitForSearchAndReload(plan, observer, std::move(fresh));
   observer.ShowDone();
@@ -184,4 +189,4 @@ IndexRunResult RunIndexing(const IndexRunPlan& plan, IndexRunObserver& observer,
   return result;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -9,7 +9,7 @@
 #include "index/index.h"
 #include "index/index_snapshot.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // Larger than the 4 KiB default: one read per 64 KiB measurably speeds up loading a
@@ -195,6 +195,7 @@ LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options) {
   // Taken before the text is read: a change while it is read then keeps a snapshot of
   // the older text from being written as if it were the newer one.
   const std::optional<IndexFileIdentity> identity = IdentifyIndexFile(path);
+  loaded.identity = identity;
   if (identity && options.use_snapshot && options.search_only && !options.required_pieces.empty()) {
     loaded.table = SnapshotCountTable(SnapshotPathFor(path), *identity, options.required_pieces);
     if (loaded.table) {
@@ -219,12 +220,13 @@ LoadedIndex LoadIndexFile(const std::string& path, const LoadOptions& options) {
   return loaded;
 }
 
-std::shared_ptr<const IndexTable> RenewIndexSnapshot(const std::string& index_path) {
+LoadedIndex RenewIndexSnapshot(const std::string& index_path) {
   LoadOptions text_only;
   text_only.use_snapshot = false;
   LoadedIndex loaded = LoadIndexFile(index_path, text_only);
   if (loaded.renew_snapshot) loaded.renew_snapshot();
-  return loaded.table;
+  loaded.renew_snapshot = nullptr;
+  return loaded;
 }
 
 void LoadIndex(const PendingEventHook& hook) {
@@ -233,7 +235,7 @@ void LoadIndex(const PendingEventHook& hook) {
   options.hook = hook;
   LoadedIndex loaded = LoadIndexFile(kIndexFileName, options);
   if (!loaded.table) return;
-  PublishIndexTable(loaded.table);
+  PublishIndexTable(loaded.table, loaded.identity);
   if (loaded.renew_snapshot) {
     // Without a thread the snapshot is not written; the next load reads the text again.
     (void)SnapshotWriter().Start(
@@ -243,4 +245,4 @@ void LoadIndex(const PendingEventHook& hook) {
 
 void WaitForIndexSnapshotWrite() { SnapshotWriter().Wait(); }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

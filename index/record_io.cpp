@@ -1,7 +1,7 @@
 // The record format: name, CR LF, folder, CR LF, one kind byte. No header, no count.
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 bool WriteIndexRecord(platform::File& file, std::string_view name, std::string_view folder,
                       std::int8_t kind) {
@@ -18,4 +18,4 @@ void ReadIndexRecord(platform::File& file, IndexEntry& entry) {
   entry.kind = file.ReadByte();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -2,20 +2,22 @@
 // entry to the walk file as the listing yields it. Nothing is collected: memory grows
 // with the depth of the tree (one open listing per level), never with its size.
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // Guards against folder links that lead back to a folder on the walk's own path, which
 // would otherwise make the walk endless. Each folder on the current path keeps its
 // identity; where identities are costly (Windows) they are taken only once a link is
 // entered, and then for every folder on the path that does not have one yet.
+template <class Sink>
 class Walker {
  public:
-  explicit Walker(IndexRunState& run) : run_(run) {}
+  explicit Walker(Sink& run) : run_(run) {}
 
   // False when the folder could not be listed.
   bool Walk(const std::string& folder) {
@@ -42,6 +44,9 @@ class Walker {
     platform::FolderEntry entry;
     std::string sub;
     while (listing.Next(entry)) {
+      if constexpr (std::is_base_of_v<ScanSink, Sink>) {
+        if (run_.Stopped()) break;
+      }
       if (entry.name == "." || entry.name == "..") continue;
       // A CR or LF would end the name's text in the record and shift every record after it.
       if (entry.name.find_first_of("\r\n") != std::string::npos) continue;
@@ -73,17 +78,22 @@ class Walker {
     return false;
   }
 
-  IndexRunState& run_;
+  Sink& run_;
   std::vector<Level> path_;  // outermost first
 };
 
 }  // namespace
 
 bool ScanFolder(const std::string& folder, IndexRunState& run) {
-  Walker walker(run);
+  Walker<IndexRunState> walker(run);
+  return walker.Walk(folder);
+}
+
+bool ScanFolder(const std::string& folder, ScanSink& sink) {
+  Walker<ScanSink> walker(sink);
   return walker.Walk(folder);
 }
 
 bool ScanFolder(const std::string& folder) { return ScanFolder(folder, ProcessIndexRun); }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 // Per 32-bit word position modulo 8, the sum of the words and the sum of those running
@@ -150,4 +150,4 @@ bool ChecksumsHold(const std::vector<CheckedSection>& sections, const platform::
   return hold;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // The multipliers of the hashes here and of the runs' bits.
 inline constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ULL;
@@ -35,4 +35,4 @@ struct CheckedSection {
 // pages side by side, `fetch` being that image), and the halves' sums are joined.
 bool ChecksumsHold(const std::vector<CheckedSection>& sections, const platform::FileImage* fetch);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

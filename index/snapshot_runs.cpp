@@ -7,7 +7,7 @@
 
 #include "index/snapshot_checksum.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 constexpr std::size_t kMinRunBytes = 64;
@@ -176,4 +176,4 @@ std::shared_ptr<const IndexTable> TableOfBlocks(const BlockSections& sections,
   return builder.Finish();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

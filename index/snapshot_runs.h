@@ -21,7 +21,7 @@
 
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 // Whether a run section of this size can be one.
 bool ValidRunBytes(std::uint64_t bytes);
@@ -75,4 +75,4 @@ struct BlockSections {
 std::shared_ptr<const IndexTable> TableOfBlocks(const BlockSections& sections,
                                                 const std::vector<std::size_t>& blocks);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -13,7 +13,7 @@
 
 #include "platform/platform.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 template <typename T>
 class TableArena {
@@ -110,4 +110,4 @@ class TableArena {
   std::size_t capacity_ = 0;
 };
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -7,7 +7,7 @@
 
 #include "index/index.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 struct IndexTableParts {
   std::shared_ptr<const void> storage;  // keeps every section alive
@@ -44,4 +44,4 @@ struct IndexTableParts {
 // FoldNameByte over `count` bytes.
 void FoldNameBytes(const char* from, std::size_t count, char* to);
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -3,7 +3,7 @@
 // produced the record, and makes closing it from the main thread safe at any moment.
 #include "index/indexing.h"
 
-namespace tandrel {
+namespace tandrel::index {
 
 bool WalkFile::Create(const std::string& path) {
   platform::LockGuard hold(lock_);
@@ -46,4 +46,4 @@ bool WalkFile::IsOpen() const {
   return file_.IsOpen();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -7,7 +7,7 @@
 extern const unsigned char kUpdaterImage[];
 extern const std::size_t kUpdaterImage_size;
 
-namespace tandrel {
+namespace tandrel::launcher {
 namespace {
 
 constexpr char kUpdaterFile[] = "update.exe";
@@ -43,4 +43,4 @@ void LaunchUpdater(ui::Ui& ui) {
   platform::EndProcess(0);
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::launcher

@@ -7,7 +7,7 @@
 
 #include "platform/window/ui.h"
 
-namespace tandrel {
+namespace tandrel::launcher {
 
 // The finished updater executable, byte for byte (empty in builds for other systems).
 std::span<const std::uint8_t> UpdaterImage();
@@ -18,4 +18,4 @@ std::span<const std::uint8_t> UpdaterImage();
 // written.
 [[noreturn]] void LaunchUpdater(ui::Ui& ui);
 
-}  // namespace tandrel
+}  // namespace tandrel::launcher

@@ -56,7 +56,7 @@ File::File(File&& other) noexcept { *this = std::move(other); }
 File& File::operator=(File&& other) noexcept {
   if (this == &other) return *this;
   (void)Close();  // as in the destructor
-  handle_ = std::exchange(other.handle_, kNoHandle);
+  handle_ = std::move(other.handle_);
   buffer_ = std::move(other.buffer_);
   capacity_ = std::exchange(other.capacity_, 0);
   begin_ = std::exchange(other.begin_, 0);
@@ -69,7 +69,7 @@ File& File::operator=(File&& other) noexcept {
 bool File::Flush() {
   if (!IsOpen()) return false;
   if (writing_ && end_ > 0) {
-    if (!native::WriteFile(handle_, buffer_.get(), end_)) write_failed_ = true;
+    if (!native::WriteFile(handle_.get(), buffer_.get(), end_)) write_failed_ = true;
     end_ = 0;
   }
   return !write_failed_;
@@ -77,15 +77,14 @@ bool File::Flush() {
 
 bool File::Sync() {
   if (!Flush()) return false;
-  if (!native::SyncFile(handle_)) write_failed_ = true;
+  if (!native::SyncFile(handle_.get())) write_failed_ = true;
   return !write_failed_;
 }
 
 bool File::Close() {
   if (!IsOpen()) return true;
   const bool flushed = Flush();
-  native::CloseFile(handle_);
-  handle_ = kNoHandle;
+  handle_.Reset();
   buffer_.reset();
   capacity_ = begin_ = end_ = 0;
   writing_ = false;
@@ -97,7 +96,7 @@ bool File::Close() {
 bool File::StartWriting() {
   if (writing_) return true;
   const std::size_t unread = end_ - begin_;
-  if (unread > 0 && !native::SeekFile(handle_, -static_cast<std::int64_t>(unread), true)) {
+  if (unread > 0 && !native::SeekFile(handle_.get(), -static_cast<std::int64_t>(unread), true)) {
     write_failed_ = true;
     return false;
   }
@@ -111,7 +110,7 @@ bool File::Write(std::string_view bytes) {
   // A failed flush sticks in write_failed_ and is reported below.
   if (bytes.size() >= capacity_) {
     (void)Flush();
-    if (!native::WriteFile(handle_, bytes.data(), bytes.size())) write_failed_ = true;
+    if (!native::WriteFile(handle_.get(), bytes.data(), bytes.size())) write_failed_ = true;
     return !write_failed_;
   }
   if (capacity_ - end_ < bytes.size()) (void)Flush();
@@ -130,7 +129,7 @@ bool File::Seek(std::uint64_t offset) {
   const bool flushed = Flush();
   writing_ = false;
   begin_ = end_ = 0;
-  return native::SeekFile(handle_, static_cast<std::int64_t>(offset), false) && flushed;
+  return native::SeekFile(handle_.get(), static_cast<std::int64_t>(offset), false) && flushed;
 }
 
 // Loads the next stretch of the file; false at the end of the file or on an error.
@@ -141,7 +140,7 @@ bool File::Refill() {
     writing_ = false;
   }
   begin_ = end_ = 0;
-  const std::ptrdiff_t got = native::ReadFile(handle_, buffer_.get(), capacity_);
+  const std::ptrdiff_t got = native::ReadFile(handle_.get(), buffer_.get(), capacity_);
   if (got <= 0) return false;
   end_ = static_cast<std::size_t>(got);
   return true;
@@ -209,7 +208,7 @@ std::size_t File::Read(void* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     if (!writing_ && begin_ == end_ && size - done >= capacity_) {
-      const std::ptrdiff_t got = native::ReadFile(handle_, out + done, size - done);
+      const std::ptrdiff_t got = native::ReadFile(handle_.get(), out + done, size - done);
       if (got <= 0) break;
       done += static_cast<std::size_t>(got);
       continue;
@@ -231,7 +230,7 @@ std::size_t File::ReadSome(void* data, std::size_t size) {
     } else {
       if (writing_) Refill();  // flushes what was written; keeps any bytes it read
       if (begin_ == end_) {
-        const std::ptrdiff_t got = native::ReadFile(handle_, data, size);
+        const std::ptrdiff_t got = native::ReadFile(handle_.get(), data, size);
         return got > 0 ? static_cast<std::size_t>(got) : 0;
       }
     }
@@ -244,7 +243,7 @@ std::size_t File::ReadSome(void* data, std::size_t size) {
 
 std::optional<FileStamp> File::Stamp() const {
   FileStamp stamp;
-  if (!IsOpen() || !native::StampFile(handle_, stamp)) return std::nullopt;
+  if (!IsOpen() || !native::StampFile(handle_.get(), stamp)) return std::nullopt;
   return stamp;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/owned.h"
+
 namespace tandrel::platform {
 
 // What tells one version of a file from another without reading it: its size and the
@@ -29,6 +31,13 @@ enum class OpenMode {
                 // included (never followed). POSIX: for the owner alone (mode 0600)
 };
 
+namespace native {
+// The system's handle of an open file, closed by the system's layer (native_file.h).
+inline constexpr std::intptr_t kNoHandle = -1;
+void CloseFile(std::intptr_t handle);
+using OwnedFile = Owned<std::intptr_t, CloseFile, kNoHandle>;
+}  // namespace native
+
 // A buffered file. Sequential reads and writes go through one buffer, so reading a
 // file line by line or writing it record by record costs one system call per buffer.
 // Move-only; closing (or destroying) flushes pending writes.
@@ -44,7 +53,7 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  bool IsOpen() const { return handle_ != kNoHandle; }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
 
   // Writes go to the buffer; false once the system refused a write. The failure sticks:
   // Flush, Sync and Close report it too, so a writer may check only the last of them.
@@ -86,12 +95,10 @@ class File {
   std::optional<FileStamp> Stamp() const;
 
  private:
-  static constexpr std::intptr_t kNoHandle = -1;
-
   bool Refill();
   bool StartWriting();
 
-  std::intptr_t handle_ = kNoHandle;
+  native::OwnedFile handle_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t begin_ = 0;  // read cursor inside the buffered read-ahead

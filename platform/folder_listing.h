@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,7 +65,7 @@ class FolderListing {
 
  private:
   struct State;
-  State* state_ = nullptr;
+  std::unique_ptr<State> state_;
 };
 
 // The names of the sub-folders of `folder` ("." and ".." left out), sorted by name as the

@@ -10,9 +10,8 @@
 
 namespace tandrel::platform::native {
 
-inline constexpr std::intptr_t kNoHandle = -1;
-
-std::intptr_t OpenFile(const std::string& path, OpenMode mode);
+// kNoHandle, CloseFile and OwnedFile: file.h, since File holds its handle through them.
+OwnedFile OpenFile(const std::string& path, OpenMode mode);
 // Bytes read, 0 at the end of the file, -1 on an error.
 std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size);
 [[nodiscard]] bool WriteFile(std::intptr_t handle, const void* data, std::size_t size);
@@ -20,7 +19,6 @@ std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size);
 [[nodiscard]] bool SeekFile(std::intptr_t handle, std::int64_t offset, bool from_current);
 // Waits until the file's written bytes are on the disk.
 [[nodiscard]] bool SyncFile(std::intptr_t handle);
-void CloseFile(std::intptr_t handle);
 [[nodiscard]] bool StampFile(std::intptr_t handle, FileStamp& stamp);
 
 }  // namespace tandrel::platform::native

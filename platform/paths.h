@@ -50,6 +50,13 @@ bool SetCurrentFolder(const std::string& path);
 void UseBinaryStandardOutput();
 // True when standard error goes to a terminal (a console on Windows).
 bool StandardErrorIsTerminal();
+// Keeps the requests to end the process (Ctrl+C, termination, hang-up) for
+// WaitForEndRequest instead of ending it: called before any thread is started, since the
+// threads started afterwards keep them too.
+void HoldEndRequests();
+// Waits until the user or the system asks the process to end (POSIX; on Windows such a
+// request ends the process as usual, and this waits for ever).
+void WaitForEndRequest();
 // What a stored path (its names in the stored form of stored_names.h) stands for on the
 // system. A path whose names the code page holds stands for itself; a path with a name
 // stored with "?" is looked up folder by folder in the system's listings, and only a path

@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/folder_listing.h"
+#include "platform/owned.h"
 #include "platform/paths.h"
 #include "platform/threads.h"
 
@@ -33,32 +34,21 @@ enum class ClaimKind {
 // file of the user's in the temporary folder (running program), since the program's
 // folder may hold its index too. A process that ends gives its claims up, however it
 // ends. Windows ties the claim to the thread that made it: release it on that thread.
+// Move-only; destroying it releases the claim.
 class FolderClaim {
  public:
   explicit FolderClaim(ClaimKind kind = ClaimKind::kIndexFiles) : kind_(kind) {}
-  ~FolderClaim() { Release(); }
-  FolderClaim(FolderClaim&& other) noexcept
-      : kind_(other.kind_), handle_(std::exchange(other.handle_, kNoHandle)) {}
-  FolderClaim& operator=(FolderClaim&& other) noexcept {
-    if (this != &other) {
-      Release();
-      kind_ = other.kind_;
-      handle_ = std::exchange(other.handle_, kNoHandle);
-    }
-    return *this;
-  }
-  FolderClaim(const FolderClaim&) = delete;
-  FolderClaim& operator=(const FolderClaim&) = delete;
 
   // One attempt, without waiting; false when another claimant holds the folder or the
   // claim cannot be made at all.
   [[nodiscard]] bool TryClaim(const std::string& folder);
-  void Release();
+  void Release() { handle_.Reset(); }
 
  private:
-  static constexpr std::intptr_t kNoHandle = -1;
+  // Gives the claim up: the system's own (a descriptor, or a mutex on Windows).
+  static void GiveUp(std::intptr_t handle);
   ClaimKind kind_;
-  std::intptr_t handle_ = kNoHandle;
+  Owned<std::intptr_t, &FolderClaim::GiveUp, std::intptr_t{-1}> handle_;
 };
 
 // True once nobody holds the running-program claim of `folder`, waiting at most

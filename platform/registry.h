@@ -7,9 +7,9 @@
 // native tests. Nothing of it outlives the process.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace tandrel::platform {
 
@@ -21,14 +21,8 @@ class RegistryKey {
  public:
   RegistryKey(RegistryRoot root, const std::string& path);
   ~RegistryKey();
-  RegistryKey(RegistryKey&& other) noexcept : state_(std::exchange(other.state_, nullptr)) {}
-  RegistryKey& operator=(RegistryKey&& other) noexcept {
-    if (this != &other) {
-      Close();
-      state_ = std::exchange(other.state_, nullptr);
-    }
-    return *this;
-  }
+  RegistryKey(RegistryKey&& other) noexcept;
+  RegistryKey& operator=(RegistryKey&& other) noexcept;
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
 
@@ -44,8 +38,7 @@ class RegistryKey {
 
  private:
   struct State;
-  void Close();
-  State* state_ = nullptr;
+  std::unique_ptr<State> state_;
 };
 
 // The data of a string value read with read access only, which a user without

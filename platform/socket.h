@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
+
+#include "platform/owned.h"
 
 namespace tandrel::platform {
 
@@ -18,17 +19,12 @@ bool StartNetwork();
 class TcpConnection {
  public:
   TcpConnection() = default;
-  ~TcpConnection();
-  TcpConnection(TcpConnection&& other) noexcept;
-  TcpConnection& operator=(TcpConnection&& other) noexcept;
-  TcpConnection(const TcpConnection&) = delete;
-  TcpConnection& operator=(const TcpConnection&) = delete;
 
   // Connects to `host` (a dotted IPv4 address, or a name whose first IPv4 address is
   // used). Blocks with the system's own connect time-out. Check IsOpen() afterwards.
   static TcpConnection Connect(const std::string& host, std::uint16_t port);
 
-  bool IsOpen() const;
+  bool IsOpen() const { return static_cast<bool>(socket_); }
   // Bytes handed to the system, or -1 on a socket error.
   std::ptrdiff_t Send(const char* data, std::size_t size);
   // Bytes that a receive would return at once; 0 when none (also once the peer has
@@ -36,27 +32,14 @@ class TcpConnection {
   std::ptrdiff_t PendingBytes();
   // Bytes received, 0 when the peer has closed, -1 on a socket error.
   std::ptrdiff_t Receive(char* data, std::size_t size);
-  void Close();
+  void Close() { socket_.Reset(); }
 
  private:
+  // The system's own: closesocket on Windows, close elsewhere. -1 stands for no socket
+  // on both (INVALID_SOCKET on Windows).
+  static void CloseSocket(std::intptr_t socket);
   explicit TcpConnection(std::intptr_t socket) : socket_(socket) {}
-  static constexpr std::intptr_t kNoSocket = -1;
-  std::intptr_t socket_ = kNoSocket;
+  Owned<std::intptr_t, &TcpConnection::CloseSocket, std::intptr_t{-1}> socket_;
 };
-
-// Once for both systems: only Close is the system's own.
-inline TcpConnection::~TcpConnection() { Close(); }
-
-inline TcpConnection::TcpConnection(TcpConnection&& other) noexcept
-    : socket_(std::exchange(other.socket_, kNoSocket)) {}
-
-inline TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    socket_ = std::exchange(other.socket_, kNoSocket);
-  }
-  return *this;
-}
-
 
 }  // namespace tandrel::platform

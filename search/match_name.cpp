@@ -1,11 +1,11 @@
 // Case folding and the matching rule of one name against a query.
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 std::string FoldCase(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(c)));
+  for (char& c : folded) c = static_cast<char>(index::FoldNameByte(static_cast<std::uint8_t>(c)));
   return folded;
 }
 
@@ -45,4 +45,4 @@ KindFilter ChooseKindFilter(int files_option, int folders_option) {
   return KindFilter::kFoldersOnly;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

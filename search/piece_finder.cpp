@@ -10,7 +10,7 @@
 #include <immintrin.h>
 #endif
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 const char* FindByte(const char* begin, const char* end, char c) {
@@ -86,4 +86,4 @@ const char* FindPiece(const char* begin, const char* end, std::string_view needl
 #endif
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

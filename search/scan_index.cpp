@@ -2,13 +2,17 @@
 // would, in table order, but tests MatchName only on candidates: entries whose folded
 // name holds the query's longest piece, found by the piece finder in the folded arena.
 // The table is cut into one slice per core; each slice keeps its own hits, and the
-// slices' hits are joined in slice order.
+// slices' hits are joined in slice order. A live version's scan is the same pass over
+// the table, the removed entries left out of each slice's hits, with the added entries
+// as slices of their own at the end.
 #include <algorithm>
+#include <atomic>
+#include <optional>
 
 #include "search/piece_finder.h"
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // Entries per block: the stop request and the shared hit count are looked at once per
@@ -16,6 +20,8 @@ namespace {
 constexpr std::int32_t kBlockEntries = 8192;
 // Below this many name bytes per extra thread, starting it costs more than it saves.
 constexpr std::size_t kMinBytesPerThread = 1 << 20;
+// Slices per thread: a thread that is done takes another, so the threads end together.
+constexpr int kSlicesPerThread = 4;
 
 struct CompiledQuery {
   std::string folded;
@@ -53,8 +59,8 @@ namespace {
 bool Qualifies(KindFilter filter, std::int8_t kind) {
   switch (filter) {
     case KindFilter::kFilesAndFolders: return true;
-    case KindFilter::kFilesOnly: return kind == kEntryFile;
-    case KindFilter::kFoldersOnly: return kind == kEntryFolder;
+    case KindFilter::kFilesOnly: return kind == index::kEntryFile;
+    case KindFilter::kFoldersOnly: return kind == index::kEntryFolder;
   }
   return false;
 }
@@ -77,7 +83,7 @@ std::int32_t EntryAt(const std::uint32_t* starts, std::int32_t entry, std::int32
 
 class SliceScan {
  public:
-  SliceScan(const IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
+  SliceScan(const index::IndexTable& table, const CompiledQuery& query, const ScanOptions& options)
       : table_(table), query_(query), options_(options) {}
 
   // Scans entries [begin, end) into `hits`; false when stopped.
@@ -133,20 +139,21 @@ class SliceScan {
     }
   }
 
-  const IndexTable& table_;
+  const index::IndexTable& table_;
   const CompiledQuery& query_;
   const ScanOptions& options_;
 };
 
-int ThreadCount(const IndexTable& table, int wanted) {
-  if (wanted > 0) return std::clamp(wanted, 1, std::max(1, table.EntryCount()));
-  const std::size_t bytes = table.NameStarts()[table.EntryCount()];
+std::size_t NameBytes(const index::IndexTable& table) { return table.NameStarts()[table.EntryCount()]; }
+
+int ThreadCount(std::size_t bytes, std::int32_t entries, int wanted) {
+  if (wanted > 0) return std::clamp(wanted, 1, std::max(1, entries));
   const auto cores = static_cast<std::size_t>(platform::ProcessorCount());
   return static_cast<int>(std::min({cores, bytes / kMinBytesPerThread + 1, std::size_t{64}}));
 }
 
 // Slice boundaries that give each slice about the same number of name bytes.
-std::vector<std::int32_t> SliceBounds(const IndexTable& table, int slices) {
+std::vector<std::int32_t> SliceBounds(const index::IndexTable& table, int slices) {
   const std::uint32_t* starts = table.NameStarts();
   const std::int32_t count = table.EntryCount();
   const std::uint64_t bytes = starts[count];
@@ -161,33 +168,58 @@ std::vector<std::int32_t> SliceBounds(const IndexTable& table, int slices) {
   return bounds;
 }
 
-}  // namespace
+// One slice of one table, for one thread: its hits are numbered from `offset` on, and
+// the entries `removals` marks are left out.
+struct SliceJob {
+  const SliceScan* scan = nullptr;
+  std::int32_t begin = 0;
+  std::int32_t end = 0;
+  std::int32_t offset = 0;
+  const index::LiveIndexVersion* removals = nullptr;  // null: none
+};
 
-bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
-               std::vector<std::int32_t>& hits) {
-  const CompiledQuery compiled = CompileQuery(query);
-  const SliceScan scan(table, compiled, options);
-  // A query without pieces tests nothing but the kind: writing the hits is all its work,
-  // and one list written once beats slices that are then copied together.
-  const int threads = compiled.pieces.empty() ? 1 : ThreadCount(table, options.threads);
-  if (threads == 1) return scan.Run(0, table.EntryCount(), hits);
+bool RunSliceJob(const SliceJob& job, const ScanOptions& options, std::vector<std::int32_t>& hits) {
+  const std::size_t first = hits.size();
+  if (!job.scan->Run(job.begin, job.end, hits)) return false;
+  if (job.removals != nullptr && job.removals->removed_count > 0) {
+    // The hit count shown while scanning may run ahead by the removed hits for a moment;
+    // the list is what counts.
+    const auto kept = std::remove_if(hits.begin() + static_cast<std::ptrdiff_t>(first), hits.end(),
+                                     [&](std::int32_t i) { return job.removals->IsRemoved(i); });
+    if (options.hit_count) {
+      options.hit_count->fetch_sub(static_cast<std::int32_t>(hits.end() - kept), std::memory_order_relaxed);
+    }
+    hits.erase(kept, hits.end());
+  }
+  if (job.offset != 0) {
+    for (std::size_t i = first; i < hits.size(); ++i) hits[i] += job.offset;
+  }
+  return true;
+}
 
-  const std::vector<std::int32_t> bounds = SliceBounds(table, threads);
-  std::vector<std::vector<std::int32_t>> slice_hits(static_cast<std::size_t>(threads));
-  std::vector<char> completed(static_cast<std::size_t>(threads), 0);
-  const auto run_slice = [&](std::size_t i) {
-    completed[i] = scan.Run(bounds[i], bounds[i + 1], slice_hits[i]) ? 1 : 0;
+void AddSlices(std::vector<SliceJob>& jobs, const SliceScan& scan, const index::IndexTable& table, int slices,
+               std::int32_t offset, const index::LiveIndexVersion* removals) {
+  const std::vector<std::int32_t> bounds = SliceBounds(table, slices);
+  for (std::size_t i = 0; i + 1 < bounds.size(); ++i) jobs.push_back({&scan, bounds[i], bounds[i + 1], offset, removals});
+}
+
+// Runs the jobs on `threads` threads, each taking the next job not yet taken, and joins
+// their hits in job order.
+bool RunSliceJobs(const std::vector<SliceJob>& jobs, int threads, const ScanOptions& options,
+                  std::vector<std::int32_t>& hits) {
+  std::vector<std::vector<std::int32_t>> slice_hits(jobs.size());
+  std::vector<char> completed(jobs.size(), 0);
+  std::atomic<std::size_t> next{0};
+  const auto run_jobs = [&] {
+    for (std::size_t i = next.fetch_add(1); i < jobs.size(); i = next.fetch_add(1)) {
+      completed[i] = RunSliceJob(jobs[i], options, slice_hits[i]) ? 1 : 0;
+    }
   };
   {
+    // A thread the system does not give leaves its jobs to the others.
     std::vector<platform::Thread> workers(static_cast<std::size_t>(threads - 1));
-    std::vector<std::size_t> unstarted;  // slices the system gave no thread for
-    for (std::size_t i = 1; i < completed.size(); ++i) {
-      if (!workers[i - 1].Start([&run_slice, i](const platform::StopToken&) { run_slice(i); })) {
-        unstarted.push_back(i);
-      }
-    }
-    run_slice(0);
-    for (const std::size_t i : unstarted) run_slice(i);
+    for (platform::Thread& worker : workers) (void)worker.Start([&run_jobs](const platform::StopToken&) { run_jobs(); });
+    run_jobs();
   }  // joined here
   if (std::find(completed.begin(), completed.end(), 0) != completed.end()) return false;
 
@@ -198,4 +230,53 @@ bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOption
   return true;
 }
 
-}  // namespace tandrel
+// The table (without the entries `live` removed) and then `live`'s added entries, in one
+// fan-out of threads: a second one for the added entries would cost a selective search
+// more than their scan.
+bool ScanTables(const index::IndexTable& table, const index::LiveIndexVersion* live, std::string_view query,
+                const ScanOptions& options, std::vector<std::int32_t>& hits) {
+  const CompiledQuery compiled = CompileQuery(query);
+  const SliceScan table_scan(table, compiled, options);
+  const index::IndexTable* added = live != nullptr && live->added && live->added->EntryCount() > 0 ? live->added.get() : nullptr;
+  const std::size_t table_bytes = NameBytes(table);
+  const std::size_t added_bytes = added != nullptr ? NameBytes(*added) : 0;
+  const std::int32_t entries = table.EntryCount() + (added != nullptr ? added->EntryCount() : 0);
+  // A query without pieces tests nothing but the kind: writing the hits is all its work,
+  // and one list written once beats slices that are then copied together.
+  const int threads = compiled.pieces.empty() ? 1 : ThreadCount(table_bytes + added_bytes, entries, options.threads);
+
+  // Slices of about equal bytes, a few per thread, so that the threads end together
+  // although the added entries' slices make the table's cut uneven.
+  const double slice_bytes =
+      static_cast<double>(std::max<std::size_t>(1, table_bytes + added_bytes)) / (kSlicesPerThread * threads);
+  const auto slices_for = [&](std::size_t bytes) {
+    if (threads == 1) return 1;
+    return std::max(1, static_cast<int>(static_cast<double>(bytes) / slice_bytes + 0.5));
+  };
+  std::vector<SliceJob> jobs;
+  AddSlices(jobs, table_scan, table, slices_for(table_bytes), 0, live);
+  std::optional<SliceScan> added_scan;
+  if (added != nullptr) {
+    added_scan.emplace(*added, compiled, options);
+    AddSlices(jobs, *added_scan, *added, slices_for(added_bytes), table.EntryCount(), nullptr);
+  }
+  if (threads > 1) return RunSliceJobs(jobs, threads, options, hits);
+  for (const SliceJob& job : jobs) {
+    if (!RunSliceJob(job, options, hits)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ScanIndex(const index::IndexTable& table, std::string_view query, const ScanOptions& options,
+               std::vector<std::int32_t>& hits) {
+  return ScanTables(table, nullptr, query, options, hits);
+}
+
+bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query, const ScanOptions& options,
+                   std::vector<std::int32_t>& hits) {
+  return ScanTables(*version.table, &version, query, options, hits);
+}
+
+}  // namespace tandrel::search

@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "index/index.h"
+#include "index/live_index.h"
 #include "platform/threads.h"
 
-namespace tandrel {
+namespace tandrel::search {
 
 // ---------------------------------------------------------------------------------------
 // Matching
@@ -47,22 +48,36 @@ KindFilter ChooseKindFilter(int files_option, int folders_option);
 // Scanning
 
 // The hits of one search: indices into the table snapshot that was scanned, which the
-// list keeps alive. Row i is the i-th hit.
+// list keeps alive. Row i is the i-th hit. Over a live version, indices past the table's
+// entries are the added entries' (as ScanLiveIndex numbers them).
 class SearchHits {
  public:
-  SearchHits(std::shared_ptr<const IndexTable> table, std::vector<std::int32_t> hits)
+  SearchHits(std::shared_ptr<const index::IndexTable> table, std::vector<std::int32_t> hits)
       : table_(std::move(table)), hits_(std::move(hits)) {}
+  SearchHits(const index::LiveIndexVersion& version, std::vector<std::int32_t> hits)
+      : table_(version.table), added_(version.added), hits_(std::move(hits)) {}
   std::int32_t Count() const { return static_cast<std::int32_t>(hits_.size()); }
   // Empty for a row outside the list.
   std::string_view Name(std::int32_t row) const;
   std::string_view Folder(std::int32_t row) const;
   bool IsFolder(std::int32_t row) const;
-  const IndexTable& Table() const { return *table_; }
-  const std::shared_ptr<const IndexTable>& TablePtr() const { return table_; }
+  const std::shared_ptr<const index::IndexTable>& TablePtr() const { return table_; }
+  // The live entries added to the table, which hits at or above its count refer to.
+  const index::IndexTable* Added() const { return added_.get(); }
   const std::vector<std::int32_t>& Hits() const { return hits_; }
+  // The same entries' hits in another order.
+  SearchHits Rearranged(std::vector<std::int32_t> hits) const {
+    SearchHits copy(table_, std::move(hits));
+    copy.added_ = added_;
+    return copy;
+  }
 
  private:
-  std::shared_ptr<const IndexTable> table_;
+  // The table that holds a hit, and its number there.
+  std::pair<const index::IndexTable*, std::int32_t> Locate(std::int32_t row) const;
+
+  std::shared_ptr<const index::IndexTable> table_;
+  std::shared_ptr<const index::IndexTable> added_;  // null: none
   std::vector<std::int32_t> hits_;
 };
 
@@ -75,9 +90,14 @@ struct ScanOptions {
 
 // Scans every entry of `table` for `query` (as typed, not folded). False when the scan
 // was stopped; `hits` is then incomplete.
-bool ScanIndex(const IndexTable& table, std::string_view query, const ScanOptions& options,
+bool ScanIndex(const index::IndexTable& table, std::string_view query, const ScanOptions& options,
                std::vector<std::int32_t>& hits);
 
+// Scans a live version: the table's entries but the removed ones, then the added ones,
+// in that order. A hit below the table's entry count is a table entry; one at or above
+// it is added entry (hit - table count). False when the scan was stopped.
+bool ScanLiveIndex(const index::LiveIndexVersion& version, std::string_view query,
+                   const ScanOptions& options, std::vector<std::int32_t>& hits);
 
 // ---------------------------------------------------------------------------------------
 // Orders of the hits
@@ -99,7 +119,7 @@ HitOrder NextHitOrder(HitOrder current, SortColumn clicked);
 class SortRank {
  public:
   // Null when `stop` was requested before it was done.
-  static std::shared_ptr<const SortRank> Build(const IndexTable& table, const platform::StopToken& stop = {});
+  static std::shared_ptr<const SortRank> Build(const index::IndexTable& table, const platform::StopToken& stop = {});
 
   // Puts `hits` (distinct entries of the table, in any order) in `order`.
   void Arrange(std::vector<std::int32_t>& hits, HitOrder order) const;
@@ -118,4 +138,10 @@ class SortRank {
   Column folder_;
 };
 
-}  // namespace tandrel
+// Puts the hits of a live version in `order`: hits below the table's entry count by
+// `rank` (built for `table`), the hits of `added` entries (at or above it) by the same
+// folded texts, merged so that equal texts keep entry order (the table's entries first).
+void ArrangeLiveHits(const SortRank& rank, const index::IndexTable& table, const index::IndexTable* added,
+                     std::vector<std::int32_t>& hits, HitOrder order);
+
+}  // namespace tandrel::search

@@ -7,7 +7,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // At or above this share of the table's entries, walking the whole rank once beats
@@ -47,7 +47,7 @@ HitOrder NextHitOrder(HitOrder current, SortColumn clicked) {
   return {};
 }
 
-std::shared_ptr<const SortRank> SortRank::Build(const IndexTable& table, const platform::StopToken& stop) {
+std::shared_ptr<const SortRank> SortRank::Build(const index::IndexTable& table, const platform::StopToken& stop) {
   auto rank = std::shared_ptr<SortRank>(new SortRank());
   const std::int32_t n = table.EntryCount();
   const auto size = static_cast<std::size_t>(n);
@@ -76,7 +76,7 @@ std::shared_ptr<const SortRank> SortRank::Build(const IndexTable& table, const p
   const char* arena = table.FolderArena();
   const std::uint32_t* starts = table.FolderStarts();
   std::string folded(arena, folder_count > 0 ? starts[folder_count] : 0);
-  for (char& c : folded) c = static_cast<char>(FoldNameByte(static_cast<std::uint8_t>(c)));
+  for (char& c : folded) c = static_cast<char>(index::FoldNameByte(static_cast<std::uint8_t>(c)));
   auto folder_text = [&](std::uint32_t f) { return std::string_view(folded).substr(starts[f], starts[f + 1] - starts[f]); };
   std::vector<std::uint32_t> folder_order(folder_count);
   std::iota(folder_order.begin(), folder_order.end(), 0u);
@@ -165,4 +165,4 @@ void SortRank::ArrangeByEntry(std::vector<std::int32_t>& hits, bool descending) 
   }
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tandrel {
+namespace tandrel::settings {
 
 inline constexpr char kSettingsFileName[] = "settings.conf";
 inline constexpr int kFolderSlotCount = 101;
@@ -70,4 +70,4 @@ bool ReloadSettings(const std::string& path = kSettingsFileName);
 // character; no digits give 0.
 std::int32_t ParseSettingsNumber(std::string_view line);
 
-}  // namespace tandrel
+}  // namespace tandrel::settings

@@ -5,7 +5,7 @@
 #include "platform/staged_file.h"
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::settings {
 namespace {
 
 int DigitValue(char c) {
@@ -137,4 +137,4 @@ bool StoreAutostartFlag(const std::string& path) {
   return ReplaceFirstLine(path, line, std::string_view(bytes).substr(old_line));
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::settings

@@ -2,10 +2,10 @@
 // touch it.
 #include "settings/settings.h"
 
-namespace tandrel {
+namespace tandrel::settings {
 
 FolderSlots IndexedFolders;
 std::int32_t AutostartFlag = 0;
 SettingsSessionState SettingsSession;
 
-}  // namespace tandrel
+}  // namespace tandrel::settings

@@ -23,20 +23,20 @@ class DialogTest : public ScratchCurrentFolder {
   void SetUp() override {
     ScratchCurrentFolder::SetUp();
     ResetSettings();
-    OpenMainWindow(ui_);
+    app::OpenMainWindow(ui_);
   }
   void TearDown() override {
-    WaitForIndexingRuns();  // an applied folder list started one; it posts to ui_
+    app::WaitForIndexingRuns();  // an applied folder list started one; it posts to ui_
     ResetSettings();
     ScratchCurrentFolder::TearDown();
   }
   static void ResetSettings() {
-    AutostartFlag = 0;
-    SettingsSession.Reset();
-    IndexedFolders.fill(std::string());
+    settings::AutostartFlag = 0;
+    settings::SettingsSession.Reset();
+    settings::IndexedFolders.fill(std::string());
   }
 
-  void Dispatch(const ui::Event& event) { ASSERT_TRUE(DispatchEvent(ui_, event)); }
+  void Dispatch(const ui::Event& event) { ASSERT_TRUE(app::DispatchEvent(ui_, event)); }
   void Choose(ui::ItemId item, ui::WindowId window) { Dispatch(ui::MenuEvent(window, item)); }
   void Click(ui::WindowId window, ui::ControlId id) { Dispatch(ui::ControlEvent(window, id, ui::Action::kLeftClick)); }
   void RightClick(ui::WindowId window, ui::ControlId id) {
@@ -54,19 +54,19 @@ class DialogTest : public ScratchCurrentFolder {
   }
   std::vector<std::string> ListedFolders() const {
     std::vector<std::string> rows;
-    const ui::HeadlessUi::Control* list = ui_.FindControl(kFolderDialog, kFolderList);
+    const ui::HeadlessUi::Control* list = ui_.FindControl(app::kFolderDialog, app::kFolderList);
     if (list == nullptr || !list->rows) return rows;
     for (std::int32_t r = 0; r < list->rows->RowCount(); ++r) rows.emplace_back(list->rows->Cell(r, 0));
     return rows;
   }
   // The main window as a closed dialog leaves it: enabled and the active window.
   void ExpectMainWindowBack() const {
-    const ui::HeadlessUi::Window* main = ui_.FindWindow(kMainWindow);
+    const ui::HeadlessUi::Window* main = ui_.FindWindow(app::kMainWindow);
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(main->enabled);
     EXPECT_TRUE(main->active);
   }
-  bool MainEnabled() const { return ui_.FindWindow(kMainWindow)->enabled; }
+  bool MainEnabled() const { return ui_.FindWindow(app::kMainWindow)->enabled; }
 
   ui::HeadlessUi ui_;
 };

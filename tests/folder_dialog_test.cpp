@@ -4,7 +4,7 @@
 
 #include "dialog_test_support.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::HeadlessUi;
@@ -56,7 +56,7 @@ TEST_F(FolderDialogTest, OpensAboveTheDisabledMainWindowLaidOutForItsSize) {
   EXPECT_EQ(ui_.MenuItemText(kItemAddFolder), "Hinzuf\xFCgen");
   EXPECT_EQ(ui_.MenuItemText(kItemRemoveFolder), "Entfernen");
   EXPECT_TRUE(ListedFolders().empty()) << "no settings.conf, no folders";
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "opening created the file empty";
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "") << "opening created the file empty";
 }
 
 TEST_F(FolderDialogTest, LayoutFollowsEverySizeChangeWithinTheBounds) {
@@ -86,9 +86,9 @@ TEST_F(FolderDialogTest, LayoutFollowsEverySizeChangeWithinTheBounds) {
 }
 
 TEST_F(FolderDialogTest, SettingsWithEmptyLinesOpenWithoutGaps) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n\r\n\r\nE:\\B\nF:\\C"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\A\r\n\r\n\r\nE:\\B\nF:\\C"));
   OpenDialog();
-  EXPECT_EQ(IndexedFolders[3], "E:\\B") << "the empty lines used up slots";
+  EXPECT_EQ(settings::IndexedFolders[3], "E:\\B") << "the empty lines used up slots";
   EXPECT_EQ(ListedFolders(), (std::vector<std::string>{"D:\\A", "E:\\B", "F:\\C"}));
 }
 
@@ -104,11 +104,11 @@ TEST_F(FolderDialogTest, AddingTakesTheSelectedFolderWithoutItsBackslashOnce) {
             (std::vector<std::string>{"D:", "D:\\Daten", "d:\\daten", "E:\\Bilder und Filme\\2009"}));
   EXPECT_EQ(ui_.PopupsShown(), std::vector<ui::MenuId>(6, kTreeMenu));
   EXPECT_TRUE(ui_.MessageBoxes().empty()) << "refused additions are silent";
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "nothing is written before applying";
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "") << "nothing is written before applying";
 }
 
 TEST_F(FolderDialogTest, TheListHoldsAtMost101Folders) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, ManyFolders(100)));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, ManyFolders(100)));
   OpenDialog();
   ASSERT_EQ(ListedFolders().size(), 100u);
   Add("X:\\Neu\\");
@@ -126,13 +126,13 @@ TEST_F(FolderDialogTest, TheListHoldsAtMost101Folders) {
   EXPECT_TRUE(ui_.WindowExists(kFolderDialog)) << "the dialog stays open";
 
   Click(kFolderDialog, kFolderApplyButton);
-  ReadSettings();
-  EXPECT_EQ(IndexedFolders[100], "X:\\Neu") << "all 101 rows reach the slots";
+  settings::ReadSettings();
+  EXPECT_EQ(settings::IndexedFolders[100], "X:\\Neu") << "all 101 rows reach the slots";
 }
 
 TEST_F(FolderDialogTest, RemovingThenCancellingKeepsSettings) {
   const std::string original = "0\r\nD:\\A\r\nD:\\B\r\n";
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, original));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, original));
   OpenDialog();
   RightClick(kFolderDialog, kFolderList);
   EXPECT_TRUE(ui_.PopupsShown().empty()) << "no menu without a selected row";
@@ -142,13 +142,13 @@ TEST_F(FolderDialogTest, RemovingThenCancellingKeepsSettings) {
   RemoveRow(0);
   EXPECT_EQ(ui_.PopupsShown(), std::vector<ui::MenuId>{kFolderListMenu});
   EXPECT_EQ(ListedFolders(), std::vector<std::string>{"D:\\B"});
-  EXPECT_EQ(IndexedFolders[0], "D:\\A") << "the settings were read again, not changed";
+  EXPECT_EQ(settings::IndexedFolders[0], "D:\\A") << "the settings were read again, not changed";
   EXPECT_EQ(ui_.SelectedRow(kFolderDialog, kFolderList), -1);
 
   Click(kFolderDialog, kFolderCancelButton);
   EXPECT_FALSE(ui_.WindowExists(kFolderDialog));
   ExpectMainWindowBack();
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original);
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), original);
   OpenDialog();
   EXPECT_EQ(ListedFolders(), (std::vector<std::string>{"D:\\A", "D:\\B"})) << "back at the next opening";
 
@@ -156,35 +156,35 @@ TEST_F(FolderDialogTest, RemovingThenCancellingKeepsSettings) {
   CloseBox(kFolderDialog);  // the close box discards as well
   EXPECT_FALSE(ui_.WindowExists(kFolderDialog));
   ExpectMainWindowBack();
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original);
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), original);
 }
 
 TEST_F(FolderDialogTest, RemovingThenApplyingDropsTheFolder) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n\r\nD:\\B\r\nD:\\C\r\n"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\A\r\n\r\nD:\\B\r\nD:\\C\r\n"));
   OpenDialog();
   RemoveRow(1);
   Add("E:\\\xC4rger\\");
   Click(kFolderDialog, kFolderApplyButton);
   EXPECT_FALSE(ui_.WindowExists(kFolderDialog));
   ExpectMainWindowBack();
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "0\r\nD:\\A\r\nD:\\C\r\nE:\\\xC4rger\r\n");
-  EXPECT_EQ(IndexedFolders[1], "D:\\C") << "the run walks the list read back";
-  EXPECT_EQ(IndexedFolders[2], "E:\\\xC4rger");
-  EXPECT_EQ(IndexedFolders[3], "");
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "0\r\nD:\\A\r\nD:\\C\r\nE:\\\xC4rger\r\n");
+  EXPECT_EQ(settings::IndexedFolders[1], "D:\\C") << "the run walks the list read back";
+  EXPECT_EQ(settings::IndexedFolders[2], "E:\\\xC4rger");
+  EXPECT_EQ(settings::IndexedFolders[3], "");
 }
 
 TEST_F(FolderDialogTest, ApplyingAnUnchangedListRewritesTheFile) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "1;an\r\n\r\nD:\\A"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "1;an\r\n\r\nD:\\A"));
   OpenDialog();
   Click(kFolderDialog, kFolderApplyButton);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\n");
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "1\r\nD:\\A\r\n");
 }
 
 // A double click on "Übernehmen" while the main thread is busy, or "Abbrechen" and then
 // "Übernehmen": the later events belong to a dialog that is gone.
 TEST_F(FolderDialogTest, EventsOfTheClosedDialogChangeNothing) {
   const std::string original = "0\r\nD:\\A\r\nD:\\B\r\n";
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, original));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, original));
   const ui::Event apply = ui::ControlEvent(kFolderDialog, kFolderApplyButton, ui::Action::kLeftClick);
   const ui::Event cancel = ui::ControlEvent(kFolderDialog, kFolderCancelButton, ui::Action::kLeftClick);
   const auto handle_queue = [this] {
@@ -195,21 +195,21 @@ TEST_F(FolderDialogTest, EventsOfTheClosedDialogChangeNothing) {
   ui_.Push(apply);
   handle_queue();
   WaitForIndexingRuns();
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original) << "queued twice";
-  EXPECT_EQ(IndexedFolders[1], "D:\\B");
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), original) << "queued twice";
+  EXPECT_EQ(settings::IndexedFolders[1], "D:\\B");
 
   OpenDialog();
   ui_.Push(cancel);
   ui_.Push(apply);
   handle_queue();
-  EXPECT_EQ(IndexRunActive.load(), 0) << "no run started";
+  EXPECT_EQ(index::IndexRunActive.load(), 0) << "no run started";
   Dispatch(apply);  // past the window layer, straight to the dispatch
   ApplyFolderDialog(ui_);  // and to the action itself
   CancelFolderDialog(ui_);
   Choose(kItemRemoveFolder, kFolderDialog);
-  EXPECT_EQ(IndexRunActive.load(), 0);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), original);
-  EXPECT_EQ(IndexedFolders[1], "D:\\B");
+  EXPECT_EQ(index::IndexRunActive.load(), 0);
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), original);
+  EXPECT_EQ(settings::IndexedFolders[1], "D:\\B");
   ExpectMainWindowBack();
 }
 
@@ -224,4 +224,4 @@ TEST_F(FolderDialogTest, AWindowThatCannotOpenLeavesTheMainWindowUsable) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using platform::File;
@@ -292,4 +292,4 @@ TEST_F(LoadIndexTest, ReadersAlwaysSeeACompleteTableWhileReloadsPublish) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

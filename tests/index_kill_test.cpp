@@ -10,7 +10,7 @@
 
 #include "indexing_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using test::Join;
@@ -73,4 +73,4 @@ TEST_F(IndexKillTest, DbDbIsAlwaysTheOldOrTheNewIndex) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -13,7 +13,7 @@
 #include "search/search.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using platform::File;
@@ -48,12 +48,12 @@ std::string RandomIndexText(std::mt19937& random, int records) {
 // The same hits for every query, with either filter.
 void ExpectSameSearches(const IndexTable& a, const IndexTable& b) {
   for (const char* query : {"   ", "a", "\xE4*b", "ab c", "F1", "\xFC\xDF"}) {
-    for (const KindFilter filter : {KindFilter::kFilesAndFolders, KindFilter::kFoldersOnly}) {
+    for (const search::KindFilter filter : {search::KindFilter::kFilesAndFolders, search::KindFilter::kFoldersOnly}) {
       std::vector<std::int32_t> hits_a, hits_b;
-      ScanOptions options;
+      search::ScanOptions options;
       options.filter = filter;
-      ScanIndex(a, query, options, hits_a);
-      ScanIndex(b, query, options, hits_b);
+      search::ScanIndex(a, query, options, hits_a);
+      search::ScanIndex(b, query, options, hits_b);
       EXPECT_EQ(hits_a, hits_b) << query;
     }
   }
@@ -84,7 +84,7 @@ enum { kNamesSection = 0, kFoldedSection = 1, kStartsSection = 2, kFoldersSectio
 
 std::size_t CountHits(const IndexTable& table, std::string_view query) {
   std::vector<std::int32_t> hits;
-  ScanIndex(table, query, {}, hits);
+  search::ScanIndex(table, query, {}, hits);
   return hits.size();
 }
 
@@ -98,7 +98,7 @@ class IndexSnapshotTest : public test::ScratchFolder {
   // db.db with `text`, and its snapshot as an indexing run leaves it.
   std::shared_ptr<const IndexTable> WriteIndexAndSnapshot(std::string_view text) {
     EXPECT_TRUE(test::WriteWholeFile(db_, text));
-    auto table = RenewIndexSnapshot(db_);
+    auto table = RenewIndexSnapshot(db_).table;
     EXPECT_TRUE(test::FileExists(snap_));
     return table;
   }
@@ -184,7 +184,7 @@ TEST_F(IndexSnapshotTest, ACountFromTheRunsOrTheCandidateBlocksIsTheTextsEvenWhe
   counting.search_only = true;
   // The count through the snapshot, and how many entries the table it gave holds.
   const auto count_through_snapshot = [&](const std::string& query) {
-    counting.required_pieces = QueryPieces(query);
+    counting.required_pieces = search::QueryPieces(query);
     const LoadedIndex loaded = LoadIndexFile(db_, counting);
     EXPECT_TRUE(loaded.table);
     return loaded.table ? std::make_pair(CountHits(*loaded.table, query), loaded.table->EntryCount())
@@ -370,7 +370,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
     const LoadedIndex held = LoadIndexFile(db_);
     ASSERT_TRUE(held.from_snapshot);
     ASSERT_TRUE(test::WriteWholeFile(db_, first_text));
-    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    EXPECT_TRUE(RenewIndexSnapshot(db_).table);
     EXPECT_EQ(held.table->EntryCount(), 300) << "the held table stays whole";
     EXPECT_TRUE(LoadIndexFile(db_).from_snapshot);
   }
@@ -395,7 +395,7 @@ TEST_F(IndexSnapshotTest, ReplacedWhileAReaderHoldsTheSnapshotOpen) {
       held.table.reset();
     }));
     EXPECT_TRUE(test::WriteWholeFile(db_, RandomIndexText(random, 100)));
-    EXPECT_TRUE(RenewIndexSnapshot(db_));
+    EXPECT_TRUE(RenewIndexSnapshot(db_).table);
     release_later.Wait();
     EXPECT_TRUE(writer_came);
     EXPECT_EQ(held_count, 200) << "the mapped table stayed whole while it was replaced";
@@ -436,4 +436,4 @@ TEST_F(IndexSnapshotTest, IndexingRunAndLoadIndexWriteTheSnapshot) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

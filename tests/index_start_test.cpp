@@ -5,7 +5,7 @@
 #include "index/index.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 class IndexAtStartTest : public test::ScratchFolder {};
@@ -23,4 +23,4 @@ TEST_F(IndexAtStartTest, OneEmptyEntryAndCountOneSurviveAMissingIndexFile) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -12,7 +12,7 @@
 #include "test_support.h"
 #include "tests/support/headless_ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 class IndexingQuitTest : public test::ScratchCurrentFolder {
@@ -34,12 +34,12 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
         ASSERT_TRUE(test::WriteWholeFile(folder + platform::kPathSeparator + std::to_string(f), ""));
       }
     }
-    IndexedFolders.fill(tree_);  // 101 slots of 510 entries: a walk and merge that last
-    ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
+    settings::IndexedFolders.fill(tree_);  // 101 slots of 510 entries: a walk and merge that last
+    ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
   }
   void TearDown() override {
     WaitForTheRunToEnd();
-    IndexedFolders.fill(std::string());
+    settings::IndexedFolders.fill(std::string());
     ScratchCurrentFolder::TearDown();
   }
   // Until the run has ended and what it posted is shown.
@@ -54,7 +54,7 @@ class IndexingQuitTest : public test::ScratchCurrentFolder {
 
 TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
   ASSERT_TRUE(DispatchEvent(ui_, ui::MenuEvent(kMainWindow, kItemUpdateIndex)));
-  EXPECT_EQ(IndexRunActive.load(), 1) << "set before the run's thread starts";
+  EXPECT_EQ(index::IndexRunActive.load(), 1) << "set before the run's thread starts";
   ASSERT_TRUE(test::WaitUntil([&] {
     ui_.ApplyPosted();
     return ui_.TrayImage() == kTrayBusyIcon;
@@ -70,41 +70,41 @@ TEST_F(IndexingQuitTest, AktualisierenRebuildsTheIndexAndShowsItsSteps) {
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemManageFolders));
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemProgramUpdate));
-  EXPECT_EQ(IndexEntryCount(), 101 * 510);
-  EXPECT_EQ(LastQuery(), "");
-  EXPECT_FALSE(test::FileExists(kWalkFileName));
+  EXPECT_EQ(index::IndexEntryCount(), 101 * 510);
+  EXPECT_EQ(search_window::LastQuery(), "");
+  EXPECT_FALSE(test::FileExists(index::kWalkFileName));
 }
 
 TEST_F(IndexingQuitTest, QuittingDuringTheWalkDeletesTheWalkFileAndKeepsTheOldIndex) {
-  IndexFileCount.store(0);
+  index::IndexFileCount.store(0);
   StartIndexingRun(ui_);
-  ASSERT_TRUE(test::WaitUntil([] { return IndexTempFile.IsOpen() && IndexFileCount.load() >= 100; }))
+  ASSERT_TRUE(test::WaitUntil([] { return index::IndexTempFile.IsOpen() && index::IndexFileCount.load() >= 100; }))
       << "the walk never got under way";
   QuitProgram(ui_);
-  ASSERT_EQ(IndexMerging.load(), 0) << "the tree is walked for longer than this";
-  EXPECT_FALSE(test::FileExists(kWalkFileName));
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
+  ASSERT_EQ(index::IndexMerging.load(), 0) << "the tree is walked for longer than this";
+  EXPECT_FALSE(test::FileExists(index::kWalkFileName));
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
   // The run carries on to its end without a walk file, leaves db.db alone and says so.
   WaitForTheRunToEnd();
-  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + kIndexRunFailedText);
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
-  EXPECT_FALSE(test::FileExists(kWalkFileName));
+  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + index::kIndexRunFailedText);
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
+  EXPECT_FALSE(test::FileExists(index::kWalkFileName));
 }
 
 TEST_F(IndexingQuitTest, QuittingDuringTheMergeWaitsUntilTheNewIndexIsInPlace) {
   StartIndexingRun(ui_);
-  ASSERT_TRUE(test::WaitUntil([] { return IndexMerging.load() != 0; }, 60000, 0)) << "no merge began";
+  ASSERT_TRUE(test::WaitUntil([] { return index::IndexMerging.load() != 0; }, 60000, 0)) << "no merge began";
   QuitProgram(ui_);
-  EXPECT_EQ(IndexRunActive.load(), 0);
-  platform::File index(kIndexFileName, platform::OpenMode::kRead);
+  EXPECT_EQ(index::IndexRunActive.load(), 0);
+  platform::File index(index::kIndexFileName, platform::OpenMode::kRead);
   std::int32_t records = 0;
-  IndexEntry entry;
+  index::IndexEntry entry;
   while (!index.AtEnd()) {
-    ReadIndexRecord(index, entry);
+    index::ReadIndexRecord(index, entry);
     ++records;
   }
   EXPECT_EQ(records, 101 * 510);
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using test::Join;
@@ -495,4 +495,4 @@ TEST_F(IndexingRunTest, TheTickerShowsTheCountUntilStoppedAndNeverAfter) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

@@ -16,9 +16,9 @@ using Record = std::tuple<std::string, std::string, int>;  // name, folder, kind
 inline std::vector<Record> ReadRecords(const std::string& path) {
   std::vector<Record> records;
   platform::File file(path, platform::OpenMode::kRead);
-  IndexEntry entry;
+  index::IndexEntry entry;
   while (file.IsOpen() && !file.AtEnd()) {
-    ReadIndexRecord(file, entry);
+    index::ReadIndexRecord(file, entry);
     records.emplace_back(entry.name, entry.folder, entry.kind);
   }
   return records;
@@ -39,16 +39,16 @@ inline std::string Join(const std::string& folder, const std::string& name) {
 // Walks `folders` into a fresh walk file at `walk_file` and returns its records.
 inline std::vector<Record> Walk(const std::string& walk_file,
                                 const std::vector<std::string>& folders) {
-  EXPECT_TRUE(IndexTempFile.Create(walk_file));
-  for (const std::string& folder : folders) ScanFolder(folder);
+  EXPECT_TRUE(index::IndexTempFile.Create(walk_file));
+  for (const std::string& folder : folders) index::ScanFolder(folder);
   // Closing for the merge raises the merge flag; these tests merge nothing.
-  EXPECT_TRUE(IndexTempFile.CloseAndStartMerge());
-  IndexMerging.store(0);
+  EXPECT_TRUE(index::IndexTempFile.CloseAndStartMerge());
+  index::IndexMerging.store(0);
   return ReadRecords(walk_file);
 }
 
 // Every hook call as one line, in order; safe from the run's and the ticker's threads.
-class RecordingObserver : public IndexRunObserver {
+class RecordingObserver : public index::IndexRunObserver {
  public:
   void ShowProgress(std::string_view text) override { Note("progress " + std::string(text)); }
   void ShowDone() override { Note("done"); }

@@ -1,5 +1,8 @@
 // The running mark as the updater meets it: held by another thread, as Tandrel holds it
 // from another process.
+#include <optional>
+#include <utility>
+
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -29,6 +32,21 @@ TEST_F(RunningMarkTest, WaitLastsWhileTheMarkIsHeld) {
   EXPECT_TRUE(WaitOnOtherThread(Path("other"), 0));  // another folder's program
 
   mark.Release();
+  EXPECT_TRUE(WaitOnOtherThread(Root(), 0));
+}
+
+// The mark travels with its owner: moving it on, or onto itself, gives nothing up, and
+// assigning over the last owner does.
+TEST_F(RunningMarkTest, AMovedMarkIsHeldUntilItsLastOwnerLetsGo) {
+  std::optional<FolderClaim> first(std::in_place, ClaimKind::kRunningProgram);
+  ASSERT_TRUE(first->TryClaim(Root()));
+  FolderClaim moved = std::move(*first);
+  first.reset();
+  EXPECT_FALSE(WaitOnOtherThread(Root(), 0));
+  FolderClaim& same = moved;
+  moved = std::move(same);
+  EXPECT_FALSE(WaitOnOtherThread(Root(), 0));
+  moved = FolderClaim(ClaimKind::kRunningProgram);
   EXPECT_TRUE(WaitOnOtherThread(Root(), 0));
 }
 

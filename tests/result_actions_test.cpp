@@ -13,7 +13,7 @@
 #include "tests/support/headless_ui.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 namespace {
 
 using ui::HeadlessUi;
@@ -72,27 +72,27 @@ class ResultActionsTest : public test::ScratchFolder {
  protected:
   void SetUp() override {
     ScratchFolder::SetUp();
-    IndexRunActive = 0;
-    OpenMainWindow(ui_);
+    index::IndexRunActive = 0;
+    app::OpenMainWindow(ui_);
     ui_.ApplyPosted();
   }
   void TearDown() override {
-    CancelCopies(ui_, kResultControls);
+    CancelCopies(ui_, app::kResultControls);
     pacer_.Release(1000000);
     WaitForCopyWorker();
     SetCopyGate(nullptr);
-    IndexRunActive = 0;
+    index::IndexRunActive = 0;
     ScratchFolder::TearDown();
   }
   void ShowRows(std::vector<std::pair<std::string, std::string>> rows) {
-    ui_.SetRows(kMainWindow, kResultList, std::make_shared<HitRows>(std::move(rows)));
+    ui_.SetRows(app::kMainWindow, app::kResultList, std::make_shared<HitRows>(std::move(rows)));
   }
   void Select(std::initializer_list<std::int32_t> rows) {
-    for (std::int32_t row : rows) ui_.SelectRow(kMainWindow, kResultList, row);
+    for (std::int32_t row : rows) ui_.SelectRow(app::kMainWindow, app::kResultList, row);
   }
-  void Choose(ui::ItemId item) { DispatchEvent(ui_, ui::MenuEvent(kMainWindow, item)); }
+  void Choose(ui::ItemId item) { app::DispatchEvent(ui_, ui::MenuEvent(app::kMainWindow, item)); }
   void ListAction(ui::Action action) {
-    DispatchEvent(ui_, ui::ControlEvent(kMainWindow, kResultList, action));
+    app::DispatchEvent(ui_, ui::ControlEvent(app::kMainWindow, app::kResultList, action));
   }
   void PaceCopies() {
     SetCopyGate([this](const std::string& name) { pacer_.AtCopy(name); });
@@ -100,7 +100,7 @@ class ResultActionsTest : public test::ScratchFolder {
   // The two copy fields as the window shows them now.
   std::string Fields() {
     ui_.ApplyPosted();
-    return ui_.StatusText(kCopyField) + "|" + ui_.StatusText(kProgressField);
+    return ui_.StatusText(app::kCopyField) + "|" + ui_.StatusText(app::kProgressField);
   }
   std::string Folder(const std::string& name) {
     const std::string path = Path(name);
@@ -118,7 +118,7 @@ TEST_F(ResultActionsTest, ProgramsStartInTheirFolderAndEverythingElseGoesToTheSh
   ShowRows({{"tool.exe", apps}, {"brief.txt", docs}, {"", docs}, {"Post", docs}});
   ui_.AcceptPrograms({apps + kSep + "tool.exe"});
   Select({0, 1, 2, 3});
-  Choose(kItemOpen);
+  Choose(app::kItemOpen);
 
   const auto& starts = ui_.ProgramStarts();
   ASSERT_EQ(starts.size(), 3u) << "the row without a name is left out";
@@ -147,14 +147,14 @@ TEST_F(ResultActionsTest, FolderWindowsSelectTheirHitsAndMoreThanTenAskFirst) {
   for (int i = 0; i < 11; ++i) rows.push_back({"f" + std::to_string(i), "d" + std::to_string(i)});
   ShowRows(rows);
   for (std::int32_t r = 0; r < 10; ++r) Select({r});
-  Choose(kItemOpenFolder);
+  Choose(app::kItemOpenFolder);
   EXPECT_TRUE(ui_.Questions().empty());
   ASSERT_EQ(ui_.FoldersShown().size(), 10u);
   EXPECT_EQ(ui_.FoldersShown()[3].folder, std::string("d3") + kSep);
   EXPECT_EQ(ui_.FoldersShown()[3].names, std::vector<std::string>{"f3"});
 
   Select({10});
-  Choose(kItemOpenFolder);
+  Choose(app::kItemOpenFolder);
   ASSERT_EQ(ui_.Questions().size(), 1u);
   EXPECT_EQ(ui_.Questions()[0].first, "Warnung");
   EXPECT_EQ(ui_.Questions()[0].second,
@@ -162,7 +162,7 @@ TEST_F(ResultActionsTest, FolderWindowsSelectTheirHitsAndMoreThanTenAskFirst) {
             "reagiert!\nFortfahren?");
   EXPECT_EQ(ui_.FoldersShown().size(), 10u) << "No opens none";
   ui_.AnswerQuestions(true);
-  Choose(kItemOpenFolder);
+  Choose(app::kItemOpenFolder);
   EXPECT_EQ(ui_.FoldersShown().size(), 21u);
   EXPECT_EQ(ui_.FoldersShown().back().folder, std::string("d10") + kSep) << "list order";
 
@@ -170,11 +170,11 @@ TEST_F(ResultActionsTest, FolderWindowsSelectTheirHitsAndMoreThanTenAskFirst) {
   // line selects the folder's first hit.
   ShowRows({{"x", "p"}, {"y", "q"}, {"z", "p"}});
   Select({0, 1, 2});
-  Choose(kItemOpenFolder);
+  Choose(app::kItemOpenFolder);
   ASSERT_EQ(ui_.FoldersShown().size(), 23u);
   EXPECT_EQ(ui_.FoldersShown()[21].names, (std::vector<std::string>{"x", "z"}));
   ui_.ShowInFolderSucceeds(false);
-  Choose(kItemOpenFolder);
+  Choose(app::kItemOpenFolder);
   ASSERT_EQ(ui_.ProgramStarts().size(), 2u);
   EXPECT_EQ(ui_.ProgramStarts()[0].command_line, std::string("explorer.exe /select,\"p") + kSep + "x\"");
   EXPECT_EQ(ui_.ProgramStarts()[0].working_folder, std::string("p") + kSep);
@@ -191,16 +191,16 @@ TEST_F(ResultActionsTest, CopiesReplaceInListOrderWhileTheFieldsCountDown) {
   ShowRows({{"c.txt", source}, {"a.txt", source}, {"b.txt", source}});
   Select({0, 1, 2});
 
-  Choose(kItemCopyTo);  // the requester is cancelled
+  Choose(app::kItemCopyTo);  // the requester is cancelled
   ui_.AnswerFolderRequester(std::string());  // a place without a file-system path
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   EXPECT_EQ(ui_.FolderRequesterTitles(), (std::vector<std::string>{"Kopieren nach...", "Kopieren nach..."}));
   EXPECT_FALSE(CopyWorkerRunning());
   EXPECT_EQ(PendingCopies(), 0);
 
   PaceCopies();
   ui_.AnswerFolderRequester(target);  // without the separator: it is added
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   std::vector<std::string> seen;
   for (std::size_t copy = 1; copy <= 3; ++copy) {
     ASSERT_TRUE(pacer_.WaitForCopy(copy));
@@ -227,7 +227,7 @@ TEST_F(ResultActionsTest, AFolderHitGetsItsTopLevelFilesOnlyAndAMissingOneNothin
   ShowRows({{"Tree", source}, {"Gone", source}});
   Select({0, 1});
   ui_.AnswerFolderRequester(target + kSep);
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   WaitForCopyWorker();
 
   EXPECT_EQ(test::ReadWholeFile(target + kSep + "Tree" + kSep + "one"), "1");
@@ -246,11 +246,11 @@ TEST_F(ResultActionsTest, ABatchQueuedWhileTheWorkerRunsJoinsItsQueue) {
   ui_.AnswerFolderRequester(target);
   PaceCopies();
   Select({0, 1});
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   ASSERT_TRUE(pacer_.WaitForCopy(1));
   ShowRows({{"a", source}, {"b", source}, {"c", source}, {"d", source}});
   Select({2, 3});
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   EXPECT_EQ(PendingCopies(), 4);
   pacer_.Release();
   ASSERT_TRUE(pacer_.WaitForCopy(2));
@@ -274,13 +274,13 @@ TEST_F(ResultActionsTest, CancelFinishesTheCopyUnderWayAndNothingElse) {
   ShowRows({{"large", source}, {"small", source}, {"large", source}});
   Select({0, 1, 2});
   ui_.AnswerFolderRequester(target);
-  IndexRunActive = 1;  // an indexing run owns field 3
-  ui_.PostStatusText(kProgressField, "\tRun");
+  index::IndexRunActive = 1;  // an indexing run owns field 3
+  ui_.PostStatusText(app::kProgressField, "\tRun");
   PaceCopies();
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   ASSERT_TRUE(pacer_.WaitForCopy(1));
   EXPECT_EQ(Fields(), "\tWorking... (3)|\tRun");
-  Choose(kItemCancelCopy);
+  Choose(app::kItemCancelCopy);
   EXPECT_EQ(PendingCopies(), 1) << "the copy under way";
   pacer_.Release();
   WaitForCopyWorker();
@@ -290,7 +290,7 @@ TEST_F(ResultActionsTest, CancelFinishesTheCopyUnderWayAndNothingElse) {
   EXPECT_FALSE(test::FileExists(target + kSep + "small"));
   EXPECT_EQ(Fields(), "|\tRun");
   EXPECT_EQ(PendingCopies(), 0);
-  Choose(kItemCancelCopy);  // nothing queued: nothing changes
+  Choose(app::kItemCancelCopy);  // nothing queued: nothing changes
   EXPECT_EQ(Fields(), "|\tRun");
 }
 
@@ -300,14 +300,14 @@ TEST_F(ResultActionsTest, TheCopyAfterTenThousandInOneRunIsMade) {
   std::vector<std::pair<std::string, std::string>> missing;
   for (int i = 0; i < 10000; ++i) missing.push_back({"missing" + std::to_string(i), source});
   ShowRows(missing);
-  ui_.SelectRow(kMainWindow, kResultList, -1);
+  ui_.SelectRow(app::kMainWindow, app::kResultList, -1);
   ui_.AnswerFolderRequester(target);
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   WaitForCopyWorker();
   ASSERT_TRUE(test::WriteWholeFile(source + kSep + "last", "10001"));
   ShowRows({{"last", source}});
   Select({0});
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   WaitForCopyWorker();
   EXPECT_EQ(test::ReadWholeFile(target + kSep + "last"), "10001");
 }
@@ -341,12 +341,12 @@ TEST_F(ResultActionsTest, AHitIsActedOnOnlyWhenItsStoredPathFindsExactlyOneFile)
   ShowRows({{"??.txt", docs}, {lodz, docs}, {"???.txt", docs}});
   Select({0, 1, 2});
 
-  Choose(kItemOpen);
+  Choose(app::kItemOpen);
   ASSERT_EQ(ui_.ProgramStarts().size(), 1u);
   EXPECT_EQ(ui_.ProgramStarts()[0].command_line, "\"" + docs + kSep + lodz + "\"");
   ui_.ApplyPosted();
-  EXPECT_EQ(ui_.StatusText(kStateField), "\tNicht gefunden: ???.txt");
-  Choose(kItemOpenFolder);
+  EXPECT_EQ(ui_.StatusText(app::kStateField), "\tNicht gefunden: ???.txt");
+  Choose(app::kItemOpenFolder);
   ASSERT_FALSE(ui_.FoldersShown().empty());
   EXPECT_EQ(ui_.FoldersShown().back().names, std::vector<std::string>{lodz});
   ListAction(ui::Action::kDragStart);
@@ -355,7 +355,7 @@ TEST_F(ResultActionsTest, AHitIsActedOnOnlyWhenItsStoredPathFindsExactlyOneFile)
   EXPECT_EQ(ui_.Drags(), std::vector<std::vector<std::string>>{paths});
   EXPECT_EQ(ui_.Clipboards(), std::vector<std::vector<std::string>>{paths});
   ui_.AnswerFolderRequester(target);
-  Choose(kItemCopyTo);
+  Choose(app::kItemCopyTo);
   WaitForCopyWorker();
   EXPECT_EQ(test::ReadWideFile(test::WideOfAscii(target) + L"\\\u0141\u00F3d\u017A.txt"), "lodz");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(test::WideOfAscii(target))),
@@ -366,11 +366,11 @@ TEST_F(ResultActionsTest, AHitIsActedOnOnlyWhenItsStoredPathFindsExactlyOneFile)
   Select({0});
   ListAction(ui::Action::kLeftDoubleClick);
   ui_.ApplyPosted();
-  EXPECT_EQ(ui_.StatusText(kStateField), "\tNicht eindeutig: ??.txt");
+  EXPECT_EQ(ui_.StatusText(app::kStateField), "\tNicht eindeutig: ??.txt");
   EXPECT_EQ(ui_.ProgramStarts().size(), 1u);
   EXPECT_EQ(ui_.ShellOpens().size(), 1u) << "only the one file found before";
 }
 #endif
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::actions

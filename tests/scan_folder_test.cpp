@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace tandrel {
+namespace tandrel::index {
 namespace {
 
 using test::Join;
@@ -235,4 +235,4 @@ TEST_F(ScanFolderTest, AnAbandonedWalkFileIsDeletedAndTakesNoFurtherRecords) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::index

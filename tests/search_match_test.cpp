@@ -3,7 +3,7 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 bool Matches(std::string_view name, std::string_view query) {
@@ -85,4 +85,4 @@ TEST(KindFilterChoice, BothOptionsListBothKindsOtherwiseFilesWin) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -7,27 +7,27 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 constexpr std::string_view kBytes = "aAbB\xE4\xC4\xDF.";
 
-std::shared_ptr<const IndexTable> RandomTable(std::mt19937& random, int entries) {
+std::shared_ptr<const index::IndexTable> RandomTable(std::mt19937& random, int entries) {
   auto pick = [&random](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
   auto text = [&](std::size_t max_length) {
     std::string t(pick(max_length + 1), ' ');
     for (char& c : t) c = kBytes[pick(kBytes.size())];
     return t;
   };
-  IndexTableBuilder builder;
+  index::IndexTableBuilder builder;
   for (int i = 0; i < entries; ++i) {
-    EXPECT_TRUE(builder.Add(text(3), "C:\\" + text(2), kEntryFile));
+    EXPECT_TRUE(builder.Add(text(3), "C:\\" + text(2), index::kEntryFile));
   }
   return builder.Finish();
 }
 
 // What an order must give: the hits in entry order, stably sorted by the folded text.
-std::vector<std::int32_t> StableSorted(const IndexTable& table, std::vector<std::int32_t> hits, HitOrder order) {
+std::vector<std::int32_t> StableSorted(const index::IndexTable& table, std::vector<std::int32_t> hits, HitOrder order) {
   std::sort(hits.begin(), hits.end());
   if (order.column == SortColumn::kIndexOrder) return hits;
   auto text = [&](std::int32_t e) {
@@ -60,6 +60,47 @@ TEST(HitOrderTest, ArrangesLikeAStableSortOfTheFoldedTextsBothWaysForFewAndManyH
   }
 }
 
+// The hits of a live version: table entries and added ones (numbered after the table's),
+// against a stable sort of all of them in entry order.
+TEST(HitOrderTest, ALiveVersionsHitsArrangeLikeAStableSortOfTableAndAddedEntries) {
+  std::mt19937 random(11);
+  const auto table = RandomTable(random, 2000);
+  const auto added = RandomTable(random, 40);
+  const auto rank = SortRank::Build(*table);
+  ASSERT_NE(rank, nullptr);
+  const std::int32_t count = table->EntryCount();
+  auto text = [&](std::int32_t e, SortColumn column) {
+    const index::IndexTable& holder = e < count ? *table : *added;
+    const std::int32_t at = e < count ? e : e - count;
+    return FoldCase(column == SortColumn::kName ? holder.Name(at) : holder.Folder(at));
+  };
+  // Every third table entry (some removed), all but a few added ones.
+  std::vector<std::int32_t> hits;
+  for (std::int32_t e = 0; e < count; e += 3) hits.push_back(e);
+  for (std::int32_t a = 0; a < added->EntryCount(); ++a) {
+    if (a % 7 != 3) hits.push_back(count + a);
+  }
+  std::shuffle(hits.begin(), hits.end(), random);
+  const HitOrder orders[] = {{SortColumn::kName, false},   {SortColumn::kName, true},
+                             {SortColumn::kFolder, false}, {SortColumn::kFolder, true},
+                             {SortColumn::kIndexOrder, false}, {SortColumn::kIndexOrder, true}};
+  for (const HitOrder& order : orders) {
+    std::vector<std::int32_t> expected = hits;
+    std::sort(expected.begin(), expected.end());
+    if (order.column == SortColumn::kIndexOrder) {
+      if (order.descending) std::reverse(expected.begin(), expected.end());
+    } else {
+      std::stable_sort(expected.begin(), expected.end(), [&](std::int32_t a, std::int32_t b) {
+        return order.descending ? text(b, order.column) < text(a, order.column)
+                                : text(a, order.column) < text(b, order.column);
+      });
+    }
+    std::vector<std::int32_t> arranged = hits;
+    ArrangeLiveHits(*rank, *table, added.get(), arranged, order);
+    EXPECT_EQ(arranged, expected) << "column " << static_cast<int>(order.column) << " desc " << order.descending;
+  }
+}
+
 TEST(HitOrderTest, HeaderClicksGoAscendingDescendingThenBackToTheTablesOrder) {
   HitOrder order;
   order = NextHitOrder(order, SortColumn::kName);
@@ -79,4 +120,4 @@ TEST(HitOrderTest, AStoppedBuildGivesNothing) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

@@ -5,24 +5,24 @@
 
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search {
 namespace {
 
 // What the scan must give: every entry in order, MatchName on its folded name.
-std::vector<std::int32_t> PlainScan(const IndexTable& table, std::string_view query,
+std::vector<std::int32_t> PlainScan(const index::IndexTable& table, std::string_view query,
                                     KindFilter filter) {
   const std::string folded_query = FoldCase(query);
   std::vector<std::int32_t> hits;
   for (std::int32_t i = 0; i < table.EntryCount(); ++i) {
     const std::int8_t kind = table.Kind(i);
-    if (filter == KindFilter::kFilesOnly && kind != kEntryFile) continue;
-    if (filter == KindFilter::kFoldersOnly && kind != kEntryFolder) continue;
+    if (filter == KindFilter::kFilesOnly && kind != index::kEntryFile) continue;
+    if (filter == KindFilter::kFoldersOnly && kind != index::kEntryFolder) continue;
     if (MatchName(FoldCase(table.Name(i)), folded_query)) hits.push_back(i);
   }
   return hits;
 }
 
-std::vector<std::int32_t> FastScan(const IndexTable& table, std::string_view query,
+std::vector<std::int32_t> FastScan(const index::IndexTable& table, std::string_view query,
                                    KindFilter filter, int threads) {
   ScanOptions options;
   options.filter = filter;
@@ -52,11 +52,11 @@ class RandomNames {
 constexpr std::string_view kNameBytes = "abAB.c\xE4\xC4\xFF\xDFx";
 constexpr std::string_view kQueryBytes = "abAB.c\xE4\xC4\xDF  **x";
 
-std::shared_ptr<const IndexTable> RandomTable(RandomNames& random, int entries, std::size_t max_name) {
-  IndexTableBuilder builder;
+std::shared_ptr<const index::IndexTable> RandomTable(RandomNames& random, int entries, std::size_t max_name) {
+  index::IndexTableBuilder builder;
   for (int i = 0; i < entries; ++i) {
     builder.Add(random.Text(max_name, kNameBytes), "C:\\f" + std::to_string(i % 7),
-                random.Pick(3) == 0 ? kEntryFolder : kEntryFile);
+                random.Pick(3) == 0 ? index::kEntryFolder : index::kEntryFile);
   }
   return builder.Finish();
 }
@@ -81,11 +81,11 @@ TEST(ScanIndex, GivesThePlainPassHitsInTableOrder) {
 
 TEST(ScanIndex, LongNamesAndLongPiecesCrossEveryVectorBoundary) {
   RandomNames random(7);
-  IndexTableBuilder builder;
+  index::IndexTableBuilder builder;
   std::vector<std::string> names;
   for (int i = 0; i < 400; ++i) {
     names.push_back(random.Text(120, "ab"));
-    builder.Add(names.back(), "/f", kEntryFile);
+    builder.Add(names.back(), "/f", index::kEntryFile);
   }
   const auto table = builder.Finish();
   for (int q = 0; q < 200; ++q) {
@@ -101,20 +101,20 @@ TEST(ScanIndex, LongNamesAndLongPiecesCrossEveryVectorBoundary) {
 }
 
 TEST(ScanIndex, AnOccurrenceAcrossTwoNamesIsNoHit) {
-  IndexTableBuilder builder;
-  builder.Add("xxab", "/", kEntryFile);
-  builder.Add("cdyy", "/", kEntryFile);
-  builder.Add("abcd", "/", kEntryFile);
+  index::IndexTableBuilder builder;
+  builder.Add("xxab", "/", index::kEntryFile);
+  builder.Add("cdyy", "/", index::kEntryFile);
+  builder.Add("abcd", "/", index::kEntryFile);
   const auto table = builder.Finish();
   EXPECT_EQ(FastScan(*table, "abcd", KindFilter::kFilesAndFolders, 1), (std::vector<std::int32_t>{2}));
   EXPECT_EQ(FastScan(*table, "ABCD", KindFilter::kFilesAndFolders, 1), (std::vector<std::int32_t>{2}));
 }
 
 TEST(ScanIndex, AQueryWithoutPiecesListsEveryEntryOfTheChosenKinds) {
-  IndexTableBuilder builder;
-  builder.Add("", "", kEntryFile);
-  builder.Add("dir", "C:", kEntryFolder);
-  builder.Add("file", "C:", kEntryFile);
+  index::IndexTableBuilder builder;
+  builder.Add("", "", index::kEntryFile);
+  builder.Add("dir", "C:", index::kEntryFolder);
+  builder.Add("file", "C:", index::kEntryFile);
   const auto table = builder.Finish();
   EXPECT_EQ(FastScan(*table, "   ", KindFilter::kFilesAndFolders, 1), (std::vector<std::int32_t>{0, 1, 2}));
   EXPECT_EQ(FastScan(*table, "* *", KindFilter::kFilesOnly, 2), (std::vector<std::int32_t>{0, 2}));
@@ -122,8 +122,8 @@ TEST(ScanIndex, AQueryWithoutPiecesListsEveryEntryOfTheChosenKinds) {
 }
 
 TEST(ScanIndex, TheInitialTableOfOneEmptyEntryMatchesOnlyPiecelessQueries) {
-  IndexTableBuilder builder;
-  builder.Add({}, {}, kEntryFile);
+  index::IndexTableBuilder builder;
+  builder.Add({}, {}, index::kEntryFile);
   const auto table = builder.Finish();
   EXPECT_EQ(FastScan(*table, "   ", KindFilter::kFilesAndFolders, 0).size(), 1u);
   EXPECT_TRUE(FastScan(*table, "   ", KindFilter::kFoldersOnly, 0).empty());
@@ -131,8 +131,8 @@ TEST(ScanIndex, TheInitialTableOfOneEmptyEntryMatchesOnlyPiecelessQueries) {
 }
 
 TEST(ScanIndex, AStoppedScanSaysSoAndCountsWhatItFound) {
-  IndexTableBuilder builder;
-  for (int i = 0; i < 100000; ++i) builder.Add("name" + std::to_string(i), "/f", kEntryFile);
+  index::IndexTableBuilder builder;
+  for (int i = 0; i < 100000; ++i) builder.Add("name" + std::to_string(i), "/f", index::kEntryFile);
   const auto table = builder.Finish();
 
   std::atomic<std::int32_t> count{0};
@@ -151,4 +151,4 @@ TEST(ScanIndex, AStoppedScanSaysSoAndCountsWhatItFound) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::search

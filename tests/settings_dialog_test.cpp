@@ -7,7 +7,7 @@
 #include "platform/registry.h"
 #include "platform/registry_testing.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::HeadlessUi;
@@ -21,7 +21,7 @@ std::optional<std::string> RunValue(RegistryRoot root = RegistryRoot::kMachine) 
 class SettingsDialogTest : public test::DialogTest {
  protected:
   void TearDown() override {
-    AutostartFlag = 0;
+    settings::AutostartFlag = 0;
     EXPECT_TRUE(SyncAutostart());  // no registration outlives the test
     test::DialogTest::TearDown();
   }
@@ -55,14 +55,14 @@ TEST_F(SettingsDialogTest, OpensFixedAboveTheDisabledMainWindow) {
 }
 
 TEST_F(SettingsDialogTest, ApplyingRegistersAtOnceAndTheCloseBoxChangesNothing) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n"));
-  ReadSettings();
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\A\r\n"));
+  settings::ReadSettings();
   SetBoxAndApply(true);
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(settings::AutostartFlag, 1);
   EXPECT_FALSE(ui_.WindowExists(kSettingsDialog));
   ExpectMainWindowBack();
   EXPECT_EQ(RunValue(), expected_value_);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "0\r\nD:\\A\r\n") << "the file gets the flag at quit";
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "0\r\nD:\\A\r\n") << "the file gets the flag at quit";
 
   OpenDialog();
   EXPECT_TRUE(BoxChecked());
@@ -70,11 +70,11 @@ TEST_F(SettingsDialogTest, ApplyingRegistersAtOnceAndTheCloseBoxChangesNothing) 
   CloseBox(kSettingsDialog);
   EXPECT_FALSE(ui_.WindowExists(kSettingsDialog));
   ExpectMainWindowBack();
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(settings::AutostartFlag, 1);
   EXPECT_EQ(RunValue(), expected_value_);
 
   SetBoxAndApply(false);
-  EXPECT_EQ(AutostartFlag, 0);
+  EXPECT_EQ(settings::AutostartFlag, 0);
   EXPECT_EQ(RunValue(), std::nullopt);
 }
 
@@ -90,33 +90,33 @@ TEST_F(SettingsDialogTest, EventsOfTheClosedDialogChangeNothing) {
   Dispatch(apply);
   ApplySettingsDialog(ui_);
   CloseSettingsDialog(ui_);
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(settings::AutostartFlag, 1);
   EXPECT_EQ(RunValue(), expected_value_);
   ExpectMainWindowBack();
 }
 
 TEST_F(SettingsDialogTest, OnlyOneRegistersThoughEveryOtherNonZeroShowsChecked) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "2\r\n"));
-  ReadSettings();
-  AutostartFlag = 1;
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "2\r\n"));
+  settings::ReadSettings();
+  settings::AutostartFlag = 1;
   ASSERT_TRUE(SyncAutostart());
   ASSERT_EQ(RunValue(), expected_value_);
-  ReadSettings();
+  settings::ReadSettings();
   EXPECT_TRUE(SyncAutostart());  // as at start-up
   EXPECT_EQ(RunValue(), std::nullopt) << "2 counts as off";
   OpenDialog();
   EXPECT_TRUE(BoxChecked());
   Click(kSettingsDialog, kSettingsApplyButton);
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(settings::AutostartFlag, 1);
   EXPECT_EQ(RunValue(), expected_value_);
 }
 
 TEST_F(SettingsDialogTest, SyncWritesOverwritesAndDeletesWithoutComplaint) {
   ASSERT_TRUE(platform::RegistryKey(RegistryRoot::kMachine, kRunKey).SetString(kRunValueName, "C:\\Alt\\Vexoran.exe"));
-  AutostartFlag = 1;
+  settings::AutostartFlag = 1;
   EXPECT_TRUE(SyncAutostart());
   EXPECT_EQ(RunValue(), expected_value_) << "an older value is overwritten";
-  AutostartFlag = -1;
+  settings::AutostartFlag = -1;
   EXPECT_TRUE(SyncAutostart());
   EXPECT_EQ(RunValue(), std::nullopt);
   EXPECT_TRUE(SyncAutostart()) << "deleting a value that is gone is no error";
@@ -152,7 +152,7 @@ TEST_F(SettingsDialogTest, ARegistrationThatFailsEverywhereIsReported) {
   platform::RefuseRegistryKeys(RegistryRoot::kMachine, true);
   platform::RefuseRegistryKeys(RegistryRoot::kUser, true);
   SetBoxAndApply(true);
-  EXPECT_EQ(AutostartFlag, 1) << "the flag takes the new value all the same";
+  EXPECT_EQ(settings::AutostartFlag, 1) << "the flag takes the new value all the same";
   platform::RefuseRegistryKeys(RegistryRoot::kMachine, false);
   platform::RefuseRegistryKeys(RegistryRoot::kUser, false);
   EXPECT_EQ(RunValue(), std::nullopt);
@@ -164,45 +164,45 @@ TEST_F(SettingsDialogTest, ARegistrationThatFailsEverywhereIsReported) {
 
 // The hand-over ends the process, so it runs in a child; the file it leaves is checked.
 TEST_F(SettingsDialogTest, TheUpdateHandOverStoresTheFlagAsQuittingDoes) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\n"));
-  ReadSettings();
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\A\r\n"));
+  settings::ReadSettings();
   SetBoxAndApply(true);
   EXPECT_EXIT(Choose(kItemProgramUpdate, kMainWindow), testing::ExitedWithCode(0), "");
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\n");
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "1\r\nD:\\A\r\n");
 }
 #endif
 
 // Opening the folder dialog reads settings.conf, which holds the older flag until quit;
 // the value applied in this session stays.
 TEST_F(SettingsDialogTest, AnAppliedFlagSurvivesTheFolderDialogUntilStored) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\A\r\nD:\\B\r\n"));
-  ReadSettings();
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\A\r\nD:\\B\r\n"));
+  settings::ReadSettings();
   SetBoxAndApply(true);
   Choose(kItemManageFolders, kMainWindow);
-  EXPECT_EQ(AutostartFlag, 1) << "opening";
+  EXPECT_EQ(settings::AutostartFlag, 1) << "opening";
   ui_.SelectRow(kFolderDialog, kFolderList, 0);
   Choose(kItemRemoveFolder, kFolderDialog);
-  EXPECT_EQ(AutostartFlag, 1) << "removing";
+  EXPECT_EQ(settings::AutostartFlag, 1) << "removing";
   Click(kFolderDialog, kFolderCancelButton);
-  EXPECT_EQ(AutostartFlag, 1) << "cancelling";
+  EXPECT_EQ(settings::AutostartFlag, 1) << "cancelling";
   EXPECT_EQ(RunValue(), expected_value_);
 
   Choose(kItemManageFolders, kMainWindow);
   Click(kFolderDialog, kFolderApplyButton);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\A\r\nD:\\B\r\n") << "applying stores it";
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "1\r\nD:\\A\r\nD:\\B\r\n") << "applying stores it";
+  EXPECT_EQ(settings::AutostartFlag, 1);
 }
 
 TEST_F(SettingsDialogTest, WithoutAnApplyTheFolderDialogTakesTheFilesFlag) {
-  ReadSettings();
-  ASSERT_EQ(AutostartFlag, 0);
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "1\r\nD:\\A\r\n"));  // edited by hand meanwhile
+  settings::ReadSettings();
+  ASSERT_EQ(settings::AutostartFlag, 0);
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "1\r\nD:\\A\r\n"));  // edited by hand meanwhile
   Choose(kItemManageFolders, kMainWindow);
-  EXPECT_EQ(AutostartFlag, 1);
+  EXPECT_EQ(settings::AutostartFlag, 1);
   CloseBox(kFolderDialog);
   OpenDialog();
   EXPECT_TRUE(BoxChecked());
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

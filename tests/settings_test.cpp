@@ -7,7 +7,7 @@
 #include "settings/settings.h"
 #include "test_support.h"
 
-namespace tandrel {
+namespace tandrel::settings {
 namespace {
 
 using test::ReadWholeFile;
@@ -194,4 +194,4 @@ TEST_F(SettingsFileTest, StoringTheFlagNeverTouchesAFolderLine) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::settings

@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "app/handlers.h"
 #include "app/object_numbers.h"
 #include "app/shell.h"
 #include "index/index.h"
@@ -10,7 +11,7 @@
 #include "test_support.h"
 #include "tests/support/headless_ui.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 using ui::Event;
@@ -22,6 +23,11 @@ class ShellTest : public test::ScratchCurrentFolder {
   void Start() {
     StartUp(ui_);
     ui_.ApplyPosted();
+  }
+  // The start-up began the live index, which posts to this test's window.
+  void TearDown() override {
+    StopLiveIndex();
+    test::ScratchCurrentFolder::TearDown();
   }
   bool Dispatch(const Event& event) {
     const bool go_on = DispatchEvent(ui_, event);
@@ -52,13 +58,13 @@ TEST_F(ShellTest, StartUpShowsTheSplashThenTheMainWindow) {
   EXPECT_EQ(ui_.TrayTooltip(), "Tandrel");
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox));
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFilesCheckBox));
-  EXPECT_EQ(FoldersOption.load(), 1);
-  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(search_window::FoldersOption.load(), 1);
+  EXPECT_EQ(search_window::FilesOption.load(), 1);
   EXPECT_EQ(ui_.FocusedControl(), std::make_pair(kMainWindow, kQueryField));
   EXPECT_EQ(ui_.TabOrder(kMainWindow),
             (std::vector<ui::ControlId>{kQueryField, kSearchButton, kFoldersCheckBox, kFilesCheckBox, kResultList}));
   EXPECT_EQ(ui_.Shortcuts().size(), 2u);
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "") << "a missing settings file is created empty";
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "") << "a missing settings file is created empty";
   EXPECT_EQ(ui_.MenuItemText(kItemHideRestore), "Ausblenden");
   EXPECT_EQ(ui_.MenuItemText(kItemAbout), "\xDC" "ber");
 }
@@ -110,19 +116,19 @@ TEST_F(ShellTest, CheckBoxesAreNeverBothOff) {
   Start();
   ui_.SetChecked(kMainWindow, kFoldersCheckBox, false);
   Dispatch(ui::ControlEvent(kMainWindow, kFoldersCheckBox, ui::Action::kLeftClick));
-  EXPECT_EQ(FoldersOption.load(), 0);
-  EXPECT_EQ(FilesOption.load(), 1);
+  EXPECT_EQ(search_window::FoldersOption.load(), 0);
+  EXPECT_EQ(search_window::FilesOption.load(), 1);
   ui_.SetChecked(kMainWindow, kFilesCheckBox, false);
   Dispatch(ui::ControlEvent(kMainWindow, kFilesCheckBox, ui::Action::kLeftClick));
   EXPECT_TRUE(ui_.IsChecked(kMainWindow, kFoldersCheckBox)) << "the other box comes back on";
-  EXPECT_EQ(FoldersOption.load(), 1);
-  EXPECT_EQ(FilesOption.load(), 0);
+  EXPECT_EQ(search_window::FoldersOption.load(), 1);
+  EXPECT_EQ(search_window::FilesOption.load(), 0);
 }
 
 TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
   {
-    platform::File db(kIndexFileName, platform::OpenMode::kCreate);
-    for (int i = 0; i < 3; ++i) WriteIndexRecord(db, "f" + std::to_string(i), "C:", kEntryFile);
+    platform::File db(index::kIndexFileName, platform::OpenMode::kCreate);
+    for (int i = 0; i < 3; ++i) index::WriteIndexRecord(db, "f" + std::to_string(i), "C:", index::kEntryFile);
   }
   Start();
   // Typing goes to the query field after a restore and after a click on "Suchen".
@@ -158,20 +164,20 @@ TEST_F(ShellTest, HideRestoreAboutHelpAndTheCancelMenu) {
 }
 
 TEST_F(ShellTest, QuitStoresOnlyTheFlagLine) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\nD:\\Daten\r\nE:\\Archiv\r\n"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\nD:\\Daten\r\nE:\\Archiv\r\n"));
   Start();
-  EXPECT_EQ(IndexedFolders[1], "E:\\Archiv");
+  EXPECT_EQ(settings::IndexedFolders[1], "E:\\Archiv");
   EXPECT_TRUE(Dispatch({EventKind::kClose, kSplashWindow}));
   EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemTrayQuit)));
   EXPECT_FALSE(Dispatch(ui::MenuEvent(kMainWindow, kItemQuit)));
   EXPECT_FALSE(Dispatch({EventKind::kClose, kMainWindow}));
-  AutostartFlag = 1;  // as the settings dialog will set it
+  settings::AutostartFlag = 1;  // as the settings dialog will set it
   QuitProgram(ui_);
   EXPECT_FALSE(ui_.WindowExists(kMainWindow));
   EXPECT_FALSE(ui_.TrayPresent());
   EXPECT_TRUE(ui_.TrayRemovedWhileItsWindowExisted()) << "a removal naming a closed window fails";
-  EXPECT_EQ(test::ReadWholeFile(kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
-  AutostartFlag = 0;
+  EXPECT_EQ(test::ReadWholeFile(settings::kSettingsFileName), "1\r\nD:\\Daten\r\nE:\\Archiv\r\n");
+  settings::AutostartFlag = 0;
 }
 
 // Shows its first status text the slow way, as a window call that takes a while: it
@@ -248,4 +254,4 @@ TEST(PostedUpdatesTest, WorkersNeverWaitAndTheNewestValueWins) {
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -8,7 +8,7 @@
 #include "dialog_test_support.h"
 #include "indexing_support.h"
 
-namespace tandrel {
+namespace tandrel::app {
 namespace {
 
 class UpdateIndexTest : public test::DialogTest {
@@ -18,7 +18,7 @@ class UpdateIndexTest : public test::DialogTest {
     tree_ = Path("tree");
     ASSERT_TRUE(platform::CreateFolder(tree_));
     ASSERT_TRUE(test::WriteWholeFile(tree_ + platform::kPathSeparator + "neu.txt", "n"));
-    ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
+    ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
   }
   // Chooses "Aktualisieren" and shows what the run posted once it has ended.
   void UpdateIndex() {
@@ -31,50 +31,50 @@ class UpdateIndexTest : public test::DialogTest {
 };
 
 TEST_F(UpdateIndexTest, ASettingsFileThatCannotBeWrittenIsWalkedAndOneThatCannotBeReadIsNot) {
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\n" + tree_ + "\r\n"));
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\n" + tree_ + "\r\n"));
   {
-    test::ReadOnlyForThisThread read_only(kSettingsFileName);
-    ReadSettings();  // as at start-up
+    test::ReadOnlyForThisThread read_only(settings::kSettingsFileName);
+    settings::ReadSettings();  // as at start-up
   }
   UpdateIndex();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), std::string("neu.txt\r\n") + tree_ + "\r\n" + '\0');
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), std::string("neu.txt\r\n") + tree_ + "\r\n" + '\0');
   EXPECT_TRUE(ui_.MessageBoxes().empty());
 
   // Unreadable at start-up and still when the run is asked for: nothing runs.
-  ASSERT_TRUE(test::WriteWholeFile(kIndexFileName, old_));
-  ASSERT_TRUE(platform::RemoveFile(kSettingsFileName));
-  ASSERT_TRUE(platform::CreateFolder(kSettingsFileName));
-  ReadSettings();
+  ASSERT_TRUE(test::WriteWholeFile(index::kIndexFileName, old_));
+  ASSERT_TRUE(platform::RemoveFile(settings::kSettingsFileName));
+  ASSERT_TRUE(platform::CreateFolder(settings::kSettingsFileName));
+  settings::ReadSettings();
   Choose(kItemUpdateIndex, kMainWindow);
-  EXPECT_EQ(IndexRunActive.load(), 0) << "no run started";
+  EXPECT_EQ(index::IndexRunActive.load(), 0) << "no run started";
   WaitForIndexingRuns();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
   ASSERT_EQ(ui_.MessageBoxes().size(), 1u);
   EXPECT_EQ(ui_.MessageBoxes()[0], std::make_pair(std::string("Fehler"), std::string(kSettingsUnreadableText)));
 
   // Readable again by the next "Aktualisieren": read anew and walked.
-  std::filesystem::remove(kSettingsFileName);
-  ASSERT_TRUE(test::WriteWholeFile(kSettingsFileName, "0\r\n" + tree_ + "\r\n"));
+  std::filesystem::remove(settings::kSettingsFileName);
+  ASSERT_TRUE(test::WriteWholeFile(settings::kSettingsFileName, "0\r\n" + tree_ + "\r\n"));
   UpdateIndex();
-  EXPECT_EQ(test::ReadRecords(kIndexFileName).size(), 1u);
+  EXPECT_EQ(test::ReadRecords(index::kIndexFileName).size(), 1u);
   EXPECT_EQ(ui_.MessageBoxes().size(), 1u);
 }
 
 TEST_F(UpdateIndexTest, ARunThatCannotListAnyFolderKeepsTheIndexAndSaysSo) {
-  IndexedFolders[0] = Path("unplugged");
-  IndexedFolders[7] = Path("offline");
+  settings::IndexedFolders[0] = Path("unplugged");
+  settings::IndexedFolders[7] = Path("offline");
   UpdateIndex();
-  EXPECT_EQ(test::ReadWholeFile(kIndexFileName), old_);
-  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + kIndexRunFailedText);
+  EXPECT_EQ(test::ReadWholeFile(index::kIndexFileName), old_);
+  EXPECT_EQ(ui_.StatusText(kProgressField), std::string("\t") + index::kIndexRunFailedText);
   EXPECT_EQ(ui_.StatusText(kStateField), "\tFertig!");
   EXPECT_TRUE(ui_.MenuItemEnabled(kItemUpdateIndex));
   EXPECT_EQ(ui_.TrayImage(), kTrayIdleIcon);
 
-  IndexedFolders[3] = tree_;
+  settings::IndexedFolders[3] = tree_;
   UpdateIndex();
-  EXPECT_EQ(test::ReadRecords(kIndexFileName).size(), 1u) << "one folder listed is enough";
+  EXPECT_EQ(test::ReadRecords(index::kIndexFileName).size(), 1u) << "one folder listed is enough";
   EXPECT_TRUE(ui_.StatusText(kProgressField).starts_with("\tIndexierung erfolgreich: 1 Dateien in "));
 }
 
 }  // namespace
-}  // namespace tandrel
+}  // namespace tandrel::app

@@ -15,7 +15,7 @@
 namespace tandrel::platform {
 namespace native {
 
-std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
+OwnedFile OpenFile(const std::string& path, OpenMode mode) {
   int flags = O_RDONLY;
   mode_t permissions = 0644;
   if (mode == OpenMode::kReadWrite) flags = O_RDWR | O_CREAT;
@@ -28,14 +28,12 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, permissions);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return kNoHandle;
+  if (fd < 0) return {};
+  OwnedFile file(fd);
   // A folder opens for reading on POSIX but is no file to read.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return kNoHandle;
-  }
-  return fd;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return {};
+  return file;
 }
 
 std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size) {
@@ -80,20 +78,15 @@ namespace {
 
 // An open file and its size, closed when the image is made.
 struct ImageSource {
-  explicit ImageSource(const std::string& path)
-      : fd(static_cast<int>(native::OpenFile(path, OpenMode::kRead))) {
+  explicit ImageSource(const std::string& path) : file(native::OpenFile(path, OpenMode::kRead)) {
     struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0) {
+    if (file && ::fstat(Descriptor(), &st) == 0) {
       size = static_cast<std::size_t>(st.st_size);
       ok = true;
     }
   }
-  ~ImageSource() {
-    if (fd >= 0) ::close(fd);
-  }
-  ImageSource(const ImageSource&) = delete;
-  ImageSource& operator=(const ImageSource&) = delete;
-  int fd;
+  int Descriptor() const { return static_cast<int>(file.get()); }
+  native::OwnedFile file;
   std::size_t size = 0;
   bool ok = false;
 };
@@ -114,7 +107,7 @@ std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
   AdviseLargePages(image->data_, capacity);
   std::size_t got = 0;
   while (got < image->size_) {
-    const std::ptrdiff_t n = native::ReadFile(source.fd, image->data_ + got, image->size_ - got);
+    const std::ptrdiff_t n = native::ReadFile(source.file.get(), image->data_ + got, image->size_ - got);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
@@ -133,7 +126,7 @@ std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
     image->data_ = static_cast<char*>(std::malloc(16));
     return image->data_ != nullptr ? std::move(image) : nullptr;
   }
-  void* data = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, source.fd, 0);
+  void* data = ::mmap(nullptr, image->size_, PROT_READ, MAP_PRIVATE, source.Descriptor(), 0);
   if (data == MAP_FAILED) return nullptr;
   image->data_ = static_cast<char*>(data);
   image->mapped_ = true;

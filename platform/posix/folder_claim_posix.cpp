@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/posix/descriptor.h"
 
 namespace tandrel::platform {
 
@@ -36,14 +37,11 @@ std::string MarkFileOf(const std::string& folder) {
 
 // The mark file, never through a link, and only when it is the user's own: a file that
 // another user put under the name in a shared temporary folder is no mark of this user's.
-int OpenMarkFile(const std::string& folder, int flags) {
-  const int fd = ::open(MarkFileOf(folder).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
+OwnedDescriptor OpenMarkFile(const std::string& folder, int flags) {
+  OwnedDescriptor fd(::open(MarkFileOf(folder).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd) return {};
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-    ::close(fd);
-    return -1;
-  }
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return {};
   return fd;
 }
 
@@ -55,36 +53,32 @@ bool LockWithoutWaiting(int fd) {
   return done == 0;
 }
 
+// True when there is no mark file or nobody holds its lock.
+bool NobodyRunsFrom(const std::string& folder) {
+  const OwnedDescriptor fd = OpenMarkFile(folder, O_RDONLY);
+  return !fd || LockWithoutWaiting(fd.get());
+}
+
 }  // namespace
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  const int fd = kind_ == ClaimKind::kRunningProgram
-                     ? OpenMarkFile(folder, O_RDWR | O_CREAT)
-                     : ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  if (!LockWithoutWaiting(fd)) {
-    ::close(fd);
-    return false;
-  }
-  handle_ = fd;
+  OwnedDescriptor fd = kind_ == ClaimKind::kRunningProgram
+                          ? OpenMarkFile(folder, O_RDWR | O_CREAT)
+                          : OwnedDescriptor(::open(folder.empty() ? "." : folder.c_str(),
+                                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd || !LockWithoutWaiting(fd.get())) return false;
+  handle_.Reset(fd.Release());
   return true;
 }
 
-void FolderClaim::Release() {
-  if (handle_ == kNoHandle) return;
-  ::close(static_cast<int>(handle_));  // closing the last descriptor drops the lock
-  handle_ = kNoHandle;
-}
+// Closing the last descriptor drops the lock.
+void FolderClaim::GiveUp(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
   const std::uint32_t start = TickCount();
   for (;;) {
-    const int fd = OpenMarkFile(folder, O_RDONLY);
-    if (fd < 0) return true;
-    const bool free = LockWithoutWaiting(fd);
-    ::close(fd);
-    if (free) return true;
+    if (NobodyRunsFrom(folder)) return true;
     if (TickCount() - start >= timeout_ms) return false;
     Sleep(50);
   }

@@ -2,34 +2,33 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "platform/owned.h"
 #include "platform/platform.h"
 
 namespace tandrel::platform {
 
+using OwnedFolderStream = Owned<DIR*, ::closedir>;
+
 struct FolderListing::State {
-  DIR* dir = nullptr;
+  OwnedFolderStream dir;
   std::string folder;  // with a trailing separator, for stat() of links and unknown types
 };
 
 FolderListing::FolderListing(const std::string& folder) {
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return;
-  state_ = new State{dir, folder};
+  state_.reset(new State{OwnedFolderStream(dir), folder});
   if (!folder.empty() && folder.back() != kPathSeparator) state_->folder += kPathSeparator;
 }
 
 // Names are bytes here: the stored path is the folder's own.
 FolderListing::FolderListing(const FolderListing&, const std::string& folder) : FolderListing(folder) {}
 
-FolderListing::~FolderListing() {
-  if (state_ == nullptr) return;
-  ::closedir(state_->dir);
-  delete state_;
-}
+FolderListing::~FolderListing() = default;
 
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
-  const dirent* d = ::readdir(state_->dir);
+  const dirent* d = ::readdir(state_->dir.get());
   if (d == nullptr) return false;
   entry.name.assign(d->d_name);
   entry.is_link = d->d_type == DT_LNK;
@@ -52,7 +51,7 @@ bool FolderListing::Next(FolderEntry& entry) {
 std::optional<FolderIdentity> FolderListing::Identity() const {
   if (state_ == nullptr) return std::nullopt;
   struct stat st {};
-  if (::fstat(::dirfd(state_->dir), &st) != 0) return std::nullopt;
+  if (::fstat(::dirfd(state_->dir.get()), &st) != 0) return std::nullopt;
   return FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
                         static_cast<std::uint64_t>(st.st_ino)};
 }

@@ -38,15 +38,12 @@ RegistryKey::RegistryKey(RegistryRoot root, const std::string& path) {
   std::lock_guard<std::mutex> hold(Table().lock);
   if (Table().refused[root]) return;
   Table().keys[{root, path}];  // created when missing
-  state_ = new State{root, path};
+  state_.reset(new State{root, path});
 }
 
-RegistryKey::~RegistryKey() { Close(); }
-
-void RegistryKey::Close() {
-  delete state_;
-  state_ = nullptr;
-}
+RegistryKey::~RegistryKey() = default;
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept = default;
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept = default;
 
 bool RegistryKey::SetString(const std::string& name, const std::string& data) {
   if (state_ == nullptr) return false;

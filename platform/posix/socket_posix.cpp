@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <utility>
 
 #include "platform/socket.h"
 
@@ -43,28 +42,24 @@ TcpConnection TcpConnection::Connect(const std::string& host, std::uint16_t port
   return connection;
 }
 
-bool TcpConnection::IsOpen() const { return socket_ != kNoSocket; }
-
 std::ptrdiff_t TcpConnection::Send(const char* data, std::size_t size) {
   if (!IsOpen()) return -1;
   // A peer that has gone away must give an error here, not end the process by SIGPIPE.
-  return send(static_cast<int>(socket_), data, size, MSG_NOSIGNAL);
+  return send(static_cast<int>(socket_.get()), data, size, MSG_NOSIGNAL);
 }
 
 std::ptrdiff_t TcpConnection::PendingBytes() {
   if (!IsOpen()) return -1;
   int pending = 0;
-  if (ioctl(static_cast<int>(socket_), FIONREAD, &pending) != 0) return -1;
+  if (ioctl(static_cast<int>(socket_.get()), FIONREAD, &pending) != 0) return -1;
   return pending;
 }
 
 std::ptrdiff_t TcpConnection::Receive(char* data, std::size_t size) {
   if (!IsOpen()) return -1;
-  return recv(static_cast<int>(socket_), data, size, 0);
+  return recv(static_cast<int>(socket_.get()), data, size, 0);
 }
 
-void TcpConnection::Close() {
-  if (socket_ != kNoSocket) close(static_cast<int>(std::exchange(socket_, kNoSocket)));
-}
+void TcpConnection::CloseSocket(std::intptr_t socket) { close(static_cast<int>(socket)); }
 
 }  // namespace tandrel::platform

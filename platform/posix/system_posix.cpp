@@ -1,4 +1,5 @@
 // Paths, clock and sleeping on POSIX systems.
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -52,6 +53,29 @@ void Sleep(std::uint32_t milliseconds) {
 }
 
 void EndProcess(int code) { ::_exit(code); }
+
+namespace {
+sigset_t EndRequests() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+}  // namespace
+
+void HoldEndRequests() {
+  const sigset_t set = EndRequests();
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void WaitForEndRequest() {
+  const sigset_t set = EndRequests();
+  int received = 0;
+  while (::sigwait(&set, &received) != 0) {
+  }
+}
 
 void LoadLibrariesFromSystemFolderOnly() {}
 

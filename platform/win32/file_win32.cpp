@@ -14,7 +14,7 @@
 namespace tandrel::platform {
 namespace native {
 
-std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
+OwnedFile OpenFile(const std::string& path, OpenMode mode) {
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
   if (mode == OpenMode::kReadWrite) {
@@ -32,11 +32,11 @@ std::intptr_t OpenFile(const std::string& path, OpenMode mode) {
   // Windows without POSIX rename semantics): an indexing run that finds db.db held open
   // keeps the previous index.
   const std::optional<std::wstring> real = win32::WidePathOf(path);
-  if (!real) return kNoHandle;
+  if (!real) return {};
   HANDLE h = ::CreateFileW(real->c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return kNoHandle;
-  return reinterpret_cast<std::intptr_t>(h);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  return OwnedFile(reinterpret_cast<std::intptr_t>(h));
 }
 
 std::ptrdiff_t ReadFile(std::intptr_t handle, void* data, std::size_t size) {
@@ -100,11 +100,10 @@ std::unique_ptr<FileImage> FileImage::Open(const std::string& path) {
 }
 
 std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
-  const std::intptr_t opened = native::OpenFile(path, OpenMode::kRead);
-  if (opened == native::kNoHandle) return nullptr;
-  const win32::Owned<HANDLE, ::CloseHandle> file(reinterpret_cast<HANDLE>(opened));
+  const native::OwnedFile file = native::OpenFile(path, OpenMode::kRead);
+  if (!file) return nullptr;
   FileStamp stamp;
-  if (!native::StampFile(reinterpret_cast<std::intptr_t>(file.get()), stamp) ||
+  if (!native::StampFile(file.get(), stamp) ||
       stamp.size > (std::uint64_t{1} << 40)) {
     return nullptr;
   }
@@ -116,8 +115,8 @@ std::unique_ptr<FileImage> FileImage::Map(const std::string& path) {
     return image->data_ != nullptr ? std::move(image) : nullptr;
   }
   // The view keeps the file and its mapping object alive after both handles are closed.
-  const win32::Owned<HANDLE, ::CloseHandle> mapping(
-      ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  const win32::OwnedHandle mapping(
+      ::CreateFileMappingW(reinterpret_cast<HANDLE>(file.get()), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping) return nullptr;
   void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
   if (view == nullptr) return nullptr;

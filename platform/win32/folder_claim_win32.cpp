@@ -41,26 +41,26 @@ std::string UserFolderName(std::string_view prefix, const std::string& folder) {
 
 // A handle to an object under the user's name that another user made is no claim of the
 // user's: whoever made it decides who holds it.
-HANDLE KeepIfOwn(HANDLE handle) {
-  if (handle == nullptr || win32::OwnedByUser(handle)) return handle;
-  ::CloseHandle(handle);
-  return nullptr;
+win32::OwnedHandle KeepIfOwn(HANDLE handle) {
+  win32::OwnedHandle owned(handle);
+  if (owned && !win32::OwnedByUser(handle)) owned.Reset();
+  return owned;
 }
 
-HANDLE CreateFolderMutex(std::string_view prefix, const std::string& folder) {
+win32::OwnedHandle CreateFolderMutex(std::string_view prefix, const std::string& folder) {
   const std::string name = UserFolderName(prefix, folder);
   const win32::OwnedSecurityDescriptor security = win32::UserOnlySecurity(kMutexRights);
   // Without a descriptor (the system did not tell who the user is) only the session's
   // namespace is closed to others.
-  if (!security) return ::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+  if (!security) return win32::OwnedHandle(::CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str()));
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
   for (const char* space : kNamespaces) {
     // Creates the mutex, or opens the existing one with every right when it lets us.
-    if (HANDLE mutex = KeepIfOwn(::CreateMutexA(&attributes, FALSE, (space + name).c_str()))) {
+    if (win32::OwnedHandle mutex = KeepIfOwn(::CreateMutexA(&attributes, FALSE, (space + name).c_str()))) {
       return mutex;
     }
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace
@@ -79,15 +79,14 @@ std::string FolderObjectName(std::string_view prefix, const std::string& folder)
   return std::string(prefix) + name;
 }
 
-HANDLE TakeFolderMutex(std::string_view prefix, const std::string& folder) {
-  HANDLE mutex = CreateFolderMutex(prefix, folder);
-  if (mutex == nullptr) return nullptr;
-  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+win32::OwnedHandle TakeFolderMutex(std::string_view prefix, const std::string& folder) {
+  win32::OwnedHandle mutex = CreateFolderMutex(prefix, folder);
+  if (!mutex) return {};
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), 0);
   // An abandoned mutex was held by a process that ended without letting go: whatever it
   // did is over, and the mutex is ours.
   if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return mutex;
-  ::CloseHandle(mutex);
-  return nullptr;
+  return {};
 }
 
 void GiveUpFolderMutex(HANDLE mutex) {
@@ -95,38 +94,33 @@ void GiveUpFolderMutex(HANDLE mutex) {
   ::CloseHandle(mutex);
 }
 
-HANDLE OpenFolderMutex(std::string_view prefix, const std::string& folder) {
+win32::OwnedHandle OpenFolderMutex(std::string_view prefix, const std::string& folder) {
   const std::string name = UserFolderName(prefix, folder);
   for (const char* space : kNamespaces) {
     const std::string full = space + name;
     constexpr DWORD kRights = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
-    if (HANDLE mutex = KeepIfOwn(::OpenMutexA(kRights, FALSE, full.c_str()))) return mutex;
+    if (win32::OwnedHandle mutex = KeepIfOwn(::OpenMutexA(kRights, FALSE, full.c_str()))) return mutex;
   }
-  return nullptr;
+  return {};
 }
 
 bool FolderClaim::TryClaim(const std::string& folder) {
   Release();
-  HANDLE mutex = TakeFolderMutex(PrefixOf(kind_), folder);
-  if (mutex == nullptr) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  win32::OwnedHandle mutex = TakeFolderMutex(PrefixOf(kind_), folder);
+  if (!mutex) return false;
+  handle_.Reset(reinterpret_cast<std::intptr_t>(mutex.Release()));
   return true;
 }
 
-void FolderClaim::Release() {
-  if (handle_ == kNoHandle) return;
-  GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle_));
-  handle_ = kNoHandle;
-}
+void FolderClaim::GiveUp(std::intptr_t handle) { GiveUpFolderMutex(reinterpret_cast<HANDLE>(handle)); }
 
 bool WaitUntilNotRunning(const std::string& folder, std::uint32_t timeout_ms) {
-  HANDLE mutex = OpenFolderMutex(PrefixOf(ClaimKind::kRunningProgram), folder);
-  if (mutex == nullptr) return true;  // nobody has made it, or everybody has ended
+  const win32::OwnedHandle mutex = OpenFolderMutex(PrefixOf(ClaimKind::kRunningProgram), folder);
+  if (!mutex) return true;  // nobody has made it, or everybody has ended
   // An abandoned mutex was held by a process that has ended.
-  const DWORD waited = ::WaitForSingleObject(mutex, timeout_ms);
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), timeout_ms);
   const bool ended = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  if (ended) ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  if (ended) ::ReleaseMutex(mutex.get());
   return ended;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/handles.h"
+
 namespace tandrel::platform {
 
 // `prefix` and a hash of the folder's full path, upper-cased, so that every spelling of
@@ -19,10 +21,11 @@ std::string FolderObjectName(std::string_view prefix, const std::string& folder)
 // closed to the session, the session's own namespace serves, which no other user reaches.
 // Taken without waiting: null when another thread or process holds it, or when neither
 // namespace gives one. Windows ties the mutex to the thread that took it.
-HANDLE TakeFolderMutex(std::string_view prefix, const std::string& folder);
-// Lets go of a mutex from TakeFolderMutex, on the thread that took it.
+win32::OwnedHandle TakeFolderMutex(std::string_view prefix, const std::string& folder);
+// Lets go of a mutex from TakeFolderMutex (released from its owner), on the thread that
+// took it.
 void GiveUpFolderMutex(HANDLE mutex);
 // The same mutex, to wait on, when it exists and is the user's; null otherwise.
-HANDLE OpenFolderMutex(std::string_view prefix, const std::string& folder);
+win32::OwnedHandle OpenFolderMutex(std::string_view prefix, const std::string& folder);
 
 }  // namespace tandrel::platform

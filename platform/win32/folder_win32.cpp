@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide_paths.h"
 
 namespace tandrel::platform {
@@ -17,23 +18,23 @@ std::wstring WithSeparator(std::wstring folder) {
 
 struct FolderListing::State {
   std::wstring folder;  // the real path, with a separator at the end
-  HANDLE find = INVALID_HANDLE_VALUE;
+  win32::OwnedFind find;
   WIN32_FIND_DATAW data {};
   bool have_pending = false;  // FindFirstFileW already delivered the first entry
 
   // False when the folder cannot be listed.
   bool Start(std::wstring real) {
     folder = WithSeparator(std::move(real));
-    find = ::FindFirstFileW((folder + L"*.*").c_str(), &data);
-    have_pending = find != INVALID_HANDLE_VALUE;
+    const HANDLE first = ::FindFirstFileW((folder + L"*.*").c_str(), &data);
+    if (first != INVALID_HANDLE_VALUE) find.Reset(first);
+    have_pending = static_cast<bool>(find);
     return have_pending;
   }
-  // Opens the listing in `state` or lets it go.
-  static State* Started(std::wstring real) {
-    auto* state = new State;
-    if (state->Start(std::move(real))) return state;
-    delete state;
-    return nullptr;
+  // The started listing; null when the folder cannot be listed.
+  static std::unique_ptr<State> Started(std::wstring real) {
+    auto state = std::make_unique<State>();
+    if (!state->Start(std::move(real))) return nullptr;
+    return state;
   }
 };
 
@@ -53,10 +54,9 @@ std::optional<FolderIdentity> IdentifyWide(std::wstring target) {
   HANDLE h = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  const win32::OwnedHandle folder(h);
   BY_HANDLE_FILE_INFORMATION info {};
-  const BOOL got = ::GetFileInformationByHandle(h, &info);
-  ::CloseHandle(h);
-  if (!got) return std::nullopt;
+  if (!::GetFileInformationByHandle(folder.get(), &info)) return std::nullopt;
   return FolderIdentity{
       info.dwVolumeSerialNumber,
       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
@@ -76,15 +76,11 @@ FolderListing::FolderListing(const FolderListing& parent, const std::string&) {
   state_ = State::Started(parent.state_->folder + name);
 }
 
-FolderListing::~FolderListing() {
-  if (state_ == nullptr) return;
-  ::FindClose(state_->find);
-  delete state_;
-}
+FolderListing::~FolderListing() = default;
 
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
-  if (!state_->have_pending && !::FindNextFileW(state_->find, &state_->data)) return false;
+  if (!state_->have_pending && !::FindNextFileW(state_->find.get(), &state_->data)) return false;
   state_->have_pending = false;
   entry.name = win32::StoredNameOf(state_->data);
   entry.is_folder = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

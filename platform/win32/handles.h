@@ -4,41 +4,14 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <utility>
+#include "platform/owned.h"
 
 namespace tandrel::win32 {
 
-// The one owner of a handle: move-only, it frees its handle exactly once with `Free`. A
-// value-initialised Handle (null, or 0 for the integer handles of CryptoAPI) is none.
+// The window system's handles are none when value-initialised: null, or 0 for the integer
+// handles of CryptoAPI.
 template <typename Handle, auto Free>
-class Owned {
- public:
-  Owned() = default;
-  explicit Owned(Handle handle) : handle_(handle) {}
-  ~Owned() { Reset(); }
-  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
-  Owned& operator=(Owned&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, Handle{});
-    }
-    return *this;
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-
-  Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Handle{}; }
-  void Reset() {
-    if (handle_ != Handle{}) Free(handle_);
-    handle_ = Handle{};
-  }
-  // Gives the handle up without freeing it (to an owner that frees it itself).
-  Handle Release() { return std::exchange(handle_, Handle{}); }
-
- private:
-  Handle handle_{};
-};
+using Owned = platform::Owned<Handle, Free>;
 
 inline BOOL WINAPI FreeBitmap(HBITMAP bitmap) { return DeleteObject(bitmap); }
 inline BOOL WINAPI FreeFont(HFONT font) { return DeleteObject(font); }
@@ -54,8 +27,11 @@ using OwnedMenu = Owned<HMENU, DestroyMenu>;
 using OwnedAccelerators = Owned<HACCEL, DestroyAcceleratorTable>;
 // A kernel object: a started process or its thread, a file mapping, a mutex.
 using OwnedHandle = Owned<HANDLE, CloseHandle>;
+// A search of FindFirstFileW; it fails with INVALID_HANDLE_VALUE, which is no value to hold.
+using OwnedFind = Owned<HANDLE, FindClose>;
 inline BOOL WINAPI FreeLocalMemory(PSECURITY_DESCRIPTOR memory) { return LocalFree(memory) == nullptr; }
 using OwnedSecurityDescriptor = Owned<PSECURITY_DESCRIPTOR, FreeLocalMemory>;
+using OwnedRegistryKey = Owned<HKEY, RegCloseKey>;
 
 // CryptoAPI handles are integers (0 for none) with free functions of their own.
 inline BOOL WINAPI ReleaseCryptProvider(HCRYPTPROV provider) { return CryptReleaseContext(provider, 0); }

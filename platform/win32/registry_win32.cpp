@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/win32/handles.h"
 
 namespace tandrel::platform {
 namespace {
@@ -30,7 +31,7 @@ std::optional<std::string> QueryString(HKEY key, const std::string& name) {
 }  // namespace
 
 struct RegistryKey::State {
-  HKEY key = nullptr;
+  win32::OwnedRegistryKey key;
 };
 
 RegistryKey::RegistryKey(RegistryRoot root, const std::string& path) {
@@ -39,43 +40,37 @@ RegistryKey::RegistryKey(RegistryRoot root, const std::string& path) {
                         &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  state_ = new State{key};
+  state_.reset(new State{win32::OwnedRegistryKey(key)});
 }
 
-RegistryKey::~RegistryKey() { Close(); }
-
-void RegistryKey::Close() {
-  if (state_ == nullptr) return;
-  ::RegCloseKey(state_->key);
-  delete state_;
-  state_ = nullptr;
-}
+RegistryKey::~RegistryKey() = default;
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept = default;
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept = default;
 
 bool RegistryKey::SetString(const std::string& name, const std::string& data) {
   if (state_ == nullptr) return false;
   // The length counts the terminating zero, so readers find a terminated string.
   const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
-  return ::RegSetValueExA(state_->key, name.c_str(), 0, REG_SZ, bytes, static_cast<DWORD>(data.size() + 1)) ==
+  return ::RegSetValueExA(state_->key.get(), name.c_str(), 0, REG_SZ, bytes, static_cast<DWORD>(data.size() + 1)) ==
          ERROR_SUCCESS;
 }
 
 bool RegistryKey::DeleteValue(const std::string& name) {
   if (state_ == nullptr) return false;
-  const LONG result = ::RegDeleteValueA(state_->key, name.c_str());
+  const LONG result = ::RegDeleteValueA(state_->key.get(), name.c_str());
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
   if (state_ == nullptr) return std::nullopt;
-  return QueryString(state_->key, name);
+  return QueryString(state_->key.get(), name);
 }
 
 std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& path, const std::string& name) {
   HKEY key = nullptr;
   if (::RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-  std::optional<std::string> value = QueryString(key, name);
-  ::RegCloseKey(key);
-  return value;
+  const win32::OwnedRegistryKey owned(key);
+  return QueryString(key, name);
 }
 
 }  // namespace tandrel::platform

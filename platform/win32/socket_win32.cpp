@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <cstring>
-#include <utility>
 
 #include "platform/socket.h"
 
@@ -51,29 +50,25 @@ TcpConnection TcpConnection::Connect(const std::string& host, std::uint16_t port
   return connection;
 }
 
-bool TcpConnection::IsOpen() const { return socket_ != kNoSocket; }
-
 std::ptrdiff_t TcpConnection::Send(const char* data, std::size_t size) {
   if (!IsOpen()) return -1;
-  const int sent = send(static_cast<SOCKET>(socket_), data, ClampedLength(size), 0);
+  const int sent = send(static_cast<SOCKET>(socket_.get()), data, ClampedLength(size), 0);
   return sent == SOCKET_ERROR ? -1 : sent;
 }
 
 std::ptrdiff_t TcpConnection::PendingBytes() {
   if (!IsOpen()) return -1;
   u_long pending = 0;
-  if (ioctlsocket(static_cast<SOCKET>(socket_), FIONREAD, &pending) == SOCKET_ERROR) return -1;
+  if (ioctlsocket(static_cast<SOCKET>(socket_.get()), FIONREAD, &pending) == SOCKET_ERROR) return -1;
   return static_cast<std::ptrdiff_t>(pending);
 }
 
 std::ptrdiff_t TcpConnection::Receive(char* data, std::size_t size) {
   if (!IsOpen()) return -1;
-  const int got = recv(static_cast<SOCKET>(socket_), data, ClampedLength(size), 0);
+  const int got = recv(static_cast<SOCKET>(socket_.get()), data, ClampedLength(size), 0);
   return got == SOCKET_ERROR ? -1 : got;
 }
 
-void TcpConnection::Close() {
-  if (socket_ != kNoSocket) closesocket(static_cast<SOCKET>(std::exchange(socket_, kNoSocket)));
-}
+void TcpConnection::CloseSocket(std::intptr_t socket) { closesocket(static_cast<SOCKET>(socket)); }
 
 }  // namespace tandrel::platform

@@ -68,6 +68,10 @@ void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void EndProcess(int code) { ::ExitProcess(static_cast<UINT>(code)); }
 
+void HoldEndRequests() {}
+
+void WaitForEndRequest() { ::Sleep(INFINITE); }
+
 void LoadLibrariesFromSystemFolderOnly() {
   // Only a Windows 7 without its 2011 loader update lacks this; it keeps the old order,
   // and the program runs on as before.

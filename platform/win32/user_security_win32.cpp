@@ -13,7 +13,7 @@ namespace {
 std::vector<std::uint8_t> ProcessTokenUser() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  const Owned<HANDLE, ::CloseHandle> owned(token);
+  const OwnedHandle owned(token);
   DWORD size = 0;
   ::GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
   std::vector<std::uint8_t> user(size);

@@ -84,7 +84,7 @@ StoredPathMatch FindByStoredForm(const std::wstring& folder, std::wstring_view s
   WIN32_FIND_DATAW found{};
   HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return StoredPathMatch::kNone;
-  const Owned<HANDLE, ::FindClose> listing(find);
+  const OwnedFind listing(find);
   int matches = 0;
   do {
     const std::wstring_view name = NameIn(found);

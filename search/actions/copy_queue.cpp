@@ -1,6 +1,6 @@
 #include "search/actions/copy_queue.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 
 bool CopyJobQueue::Append(std::vector<CopyJob> batch) {
   if (batch.empty()) return false;
@@ -46,4 +46,4 @@ std::int32_t CopyJobQueue::Pending() const {
   return pending_;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

@@ -10,7 +10,7 @@
 
 #include "platform/threads.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 
 struct CopyJob {
   std::string source_folder;  // the hit's folder followed by the path separator
@@ -51,4 +51,4 @@ class CopyJobQueue {
   bool worker_running_ = false;
 };
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

@@ -1,7 +1,7 @@
 // Process-wide state of the copies. Each value names the threads that touch it.
 #include "search/actions/result_actions_internal.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 
 // Filled by the main thread (QueueCopies), emptied by the copy worker and by
 // CancelCopies (main thread); its own lock guards every hand-off.
@@ -10,4 +10,4 @@ CopyJobQueue CopyQueue;
 // copying ends with the process.
 platform::Thread CopyThread;
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

@@ -8,7 +8,7 @@
 #include "search/actions/copy_worker_testing.h"
 #include "search/actions/result_actions_internal.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 namespace {
 
 constexpr char kRequesterTitle[] = "Kopieren nach...";
@@ -46,7 +46,7 @@ void CopyHit(const CopyJob& job) {
 void ClearCopyFields(ui::StatusPoster& ui, const ResultControls& c) {
   ui.PostStatusText(c.copy_field, "");
   // An indexing run shows its progress there; its text stays.
-  if (IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, "");
+  if (index::IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, "");
 }
 
 void CopyWorker(ui::StatusPoster& ui, const ResultControls c) {
@@ -54,7 +54,7 @@ void CopyWorker(ui::StatusPoster& ui, const ResultControls c) {
     std::optional<CopyJobQueue::Taken> taken = CopyQueue.Take([&] { ClearCopyFields(ui, c); });
     if (!taken) return;
     ui.PostStatusText(c.copy_field, WorkingText(taken->pending));
-    if (IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, ui::Centred(taken->job.name));
+    if (index::IndexRunActive.load() == 0) ui.PostStatusText(c.name_field, ui::Centred(taken->job.name));
     if (copy_gate) copy_gate(taken->job.name);
     CopyHit(taken->job);
     const std::int32_t left = CopyQueue.Finish();
@@ -99,4 +99,4 @@ void WaitForCopyWorker() { CopyThread.Wait(); }
 
 void SetCopyGate(std::function<void(const std::string& name)> gate) { copy_gate = std::move(gate); }
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

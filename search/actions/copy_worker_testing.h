@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace tandrel {
+namespace tandrel::actions {
 
 // Waits until the copy worker has ended (before a test's window layer goes away).
 void WaitForCopyWorker();
@@ -13,4 +13,4 @@ void WaitForCopyWorker();
 // pace the worker with it. Set it only while no worker runs.
 void SetCopyGate(std::function<void(const std::string& name)> gate);
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

@@ -9,7 +9,7 @@
 #include "platform/stored_names.h"
 #include "search/actions/result_actions_internal.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 namespace {
 
 constexpr std::size_t kFoldersWithoutQuestion = 10;
@@ -123,4 +123,4 @@ void ShowShellMenuForHits(ui::Ui& ui, const ResultControls& c) {
   ui.ShowShellMenu(FullPaths(hits));
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

@@ -8,7 +8,7 @@
 
 #include "platform/window/ui.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 
 // The window's numbers that the actions touch; the shell fills this in once.
 struct ResultControls {
@@ -47,4 +47,4 @@ std::int32_t PendingCopies();
 // True while the copy worker runs. Any thread.
 bool CopyWorkerRunning();
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

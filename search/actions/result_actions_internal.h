@@ -8,7 +8,7 @@
 #include "search/actions/copy_queue.h"
 #include "search/actions/result_actions.h"
 
-namespace tandrel {
+namespace tandrel::actions {
 
 // The copies: queued by the main thread, made by the copy worker (copy_worker.cpp).
 extern CopyJobQueue CopyQueue;
@@ -25,4 +25,4 @@ struct Hit {
 // those.
 std::vector<Hit> SelectedHits(ui::Ui& ui, const ResultControls& c);
 
-}  // namespace tandrel
+}  // namespace tandrel::actions

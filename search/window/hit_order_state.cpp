@@ -7,30 +7,30 @@
 // newer one listed.
 #include "search/window/search_window_internal.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 namespace {
 
 platform::Mutex order_lock;
 platform::ConditionVariable rank_changed;
-HitOrder order;                                  // main thread writes, under the lock
+search::HitOrder order;                                  // main thread writes, under the lock
 std::uint64_t generation = 0;                    // raised by each listing and click
-std::shared_ptr<const SearchHits> listed;        // the last search's hits in table order
-std::weak_ptr<const IndexTable> rank_table;      // the table the rank is (being) built for
-std::shared_ptr<const SortRank> rank;            // null while it is being built
+std::shared_ptr<const search::SearchHits> listed;        // the last search's hits in table order
+std::weak_ptr<const index::IndexTable> rank_table;      // the table the rank is (being) built for
+std::shared_ptr<const search::SortRank> rank;            // null while it is being built
 
 // Declared after the state they use, so destroyed before it.
 platform::Thread RankThread;     // started by search threads only, which run one at a time
 platform::Thread ArrangeThread;  // started by the main thread only
 
-bool SameTable(const std::weak_ptr<const IndexTable>& a, const std::shared_ptr<const IndexTable>& b) {
+bool SameTable(const std::weak_ptr<const index::IndexTable>& a, const std::shared_ptr<const index::IndexTable>& b) {
   return !a.owner_before(b) && !b.owner_before(a);
 }
 
 // The rank of `table`, once built; null when `stop` came first.
-std::shared_ptr<const SortRank> WaitForRank(const std::shared_ptr<const IndexTable>& table,
+std::shared_ptr<const search::SortRank> WaitForRank(const std::shared_ptr<const index::IndexTable>& table,
                                             const platform::StopToken& stop) {
   platform::LockGuard hold(order_lock);
-  std::shared_ptr<const SortRank> found;
+  std::shared_ptr<const search::SortRank> found;
   rank_changed.Wait(hold, stop, [&] {
     if (rank != nullptr && SameTable(rank_table, table)) found = rank;
     return found != nullptr;
@@ -38,29 +38,29 @@ std::shared_ptr<const SortRank> WaitForRank(const std::shared_ptr<const IndexTab
   return found;
 }
 
-std::shared_ptr<const ui::RowSource> RowsInOrder(const SearchHits& hits, HitOrder in, const platform::StopToken& stop) {
+std::shared_ptr<const ui::RowSource> RowsInOrder(const search::SearchHits& hits, search::HitOrder in, const platform::StopToken& stop) {
   std::vector<std::int32_t> arranged = hits.Hits();
-  if (in.column != SortColumn::kIndexOrder) {
+  if (in.column != search::SortColumn::kIndexOrder) {
     const auto found = WaitForRank(hits.TablePtr(), stop);
     if (found == nullptr) return nullptr;
-    found->Arrange(arranged, in);
+    search::ArrangeLiveHits(*found, *hits.TablePtr(), hits.Added(), arranged, in);
   }
-  return std::make_shared<const SearchHitRows>(SearchHits(hits.TablePtr(), std::move(arranged)));
+  return std::make_shared<const SearchHitRows>(hits.Rearranged(std::move(arranged)));
 }
 
 // The column whose header shows the arrow, -1 for none.
-int ArrowColumn(HitOrder in) {
+int ArrowColumn(search::HitOrder in) {
   switch (in.column) {
-    case SortColumn::kName: return 0;
-    case SortColumn::kFolder: return 1;
-    case SortColumn::kIndexOrder: break;
+    case search::SortColumn::kName: return 0;
+    case search::SortColumn::kFolder: return 1;
+    case search::SortColumn::kIndexOrder: break;
   }
   return -1;
 }
 
 }  // namespace
 
-void PrepareSortRank(const std::shared_ptr<const IndexTable>& table) {
+void PrepareSortRank(const std::shared_ptr<const index::IndexTable>& table) {
   {
     platform::LockGuard hold(order_lock);
     if (SameTable(rank_table, table)) return;
@@ -68,7 +68,7 @@ void PrepareSortRank(const std::shared_ptr<const IndexTable>& table) {
     rank = nullptr;
   }
   auto build = [table](const platform::StopToken& stop) {
-    auto built = SortRank::Build(*table, stop);
+    auto built = search::SortRank::Build(*table, stop);
     if (built == nullptr) return;
     platform::LockGuard hold(order_lock);
     if (!SameTable(rank_table, table)) return;
@@ -87,12 +87,12 @@ void PostNoHits(ui::StatusPoster& ui, const SearchControls& c) {
   ui.PostListRows(c.window, c.result_list, nullptr, -1);
 }
 
-bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, SearchHits hits, const platform::StopToken& stop) {
-  auto shown = std::make_shared<const SearchHits>(std::move(hits));
+bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, search::SearchHits hits, const platform::StopToken& stop) {
+  auto shown = std::make_shared<const search::SearchHits>(std::move(hits));
   platform::LockGuard hold(order_lock);
   listed = shown;
   const std::uint64_t mine = ++generation;
-  const HitOrder in = order;
+  const search::HitOrder in = order;
   hold.Unlock();
   auto rows = RowsInOrder(*shown, in, stop);
   hold.Lock();
@@ -104,16 +104,16 @@ bool PostHitsInOrder(ui::StatusPoster& ui, const SearchControls& c, SearchHits h
 
 void ResetHitOrder() {
   platform::LockGuard hold(order_lock);
-  order = HitOrder{};
+  order = search::HitOrder{};
   ++generation;
 }
 
 void ClickResultHeader(ui::Ui& ui, const SearchControls& c, int column) {
   platform::LockGuard hold(order_lock);
-  order = NextHitOrder(order, column == 0 ? SortColumn::kName : SortColumn::kFolder);
-  const HitOrder in = order;
+  order = search::NextHitOrder(order, column == 0 ? search::SortColumn::kName : search::SortColumn::kFolder);
+  const search::HitOrder in = order;
   const std::uint64_t mine = ++generation;
-  std::shared_ptr<const SearchHits> hits = listed;
+  std::shared_ptr<const search::SearchHits> hits = listed;
   hold.Unlock();
   ui.SetSortArrow(c.window, c.result_list, ArrowColumn(in), in.descending);
   if (hits == nullptr) return;
@@ -132,4 +132,4 @@ void ClickResultHeader(ui::Ui& ui, const SearchControls& c, int column) {
   arrange(no_wait.Token());
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

@@ -2,7 +2,7 @@
 // turns the other back on.
 #include "search/window/search_window.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 
 void ApplyFoldersCheckBox(ui::Ui& ui, const SearchControls& c) {
   if (!ui.IsChecked(c.window, c.files_check_box)) {
@@ -20,4 +20,4 @@ void ApplyFilesCheckBox(ui::Ui& ui, const SearchControls& c) {
   FilesOption = ui.IsChecked(c.window, c.files_check_box) ? 1 : 0;
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

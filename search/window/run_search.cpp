@@ -4,7 +4,7 @@
 
 #include "search/window/search_window_internal.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 namespace {
 
 constexpr std::uint32_t kTickerPeriodMs = 200;
@@ -21,17 +21,18 @@ void SearchTicker(ui::StatusPoster& ui, const SearchControls& c, const std::atom
 }
 
 void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, const platform::StopToken& stop) {
-  // The snapshot this search scans; a reload publishes a new table and leaves this one
-  // complete for as long as the hits refer to it.
-  std::shared_ptr<const IndexTable> table = CurrentIndexTable();
+  // The version this search scans: the table and the live changes as they stood when it
+  // began. A reload or a later change publishes another and leaves this one complete for
+  // as long as the hits refer to it.
+  index::LiveIndexVersion version = index::CurrentLiveIndex();
 
-  ui.PostProgress(table->EntryCount(), 0);
+  ui.PostProgress(version.LiveCount(), 0);
   ui.PostMenuItemEnabled(c.item_manage_folders, false);
   ui.PostMenuItemEnabled(c.item_update_index, false);
   std::atomic<std::int32_t> hit_count{0};
   SetLastQuery(query);
   PostNoHits(ui, c);
-  PrepareSortRank(table);
+  PrepareSortRank(version.table);
 
   std::vector<std::int32_t> hits;
   bool complete = false;
@@ -42,21 +43,21 @@ void RunSearch(ui::StatusPoster& ui, const SearchControls c, std::string query, 
       SearchTicker(ui, c, hit_count, ticker_stop);
     });
     ui.PostStatusText(c.state_field, ui::Centred("Suche..."));
-    ScanOptions options;
-    options.filter = ChooseKindFilter(FilesOption.load(), FoldersOption.load());
+    search::ScanOptions options;
+    options.filter = search::ChooseKindFilter(FilesOption.load(), FoldersOption.load());
     options.hit_count = &hit_count;
     options.stop = stop;
-    complete = ScanIndex(*table, query, options, hits);
+    complete = search::ScanLiveIndex(version, query, options, hits);
   }  // the ticker is stopped and joined here, before the final count is written
   if (!complete || stop.StopRequested()) return;
 
   const std::int32_t count = static_cast<std::int32_t>(hits.size());
   ui.PostStatusText(c.hit_count_field, HitCountText(count));
-  if (!PostHitsInOrder(ui, c, SearchHits(std::move(table), std::move(hits)), stop)) return;
-  ui.PostProgress(IndexEntryCount(), 0);
+  if (!PostHitsInOrder(ui, c, search::SearchHits(version, std::move(hits)), stop)) return;
+  ui.PostProgress(index::CurrentLiveIndex().LiveCount(), 0);
   ui.PostStatusText(c.state_field, ui::Centred("Fertig!"));
   // An indexing run disabled the items itself and enables them when its merge is done.
-  if (IndexRunActive.load() == 0) {
+  if (index::IndexRunActive.load() == 0) {
     ui.PostMenuItemEnabled(c.item_manage_folders, true);
     ui.PostMenuItemEnabled(c.item_update_index, true);
   }
@@ -76,7 +77,7 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   // Remembered before the length test, so a refused query still updates them.
   LastSearchRequest.folders_option = folders;
   LastSearchRequest.files_option = files;
-  if (!QueryLongEnough(query)) {
+  if (!search::QueryLongEnough(query)) {
     ui.PostStatusText(c.state_field, ui::Centred("Mindestens 3 Zeichen"));
     return;
   }
@@ -86,4 +87,4 @@ void StartSearch(ui::Ui& ui, const SearchControls& c) {
   (void)SearchThread.Start([&ui, c, query](const platform::StopToken& stop) { RunSearch(ui, c, query, stop); });
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

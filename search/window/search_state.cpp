@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "search/window/search_window_internal.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 
 std::atomic<int> FoldersOption{0};  // main thread writes, search thread reads
 std::atomic<int> FilesOption{0};    // main thread writes, search thread reads
@@ -40,4 +40,4 @@ void EndRunningSearch() {
   SearchThread.Wait();
 }
 
-}  // namespace tandrel
+}  // namespace tandrel::search_window

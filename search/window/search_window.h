@@ -13,22 +13,22 @@
 #include "platform/window/ui.h"
 #include "search/search.h"
 
-namespace tandrel {
+namespace tandrel::search_window {
 
 // The hits of one search as the result list shows them: column 0 the name, column 1 the
 // folder.
 class SearchHitRows final : public ui::RowSource {
  public:
-  explicit SearchHitRows(SearchHits hits) : hits_(std::move(hits)) {}
+  explicit SearchHitRows(search::SearchHits hits) : hits_(std::move(hits)) {}
   std::int32_t RowCount() const override { return hits_.Count(); }
   std::string_view Cell(std::int32_t row, int column) const override {
     return column == 0 ? hits_.Name(row) : hits_.Folder(row);
   }
   bool IsFolder(std::int32_t row) const override { return hits_.IsFolder(row); }
-  const SearchHits& Hits() const { return hits_; }
+  const search::SearchHits& Hits() const { return hits_; }
 
  private:
-  SearchHits hits_;
+  search::SearchHits hits_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -84,4 +84,4 @@ void EndRunningSearch();
 void ClickResultHeader(ui::Ui& ui, const SearchControls& controls, int column);
 // The table's order again, as in a fresh process.
 void ResetHitOrder();
-}  // namespace tandrel
+}  // namespace tandrel::search_window

@@ -7,9 +7,11 @@ Windows build: paths are given in Wine's Z: form and folders end in backslashes.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 TDL = ""
@@ -261,6 +263,65 @@ class TdlIndexTest(unittest.TestCase):
         self.assertEqual(code, 2)
         self.assertIn(b"unknown option '--frobnicate'", err)
         self.assertEqual(self.db_bytes(), self.old)
+
+
+class TdlWatchTest(unittest.TestCase):
+    """tdl watch keeps db.db and its journal current, at any depth, for tdl search."""
+
+    def setUp(self):
+        if WINDOWS:
+            self.skipTest("natively only: Wine reports no changes below a watched folder's top level")
+        self.folder = tempfile.mkdtemp(prefix="tdl-watch-")
+        self.tree = os.path.join(self.folder, "tree")
+        os.makedirs(os.path.join(self.tree, "a", "b"))
+        open(os.path.join(self.tree, "a", "da.txt"), "wb").close()
+        self.db = os.path.join(self.folder, "db.db")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def hits(self, query):
+        code, out, _ = run([TDL, "search", "--db", self.db, query])
+        return out.decode("latin-1").splitlines() if code in (0, 1) else None  # 1: no hits
+
+    def poll(self, check, seconds=20):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if check():
+                return True
+            time.sleep(0.05)
+        return False
+
+    def test_changes_at_any_depth_reach_tdl_search_and_an_end_request_ends_it(self):
+        with tempfile.TemporaryFile() as err:
+            watch = subprocess.Popen([TDL, "watch", "--db", self.db, self.tree], stdout=subprocess.DEVNULL, stderr=err)
+            try:
+                deep = os.path.join(self.tree, "a", "b")
+                self.assertTrue(self.poll(lambda: self.hits("da.txt") == [os.path.join(self.tree, "a", "da.txt")]))
+                # One writer at a time: a second watch of the same index is refused.
+                code, _, second_err = run([TDL, "watch", "--db", self.db, self.tree])
+                self.assertEqual(code, 2)
+                self.assertIn(b"another run or watch holds the index", second_err)
+
+                open(os.path.join(deep, "frisch.txt"), "wb").close()
+                self.assertTrue(self.poll(lambda: self.hits("frisch") == [os.path.join(deep, "frisch.txt")]))
+                os.rename(os.path.join(self.tree, "a"), os.path.join(self.folder, "weg"))
+                self.assertTrue(self.poll(lambda: self.hits("txt") == []), "a folder moved out keeps its entries")
+                watch.send_signal(signal.SIGINT)
+                self.assertEqual(watch.wait(timeout=20), 0)
+            finally:
+                if watch.poll() is None:
+                    watch.kill()
+                    watch.wait()
+            # What it kept stays for the next reader.
+            self.assertEqual(self.hits("txt"), [])
+
+    def test_usage_errors(self):
+        code, out, err = run([TDL, "watch", "--db", self.db, "--settings", self.db, self.tree])
+        self.assertEqual((code, out), (2, b""))
+        self.assertIn(b"tdl watch: give FOLDERs or --settings, not both", err)
+        self.assertIn(b"usage: tdl watch", err)
+        self.assertFalse(os.path.exists(self.db))
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@ inline constexpr int kExitUsage = 2;
 
 int RunSearchCommand(std::span<const std::string_view> args);
 int RunIndexCommand(std::span<const std::string_view> args);
+int RunWatchCommand(std::span<const std::string_view> args);
 int RunFetchCommand(std::span<const std::string_view> args);
 int RunPublishCommand(std::span<const std::string_view> args);
 int RunUnpackCommand(std::span<const std::string_view> args);
@@ -21,6 +22,7 @@ int RunVerifyCommand(std::span<const std::string_view> args);
 // Usage texts, for --help and for usage errors.
 extern const char kSearchUsage[];
 extern const char kIndexUsage[];
+extern const char kWatchUsage[];
 extern const char kFetchUsage[];
 extern const char kPublishUsage[];
 extern const char kUnpackUsage[];

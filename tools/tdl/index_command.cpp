@@ -1,14 +1,12 @@
 // tdl index: the indexing run without a window.
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "index/indexing.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 #include "tools/tdl/commands.h"
-#include "tools/tdl/options.h"
+#include "tools/tdl/folder_args.h"
 
 namespace tandrel::tdl {
 
@@ -34,62 +32,15 @@ const char kIndexUsage[] =
 
 namespace {
 
-struct IndexArgs {
-  std::string db;
-  std::string settings;
-  std::vector<std::string> folders;
-  bool help = false;
-};
-
-bool IndexUsageError(std::string_view what) {
-  std::fprintf(stderr, "tdl index: %.*s\n\n%s", static_cast<int>(what.size()), what.data(), kIndexUsage);
-  return false;
-}
-
-bool ParseIndexArgs(std::span<const std::string_view> args, IndexArgs& out) {
-  const ParsedOptions parsed = ParseOptions(
-      args, {.values = {{"--db", &out.db, false}, {"--settings", &out.settings, false}},
-             .short_help = true,
-             .double_dash_ends_options = true,
-             .empty_operands = false});
-  switch (parsed.fault) {
-    case OptionFault::kNone: break;
-    case OptionFault::kMissingValue: return IndexUsageError(std::string(parsed.culprit) + " needs a file");
-    case OptionFault::kUnknownOption: return IndexUsageError(UnknownOptionText(parsed.culprit));
-    case OptionFault::kTooManyOperands: break;
-    case OptionFault::kEmptyOperand: return IndexUsageError("an empty folder name");
-  }
-  if (parsed.help) {
-    out.help = true;
-    return true;
-  }
-  out.folders.assign(parsed.operands.begin(), parsed.operands.end());
-  if (!out.settings.empty() && !out.folders.empty()) {
-    return IndexUsageError("give FOLDERs or --settings, not both");
-  }
-  const std::string beside = platform::ProgramFolder();
-  if (out.db.empty()) out.db = beside + kIndexFileName;
-  if (out.folders.empty() && out.settings.empty()) out.settings = beside + kSettingsFileName;
-  return true;
-}
-
-// The folder list of a settings file; false when the file cannot be read.
-bool ReadFolderList(const std::string& path, std::vector<std::string>& folders) {
-  const std::optional<StoredSettings> stored = ReadSettingsFile(path);
-  if (!stored) return false;
-  folders.assign(stored->folders.begin(), stored->folders.end());
-  return true;
-}
-
 // Progress on a terminal: one line, rewritten in place.
-class TerminalObserver final : public IndexRunObserver {
+class TerminalObserver final : public index::IndexRunObserver {
  public:
   explicit TerminalObserver(bool show) : show_(show) {}
   ~TerminalObserver() override {
     if (shown_) std::fputs("\n", stderr);
   }
   void ShowProgress(std::string_view text) override {
-    if (!show_ || text.starts_with("Indexierung erfolgreich") || text == kIndexRunFailedText) return;
+    if (!show_ || text.starts_with("Indexierung erfolgreich") || text == index::kIndexRunFailedText) return;
     std::fprintf(stderr, "\r%-40.*s", static_cast<int>(text.size()), text.data());
     std::fflush(stderr);
     shown_ = true;
@@ -100,14 +51,14 @@ class TerminalObserver final : public IndexRunObserver {
   bool shown_ = false;
 };
 
-const char* FailureText(IndexRunOutcome outcome) {
+const char* FailureText(index::IndexRunOutcome outcome) {
   switch (outcome) {
-    case IndexRunOutcome::kReplaced: return nullptr;
-    case IndexRunOutcome::kWalkFailed: return "cannot write the walk file";
-    case IndexRunOutcome::kMergeFailed: return "cannot write the bucket files or the new index";
-    case IndexRunOutcome::kNotReplaced: return "cannot replace the index file";
-    case IndexRunOutcome::kOtherRunBusy: return "another indexing run holds the index";
-    case IndexRunOutcome::kNoFolderListed: return "not one of the folders could be listed";
+    case index::IndexRunOutcome::kReplaced: return nullptr;
+    case index::IndexRunOutcome::kWalkFailed: return "cannot write the walk file";
+    case index::IndexRunOutcome::kMergeFailed: return "cannot write the bucket files or the new index";
+    case index::IndexRunOutcome::kNotReplaced: return "cannot replace the index file";
+    case index::IndexRunOutcome::kOtherRunBusy: return "another indexing run holds the index";
+    case index::IndexRunOutcome::kNoFolderListed: return "not one of the folders could be listed";
   }
   return "failed";
 }
@@ -115,27 +66,27 @@ const char* FailureText(IndexRunOutcome outcome) {
 }  // namespace
 
 int RunIndexCommand(std::span<const std::string_view> args) {
-  IndexArgs parsed;
-  if (!ParseIndexArgs(args, parsed)) return kExitUsage;
+  FolderArgs parsed;
+  if (!ParseFolderArgs(args, "tdl index", kIndexUsage, parsed)) return kExitUsage;
   if (parsed.help) {
     std::fputs(kIndexUsage, stdout);
     return FinishStandardOutput("tdl index") ? 0 : kExitUsage;
   }
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   plan.folders = parsed.folders;
   if (!parsed.settings.empty() && !ReadFolderList(parsed.settings, plan.folders)) {
     std::fprintf(stderr, "tdl index: cannot read the settings file %s\n", parsed.settings.c_str());
     return kExitUsage;
   }
   plan.index_file = parsed.db;
-  plan.walk_file = platform::FolderOfPath(parsed.db) + kWalkFileName;
+  plan.walk_file = platform::FolderOfPath(parsed.db) + index::kWalkFileName;
   plan.reload = false;
 
-  IndexRunResult result;
+  index::IndexRunResult result;
   {
     TerminalObserver observer(platform::StandardErrorIsTerminal());
-    IndexRunActive.store(1);
-    result = RunIndexing(plan, observer);
+    index::IndexRunActive.store(1);
+    result = index::RunIndexing(plan, observer);
   }
   for (const std::string& folder : result.unlisted_folders) {
     std::fprintf(stderr, "tdl index: cannot list the folder %s\n", folder.c_str());
@@ -146,7 +97,7 @@ int RunIndexCommand(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   platform::UseBinaryStandardOutput();
-  std::printf("%s\n", IndexRunSuccessText(result.files, result.seconds).c_str());
+  std::printf("%s\n", index::IndexRunSuccessText(result.files, result.seconds).c_str());
   return FinishStandardOutput("tdl index") ? 0 : kExitUsage;
 }
 

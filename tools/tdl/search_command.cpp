@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "index/live_keeper.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "tools/tdl/commands.h"
@@ -34,7 +35,7 @@ namespace {
 
 struct SearchArgs {
   std::string db;
-  KindFilter filter = KindFilter::kFilesAndFolders;
+  search::KindFilter filter = search::KindFilter::kFilesAndFolders;
   bool tsv = false;
   bool count = false;
   bool snapshot = true;
@@ -73,23 +74,27 @@ bool ParseSearchArgs(std::span<const std::string_view> args, SearchArgs& out) {
   if (files && folders) return SearchUsageError("--files and --folders exclude each other");
   if (parsed.operands.empty()) return SearchUsageError("no query");
   out.query = std::string(parsed.operands[0]);
-  if (files) out.filter = KindFilter::kFilesOnly;
-  if (folders) out.filter = KindFilter::kFoldersOnly;
+  if (files) out.filter = search::KindFilter::kFilesOnly;
+  if (folders) out.filter = search::KindFilter::kFoldersOnly;
   if (out.db.empty()) out.db = platform::ProgramFolder() + "db.db";
   return true;
 }
 
-void PrintHits(const IndexTable& table, const std::vector<std::int32_t>& hits, bool tsv) {
+// A hit at or above the table's count is an entry the journal added.
+void PrintHits(const index::IndexTable& base, const index::IndexTable* added, const std::vector<std::int32_t>& hits,
+               bool tsv) {
   std::string out;
   out.reserve(1 << 16);
-  for (const std::int32_t i : hits) {
+  for (const std::int32_t hit : hits) {
+    const index::IndexTable& from = hit < base.EntryCount() ? base : *added;
+    const std::int32_t i = hit < base.EntryCount() ? hit : hit - base.EntryCount();
     if (tsv) {
-      out.append(table.Name(i)).push_back('\t');
-      out.append(table.Folder(i)).push_back('\t');
-      out.push_back(table.Kind(i) == kEntryFolder ? '1' : '0');
+      out.append(from.Name(i)).push_back('\t');
+      out.append(from.Folder(i)).push_back('\t');
+      out.push_back(from.Kind(i) == index::kEntryFolder ? '1' : '0');
     } else {
-      out.append(table.Folder(i)).push_back(platform::kPathSeparator);
-      out.append(table.Name(i));
+      out.append(from.Folder(i)).push_back(platform::kPathSeparator);
+      out.append(from.Name(i));
     }
     out.push_back('\n');
     if (out.size() >= (1 << 16) - 512) {
@@ -98,6 +103,35 @@ void PrintHits(const IndexTable& table, const std::vector<std::int32_t>& hits, b
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+bool JournalHasRecords(const std::string& db) {
+  const platform::File journal(index::JournalPathFor(db), platform::OpenMode::kRead, 16);
+  const std::optional<platform::FileStamp> stamp = journal.Stamp();
+  return stamp && stamp->size > index::kJournalHeaderBytes;
+}
+
+int SearchLive(const SearchArgs& parsed, index::LoadOptions options) {
+  options.search_only = false;
+  options.required_pieces.clear();
+  const index::LoadedLiveIndex loaded = index::LoadLiveIndex(parsed.db, options);
+  if (!loaded.index_read) {
+    std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
+    return kExitUsage;
+  }
+  const index::LiveIndexVersion version = loaded.live->Publish();
+  std::vector<std::int32_t> hits;
+  search::ScanOptions scan;
+  scan.filter = parsed.filter;
+  search::ScanLiveIndex(version, *parsed.query, scan, hits);
+  platform::UseBinaryStandardOutput();
+  if (parsed.count) {
+    std::printf("%zu\n", hits.size());
+  } else {
+    PrintHits(*version.table, version.added.get(), hits, parsed.tsv);
+  }
+  if (!FinishStandardOutput("tdl search")) return kExitUsage;
+  return hits.empty() ? 1 : 0;
 }
 
 }  // namespace
@@ -109,33 +143,35 @@ int RunSearchCommand(std::span<const std::string_view> args) {
     std::fputs(kSearchUsage, stdout);
     return FinishStandardOutput("tdl search") ? 0 : kExitUsage;
   }
-  if (!QueryLongEnough(*parsed.query)) {
+  if (!search::QueryLongEnough(*parsed.query)) {
     std::fputs("Mindestens 3 Zeichen\n", stderr);
     return kExitUsage;
   }
   // This process lives for one search: the snapshot is mapped, and for a count only
   // what the search reads is fetched and checked.
-  LoadOptions options;
+  index::LoadOptions options;
   options.use_snapshot = parsed.snapshot;
   options.map_snapshot = true;
   options.search_only = parsed.count;
   // A count can be answered from the snapshot's runs, or from the few blocks they leave.
-  if (parsed.count) options.required_pieces = QueryPieces(*parsed.query);
-  LoadedIndex loaded = LoadIndexFile(parsed.db, options);
-  const std::shared_ptr<const IndexTable> table = loaded.table;
+  if (parsed.count) options.required_pieces = search::QueryPieces(*parsed.query);
+  // Changes journaled by tdl watch: the table is then needed whole, entry numbers and all.
+  if (JournalHasRecords(parsed.db)) return SearchLive(parsed, options);
+  index::LoadedIndex loaded = index::LoadIndexFile(parsed.db, options);
+  const std::shared_ptr<const index::IndexTable> table = loaded.table;
   if (!table) {
     std::fprintf(stderr, "tdl search: cannot read the index file %s\n", parsed.db.c_str());
     return kExitUsage;
   }
   std::vector<std::int32_t> hits;
-  ScanOptions scan;
+  search::ScanOptions scan;
   scan.filter = parsed.filter;
-  ScanIndex(*table, *parsed.query, scan, hits);
+  search::ScanIndex(*table, *parsed.query, scan, hits);
   platform::UseBinaryStandardOutput();
   if (parsed.count) {
     std::printf("%zu\n", hits.size());
   } else {
-    PrintHits(*table, hits, parsed.tsv);
+    PrintHits(*table, nullptr, hits, parsed.tsv);
   }
   if (!FinishStandardOutput("tdl search")) return kExitUsage;
   // After the answer: the next search of this index reads the snapshot instead. A

@@ -15,6 +15,7 @@ constexpr char kOverview[] =
     "Commands:\n"
     "  search   list the entries of an index whose names match a query\n"
     "  index    rebuild an index from folders\n"
+    "  watch    rebuild an index, then keep it current while running (Linux)\n"
     "  fetch    download a URL into a file as the updater does\n"
     "  publish  write a signed update package and its version.def (Linux)\n"
     "  unpack   install an update package into a folder\n"
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
   if (args[0] == "search") return RunSearchCommand(rest);
   if (args[0] == "index") return RunIndexCommand(rest);
+  if (args[0] == "watch") return RunWatchCommand(rest);
   if (args[0] == "fetch") return RunFetchCommand(rest);
   if (args[0] == "publish") return RunPublishCommand(rest);
   if (args[0] == "unpack") return RunUnpackCommand(rest);

@@ -17,21 +17,21 @@ int main() {
   if (!platform::SetCurrentFolder(platform::ProgramFolder())) platform::EndProcess(1);
   // Without a settings file there is no folder list to renew the index from; an empty
   // index must not replace the one there is.
-  if (!platform::CanOpenForReading(kSettingsFileName)) {
+  if (!platform::CanOpenForReading(settings::kSettingsFileName)) {
     platform::EndProcess(0);
   }
   // A file that vanished or became unreadable since is no folder list either; this run
   // fails rather than walk nothing.
-  const std::optional<StoredSettings> stored = ReadSettingsFile(kSettingsFileName);
+  const std::optional<settings::StoredSettings> stored = settings::ReadSettingsFile(settings::kSettingsFileName);
   if (!stored) platform::EndProcess(1);
-  IndexRunPlan plan;
+  index::IndexRunPlan plan;
   plan.folders.assign(stored->folders.begin(), stored->folders.end());
   plan.reload = false;
   plan.wait_for_other_run = false;
-  IndexRunObserver silent;
-  IndexRunActive.store(1);
-  const IndexRunResult result = RunIndexing(plan, silent);
-  const bool ok = result.outcome == IndexRunOutcome::kReplaced ||
-                  result.outcome == IndexRunOutcome::kOtherRunBusy;
+  index::IndexRunObserver silent;
+  index::IndexRunActive.store(1);
+  const index::IndexRunResult result = index::RunIndexing(plan, silent);
+  const bool ok = result.outcome == index::IndexRunOutcome::kReplaced ||
+                  result.outcome == index::IndexRunOutcome::kOtherRunBusy;
   platform::EndProcess(ok ? 0 : 1);
 }
