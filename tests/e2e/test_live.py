@@ -55,6 +55,7 @@ class LiveIndexTest(unittest.TestCase):
             drive_ok("header-click", MAIN, ControlId.kResultList, 0)
             self.assertTrue(poll(lambda: [drive_ok("list-row", MAIN, ControlId.kResultList, r) for r in range(2)]
                                  == in_index[::-1]))
+            screenshot("live_sorted_by_name")
 
             open(os.path.join(live, "neu.txt"), "wb").close()
             self.assertTrue(poll(lambda: self.rows_for("neu.txt") == ["neu.txt\t" + live_win]))
