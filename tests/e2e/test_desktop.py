@@ -32,6 +32,18 @@ def focus(title):
     return answer[0]
 
 
+def press(key, shift=False):
+    drive_ok(*(("press", key, "shift") if shift else ("press", key)))
+
+
+def move_focus(title, key, shift=False):
+    """Presses `key` in the window, waits for the focus to move and returns its control."""
+    before = focus(title)
+    press(key, shift)
+    poll(lambda: focus(title) != before, 5)
+    return focus(title)
+
+
 class TrayIconTest(unittest.TestCase):
     def test_icon_comes_back_after_explorer_restart_and_goes_at_quit(self):
         with Tandrel() as app:
@@ -133,32 +145,23 @@ class MainKeyboardTest(unittest.TestCase):
     check boxes and the list; Down enters the list; typing goes to the query field after
     "Suchen" and after a restore from the tray."""
 
-    def press(self, key, shift=False):
-        drive_ok(*(("press", key, "shift") if shift else ("press", key)))
-
-    def tab_to(self, key, shift=False):
-        before = focus(MAIN)
-        self.press(key, shift)
-        poll(lambda: focus(MAIN) != before, 5)
-        return focus(MAIN)
-
     def test_tab_order_down_and_the_focus_after_search_and_restore(self):
         records = [(b"abc%d.txt" % i, b"C:\\a", 0) for i in range(3)]
         with Tandrel({"db.db": index_bytes(records)}) as app:
             app.wait_main()
             self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 10), "no focus at start")
-            order = [self.tab_to(VK_TAB) for _ in range(5)]
+            order = [move_focus(MAIN, VK_TAB) for _ in range(5)]
             self.assertEqual(order, [ControlId.kSearchButton, ControlId.kFoldersCheckBox, ControlId.kFilesCheckBox, ControlId.kResultList, ControlId.kQueryField])
-            self.assertEqual(self.tab_to(VK_TAB, shift=True), ControlId.kResultList, "Shift+Tab")
-            self.assertEqual(self.tab_to(VK_TAB, shift=True), ControlId.kFilesCheckBox)
-            self.assertEqual([self.tab_to(VK_TAB) for _ in range(2)], [ControlId.kResultList, ControlId.kQueryField])
+            self.assertEqual(move_focus(MAIN, VK_TAB, shift=True), ControlId.kResultList, "Shift+Tab")
+            self.assertEqual(move_focus(MAIN, VK_TAB, shift=True), ControlId.kFilesCheckBox)
+            self.assertEqual([move_focus(MAIN, VK_TAB) for _ in range(2)], [ControlId.kResultList, ControlId.kQueryField])
 
             drive_ok("set-text", MAIN, ControlId.kQueryField, "abc")
-            self.assertEqual(self.tab_to(VK_TAB), ControlId.kSearchButton)
-            self.press(0x20)  # the space bar presses the focused button
+            self.assertEqual(move_focus(MAIN, VK_TAB), ControlId.kSearchButton)
+            press(0x20)  # the space bar presses the focused button
             self.assertTrue(poll(lambda: drive_ok("list-count", MAIN, ControlId.kResultList) == "3", 20), "no search")
             self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kQueryField, 5), "the focus stayed on Suchen")
-            self.press(VK_DOWN)
+            press(VK_DOWN)
             self.assertTrue(poll(lambda: focus(MAIN) == ControlId.kResultList, 5), "Down stayed in the query field")
             self.assertEqual(drive_ok("list-focused", MAIN, ControlId.kResultList), "0", "no row to act on")
 
@@ -326,9 +329,6 @@ class DialogKeyboardTest(unittest.TestCase):
     def tearDown(self):
         delete_run_value()
 
-    def press(self, key, shift=False):
-        drive_ok(*(("press", key, "shift") if shift else ("press", key)))
-
     def test_return_on_the_focused_cancel_button_cancels(self):
         original = b"0\r\nD:\\Eins\r\n"
         with Tandrel({"settings.conf": original}) as app:
@@ -338,11 +338,9 @@ class DialogKeyboardTest(unittest.TestCase):
             for _ in range(8):
                 if focus(FOLDERS_DIALOG) == ControlId.kFolderCancelButton:
                     break
-                before = focus(FOLDERS_DIALOG)
-                self.press(VK_TAB)
-                poll(lambda: focus(FOLDERS_DIALOG) != before, 5)
+                move_focus(FOLDERS_DIALOG, VK_TAB)
             self.assertEqual(focus(FOLDERS_DIALOG), ControlId.kFolderCancelButton)
-            self.press(VK_RETURN)
+            press(VK_RETURN)
             self.assertEqual(drive("wait-gone", FOLDERS_DIALOG, 10000)[0], 0, "Return did not close")
             self.assertEqual(read_settings(app), original, "Return on Abbrechen applied the list")
             self.assertFalse(drive_ok("status", MAIN, FieldId.kProgressField).startswith("\tIndexierung"), "a run started")
@@ -354,22 +352,17 @@ class DialogKeyboardTest(unittest.TestCase):
             drive_ok("command", MAIN, ItemId.kItemManageFolders)
             drive_ok("wait-window", FOLDERS_DIALOG, 20000)
             self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList) == "2", 10))
-            order = []
-            for _ in range(4):
-                before = focus(FOLDERS_DIALOG)
-                self.press(VK_TAB)
-                poll(lambda: focus(FOLDERS_DIALOG) != before, 5)
-                order.append(focus(FOLDERS_DIALOG))
+            order = [move_focus(FOLDERS_DIALOG, VK_TAB) for _ in range(4)]
             self.assertEqual(order, [ControlId.kFolderTree, ControlId.kFolderList, ControlId.kFolderApplyButton, ControlId.kFolderCancelButton])
-            self.press(VK_TAB, shift=True)
+            press(VK_TAB, shift=True)
             self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == ControlId.kFolderApplyButton, 5), "Shift+Tab")
-            self.press(VK_TAB, shift=True)
+            press(VK_TAB, shift=True)
             self.assertTrue(poll(lambda: focus(FOLDERS_DIALOG) == ControlId.kFolderList, 5))
             drive_ok("list-select", FOLDERS_DIALOG, ControlId.kFolderList, 0)
-            self.press(VK_DELETE)
+            press(VK_DELETE)
             self.assertTrue(poll(lambda: drive_ok("list-count", FOLDERS_DIALOG, ControlId.kFolderList) == "1", 10),
                             "Del removed no row")
-            self.press(VK_ESCAPE)
+            press(VK_ESCAPE)
             self.assertEqual(drive("wait-gone", FOLDERS_DIALOG, 10000)[0], 0, "Esc did not cancel")
             self.assertEqual(read_settings(app), original, "a cancelled dialog wrote the file")
 
@@ -379,12 +372,12 @@ class DialogKeyboardTest(unittest.TestCase):
             box = numbers(drive_ok("control-rect", SETTINGS_DIALOG, ControlId.kAutostartCheckBox))
             self.assertGreaterEqual(box[2], needs, "the label is cut")
             self.assertEqual(box[0] + box[2], 198, "the right edge moved")
-            self.press(VK_TAB)
+            press(VK_TAB)
             self.assertTrue(poll(lambda: focus(SETTINGS_DIALOG) == ControlId.kAutostartCheckBox, 5))
-            self.press(0x20)  # the space bar checks the box that has the focus
+            press(0x20)  # the space bar checks the box that has the focus
             self.assertTrue(poll(lambda: drive_ok("check-state", SETTINGS_DIALOG, ControlId.kAutostartCheckBox) == "1", 5))
             screenshot("settings_dialog_label")
-            self.press(VK_RETURN)
+            press(VK_RETURN)
             self.assertEqual(drive("wait-gone", SETTINGS_DIALOG, 10000)[0], 0, "Return did not apply")
             self.assertTrue(poll(lambda: drive("run-value", "Tandrel Vexoran")[0] == 0, 10),
                                  "the apply did not register the re-indexer")
