@@ -1,7 +1,5 @@
-// The live index against its goals, each as a ratio to a peer measured in the same run:
-//   - change to searchable: a file made at depth 1 to 6 below a watched root until a
-//     published version holds it (single changes, and a burst of 10,000 files made as
-//     an archive unpacks), against the one-second goal;
+// The live index against its goals, each as a ratio to a peer measured in the same run
+// (change to searchable is change_latency_timer's):
 //   - a search over a 1,000,000-entry table with 100,000 live changes (50,000 removed,
 //     50,000 added) against the same search over a freshly built table of the same
 //     entries;
@@ -13,13 +11,10 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "index/index_journal.h"
@@ -50,117 +45,6 @@ double Median(std::vector<double> values) { return Percentile(std::move(values),
 void Row(const char* what, double measured, const char* unit, double peer, const char* peer_what, double goal) {
   std::printf("| %-44s | %10.3f %s | %-34s %10.3f %s | %6.3f | %s |\n", what, measured, unit, peer_what, peer, unit,
               measured / peer, measured / peer <= goal ? "met" : "MISSED");
-}
-
-// A folder watched at every depth, a keeper over an empty index, and a way to wait until
-// a path is searchable.
-class WatchedTree {
- public:
-  explicit WatchedTree(const std::string& base) : base_(base), root_(base + "/root") {
-    std::filesystem::create_directories(root_);
-    std::string folder = root_;
-    for (int depth = 1; depth <= 6; ++depth) {
-      folder += "/ebene" + std::to_string(depth);
-      std::filesystem::create_directories(folder);
-      depths_.push_back(folder);
-    }
-    platform::File db(base_ + "/db.db", platform::OpenMode::kCreate);
-    ok_ = db.IsOpen() && db.Close() && keeper_.Open(base_ + "/db.db") && keeper_.CatchUp(root_) &&
-          watch_.Start({root_}, [this](std::vector<platform::FolderChange>& batch) { keeper_.Apply(batch, {root_}); });
-  }
-  bool Ok() const { return ok_; }
-  const std::vector<std::string>& Depths() const { return depths_; }
-
-  // Milliseconds from making `count` files in `folder` until the last is searchable.
-  double MakeAndWait(const std::string& folder, const std::string& stem, int count) {
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-      platform::File made(folder + "/" + stem + std::to_string(i), platform::OpenMode::kCreate);
-      // A file that cannot be made would never be found: no figure rather than a hang.
-      if (!made.IsOpen() || !made.Close()) return std::numeric_limits<double>::quiet_NaN();
-    }
-    const std::string last = stem + std::to_string(count - 1);
-    while (!Holds(folder, last)) std::this_thread::yield();
-    return MillisecondsSince(start);
-  }
-
-  // For each of `count` files made in `folder` as fast as one thread can (an archive
-  // unpacked), the milliseconds from its making to the first published version that
-  // holds it. The watch reports them in the order they were made.
-  std::vector<double> BurstLatencies(const std::string& folder, const std::string& stem, int count) {
-    const auto n = static_cast<std::size_t>(count);
-    std::vector<Clock::time_point> made(n);
-    std::vector<Clock::time_point> found(n);
-    std::atomic<bool> failed{false};
-    std::thread maker([&] {
-      for (std::size_t i = 0; i < n && !failed; ++i) {
-        platform::File file(folder + "/" + stem + std::to_string(i), platform::OpenMode::kCreate);
-        if (!file.IsOpen() || !file.Close()) failed = true;
-        made[i] = Clock::now();
-      }
-    });
-    std::size_t seen = 0;
-    while (seen < n && !failed) {
-      const std::size_t now_seen = CountIn(folder, stem);
-      const Clock::time_point at = Clock::now();
-      for (; seen < now_seen && seen < n; ++seen) found[seen] = at;
-      std::this_thread::yield();
-    }
-    maker.join();
-    std::vector<double> latencies;
-    if (failed) return latencies;
-    for (std::size_t i = 0; i < n; ++i) {
-      latencies.push_back(std::max(0.0, std::chrono::duration<double, std::milli>(found[i] - made[i]).count()));
-    }
-    return latencies;
-  }
-
- private:
-  std::size_t CountIn(const std::string& folder, const std::string& stem) const {
-    // A fold moves the added entries into the table: both are counted.
-    std::size_t count = 0;
-    index::ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view name, std::string_view in, std::int8_t) {
-      count += in == folder && name.starts_with(stem) ? 1 : 0;
-    });
-    return count;
-  }
-
-  bool Holds(const std::string& folder, const std::string& name) const {
-    bool held = false;
-    index::ForEachLiveEntry(keeper_.Slot().Current(), [&](std::string_view entry, std::string_view in, std::int8_t) {
-      held = held || (entry == name && in == folder);
-    });
-    return held;
-  }
-
-  std::string base_;
-  std::string root_;
-  std::vector<std::string> depths_;
-  index::LiveIndexKeeper keeper_;
-  platform::FolderWatch watch_;
-  bool ok_ = false;
-};
-
-void ChangeToSearchable(const std::string& scratch) {
-  WatchedTree tree(scratch + "/watch");
-  if (!tree.Ok()) {
-    std::puts("the watch could not start");
-    return;
-  }
-  std::vector<double> singles;
-  for (int i = 0; i < 300; ++i) {
-    const std::string& folder = tree.Depths()[static_cast<std::size_t>(i) % tree.Depths().size()];
-    singles.push_back(tree.MakeAndWait(folder, "einzeln" + std::to_string(i) + "_", 1));
-  }
-  Row("single change, 99th percentile (300, depth 1-6)", Percentile(singles, 0.99), "ms", 1000, "goal", 1.0);
-  Row("single change, median", Median(singles), "ms", 1000, "goal", 1.0);
-  const std::vector<double> burst = tree.BurstLatencies(tree.Depths()[2], "paket", 10'000);
-  if (burst.empty()) {
-    std::puts("the burst's files could not be made");
-    return;
-  }
-  Row("burst of 10,000 files, 99th percentile", Percentile(burst, 0.99), "ms", 1000, "goal", 1.0);
-  Row("burst of 10,000 files, the slowest", *std::max_element(burst.begin(), burst.end()), "ms", 1000, "goal", 1.0);
 }
 
 // Searches a version and a fresh table of the same entries; the loaded file and journal.
@@ -277,7 +161,6 @@ int main() {
   std::filesystem::create_directories(scratch);
   std::puts("| measured | value | peer | ratio | goal |");
   std::puts("|---|---|---|---|---|");
-  tandrel::bench::ChangeToSearchable(scratch);
   tandrel::bench::SearchAndLoad(scratch);
   tandrel::bench::QuietWatch(scratch);
   std::filesystem::remove_all(scratch);
