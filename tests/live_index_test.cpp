@@ -145,6 +145,20 @@ unsigned ShuffleSeed() {
 
 class LiveIndexTest : public test::ScratchFolder {};
 
+// An indexing run over `folders` into `db`, as "Aktualisieren" makes it; true when it
+// replaced the index.
+[[nodiscard]] bool IndexOnce(const std::vector<std::string>& folders, const std::string& db, const std::string& walk_file) {
+  IndexRunPlan plan;
+  plan.folders = folders;
+  plan.index_file = db;
+  plan.walk_file = walk_file;
+  plan.reload = false;
+  IndexRunObserver quiet;
+  IndexRunState state;
+  state.active = 1;
+  return RunIndexing(plan, quiet, state).outcome == IndexRunOutcome::kReplaced;
+}
+
 TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
   const std::vector<std::string> roots = {Path("one"), Path("two")};
   for (const std::string& folder : {Path("one"), Path("two"), Path("outside"), Path("index")}) {
@@ -156,15 +170,7 @@ TEST_F(LiveIndexTest, FollowsRandomOperationsAndSurvivesARestart) {
   for (int i = 0; i < 300; ++i) shuffle.Step();
 
   const std::string db = Path("index") + "/db.db";
-  IndexRunPlan plan;
-  plan.folders = roots;
-  plan.index_file = db;
-  plan.walk_file = Path("index") + "/dbtemp.db";
-  plan.reload = false;
-  IndexRunObserver quiet;
-  IndexRunState state;
-  state.active = 1;
-  ASSERT_EQ(RunIndexing(plan, quiet, state).outcome, IndexRunOutcome::kReplaced);
+  ASSERT_TRUE(IndexOnce(roots, db, Path("index") + "/dbtemp.db"));
 
   LiveIndexKeeper keeper;
   // A small fold limit, so that the sequence folds the journal into db.db several times.
@@ -197,15 +203,7 @@ TEST_F(LiveIndexTest, CatchUpRecordsOnlyWhatChangedWhileNoOneWatched) {
     ASSERT_TRUE(test::WriteWholeFile(root + file, "x"));
   }
   const std::string db = Path("db.db");
-  IndexRunPlan plan;
-  plan.folders = {root};
-  plan.index_file = db;
-  plan.walk_file = Path("dbtemp.db");
-  plan.reload = false;
-  IndexRunObserver quiet;
-  IndexRunState state;
-  state.active = 1;
-  ASSERT_EQ(RunIndexing(plan, quiet, state).outcome, IndexRunOutcome::kReplaced);
+  ASSERT_TRUE(IndexOnce({root}, db, Path("dbtemp.db")));
 
   LiveIndexKeeper keeper;
   ASSERT_TRUE(keeper.Open(db));
