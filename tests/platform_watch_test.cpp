@@ -31,6 +31,16 @@ class FolderWatchTest : public test::ScratchFolder {
       return false;
     });
   }
+  // Every change that came, one per line, for a failure's message.
+  std::string Seen() {
+    platform::LockGuard hold(lock_);
+    std::string seen = "changes that came:";
+    for (const platform::FolderChange& change : changes_) {
+      seen += "\n  " + std::to_string(static_cast<int>(change.kind)) + (change.is_folder ? " folder " : " ") +
+              change.folder + " | " + change.name + (change.from_name.empty() ? "" : " from " + change.from_name);
+    }
+    return seen;
+  }
   platform::FolderWatch::Receiver Receiver() {
     return [this](std::vector<platform::FolderChange>& batch) {
       platform::LockGuard hold(lock_);
@@ -68,8 +78,8 @@ TEST_F(FolderWatchTest, ReportsTheTopLevelAndListsAFolderMovedIn) {
   // The system names the folder only; the watch lists what it brought.
   const std::string moved_in = root + platform::kPathSeparator + "Mappe";
   fs::rename(Path("draussen/Mappe"), moved_in);
-  EXPECT_TRUE(Came(Kind::kAppeared, root, "Mappe"));
-  EXPECT_TRUE(Came(Kind::kAppeared, moved_in, "innen.txt"));
+  EXPECT_TRUE(Came(Kind::kAppeared, root, "Mappe")) << Seen();
+  EXPECT_TRUE(Came(Kind::kAppeared, moved_in, "innen.txt")) << Seen();
   fs::rename(moved_in, Path("draussen/weg"));
   EXPECT_TRUE(Came(Kind::kVanished, root, "Mappe"));
   watch.Stop();
