@@ -1,10 +1,10 @@
 // The scan of a whole table. It gives exactly the entries a plain pass with MatchName
 // would, in table order, but tests MatchName only on candidates: entries whose folded
 // name holds the query's longest piece, found by the piece finder in the folded arena.
-// The table is cut into one slice per core; each slice keeps its own hits, and the
-// slices' hits are joined in slice order. A live version's scan is the same pass over
-// the table, the removed entries left out of each slice's hits, with the added entries
-// as slices of their own at the end.
+// The table is cut into a few slices per core, taken by the next free thread; each slice
+// keeps its own hits, and the slices' hits are joined in slice order. A live version's
+// scan is the same pass over the table, the removed entries left out of each slice's
+// hits, with the added entries as slices of their own at the end.
 #include <algorithm>
 #include <atomic>
 #include <optional>
