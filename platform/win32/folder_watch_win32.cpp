@@ -72,12 +72,23 @@ class RootWatch {
   }
   bool IsOpen() const { return reading_; }
   bool HasOldName() const { return old_name_.has_value(); }
+  bool HasFoldersToRelist() const { return !relist_.empty(); }
 
   // A rename's first half whose second did not follow: the name left the root (Wine
   // reports a move out so, and may split a rename's halves over two reads).
   void FlushOldName(std::vector<FolderChange>& out) {
     if (old_name_) out.push_back(Change(FolderChange::Kind::kVanished, old_name_->folder, old_name_->name, false));
     old_name_.reset();
+  }
+  // Lists the folders that appeared once more, now that the notifications are quiet:
+  // Wine may list a folder that was just moved in as empty. What comes twice, the
+  // receiver keeps once.
+  void RelistFolders(std::vector<FolderChange>& out) {
+    for (const std::string& folder : relist_) {
+      FolderListing listing(folder);
+      ListTree(listing, folder, out);
+    }
+    relist_.clear();
   }
   HANDLE Event() const { return event_.get(); }
   bool HasResult() const { return reading_ && HasOverlappedIoCompleted(&overlapped_); }
@@ -228,6 +239,7 @@ class RootWatch {
   void ListTree(const std::string& folder, std::vector<FolderChange>& out) {
     FolderListing listing(folder);
     ListTree(listing, folder, out);
+    relist_.push_back(folder);
   }
   void ListTree(FolderListing& listing, const std::string& folder, std::vector<FolderChange>& out) {
     // Links are not followed here: the subtree flag does not follow them either, and a
@@ -253,6 +265,7 @@ class RootWatch {
   std::unique_ptr<DWORD[]> buffer_;  // DWORD-aligned, as the system asks
   bool reading_ = false;
   std::optional<Reported> old_name_;  // a rename's first half, waiting for its second
+  std::vector<std::string> relist_;   // folders that appeared, to be listed once more
 };
 
 }  // namespace change_reads
@@ -270,13 +283,13 @@ struct FolderWatch::State {
     std::vector<FolderChange> batch;
     while (!stop.StopRequested()) {
       handles.assign(1, wake.get());
-      bool old_name = false;
+      bool pending = false;  // a rename's half, or folders to list again
       for (const auto& root : roots) {
         if (root->IsOpen()) handles.push_back(root->Event());
-        old_name = old_name || root->HasOldName();
+        pending = pending || root->HasOldName() || root->HasFoldersToRelist();
       }
       const DWORD woke = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                                  FALSE, old_name ? change_reads::kRenamePartnerWaitMs : INFINITE);
+                                                  FALSE, pending ? change_reads::kRenamePartnerWaitMs : INFINITE);
       if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
       batch.clear();
       for (std::size_t i = 0; i < roots.size(); ++i) {
@@ -285,6 +298,7 @@ struct FolderWatch::State {
           root.TakeResult(batch);
         } else if (woke == WAIT_TIMEOUT) {
           root.FlushOldName(batch);
+          root.RelistFolders(batch);
         }
         live[i].store(root.IsOpen(), std::memory_order_release);
       }
