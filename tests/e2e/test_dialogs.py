@@ -69,11 +69,17 @@ class DialogTestCase(unittest.TestCase):
         delete_run_value()
 
     def open_folders(self):
-        drive_ok("command", MAIN, ItemId.kItemManageFolders)
+        self.command(ItemId.kItemManageFolders)
         self.assertEqual(drive("wait-window", FOLDERS_DIALOG, 20000)[0], 0, "no folder dialog")
 
+    def command(self, item):
+        # The window is looked for first: while another Wine program starts (reg, in the
+        # autostart tests) the driver now and then does not find it on its first look.
+        self.assertEqual(drive("wait-window", MAIN, 20000)[0], 0, "no main window")
+        drive_ok("command", MAIN, item)
+
     def open_settings(self):
-        drive_ok("command", MAIN, ItemId.kItemSettings)
+        self.command(ItemId.kItemSettings)
         self.assertEqual(drive("wait-window", SETTINGS_DIALOG, 20000)[0], 0, "no settings dialog")
 
     def add_from_tree(self, path):
